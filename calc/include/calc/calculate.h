@@ -1,0 +1,76 @@
+#pragma once
+
+// How a press on the calculate button flows through the engine:
+//
+//   FieldStore texts ─► required-field check ─► unit reconciliation, LogBack
+//   and ActualCon for the selected input mode ─► age and ease-of-reading
+//   factors (memory only) ─► LetterSize, StrokeSize and the ratio rule ─►
+//   ThresholdCon ─► LogThresholdCon, LogActualCon and Result.
+//
+// Every computed value is written as plain text, read back and rewritten in
+// the three-decimal form, and later stages read those texts again: the
+// numbers the user sees are the numbers the next stage computes with. A
+// refusal or a fault shows exactly one message through MessageSink and
+// empties the outputs, so no result of an earlier press survives beside new
+// inputs.
+
+#include "calc/fields.h"
+#include "calc/number_format.h"
+#include "calc/number_text.h"
+
+#include <array>
+#include <string_view>
+
+namespace vistrel {
+
+enum class MessageStyle : int { Critical = 16, Exclamation = 48 };
+
+// Shows one message and returns when the user has dismissed it.
+class MessageSink {
+public:
+    MessageSink() = default;
+    MessageSink(const MessageSink&) = default;
+    MessageSink& operator=(const MessageSink&) = default;
+    MessageSink(MessageSink&&) = default;
+    MessageSink& operator=(MessageSink&&) = default;
+    virtual ~MessageSink() = default;
+
+    virtual void showMessage(std::string_view text, MessageStyle style) = 0;
+};
+
+inline constexpr std::string_view kFillAllMessage = "All boxes must be filled in order to continue";
+inline constexpr std::string_view kRatioMessage = "The Letter HT to Stroke Width Ratio should be greater than 3.0";
+inline constexpr std::string_view kLegible = "Legible";
+inline constexpr std::string_view kNotLegible = "Not Legible";
+
+struct EaseLevel {
+    std::string_view text;
+    double factor;
+};
+
+// In the order the list offers them.
+inline constexpr std::array<EaseLevel, 8> kEaseLevels{{
+    {"50% confidence (Half the letters Readable)", 1.0},
+    {"90% confidence", 1.584893},
+    {"95% confidence", 1.778279},
+    {"99% confidence", 1.995262},
+    {"Readable with mental effort", 2.5},
+    {"Easy to Read", 5.0},
+    {"Very Easy to Read", 10.0},
+    {"Attention Getting", 100.0},
+}};
+
+enum class Outcome {
+    Verdict,       // Result holds "Legible" or "Not Legible"
+    MissingField,  // a required field was empty
+    RatioTooSmall, // the letter-height-to-stroke-width ratio was 3 or less
+    Fault,         // a value could not be read or computed
+};
+
+// The observer's age factor of the threshold model, at full precision.
+[[nodiscard]] double ageFactor(double age);
+
+Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& messages);
+Outcome calculate(FieldStore& store, const NumberFormat& format, MessageSink& messages);
+
+} // namespace vistrel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "calc/number_format.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vistrel {
+
+enum class ParseError {
+    None,
+    Empty,      // nothing but blanks and direction marks
+    NotANumber, // anything the format does not accept
+    Overflow,   // a number too large for a double
+};
+
+struct ParsedNumber {
+    double value = 0.0;
+    ParseError error = ParseError::None;
+
+    [[nodiscard]] bool ok() const { return error == ParseError::None; }
+};
+
+// Reads and writes number texts in one NumberFormat. Building one decodes the
+// format once, so a calculation can convert many texts cheaply.
+//
+// Writing: plain text has up to 15 significant digits, no grouping, no
+// trailing zeros and never an exponent. The three-decimal form takes the
+// 15-digit decimal expansion and rounds it to three decimals by hand (halves
+// away from zero), groups the integer part, and never writes "-0.000".
+// Reading accepts everything either writer produces, in any format.
+class NumberText {
+public:
+    explicit NumberText(const NumberFormat& format);
+
+    [[nodiscard]] ParsedNumber parse(std::string_view text) const;
+    [[nodiscard]] std::string plain(double value) const;
+    [[nodiscard]] std::string threeDecimals(double value) const;
+
+    // The number that the three-decimal form of value shows.
+    [[nodiscard]] static double roundThreeDecimals(double value);
+
+private:
+    NumberFormat format_;
+    std::u32string decimal_;
+    std::vector<std::u32string> minusSigns_;
+    std::vector<std::u32string> groupSeparators_;
+    std::array<char32_t, 10> nativeDigits_{};
+};
+
+} // namespace vistrel

@@ -1,0 +1,3 @@
+#include "calc/calculate.h"
+#include <gtest/gtest.h>
+TEST(Smoke, Worked) {}
