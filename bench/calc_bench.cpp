@@ -5,7 +5,7 @@
 namespace {
 
 class NoMessages final : public vistrel::MessageSink {
-public:
+  public:
     void showMessage(std::string_view /*text*/, vistrel::MessageStyle /*style*/) override { ++shown; }
     int shown = 0;
 };

@@ -19,8 +19,7 @@ constexpr std::string_view kContrastZero =
 
 void verdict(Run& run) {
     run.writeComputed(Field::LogThresholdCon, log10Of(run.read(Field::ThresholdCon), kThresholdNotPositive));
-    run.writeComputed(Field::LogActualCon,
-                      log10Of(run.read(Field::ActualCon, kChooseMode), kContrastZero));
+    run.writeComputed(Field::LogActualCon, log10Of(run.read(Field::ActualCon, kChooseMode), kContrastZero));
     // Equal contrasts are not legible: the letters must exceed the threshold.
     const double difference = run.read(Field::ActualCon) - run.read(Field::ThresholdCon);
     run.setText(Field::Result, difference > 0 ? kLegible : kNotLegible);

@@ -5,19 +5,19 @@ namespace vistrel {
 namespace {
 
 constexpr std::array<std::string_view, kFieldCount> kFieldNames{
-    "SourceID2", "DistSinM2",    "DistSinFT2", "DistSinIn2", "ILLLUX2",   "ILLFC2",     "BackLumCDM",
-    "BackLum",   "LetterLumCDM", "LetterLum",  "LetterTrans2", "BackTrans2", "Age",      "ViewDist2",
-    "LetterHT2", "LHSW",         "EaseOfRead", "FieldCorr",  "LetterSize", "StrokeSize", "ActualCon",
+    "SourceID2", "DistSinM2",    "DistSinFT2",      "DistSinIn2",   "ILLLUX2",    "ILLFC2",     "BackLumCDM",
+    "BackLum",   "LetterLumCDM", "LetterLum",       "LetterTrans2", "BackTrans2", "Age",        "ViewDist2",
+    "LetterHT2", "LHSW",         "EaseOfRead",      "FieldCorr",    "LetterSize", "StrokeSize", "ActualCon",
     "LogBack",   "ThresholdCon", "LogThresholdCon", "LogActualCon", "Result"};
 
 constexpr std::array<std::string_view, kModeOptionCount> kModeOptionNames{"SourceID2Op", "ILL2Op", "BackLum2Op"};
 
 constexpr std::array kClearOrder{
-    Field::SourceID2,  Field::DistSinM2,  Field::DistSinFT2,   Field::DistSinIn2,   Field::ILLLUX2,
-    Field::ILLFC2,     Field::BackLumCDM, Field::BackLum,      Field::LetterLumCDM, Field::LetterLum,
-    Field::Age,        Field::ViewDist2,  Field::LetterHT2,    Field::LHSW,         Field::LetterTrans2,
-    Field::BackTrans2, Field::EaseOfRead, Field::LetterSize,   Field::StrokeSize,   Field::ThresholdCon,
-    Field::ActualCon,  Field::LogThresholdCon, Field::LogActualCon, Field::LogBack, Field::Result};
+    Field::SourceID2,  Field::DistSinM2,       Field::DistSinFT2,   Field::DistSinIn2,   Field::ILLLUX2,
+    Field::ILLFC2,     Field::BackLumCDM,      Field::BackLum,      Field::LetterLumCDM, Field::LetterLum,
+    Field::Age,        Field::ViewDist2,       Field::LetterHT2,    Field::LHSW,         Field::LetterTrans2,
+    Field::BackTrans2, Field::EaseOfRead,      Field::LetterSize,   Field::StrokeSize,   Field::ThresholdCon,
+    Field::ActualCon,  Field::LogThresholdCon, Field::LogActualCon, Field::LogBack,      Field::Result};
 
 constexpr std::size_t index(Field f) { return static_cast<std::size_t>(f); }
 

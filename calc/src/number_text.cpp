@@ -323,8 +323,8 @@ std::string render(const NumberFormat& f, const Rendered& r, bool grouped) {
         out += f.minus;
     }
     const auto n = static_cast<int>(r.integer.size());
-    const bool group = grouped && !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 &&
-                       n - f.groupFirst >= f.groupMinLeading;
+    const bool group =
+        grouped && !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 && n - f.groupFirst >= f.groupMinLeading;
     // Separator positions, counted in digits from the right.
     int nextBreak = group ? f.groupFirst : n + 1;
     std::vector<bool> breakBefore(static_cast<std::size_t>(n), false);
@@ -393,9 +393,7 @@ Rendered roundedThousandths(double value) {
 
 } // namespace
 
-std::string NumberText::threeDecimals(double value) const {
-    return render(format_, roundedThousandths(value), true);
-}
+std::string NumberText::threeDecimals(double value) const { return render(format_, roundedThousandths(value), true); }
 
 double NumberText::roundThreeDecimals(double value) {
     const Rendered r = roundedThousandths(value);

@@ -27,7 +27,7 @@ double log10Of(double value, std::string_view notPositiveMessage);
 
 // One press of the calculate button: field access in the engine's terms.
 class Run {
-public:
+  public:
     Run(FieldStore& store, const NumberText& numbers) : store_(store), numbers_(numbers) {}
 
     [[nodiscard]] bool isEmpty(Field field) const { return store_.text(field).empty(); }
@@ -42,7 +42,7 @@ public:
     // Rewrites a field's own number in the three-decimal form.
     void rewrite(Field field);
 
-private:
+  private:
     FieldStore& store_;
     const NumberText& numbers_;
 };

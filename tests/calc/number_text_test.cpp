@@ -1,1 +1,166 @@
 #include "calc/number_text.h"
+#include "formats.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <random>
+
+namespace {
+
+using vistrel::NumberFormat;
+using vistrel::NumberText;
+using vistrel::ParseError;
+
+using namespace vistrel::testing_formats;
+
+struct ParseCase {
+    const char* label;
+    NumberFormat (*format)();
+    const char* text;
+    double value;
+    ParseError error;
+};
+
+class Parse : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(Parse, ReadsOrRejects) {
+    const ParseCase& c = GetParam();
+    const auto n = NumberText(c.format()).parse(c.text);
+    EXPECT_EQ(n.error, c.error) << '"' << c.text << '"';
+    if (c.error == ParseError::None) {
+        EXPECT_EQ(n.value, c.value) << '"' << c.text << '"';
+    }
+}
+
+constexpr auto OK = ParseError::None;
+constexpr auto NAN_ = ParseError::NotANumber;
+constexpr auto EMPTY = ParseError::Empty;
+constexpr auto OVER = ParseError::Overflow;
+const auto inv = NumberFormat::invariant;
+const auto us = NumberFormat::usEnglish;
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Parse,
+    testing::Values(
+        ParseCase{"plain", inv, "1076", 1076, OK}, ParseCase{"blanksAround", inv, " \t1076\u00A0 ", 1076, OK},
+        ParseCase{"negative", inv, "-0.301", -0.301, OK}, ParseCase{"plusSign", inv, "+5", 5, OK},
+        ParseCase{"unicodeMinus", inv, "\u22125", -5, OK}, ParseCase{"exponent", inv, "1e3", 1000, OK},
+        ParseCase{"exponentSigned", inv, "2.5E-3", 0.0025, OK}, ParseCase{"leadingPoint", inv, ".5", 0.5, OK},
+        ParseCase{"trailingPoint", inv, "5.", 5, OK}, ParseCase{"marksAnywhere", inv, "\u200E-5\u200F0", -50, OK},
+        ParseCase{"underflowIsZero", inv, "1e-400", 0, OK}, ParseCase{"empty", inv, "", 0, EMPTY},
+        ParseCase{"blanksOnly", inv, " \u00A0\t", 0, EMPTY}, ParseCase{"inf", inv, "inf", 0, NAN_},
+        ParseCase{"nan", inv, "nan", 0, NAN_}, ParseCase{"hex", inv, "0x10", 0, NAN_},
+        ParseCase{"groupWithoutGrouping", inv, "1,076", 0, NAN_}, ParseCase{"twoPoints", inv, "1.2.3", 0, NAN_},
+        ParseCase{"bareExponent", inv, "1e", 0, NAN_}, ParseCase{"doubleSign", inv, "--5", 0, NAN_},
+        ParseCase{"trailingSign", inv, "5-", 0, NAN_}, ParseCase{"innerBlank", inv, "1 076", 0, NAN_},
+        ParseCase{"pointOnly", inv, ".", 0, NAN_}, ParseCase{"badUtf8", inv, "1\xC3", 0, NAN_},
+        ParseCase{"overflow", inv, "1e400", 0, OVER}, ParseCase{"negativeOverflow", inv, "-2e308", 0, OVER},
+        ParseCase{"hugeExponentDigits", inv, "1e99999999999999999999", 0, OVER},
+        ParseCase{"grouped", us, "1,076.500", 1076.5, OK}, ParseCase{"groupedMillions", us, "1,076,000", 1076000, OK},
+        ParseCase{"ungroupedInGroupingFormat", us, "1076.5", 1076.5, OK},
+        ParseCase{"shortLastGroup", us, "12,34", 0, NAN_}, ParseCase{"longLastGroup", us, "1,2345", 0, NAN_},
+        ParseCase{"zeroLeadingGroup", us, "0,301", 0, NAN_}, ParseCase{"longLeadingGroup", us, "1076,500", 0, NAN_},
+        ParseCase{"groupFirst", us, ",500", 0, NAN_}, ParseCase{"groupInFraction", us, "1.000,5", 0, NAN_},
+        ParseCase{"germanDecimal", german, "-0,301", -0.301, OK},
+        ParseCase{"germanGrouped", german, "1.076,5", 1076.5, OK},
+        ParseCase{"germanPointIsNotDecimal", german, "-0.301", 0, NAN_},
+        ParseCase{"germanLongLeadingGroup", german, "1076.500", 0, NAN_},
+        ParseCase{"germanShortGroup", german, "1.5", 0, NAN_},
+        ParseCase{"frenchNarrowSpace", french, "1\u202F076,5", 1076.5, OK},
+        ParseCase{"frenchSpace", french, "1 076,5", 1076.5, OK},
+        ParseCase{"frenchNoBreakSpace", french, "-1\u00A0076\u00A0000", -1076000, OK},
+        ParseCase{"indianGroups", indian, "12,34,567.5", 1234567.5, OK},
+        ParseCase{"indianThousands", indian, "1,234", 1234, OK},
+        ParseCase{"indianRejectsThousands", indian, "1,234,567", 0, NAN_},
+        ParseCase{"indianLongLeadingGroup", indian, "123,456", 0, NAN_},
+        ParseCase{"swissTypographic", swiss, "1\u2019076.5", 1076.5, OK},
+        ParseCase{"swissAscii", swiss, "1'076.5", 1076.5, OK},
+        ParseCase{"spanishUngrouped", spanish, "1234,5", 1234.5, OK},
+        ParseCase{"spanishShortGroup", spanish, "1.234", 1234, OK},
+        ParseCase{"arabicNative", arabic, "\u061C-\u0661\u066C\u0660\u0667\u0666\u066B\u0665", -1076.5, OK},
+        ParseCase{"arabicAsciiDigits", arabic, "-1076\u066B5", -1076.5, OK},
+        ParseCase{"arabicPointIsNotDecimal", arabic, "1.5", 0, NAN_},
+        ParseCase{"persianMinus", persian, "\u200E\u2212\u06F0\u066B\u06F3\u06F0\u06F1", -0.301, OK},
+        ParseCase{"nativeExponent", persian, "\u06F1e\u06F3", 1000, OK}),
+    [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.label); });
+
+struct WriteCase {
+    const char* label;
+    NumberFormat (*format)();
+    double value;
+    const char* plain;
+    const char* threeDecimals;
+};
+
+class Write : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(Write, PlainAndThreeDecimals) {
+    const WriteCase& c = GetParam();
+    const NumberText text(c.format());
+    EXPECT_EQ(text.plain(c.value), c.plain);
+    EXPECT_EQ(text.threeDecimals(c.value), c.threeDecimals);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, Write,
+    testing::Values(WriteCase{"grouped", us, 1076, "1076", "1,076.000"},
+                    WriteCase{"leadingZero", us, 0.5, "0.5", "0.500"},
+                    WriteCase{"fifteenDigits", us, 1.0 / 3, "0.333333333333333", "0.333"},
+                    WriteCase{"binaryNoise", us, 0.1 + 0.2, "0.3", "0.300"},
+                    WriteCase{"noiseAboveInteger", us, 1076 / 10.76, "100", "100.000"},
+                    WriteCase{"halfUpByHand", us, 7.4935, "7.4935", "7.494"},
+                    WriteCase{"halfUpTiny", us, 2.0005, "2.0005", "2.001"},
+                    WriteCase{"halfAwayFromZero", us, -1.0005, "-1.0005", "-1.001"},
+                    WriteCase{"carryIntoThousands", us, 999.9995, "999.9995", "1,000.000"},
+                    WriteCase{"negativeRoundsToZero", us, -0.0004, "-0.0004", "0.000"},
+                    WriteCase{"negativeZero", us, -0.0, "0", "0.000"},
+                    WriteCase{"halfThousandth", us, 0.0005, "0.0005", "0.001"},
+                    WriteCase{"noExponentSmall", us, 1e-7, "0.0000001", "0.000"},
+                    WriteCase{"noExponentLarge", us, 1e20, "100000000000000000000", "100,000,000,000,000,000,000.000"},
+                    WriteCase{"sixteenthDigitDropped", us, 123456789012345678.0, "123456789012346000",
+                              "123,456,789,012,346,000.000"},
+                    WriteCase{"german", german, -1076.5, "-1076,5", "-1.076,500"},
+                    WriteCase{"indian", indian, 1234567.891, "1234567.891", "12,34,567.891"},
+                    WriteCase{"spanishShort", spanish, 1234, "1234", "1234,000"},
+                    WriteCase{"spanishLong", spanish, 12345, "12345", "12.345,000"},
+                    WriteCase{"arabic", arabic, -1076.5, "\u061C-\u0661\u0660\u0667\u0666\u066B\u0665",
+                              "\u061C-\u0661\u066C\u0660\u0667\u0666\u066B\u0665\u0660\u0660"}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.label); });
+
+// The 15-digit value a plain text stands for.
+double fifteenDigits(double v) {
+    char buf[40];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14).ptr;
+    double r = 0;
+    std::from_chars(buf, end, r);
+    return r;
+}
+
+class RoundTrip : public testing::TestWithParam<NamedFormat> {};
+
+// Every text the engine writes must read back as the number it shows, in
+// every format, or a later stage would compute with something else.
+TEST_P(RoundTrip, WrittenTextsReadBack) {
+    const NumberText text(GetParam().make());
+    std::mt19937_64 rng(20261206);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-12, 40);
+    for (int k = 0; k < 4000; ++k) {
+        const double v = (k % 2 ? -1 : 1) * mantissa(rng) * std::pow(10.0, exponent(rng));
+        const std::string plain = text.plain(v);
+        const std::string three = text.threeDecimals(v);
+        const auto p = text.parse(plain);
+        const auto t = text.parse(three);
+        ASSERT_TRUE(p.ok() && t.ok()) << plain << " / " << three;
+        EXPECT_EQ(p.value, fifteenDigits(v)) << plain;
+        EXPECT_EQ(t.value, NumberText::roundThreeDecimals(v)) << three;
+        EXPECT_EQ(text.threeDecimals(t.value), three);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::ValuesIn(kAll),
+                         [](const testing::TestParamInfo<NamedFormat>& info) { return std::string(info.param.name); });
+
+} // namespace

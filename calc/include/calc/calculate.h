@@ -27,7 +27,7 @@ enum class MessageStyle : int { Critical = 16, Exclamation = 48 };
 
 // Shows one message and returns when the user has dismissed it.
 class MessageSink {
-public:
+  public:
     MessageSink() = default;
     MessageSink(const MessageSink&) = default;
     MessageSink& operator=(const MessageSink&) = default;

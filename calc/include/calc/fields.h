@@ -48,13 +48,13 @@ inline constexpr std::size_t kModeOptionCount = 3;
 [[nodiscard]] std::string_view modeOptionName(ModeOption option);
 
 // Emptied, in this order, after a refused calculation.
-inline constexpr std::array kClearedSet{Field::LHSW,         Field::LetterSize,      Field::StrokeSize,
-                                        Field::ThresholdCon, Field::ActualCon,       Field::LogThresholdCon,
-                                        Field::LogActualCon, Field::LogBack,         Field::Result};
+inline constexpr std::array kClearedSet{Field::LHSW,         Field::LetterSize, Field::StrokeSize,
+                                        Field::ThresholdCon, Field::ActualCon,  Field::LogThresholdCon,
+                                        Field::LogActualCon, Field::LogBack,    Field::Result};
 
 // The engine's only view of the window: texts by name, and the mode options.
 class FieldStore {
-public:
+  public:
     FieldStore() = default;
     FieldStore(const FieldStore&) = default;
     FieldStore& operator=(const FieldStore&) = default;
@@ -70,7 +70,7 @@ public:
 // Fields held in memory, starting as the window starts: all empty except
 // FieldCorr "0.0", and no mode selected.
 class MemoryStore final : public FieldStore {
-public:
+  public:
     MemoryStore();
 
     [[nodiscard]] std::string text(Field field) const override;
@@ -81,7 +81,7 @@ public:
     void select(ModeOption option);
     void selectNone();
 
-private:
+  private:
     std::array<std::string, kFieldCount> texts_;
     std::array<bool, kModeOptionCount> selected_{};
 };

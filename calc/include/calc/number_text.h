@@ -31,7 +31,7 @@ struct ParsedNumber {
 // away from zero), groups the integer part, and never writes "-0.000".
 // Reading accepts everything either writer produces, in any format.
 class NumberText {
-public:
+  public:
     explicit NumberText(const NumberFormat& format);
 
     [[nodiscard]] ParsedNumber parse(std::string_view text) const;
@@ -41,7 +41,7 @@ public:
     // The number that the three-decimal form of value shows.
     [[nodiscard]] static double roundThreeDecimals(double value);
 
-private:
+  private:
     NumberFormat format_;
     std::u32string decimal_;
     std::vector<std::u32string> minusSigns_;
