@@ -25,21 +25,19 @@ vistrel::MemoryStore workedCase() {
     return store;
 }
 
-// The whole press of the calculate button on the worked case, starting each
-// time from the typed inputs so that the illuminance is derived every run.
+// The whole press of the calculate button on the worked case. Emptying the
+// derived footcandles each time makes every press reconcile the illuminance
+// again, as the first press does; every other output is rewritten anyway.
 void BM_CalculateWorkedCase(benchmark::State& state) {
     const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
-    const vistrel::MemoryStore typed = workedCase();
+    vistrel::MemoryStore store = workedCase();
     NoMessages messages;
     for (auto _ : state) {
-        state.PauseTiming();
-        vistrel::MemoryStore store = typed;
-        state.ResumeTiming();
+        store.setText(vistrel::Field::ILLFC2, "");
         benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
-        benchmark::DoNotOptimize(store);
     }
-    if (messages.shown != 0 || typed.text(vistrel::Field::Result) != "") {
-        state.SkipWithError("the worked case showed a message");
+    if (messages.shown != 0 || store.text(vistrel::Field::ThresholdCon) != "0.266") {
+        state.SkipWithError("the worked case did not reach its verdict");
     }
 }
 BENCHMARK(BM_CalculateWorkedCase);

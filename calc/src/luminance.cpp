@@ -30,7 +30,7 @@ enum class Op { Multiply, Divide };
 // to = from (x or /) factor, the source read afresh for every derived box.
 void derive(Run& run, Field to, Field from, Op op, double factor, std::string_view emptyMessage = {}) {
     const double v = run.read(from, emptyMessage);
-    run.writeComputed(to, finite(op == Op::Multiply ? v * factor : v / factor, tooLarge(from)));
+    run.writeComputed(to, finite(op == Op::Multiply ? v * factor : v / factor, from));
 }
 
 void rewriteDistances(Run& run) {
@@ -97,7 +97,7 @@ void sourceIntensityContrast(Run& run) {
     const double factor = run.read(Field::BackTrans2);
     const double intensity = run.read(Field::SourceID2);
     const double footcandles =
-        quotient(intensity, finite(std::pow(feet, 2), tooLarge(Field::DistSinFT2)), kDistanceZero, kBackgroundTooLarge);
+        quotient(intensity, finite(std::pow(feet, 2), Field::DistSinFT2), kDistanceZero, kBackgroundTooLarge);
     const double background = finite(footcandles * factor, kBackgroundTooLarge);
     run.writeComputed(Field::LogBack, log10Of(background, kBackgroundNotPositive));
     writeActualContrast(run, Field::LetterTrans2, Field::BackTrans2, kBackFactorZero);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -12,24 +13,29 @@ NumberFormat NumberFormat::invariant() { return {}; }
 
 NumberFormat NumberFormat::usEnglish() {
     NumberFormat f;
-    f.group = ",";
+    f.group.push_back(',');
     return f;
 }
 
 namespace {
 
-// Malformed UTF-8 turns the whole text into a non-number rather than
-// letting a stray byte vanish.
-bool decodeUtf8(std::string_view in, std::u32string& out) {
-    out.clear();
-    out.reserve(in.size());
+bool isDirectionMark(char32_t c) { return c == 0x061C || c == 0x200E || c == 0x200F; }
+
+// Decodes UTF-8 into out (room for in.size() code points), dropping direction
+// marks. Malformed UTF-8 makes the whole text a non-number rather than letting
+// a stray byte vanish. Returns the count written, or -1.
+std::ptrdiff_t decodeUtf8(std::string_view in, char32_t* out) {
+    char32_t* const begin = out;
     for (std::size_t i = 0; i < in.size();) {
         const auto lead = static_cast<unsigned char>(in[i]);
-        int extra = 0;
-        char32_t cp = 0;
         if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
+            *out++ = lead;
+            ++i;
+            continue;
+        }
+        std::size_t extra = 0;
+        char32_t cp = 0;
+        if ((lead & 0xE0) == 0xC0) {
             extra = 1;
             cp = lead & 0x1F;
         } else if ((lead & 0xF0) == 0xE0) {
@@ -39,44 +45,64 @@ bool decodeUtf8(std::string_view in, std::u32string& out) {
             extra = 3;
             cp = lead & 0x07;
         } else {
-            return false;
+            return -1;
         }
-        if (i + static_cast<std::size_t>(extra) >= in.size()) {
-            return false;
+        if (i + extra >= in.size()) {
+            return -1;
         }
-        for (int k = 1; k <= extra; ++k) {
+        for (std::size_t k = 1; k <= extra; ++k) {
             const auto cont = static_cast<unsigned char>(in[i + k]);
             if ((cont & 0xC0) != 0x80) {
-                return false;
+                return -1;
             }
             cp = (cp << 6) | (cont & 0x3F);
         }
-        static constexpr char32_t kMinForLength[] = {0, 0x80, 0x800, 0x10000};
+        static constexpr std::array<char32_t, 4> kMinForLength{0, 0x80, 0x800, 0x10000};
         if (cp < kMinForLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
+            return -1;
         }
-        out.push_back(cp);
-        i += static_cast<std::size_t>(extra) + 1;
+        if (!isDirectionMark(cp)) {
+            *out++ = cp;
+        }
+        i += extra + 1;
     }
-    return true;
+    return out - begin;
 }
-
-bool isDirectionMark(char32_t c) { return c == 0x061C || c == 0x200E || c == 0x200F; }
 
 bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == 0x00A0 || c == 0x2007 || c == 0x202F; }
 
 bool isSpaceLike(char32_t c) { return c == U' ' || c == 0x00A0 || c == 0x202F; }
 
-void eraseDirectionMarks(std::u32string& s) { std::erase_if(s, isDirectionMark); }
-
 std::u32string withoutMarks(std::string_view utf8) {
-    std::u32string s;
-    if (!decodeUtf8(utf8, s)) {
-        return {};
-    }
-    eraseDirectionMarks(s);
+    std::u32string s(utf8.size(), U'\0');
+    const std::ptrdiff_t n = decodeUtf8(utf8, s.data());
+    s.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     return s;
 }
+
+// Digits of a typed number, on the stack for every usual length.
+class DigitBuffer {
+  public:
+    void push_back(char c) {
+        if (size_ < inline_.size()) {
+            inline_[size_] = c;
+        } else {
+            if (size_ == inline_.size()) {
+                spill_.assign(inline_.data(), size_);
+            }
+            spill_.push_back(c);
+        }
+        ++size_;
+    }
+    [[nodiscard]] std::string_view view() const {
+        return size_ <= inline_.size() ? std::string_view(inline_.data(), size_) : std::string_view(spill_);
+    }
+
+  private:
+    std::array<char, 48> inline_; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    std::string spill_;
+    std::size_t size_ = 0;
+};
 
 // The value's decimal expansion to 15 significant digits:
 // value = d0.d1...d14 x 10^exponent.
@@ -88,57 +114,117 @@ struct Expansion {
     [[nodiscard]] bool isZero() const { return digits[0] == '0'; }
 };
 
-Expansion expand(double value) {
-    std::array<char, 40> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
-    Expansion e;
-    const char* p = buf.data();
+// Reads to_chars' scientific output "[-]d[.ddd]e[+-]xx" into e; returns the digit count.
+std::size_t readScientific(const char* p, const char* end, Expansion& e, std::array<char, 17>& digits) {
+    std::size_t n = 0;
     if (*p == '-') {
         e.negative = true;
         ++p;
     }
-    e.digits[0] = *p++;
-    ++p; // the point
-    for (std::size_t k = 1; k < e.digits.size(); ++k) {
-        e.digits[k] = *p++;
-    }
-    ++p; // 'e'
-    if (*p == '+') {
-        ++p;
-    }
-    std::from_chars(p, res.ptr, e.exponent);
-    return e;
-}
-
-// Thousandths of |value|, rounded by hand from its 15-digit expansion, as ASCII digits.
-std::string thousandths(const Expansion& e) {
-    if (e.isZero()) {
-        return "0";
-    }
-    const int keep = e.exponent + 4; // digits up to and including the third decimal
-    if (keep <= 0) {
-        return keep == 0 && e.digits[0] >= '5' ? "1" : "0";
-    }
-    std::string n;
-    n.reserve(static_cast<std::size_t>(keep) + 1);
-    for (int k = 0; k < keep; ++k) {
-        n.push_back(k < 15 ? e.digits[static_cast<std::size_t>(k)] : '0');
-    }
-    if (keep < 15 && e.digits[static_cast<std::size_t>(keep)] >= '5') {
-        auto k = n.size();
-        while (k > 0 && n[k - 1] == '9') {
-            n[--k] = '0';
-        }
-        if (k == 0) {
-            n.insert(n.begin(), '1');
-        } else {
-            ++n[k - 1];
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') {
+            digits[n++] = *p;
         }
     }
+    ++p;
+    const bool negativeExponent = *p == '-';
+    int exponent = 0;
+    for (++p; p != end; ++p) {
+        exponent = exponent * 10 + (*p - '0');
+    }
+    e.exponent = negativeExponent ? -exponent : exponent;
     return n;
 }
 
-bool allZeros(std::string_view digits) { return digits.find_first_not_of('0') == std::string_view::npos; }
+constexpr std::array<double, 23> kPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The usual magnitudes, without a general conversion: the exact product
+// |value| x 10^k is p + err (fma makes err exact), so the nearest integer to
+// it is known exactly. Returns false on a tie or an awkward edge, where the
+// general path decides instead.
+bool expandFast(double value, Expansion& e) {
+    const double a = std::fabs(value);
+    if (!(a >= 1e-7 && a < 1e15)) {
+        return false;
+    }
+    int e10 = static_cast<int>(std::floor(std::log10(a)));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int k = 14 - e10;
+        if (k < 0 || k > 22) {
+            return false;
+        }
+        const double power = kPowersOfTen[static_cast<std::size_t>(k)];
+        const double p = a * power;
+        const double err = std::fma(a, power, -p);
+        const double r = std::nearbyint(p);
+        const double d = p - r; // exact: the product is p + err, so it is r + d + err
+        const bool below = r < 1e14 || (r == 1e14 && (d < 0 || (d == 0 && err < 0)));
+        const bool above = r > 1e15 || (r == 1e15 && (d > 0 || (d == 0 && err >= 0)));
+        if (below || above) { // log10 missed the decade by one
+            e10 += below ? -1 : 1;
+            continue;
+        }
+        double n = r;
+        if (d == 0.5 || d == -0.5) {
+            if (err == 0.0) {
+                return false;
+            }
+            if ((d > 0) == (err > 0)) {
+                n += d > 0 ? 1 : -1;
+            }
+        }
+        if (n == 1e15) { // rounded up into the next decade
+            n = 1e14;
+            ++e10;
+        }
+        auto digits = static_cast<std::uint64_t>(n);
+        for (std::size_t i = e.digits.size(); i-- > 0;) {
+            e.digits[i] = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        e.negative = value < 0;
+        e.exponent = e10;
+        return true;
+    }
+    return false;
+}
+
+Expansion expand(double value) {
+    Expansion e;
+    if (expandFast(value, e)) {
+        return e;
+    }
+    std::array<char, 40> buf{};
+    std::array<char, 17> digits{};
+    // The shortest round-trip digits round to the same 15 digits as the exact
+    // binary value, except when they sit exactly on a tie; only then is the
+    // slower fixed-precision conversion needed.
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
+    const std::size_t n = readScientific(buf.data(), res.ptr, e, digits);
+    if (n == 16 && digits[15] == '5') {
+        res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
+        e = Expansion{};
+        readScientific(buf.data(), res.ptr, e, digits);
+        std::copy_n(digits.begin(), e.digits.size(), e.digits.begin());
+        return e;
+    }
+    std::fill(e.digits.begin(), e.digits.end(), '0');
+    std::copy_n(digits.begin(), std::min(n, e.digits.size()), e.digits.begin());
+    if (n > e.digits.size() && digits[15] >= '5') {
+        std::size_t k = e.digits.size();
+        while (k > 0 && e.digits[k - 1] == '9') {
+            e.digits[--k] = '0';
+        }
+        if (k == 0) {
+            e.digits[0] = '1';
+            ++e.exponent;
+        } else {
+            ++e.digits[k - 1];
+        }
+    }
+    return e;
+}
 
 } // namespace
 
@@ -171,17 +257,28 @@ NumberText::NumberText(const NumberFormat& format) : format_(format), decimal_(w
 
 ParsedNumber NumberText::parse(std::string_view text) const {
     constexpr ParsedNumber kNotANumber{0.0, ParseError::NotANumber};
-    std::u32string s;
-    if (!decodeUtf8(text, s)) {
+    // Texts are short; decode on the stack unless one is not.
+    std::array<char32_t, 64> small; // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
+    std::u32string large;
+    char32_t* buffer = small.data();
+    if (text.size() > small.size()) {
+        large.resize(text.size());
+        buffer = large.data();
+    }
+    const std::ptrdiff_t decoded = decodeUtf8(text, buffer);
+    if (decoded < 0) {
         return kNotANumber;
     }
-    eraseDirectionMarks(s);
-    const auto first = std::find_if_not(s.begin(), s.end(), isBlank);
-    const auto last = std::find_if_not(s.rbegin(), s.rend(), isBlank).base();
-    if (first >= last) {
+    std::u32string_view t(buffer, static_cast<std::size_t>(decoded));
+    while (!t.empty() && isBlank(t.front())) {
+        t.remove_prefix(1);
+    }
+    while (!t.empty() && isBlank(t.back())) {
+        t.remove_suffix(1);
+    }
+    if (t.empty()) {
         return {0.0, ParseError::Empty};
     }
-    const std::u32string_view t(&*first, static_cast<std::size_t>(last - first));
     std::size_t i = 0;
 
     const auto matchAny = [&](const std::vector<std::u32string>& options) -> std::size_t {
@@ -204,65 +301,71 @@ ParsedNumber NumberText::parse(std::string_view text) const {
         }
         return -1;
     };
-    // Returns true when a sign was read; sets negative for a minus.
-    const auto readSign = [&](bool& negative) {
-        negative = false;
+    const auto readSign = [&] {
         if (i < t.size() && t[i] == U'+') {
             ++i;
-            return;
+            return false;
         }
-        if (const std::size_t n = matchAny(minusSigns_); n > 0) {
-            negative = true;
-            i += n;
-        }
+        const std::size_t n = matchAny(minusSigns_);
+        i += n;
+        return n > 0;
     };
 
-    bool negative = false;
-    readSign(negative);
+    const bool negative = readSign();
 
-    std::string intDigits;
-    std::string fracDigits;
-    std::vector<int> groups;
+    // Mantissa digits, integer and fraction together; groups are checked as
+    // each separator and the end of the integer part go by.
+    DigitBuffer digits;
+    std::size_t intDigits = 0;
+    std::size_t separators = 0;
     int groupLength = 0;
     bool inFraction = false;
+    const auto groupEndsWell = [&](bool last) {
+        if (separators == 0) {
+            return true;
+        }
+        if (last) {
+            return groupLength == format_.groupFirst;
+        }
+        if (separators == 1) { // the leading group
+            return groupLength >= 1 && groupLength <= format_.groupHigher && digits.view().front() != '0';
+        }
+        return groupLength == format_.groupHigher;
+    };
     while (i < t.size()) {
         if (const int d = digitAt(i); d >= 0) {
-            (inFraction ? fracDigits : intDigits).push_back(static_cast<char>('0' + d));
-            groupLength += inFraction ? 0 : 1;
+            digits.push_back(static_cast<char>('0' + d));
+            if (!inFraction) {
+                ++intDigits;
+                ++groupLength;
+            }
             ++i;
         } else if (!inFraction && !decimal_.empty() && t.substr(i).starts_with(decimal_)) {
+            if (!groupEndsWell(true)) {
+                return kNotANumber;
+            }
             inFraction = true;
             i += decimal_.size();
         } else if (const std::size_t n = inFraction ? 0 : matchAny(groupSeparators_); n > 0) {
-            groups.push_back(groupLength);
+            ++separators;
+            if (!groupEndsWell(false)) {
+                return kNotANumber;
+            }
             groupLength = 0;
             i += n;
         } else {
             break;
         }
     }
-    if (intDigits.empty() && fracDigits.empty()) {
+    const std::string_view all = digits.view();
+    if (all.empty() || (!inFraction && !groupEndsWell(true))) {
         return kNotANumber;
-    }
-    if (!groups.empty()) {
-        // The integer's last group ends where the decimal separator (or the text) starts.
-        groups.push_back(groupLength);
-        if (groups.back() != format_.groupFirst || groups.front() < 1 || groups.front() > format_.groupHigher ||
-            intDigits.front() == '0') {
-            return kNotANumber;
-        }
-        for (std::size_t k = 1; k + 1 < groups.size(); ++k) {
-            if (groups[k] != format_.groupHigher) {
-                return kNotANumber;
-            }
-        }
     }
 
     std::int64_t exponent = 0;
     if (i < t.size() && (t[i] == U'e' || t[i] == U'E')) {
         ++i;
-        bool expNegative = false;
-        readSign(expNegative);
+        const bool expNegative = readSign();
         const std::size_t start = i;
         for (int d = 0; i < t.size() && (d = digitAt(i)) >= 0; ++i) {
             // Saturate: past this any mantissa over- or underflows anyway.
@@ -279,21 +382,38 @@ ParsedNumber NumberText::parse(std::string_view text) const {
         return kNotANumber;
     }
 
-    const std::string all = intDigits + fracDigits;
-    const std::size_t lead = all.find_first_not_of('0');
     const double sign = negative ? -1.0 : 1.0;
+    const std::size_t lead = all.find_first_not_of('0');
     if (lead == std::string::npos) {
         return {sign * 0.0, ParseError::None};
     }
+    const std::size_t end = all.find_last_not_of('0') + 1;
     // value = 0.<significant digits> x 10^order
-    const std::int64_t order = static_cast<std::int64_t>(intDigits.size()) - static_cast<std::int64_t>(lead) + exponent;
+    const std::int64_t order = static_cast<std::int64_t>(intDigits) - static_cast<std::int64_t>(lead) + exponent;
     if (order > 400) {
         return {0.0, ParseError::Overflow};
     }
     if (order < -400) {
         return {sign * 0.0, ParseError::None};
     }
-    std::string canonical = "0." + all.substr(lead) + "e" + std::to_string(order);
+    const std::string_view significand = all.substr(lead, end - lead);
+    const std::int64_t scale = order - static_cast<std::int64_t>(significand.size());
+    // Up to 15 digits and a power of ten up to 10^22 are both exact doubles, so
+    // one correctly rounded multiply or divide gives the correctly rounded value.
+    if (significand.size() <= 15 && scale >= -22 && scale <= 22) {
+        double whole = 0.0;
+        for (const char c : significand) {
+            whole = whole * 10 + (c - '0');
+        }
+        const double power = kPowersOfTen[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
+        return {sign * (scale < 0 ? whole / power : whole * power), ParseError::None};
+    }
+    // Integer significand and exponent, which from_chars reads without a point.
+    std::string canonical(significand);
+    std::array<char, 24> exp{};
+    const auto expEnd = std::to_chars(exp.data(), exp.data() + exp.size(), scale).ptr;
+    canonical += 'e';
+    canonical.append(exp.data(), expEnd);
     double value = 0.0;
     const auto res = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
     if (res.ec == std::errc::result_out_of_range) {
@@ -310,38 +430,96 @@ ParsedNumber NumberText::parse(std::string_view text) const {
 
 namespace {
 
-struct Rendered {
+// value = 0.d0 d1 ... d(count-1) x 10^intLength, so intLength digits stand
+// before the point (zeros past count, leading zeros after the point if negative).
+struct Decimal {
     bool negative = false;
-    std::string integer; // ASCII digits
-    std::string fraction;
+    std::array<char, 15> digits{};
+    int count = 0;
+    int intLength = 0;
 };
 
-std::string render(const NumberFormat& f, const Rendered& r, bool grouped) {
+Decimal fromExpansion(const Expansion& e) {
+    Decimal d;
+    d.negative = e.negative;
+    d.digits = e.digits;
+    d.count = static_cast<int>(e.digits.size());
+    d.intLength = e.exponent + 1;
+    while (d.count > 0 && d.digits[static_cast<std::size_t>(d.count) - 1] == '0') {
+        --d.count;
+    }
+    if (d.count == 0) {
+        d.negative = false;
+    }
+    return d;
+}
+
+// Rounds by hand to three decimals, halves away from zero.
+Decimal roundedToThousandths(double value) {
+    Decimal d = fromExpansion(expand(value));
+    const int keep = d.intLength + 3; // digits up to and including the third decimal
+    if (d.count <= keep) {
+        return d;
+    }
+    const bool up = keep >= 0 && d.digits[static_cast<std::size_t>(keep)] >= '5';
+    d.count = std::max(keep, 0);
+    if (up) {
+        int k = d.count;
+        while (k > 0 && d.digits[static_cast<std::size_t>(k) - 1] == '9') {
+            --k;
+        }
+        if (k == 0) { // 0.9995 becomes 1.000, and 0.0005 becomes 0.001
+            d.digits[0] = '1';
+            d.count = 1;
+            ++d.intLength;
+        } else {
+            ++d.digits[static_cast<std::size_t>(k) - 1];
+            d.count = k;
+        }
+    }
+    while (d.count > 0 && d.digits[static_cast<std::size_t>(d.count) - 1] == '0') {
+        --d.count;
+    }
+    if (d.count == 0) {
+        d.negative = false; // never "-0.000"
+    }
+    return d;
+}
+
+char digitAt(const Decimal& d, int index) {
+    return index >= 0 && index < d.count ? d.digits[static_cast<std::size_t>(index)] : '0';
+}
+
+void appendDigit(std::string& out, const NumberFormat& f, char ascii) {
+    const std::string& digit = f.digits[static_cast<std::size_t>(ascii - '0')];
+    if (digit.size() == 1) {
+        out.push_back(digit[0]);
+    } else {
+        out += digit;
+    }
+}
+
+std::string render(const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
     std::string out;
-    out.reserve(r.integer.size() * 2 + r.fraction.size() + 8);
-    if (r.negative) {
+    if (d.negative) {
         out += f.minus;
     }
-    const auto n = static_cast<int>(r.integer.size());
+    const int n = std::max(d.intLength, 1);
     const bool group =
         grouped && !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 && n - f.groupFirst >= f.groupMinLeading;
-    // Separator positions, counted in digits from the right.
-    int nextBreak = group ? f.groupFirst : n + 1;
-    std::vector<bool> breakBefore(static_cast<std::size_t>(n), false);
-    while (nextBreak < n) {
-        breakBefore[static_cast<std::size_t>(n - nextBreak)] = true;
-        nextBreak += f.groupHigher;
-    }
     for (int k = 0; k < n; ++k) {
-        if (breakBefore[static_cast<std::size_t>(k)]) {
+        const int fromRight = n - k; // digits from here to the point
+        if (group && k > 0 &&
+            (fromRight == f.groupFirst ||
+             (fromRight > f.groupFirst && (fromRight - f.groupFirst) % f.groupHigher == 0))) {
             out += f.group;
         }
-        out += f.digits[static_cast<std::size_t>(r.integer[static_cast<std::size_t>(k)] - '0')];
+        appendDigit(out, f, d.intLength > 0 ? digitAt(d, k) : '0');
     }
-    if (!r.fraction.empty()) {
+    if (fractionDigits > 0) {
         out += f.decimal;
-        for (const char c : r.fraction) {
-            out += f.digits[static_cast<std::size_t>(c - '0')];
+        for (int j = 0; j < fractionDigits; ++j) {
+            appendDigit(out, f, digitAt(d, d.intLength + j));
         }
     }
     return out;
@@ -350,60 +528,34 @@ std::string render(const NumberFormat& f, const Rendered& r, bool grouped) {
 } // namespace
 
 std::string NumberText::plain(double value) const {
-    const Expansion e = expand(value);
-    if (e.isZero()) {
-        return format_.digits[0];
-    }
-    int significant = 15;
-    while (significant > 1 && e.digits[static_cast<std::size_t>(significant) - 1] == '0') {
-        --significant;
-    }
-    const std::string_view digits(e.digits.data(), static_cast<std::size_t>(significant));
-    Rendered r;
-    r.negative = e.negative;
-    if (e.exponent >= 0) {
-        const auto intLength = static_cast<std::size_t>(e.exponent) + 1;
-        r.integer = std::string(digits.substr(0, intLength));
-        r.integer.resize(intLength, '0');
-        if (intLength < digits.size()) {
-            r.fraction = std::string(digits.substr(intLength));
-        }
-    } else {
-        r.integer = "0";
-        r.fraction = std::string(static_cast<std::size_t>(-e.exponent - 1), '0');
-        r.fraction += digits;
-    }
-    return render(format_, r, false);
+    const Decimal d = fromExpansion(expand(value));
+    return render(format_, d, std::max(d.count - d.intLength, 0), false);
 }
 
-namespace {
-
-Rendered roundedThousandths(double value) {
-    const Expansion e = expand(value);
-    std::string n = thousandths(e);
-    Rendered r;
-    r.negative = e.negative && !allZeros(n);
-    if (n.size() < 4) {
-        n.insert(0, 4 - n.size(), '0');
-    }
-    r.integer = n.substr(0, n.size() - 3);
-    r.fraction = n.substr(n.size() - 3);
-    return r;
+std::string NumberText::threeDecimals(double value) const {
+    return render(format_, roundedToThousandths(value), 3, true);
 }
-
-} // namespace
-
-std::string NumberText::threeDecimals(double value) const { return render(format_, roundedThousandths(value), true); }
 
 double NumberText::roundThreeDecimals(double value) {
-    const Rendered r = roundedThousandths(value);
-    const std::string text = r.integer + "." + r.fraction;
+    const Decimal d = roundedToThousandths(value);
+    const int length = d.intLength + 3; // digits of the value in thousandths
+    if (length <= 15) {
+        // Below 10^15 thousandths are exact, and one correctly rounded division
+        // gives the same double as reading the decimal text.
+        double thousandths = 0.0;
+        for (int k = 0; k < length; ++k) {
+            thousandths = thousandths * 10 + (digitAt(d, k) - '0');
+        }
+        return (d.negative ? -thousandths : thousandths) / 1000.0;
+    }
+    std::string text(d.digits.data(), static_cast<std::size_t>(d.count));
+    text += 'e';
+    text += std::to_string(d.intLength - d.count);
     double result = 0.0;
-    const auto res = std::from_chars(text.data(), text.data() + text.size(), result);
-    if (res.ec == std::errc::result_out_of_range) {
+    if (std::from_chars(text.data(), text.data() + text.size(), result).ec == std::errc::result_out_of_range) {
         result = std::numeric_limits<double>::infinity();
     }
-    return r.negative ? -result : result;
+    return d.negative ? -result : result;
 }
 
 } // namespace vistrel

@@ -62,6 +62,13 @@ double finite(double value, std::string_view tooLargeMessage) {
     return value;
 }
 
+double finite(double value, Field source) {
+    if (!std::isfinite(value)) {
+        fail(tooLarge(source));
+    }
+    return value;
+}
+
 double quotient(double dividend, double divisor, std::string_view zeroMessage, std::string_view tooLargeMessage) {
     if (divisor == 0.0) {
         fail(std::string(zeroMessage));

@@ -21,6 +21,8 @@ inline constexpr std::string_view kChooseMode =
 
 // Arithmetic steps, each checked the moment it is taken.
 double finite(double value, std::string_view tooLargeMessage);
+// The same, for a value that is too large because a field's number is.
+double finite(double value, Field source);
 double quotient(double dividend, double divisor, std::string_view zeroMessage, std::string_view tooLargeMessage);
 // ln(value) / ln(10), with ln(10) taken first.
 double log10Of(double value, std::string_view notPositiveMessage);

@@ -21,7 +21,7 @@ double round3(double value) { return NumberText::roundThreeDecimals(value); }
 } // namespace
 
 Factors readFactors(Run& run) {
-    const double age = finite(ageFactor(run.read(Field::Age)), tooLarge(Field::Age));
+    const double age = finite(ageFactor(run.read(Field::Age)), Field::Age);
     const std::string ease = run.text(Field::EaseOfRead);
     for (const EaseLevel& level : kEaseLevels) {
         if (level.text == ease) {

@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -136,6 +138,39 @@ double fifteenDigits(double v) {
     double r = 0;
     std::from_chars(buf, end, r);
     return r;
+}
+
+// Values where the 15-digit expansion is easy to get wrong: both sides of every
+// decade, exact ties at the 16th digit, and arbitrary bit patterns.
+TEST(FifteenDigits, MatchFixedPrecisionConversion) {
+    const NumberText text(NumberFormat::invariant());
+    std::vector<double> values{562949953421312.5, 140737488355328.25, 0.5, 9.5e-8, 1e-7, 999999999999999.5};
+    for (int k = -9; k <= 17; ++k) {
+        const double p = std::pow(10.0, k);
+        for (int j = -3; j <= 3; ++j) {
+            double v = p;
+            for (int step = 0; step < std::abs(j); ++step) {
+                v = std::nextafter(v, j < 0 ? 0.0 : 1e300);
+            }
+            values.push_back(v);
+            values.push_back(-v);
+        }
+    }
+    std::mt19937_64 rng(15);
+    for (int k = 0; k < 20000; ++k) {
+        double v = 0;
+        const std::uint64_t bits = rng();
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v)) {
+            values.push_back(v);
+        }
+        values.push_back(std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 80) - 60));
+    }
+    for (const double v : values) {
+        const auto p = text.parse(text.plain(v));
+        ASSERT_TRUE(p.ok()) << text.plain(v);
+        ASSERT_EQ(p.value, fifteenDigits(v)) << std::hexfloat << v << " -> " << text.plain(v);
+    }
 }
 
 class RoundTrip : public testing::TestWithParam<NamedFormat> {};
