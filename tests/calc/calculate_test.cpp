@@ -127,6 +127,8 @@ struct Scenario {
     std::string message = {}; // empty: none may be shown
 };
 
+void PrintTo(const Scenario& c, std::ostream* os) { *os << c.label; }
+
 class Calculate : public testing::TestWithParam<Scenario> {};
 
 TEST_P(Calculate, EndsAsExpected) {
@@ -472,6 +474,8 @@ struct AgeCase {
     double age;
     double factor;
 };
+
+void PrintTo(const AgeCase& c, std::ostream* os) { *os << "age " << c.age; }
 
 class AgeFactor : public testing::TestWithParam<AgeCase> {};
 

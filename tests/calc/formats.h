@@ -2,6 +2,8 @@
 
 #include "calc/number_format.h"
 
+#include <ostream>
+
 // Regional formats that stress the number texts in different ways.
 namespace vistrel::testing_formats {
 
@@ -57,6 +59,8 @@ struct NamedFormat {
     const char* name;
     NumberFormat (*make)();
 };
+
+inline void PrintTo(const NamedFormat& f, std::ostream* os) { *os << f.name; }
 
 inline const NamedFormat kAll[] = {
     {"invariant", NumberFormat::invariant},

@@ -25,6 +25,8 @@ struct ParseCase {
     ParseError error;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.label; }
+
 class Parse : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(Parse, ReadsOrRejects) {
@@ -95,6 +97,8 @@ struct WriteCase {
     const char* plain;
     const char* threeDecimals;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.label; }
 
 class Write : public testing::TestWithParam<WriteCase> {};
 
