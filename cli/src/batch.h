@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace vistrel::cli {
+
+struct BatchResult {
+    std::size_t rows = 0;
+    std::size_t unreadable = 0;
+    std::string usageError; // set when the header itself is unusable; nothing was written
+};
+
+struct BatchIo {
+    std::FILE* in = nullptr;
+    std::FILE* out = nullptr;
+    // Called now and then with the bytes read so far; may be empty.
+    std::function<void(std::uint64_t)> progress;
+};
+
+// Reads cases from CSV and writes one output row for each, in order, with
+// every column and the message and margin. Streams: memory stays flat.
+BatchResult runBatch(const BatchIo& io);
+
+// The header line every output starts with.
+std::string outputHeader();
+
+} // namespace vistrel::cli

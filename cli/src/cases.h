@@ -1,0 +1,93 @@
+#pragma once
+
+// One case of the calculation in the command line's terms: every field of the
+// window under a snake_case name, read and written as the user would type it
+// (invariant number format: point decimal, no grouping).
+
+#include "calc/calculate.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vistrel::cli {
+
+enum class Mode { None, Source, Illuminance, Luminance };
+
+struct Column {
+    std::string_view name;
+    std::optional<Field> field; // empty for the input mode
+};
+
+// The case's columns, in the order every table and CSV shows them.
+inline constexpr std::array<Column, 27> kColumns{{
+    {"mode", std::nullopt},
+    {"source_cd", Field::SourceID2},
+    {"distance_m", Field::DistSinM2},
+    {"distance_ft", Field::DistSinFT2},
+    {"distance_in", Field::DistSinIn2},
+    {"illuminance_lux", Field::ILLLUX2},
+    {"illuminance_fc", Field::ILLFC2},
+    {"background_cdm2", Field::BackLumCDM},
+    {"background_fl", Field::BackLum},
+    {"letter_cdm2", Field::LetterLumCDM},
+    {"letter_fl", Field::LetterLum},
+    {"letter_factor", Field::LetterTrans2},
+    {"background_factor", Field::BackTrans2},
+    {"age", Field::Age},
+    {"viewing_distance_mm", Field::ViewDist2},
+    {"letter_height_mm", Field::LetterHT2},
+    {"ratio", Field::LHSW},
+    {"ease", Field::EaseOfRead},
+    {"field_correction", Field::FieldCorr},
+    {"letter_size_arcmin", Field::LetterSize},
+    {"stroke_size_arcmin", Field::StrokeSize},
+    {"threshold_contrast", Field::ThresholdCon},
+    {"actual_contrast", Field::ActualCon},
+    {"log_threshold_contrast", Field::LogThresholdCon},
+    {"log_actual_contrast", Field::LogActualCon},
+    {"log_background_fl", Field::LogBack},
+    {"result", Field::Result},
+}};
+// Written only: what the window would have said, and the log margin.
+inline constexpr std::string_view kMessageColumn = "message";
+inline constexpr std::string_view kMarginColumn = "margin_log";
+inline constexpr std::size_t kOutputColumnCount = kColumns.size() + 2;
+
+// Index into kColumns, or nothing for a name that is no column.
+[[nodiscard]] std::optional<std::size_t> columnIndex(std::string_view name);
+[[nodiscard]] std::optional<Mode> modeFromText(std::string_view text);
+[[nodiscard]] std::string_view modeText(Mode mode);
+inline constexpr std::string_view kModeChoices = "source, illuminance, luminance or none";
+
+class Case {
+  public:
+    // As the window starts: everything empty but field_correction "0.0".
+    Case() = default;
+
+    // False for an input mode that is none of the four; the case is unchanged.
+    bool set(std::size_t column, std::string_view text);
+    [[nodiscard]] std::string text(std::size_t column) const;
+    [[nodiscard]] Mode mode() const { return mode_; }
+
+    MemoryStore& store() { return store_; }
+    [[nodiscard]] const MemoryStore& store() const { return store_; }
+
+  private:
+    MemoryStore store_;
+    Mode mode_ = Mode::None;
+};
+
+struct Evaluation {
+    Outcome outcome = Outcome::Fault;
+    std::string message;
+    std::string margin; // log_actual_contrast - log_threshold_contrast; empty without a verdict
+
+    [[nodiscard]] bool hasVerdict() const { return outcome == Outcome::Verdict; }
+};
+
+// Runs the calculate operation on the case in place, as a press of the button would.
+Evaluation evaluate(Case& c, const NumberText& numbers);
+
+} // namespace vistrel::cli

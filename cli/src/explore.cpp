@@ -1,0 +1,135 @@
+#include "explore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vistrel::cli {
+
+namespace {
+
+// The state of the case with the column at a number of hundredths.
+std::string stateAt(const Case& base, std::size_t column, long long hundredths, const NumberText& numbers) {
+    Case c = base;
+    c.set(column, numbers.plain(static_cast<double>(hundredths) / 100.0));
+    const Evaluation e = evaluate(c, numbers);
+    return verdictState(c, e);
+}
+
+} // namespace
+
+std::string verdictState(const Case& c, const Evaluation& e) {
+    if (e.hasVerdict()) {
+        return c.store().text(Field::Result);
+    }
+    return "no verdict (" + e.message + ")";
+}
+
+std::optional<SolveRange> defaultSolveRange(std::string_view name) {
+    if (name == "letter_height_mm") {
+        return SolveRange{0.5, 100};
+    }
+    if (name == "viewing_distance_mm") {
+        return SolveRange{100, 5000};
+    }
+    if (name == "age") {
+        return SolveRange{10, 90};
+    }
+    return std::nullopt;
+}
+
+SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
+    const NumberText numbers(NumberFormat::invariant());
+    const auto lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
+    const auto hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
+    // Enough samples that changes closer together than about a sample apart
+    // are the only ones a scan can miss.
+    const long long samples = std::min<long long>(hi - lo, 20000);
+    SolveResult result{static_cast<double>(lo) / 100, static_cast<double>(hi) / 100, {}, {}, {}};
+    long long a = lo;
+    std::string stateA = stateAt(base, column, lo, numbers);
+    result.stateAtMin = stateA;
+    for (long long j = 1; j <= samples; ++j) {
+        const long long x = lo + (hi - lo) * j / samples;
+        const std::string stateX = stateAt(base, column, x, numbers);
+        // Every change between a and x, one bisection each, until x's state is reached.
+        while (stateA != stateX) {
+            long long l = a;
+            long long r = x;
+            std::string stateR = stateX;
+            while (r - l > 1) {
+                const long long mid = l + (r - l) / 2;
+                std::string s = stateAt(base, column, mid, numbers);
+                if (s == stateA) {
+                    l = mid;
+                } else {
+                    r = mid;
+                    stateR = std::move(s);
+                }
+            }
+            result.changes.push_back({static_cast<double>(l) / 100, static_cast<double>(r) / 100, stateA, stateR});
+            a = r;
+            stateA = std::move(stateR);
+        }
+        a = x;
+    }
+    result.stateAtMax = stateA;
+    return result;
+}
+
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        return std::string("--vary needs NAME=FROM:TO:STEP");
+    }
+    const std::string_view name = text.substr(0, equals);
+    const auto column = columnIndex(name);
+    if (!column || !kColumns[*column].field || *kColumns[*column].field == Field::EaseOfRead) {
+        return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
+    }
+    spec.column = *column;
+    const NumberText numbers(NumberFormat::invariant());
+    std::string_view rest = text.substr(equals + 1);
+    std::array<double, 3> parts{};
+    const std::array<const char*, 3> partNames{"FROM", "TO", "STEP"};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t colon = k < 2 ? rest.find(':') : rest.size();
+        if (colon == std::string_view::npos) {
+            return std::string("--vary needs NAME=FROM:TO:STEP");
+        }
+        const auto parsed = numbers.parse(rest.substr(0, colon));
+        if (!parsed.ok()) {
+            return "--vary: " + std::string(partNames[k]) + " \"" + std::string(rest.substr(0, colon)) +
+                   "\" is not a number";
+        }
+        parts[k] = parsed.value;
+        rest = k < 2 ? rest.substr(colon + 1) : std::string_view{};
+    }
+    spec.from = parts[0];
+    spec.to = parts[1];
+    spec.step = parts[2];
+    if (spec.step == 0) {
+        return std::string("--vary: STEP must not be zero");
+    }
+    if ((spec.to - spec.from) * spec.step < 0) {
+        return std::string("--vary: STEP goes the wrong way from FROM to TO");
+    }
+    const double steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
+    if (!(steps < static_cast<double>(kMaxSweepSteps))) {
+        return "--vary: more than " + std::to_string(kMaxSweepSteps) + " steps";
+    }
+    spec.count = static_cast<std::size_t>(steps) + 1;
+    return std::nullopt;
+}
+
+void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit) {
+    const NumberText numbers(NumberFormat::invariant());
+    for (std::size_t k = 0; k < spec.count; ++k) {
+        Case c = base;
+        // From the start each time, so that steps do not gather rounding.
+        c.set(spec.column, numbers.plain(spec.from + static_cast<double>(k) * spec.step));
+        const Evaluation e = evaluate(c, numbers);
+        visit(c, e);
+    }
+}
+
+} // namespace vistrel::cli

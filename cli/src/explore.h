@@ -1,0 +1,60 @@
+#pragma once
+
+// The two questions asked of many cases at once: where the verdict changes
+// along one input (solve), and what every step of a range gives (sweep).
+
+#include "cases.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vistrel::cli {
+
+// "Legible", "Not Legible", or why no verdict was reached.
+std::string verdictState(const Case& c, const Evaluation& e);
+
+struct ChangePoint {
+    double below;
+    double above; // 0.01 above below
+    std::string stateBelow;
+    std::string stateAbove;
+};
+
+struct SolveResult {
+    double min;
+    double max;
+    std::string stateAtMin;
+    std::string stateAtMax;
+    std::vector<ChangePoint> changes;
+};
+
+struct SolveRange {
+    double min;
+    double max;
+};
+
+// Sensible ranges for the three inputs that solve varies.
+std::optional<SolveRange> defaultSolveRange(std::string_view name);
+
+// Scans the range on a 0.01 grid and bisects every change of state to 0.01.
+SolveResult solve(const Case& base, std::size_t column, SolveRange range);
+
+struct SweepSpec {
+    std::size_t column = 0;
+    double from = 0;
+    double to = 0;
+    double step = 0;
+    std::size_t count = 0;
+};
+
+inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
+
+// Reads NAME=FROM:TO:STEP; on failure returns why.
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec);
+
+// Evaluates the case at every step, handing each evaluated case to visit.
+void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit);
+
+} // namespace vistrel::cli
