@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -148,7 +149,8 @@ bool expandFast(double value, Expansion& e) {
     if (!(a >= 1e-7 && a < 1e15)) {
         return false;
     }
-    int e10 = static_cast<int>(std::floor(std::log10(a)));
+    // The binary exponent gives the decade, or one below it; the loop corrects that.
+    int e10 = static_cast<int>(std::floor(std::ilogb(a) * 0.30102999566398120));
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int k = 14 - e10;
         if (k < 0 || k > 22) {
@@ -178,10 +180,16 @@ bool expandFast(double value, Expansion& e) {
             n = 1e14;
             ++e10;
         }
-        auto digits = static_cast<std::uint64_t>(n);
-        for (std::size_t i = e.digits.size(); i-- > 0;) {
-            e.digits[i] = static_cast<char>('0' + digits % 10);
-            digits /= 10;
+        const auto digits = static_cast<std::uint64_t>(n);
+        auto high = static_cast<std::uint32_t>(digits / 100'000'000); // 7 digits
+        auto low = static_cast<std::uint32_t>(digits % 100'000'000);  // 8 digits
+        for (std::size_t i = e.digits.size(); i-- > 7;) {
+            e.digits[i] = static_cast<char>('0' + low % 10);
+            low /= 10;
+        }
+        for (std::size_t i = 7; i-- > 0;) {
+            e.digits[i] = static_cast<char>('0' + high % 10);
+            high /= 10;
         }
         e.negative = value < 0;
         e.exponent = e10;
@@ -491,18 +499,14 @@ char digitAt(const Decimal& d, int index) {
 }
 
 void appendDigit(std::string& out, const NumberFormat& f, char ascii) {
-    const std::string& digit = f.digits[static_cast<std::size_t>(ascii - '0')];
-    if (digit.size() == 1) {
-        out.push_back(digit[0]);
-    } else {
-        out += digit;
-    }
+    out += f.digits[static_cast<std::size_t>(ascii - '0')];
 }
 
-std::string render(const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
-    std::string out;
+// Digits, separators and sign in the format's own texts, one character at a time.
+template <typename Out>
+void renderInto(Out& out, const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
     if (d.negative) {
-        out += f.minus;
+        out.append(f.minus);
     }
     const int n = std::max(d.intLength, 1);
     const bool group =
@@ -512,17 +516,61 @@ std::string render(const NumberFormat& f, const Decimal& d, int fractionDigits, 
         if (group && k > 0 &&
             (fromRight == f.groupFirst ||
              (fromRight > f.groupFirst && (fromRight - f.groupFirst) % f.groupHigher == 0))) {
-            out += f.group;
+            out.append(f.group);
         }
-        appendDigit(out, f, d.intLength > 0 ? digitAt(d, k) : '0');
+        out.digit(d.intLength > 0 ? digitAt(d, k) : '0');
     }
     if (fractionDigits > 0) {
-        out += f.decimal;
+        out.append(f.decimal);
         for (int j = 0; j < fractionDigits; ++j) {
-            appendDigit(out, f, digitAt(d, d.intLength + j));
+            out.digit(digitAt(d, d.intLength + j));
         }
     }
-    return out;
+}
+
+// Writes into a fixed buffer while the text is short and its pieces are plain ASCII.
+class ShortText {
+  public:
+    explicit ShortText(const NumberFormat& f) : format_(f) {}
+    void append(const std::string& piece) {
+        if (size_ + piece.size() > buffer_.size()) {
+            overflow_ = true;
+            return;
+        }
+        std::memcpy(buffer_.data() + size_, piece.data(), piece.size());
+        size_ += piece.size();
+    }
+    void digit(char ascii) { append(format_.digits[static_cast<std::size_t>(ascii - '0')]); }
+    [[nodiscard]] bool overflowed() const { return overflow_; }
+    [[nodiscard]] std::string str() const { return {buffer_.data(), size_}; }
+
+  private:
+    const NumberFormat& format_;
+    std::array<char, 64> buffer_; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    std::size_t size_ = 0;
+    bool overflow_ = false;
+};
+
+class LongText {
+  public:
+    explicit LongText(const NumberFormat& f) : format_(f) {}
+    void append(const std::string& piece) { text += piece; }
+    void digit(char ascii) { appendDigit(text, format_, ascii); }
+    std::string text;
+
+  private:
+    const NumberFormat& format_;
+};
+
+std::string render(const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
+    ShortText fast(f);
+    renderInto(fast, f, d, fractionDigits, grouped);
+    if (!fast.overflowed()) {
+        return fast.str();
+    }
+    LongText slow(f);
+    renderInto(slow, f, d, fractionDigits, grouped);
+    return std::move(slow.text);
 }
 
 } // namespace
@@ -536,8 +584,9 @@ std::string NumberText::threeDecimals(double value) const {
     return render(format_, roundedToThousandths(value), 3, true);
 }
 
-double NumberText::roundThreeDecimals(double value) {
-    const Decimal d = roundedToThousandths(value);
+namespace {
+
+double valueOf(const Decimal& d) {
     const int length = d.intLength + 3; // digits of the value in thousandths
     if (length <= 15) {
         // Below 10^15 thousandths are exact, and one correctly rounded division
@@ -556,6 +605,15 @@ double NumberText::roundThreeDecimals(double value) {
         result = std::numeric_limits<double>::infinity();
     }
     return d.negative ? -result : result;
+}
+
+} // namespace
+
+double NumberText::roundThreeDecimals(double value) { return valueOf(roundedToThousandths(value)); }
+
+NumberText::Shown NumberText::showThreeDecimals(double value) const {
+    const Decimal d = roundedToThousandths(value);
+    return {render(format_, d, 3, true), valueOf(d)};
 }
 
 } // namespace vistrel

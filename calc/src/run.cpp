@@ -87,9 +87,14 @@ double log10Of(double value, std::string_view notPositiveMessage) {
 std::string tooLarge(Field field) { return describe(field, " is too large."); }
 
 double Run::read(Field field, std::string_view emptyMessage) const {
-    const ParsedNumber n = numbers_.parse(store_.text(field));
+    Known& known = known_[static_cast<std::size_t>(field)];
+    std::string text = store_.text(field);
+    if (known.valid && known.text == text) {
+        return known.value;
+    }
+    const ParsedNumber n = numbers_.parse(text);
     switch (n.error) {
-    case ParseError::None: return n.value;
+    case ParseError::None: known = {std::move(text), n.value, true}; return n.value;
     case ParseError::Empty:
         if (!emptyMessage.empty()) {
             fail(std::string(emptyMessage));
@@ -104,11 +109,23 @@ double Run::read(Field field, std::string_view emptyMessage) const {
     fail(describe(field, " is not a number."));
 }
 
-void Run::writeComputed(Field field, double value) {
-    store_.setText(field, numbers_.plain(value));
-    store_.setText(field, numbers_.threeDecimals(read(field)));
+void Run::remember(Field field, NumberText::Shown shown) {
+    if (!std::isfinite(shown.value)) { // shown is too large to read back
+        fail(tooLarge(field));
+    }
+    store_.setText(field, shown.text);
+    known_[static_cast<std::size_t>(field)] = {std::move(shown.text), shown.value, true};
 }
 
-void Run::rewrite(Field field) { store_.setText(field, numbers_.threeDecimals(read(field))); }
+void Run::writeComputed(Field field, double value) {
+    const std::string plain = numbers_.plain(value);
+    store_.setText(field, plain);
+    // Reading back the plain text we wrote gives the 15-digit value, whose
+    // three-decimal form is value's own; only a text the store changed needs reading.
+    const double readBack = store_.text(field) == plain ? value : read(field);
+    remember(field, numbers_.showThreeDecimals(readBack));
+}
+
+void Run::rewrite(Field field) { remember(field, numbers_.showThreeDecimals(read(field))); }
 
 } // namespace vistrel::detail

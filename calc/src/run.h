@@ -3,6 +3,7 @@
 #include "calc/fields.h"
 #include "calc/number_text.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -45,8 +46,19 @@ class Run {
     void rewrite(Field field);
 
   private:
+    // The last text read from or written to each field with its number, so a
+    // text seen before is not converted again. Keyed on the text itself, it
+    // can never hand back a number for a text that has since changed.
+    struct Known {
+        std::string text;
+        double value = 0;
+        bool valid = false;
+    };
+    void remember(Field field, NumberText::Shown shown);
+
     FieldStore& store_;
     const NumberText& numbers_;
+    mutable std::array<Known, kFieldCount> known_{};
 };
 
 std::string tooLarge(Field field);

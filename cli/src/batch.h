@@ -10,6 +10,7 @@ struct BatchResult {
     std::size_t rows = 0;
     std::size_t unreadable = 0;
     std::string usageError; // set when the header itself is unusable; nothing was written
+    std::string inputError; // set when reading stopped early
 };
 
 struct BatchIo {

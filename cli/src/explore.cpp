@@ -83,7 +83,8 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     }
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
-    if (!column || !kColumns[*column].field || *kColumns[*column].field == Field::EaseOfRead) {
+    const auto field = column ? kColumns[*column].field : std::nullopt;
+    if (!field || *field == Field::EaseOfRead || *field == Field::Result) {
         return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
     }
     spec.column = *column;

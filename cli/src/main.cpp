@@ -126,6 +126,10 @@ int runBatchCommand(const std::string& inPath, const std::string& outPath) {
         std::cerr << "vistrel-cli batch: " << result.usageError << '\n';
         return kUsageError; // the temporary output goes; nothing was written under the final name
     }
+    if (!result.inputError.empty()) {
+        std::cerr << "vistrel-cli batch: " << inPath << ": " << result.inputError << '\n';
+        return 1; // the output keeps only what was read; its temporary is removed
+    }
     if (!out.finish(error)) {
         std::cerr << "vistrel-cli batch: " << error << '\n';
         return 1;

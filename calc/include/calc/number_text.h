@@ -41,6 +41,13 @@ class NumberText {
     // The number that the three-decimal form of value shows.
     [[nodiscard]] static double roundThreeDecimals(double value);
 
+    struct Shown {
+        std::string text;
+        double value; // what reading text gives back
+    };
+    // The three-decimal form together with its number, in one step.
+    [[nodiscard]] Shown showThreeDecimals(double value) const;
+
   private:
     NumberFormat format_;
     std::u32string decimal_;

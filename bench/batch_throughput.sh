@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Throughput and peak memory of `vistrel-cli batch` on generated rows.
+# Usage: bench/batch_throughput.sh [ROWS] [VISTREL_CLI]   (1000000 rows, the release build by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rows="${1:-1000000}"
+cli="${2:-build/release/cli/vistrel-cli}"
+[ -x "$cli" ] || { echo "build it first: cmake --workflow --preset release" >&2; exit 2; }
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+in="$work/in.csv"
+
+# Cases of every mode, with a mix of verdicts and of refusals.
+awk -v rows="$rows" 'BEGIN {
+    print "mode,source_cd,distance_ft,illuminance_lux,background_cdm2,letter_fl,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,ratio,ease"
+    split("50% confidence (Half the letters Readable)|90% confidence|95% confidence|Easy to Read", ease, "|")
+    for (i = 0; i < rows; i++) {
+        m = i % 3; age = 20 + i % 60; h = 2 + (i % 17) * 0.5; d = 400 + (i % 23) * 50; r = 4 + i % 6
+        e = "\"" ease[1 + i % 4] "\""
+        if (m == 0) printf "source,%d,%g,,,,0.8,0.2,%d,%g,%d,%d,%s\n", 500 + i % 1000, 5 + i % 20, age, h, d, r, e
+        else if (m == 1) printf "illuminance,,,%d,,,0.7,0.1,%d,%g,%d,%d,%s\n", 200 + i % 5000, age, h, d, r, e
+        else printf "luminance,,,,%g,%g,,,%d,%g,%d,%d,%s\n", 20 + i % 300, 5 + i % 90, age, h, d, r, e
+    }
+}' > "$in"
+echo "rows: $rows ($(du -h "$in" | cut -f1))"
+
+/usr/bin/time -f "peak memory: %M KB, %e s" "$cli" batch "$in" -o "$work/out.csv"
+seconds=$( { /usr/bin/time -f "%e" "$cli" batch "$in" -o "$work/out.csv"; } 2>&1 | tail -1)
+echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
+if command -v hyperfine >/dev/null; then
+    hyperfine --warmup 1 --runs 5 "$cli batch $in -o $work/out.csv"
+fi

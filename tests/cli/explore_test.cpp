@@ -1,0 +1,94 @@
+#include "explore.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using namespace vistrel;
+using namespace vistrel::cli;
+
+Case workedCase(std::string_view age) {
+    Case c;
+    const std::pair<std::string_view, std::string_view> texts[] = {{"mode", "illuminance"},
+                                                                   {"illuminance_lux", "1076"},
+                                                                   {"letter_factor", "0.25"},
+                                                                   {"background_factor", "0.2"},
+                                                                   {"age", age},
+                                                                   {"letter_height_mm", "6"},
+                                                                   {"viewing_distance_mm", "750"},
+                                                                   {"ratio", "7"},
+                                                                   {"ease", "90% confidence"}};
+    for (const auto& [name, text] : texts) {
+        EXPECT_TRUE(c.set(*columnIndex(name), text));
+    }
+    return c;
+}
+
+std::string stateWith(Case c, std::size_t column, double x) {
+    const NumberText numbers(NumberFormat::invariant());
+    c.set(column, numbers.plain(x));
+    const Evaluation e = evaluate(c, numbers);
+    return verdictState(c, e);
+}
+
+class Solve : public testing::TestWithParam<const char*> {};
+
+// Every change point must be a real change of the full calculation, 0.01 wide.
+TEST_P(Solve, ChangePointsAreRealChanges) {
+    const std::size_t column = *columnIndex(GetParam());
+    const Case base = workedCase(std::string_view(GetParam()) == "age" ? "40" : "60");
+    const SolveResult r = solve(base, column, *defaultSolveRange(GetParam()));
+    ASSERT_FALSE(r.changes.empty());
+    EXPECT_NE(r.stateAtMin, r.stateAtMax);
+    for (const ChangePoint& c : r.changes) {
+        EXPECT_NEAR(c.above - c.below, 0.01, 1e-9);
+        EXPECT_NE(c.stateBelow, c.stateAbove);
+        EXPECT_EQ(stateWith(base, column, c.below), c.stateBelow) << c.below;
+        EXPECT_EQ(stateWith(base, column, c.above), c.stateAbove) << c.above;
+    }
+    EXPECT_EQ(r.changes.front().stateBelow, r.stateAtMin);
+    EXPECT_EQ(r.changes.back().stateAbove, r.stateAtMax);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, Solve, testing::Values("letter_height_mm", "viewing_distance_mm", "age"));
+
+TEST(Solve, SaysSoWhenNothingChanges) {
+    const Case base = workedCase("40");
+    const SolveResult r = solve(base, *columnIndex("age"), {30, 31});
+    EXPECT_TRUE(r.changes.empty());
+    EXPECT_EQ(r.stateAtMin, r.stateAtMax);
+}
+
+struct SweepCase {
+    const char* spec;
+    std::size_t count;
+    std::vector<std::string> firstTexts;
+};
+
+void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.spec; }
+
+class Sweep : public testing::TestWithParam<SweepCase> {};
+
+// Steps are computed from the start, so texts carry no drift such as 0.30000000000000004.
+TEST_P(Sweep, StepsAndTexts) {
+    SweepSpec spec;
+    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec), std::nullopt);
+    EXPECT_EQ(spec.count, GetParam().count);
+    std::vector<std::string> texts;
+    sweep(workedCase("40"), spec, [&](const Case& c, const Evaluation& /*e*/) {
+        if (texts.size() < GetParam().firstTexts.size()) {
+            texts.push_back(c.text(spec.column));
+        }
+    });
+    EXPECT_EQ(texts, GetParam().firstTexts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, Sweep,
+                         testing::Values(SweepCase{"letter_height_mm=0.1:0.7:0.1", 7, {"0.1", "0.2", "0.3", "0.4"}},
+                                         SweepCase{"viewing_distance_mm=1000:100:-100", 10, {"1000", "900"}},
+                                         SweepCase{"age=40:40:1", 1, {"40"}},
+                                         SweepCase{"age=10:11:0.3", 4, {"10", "10.3", "10.6", "10.9"}}));
+
+} // namespace

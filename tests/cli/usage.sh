@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Every bad invocation exits 2 with one clear line naming what is wrong, and
+# leaves nothing behind.
+set -u
+cli="$1"
+dir="$(mktemp -d)"
+trap 'rm -rf "$dir"' EXIT
+cd "$dir" || exit 1
+printf 'mode,age\nnone,40\n' > in.csv
+failures=0
+
+expect() { # STATUS PHRASE ARGS...
+    local status="$1" phrase="$2"
+    shift 2
+    local err
+    err="$("$cli" "$@" 2>&1 >/dev/null)"
+    local got=$?
+    if [ "$got" -ne "$status" ] || ! grep -qF -- "$phrase" <<<"$err"; then
+        echo "FAIL: vistrel-cli $* -> status $got, stderr: $err (wanted $status and \"$phrase\")"
+        failures=$((failures + 1))
+    fi
+}
+
+expect 2 "--help" eval --no_such_name 3
+expect 2 "--age" eval --age
+expect 2 "--mode" eval --mode sideways --age 40
+expect 2 "A subcommand is required" 
+expect 2 "would overwrite the input" batch in.csv -o in.csv
+expect 2 "cannot read missing.csv" batch missing.csv
+expect 2 'unknown column "colour"' batch <(printf 'colour,age\nred,40\n')
+expect 2 "none of the input columns" batch <(printf 'message\nx\n')
+expect 2 "needs a header row" batch <(printf '')
+expect 2 "STEP must not be zero" sweep --vary age=10:90:0
+expect 2 "STEP goes the wrong way" sweep --vary age=10:90:-1
+expect 2 "more than 1000000 steps" sweep --vary age=0:2000000:1
+expect 2 'TO "x" is not a number' sweep --vary age=0:x:1
+expect 2 '"result" is not a numeric input name' sweep --vary result=0:1:1
+expect 2 "NAME=FROM:TO:STEP" sweep --vary age
+expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot out.pdf
+expect 2 "--for must be" solve --for ratio
+expect 2 "--min must be below --max" solve --for age --min 50 --max 20
+expect 1 "" eval --age 40
+expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
+    --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
+
+leftovers=$(ls -A | grep -v '^in.csv$' || true)
+if [ -n "$leftovers" ]; then
+    echo "FAIL: files left behind: $leftovers"
+    failures=$((failures + 1))
+fi
+echo "$(( 20 - failures )) passed, $failures failed"
+[ "$failures" -eq 0 ]
