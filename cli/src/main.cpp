@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     CLI::App app{"vistrel-cli: judges whether display lettering can be read, for one case or many.\n"
                  "Every value is a field's text as typed in the window, with a point as decimal separator.",
                  "vistrel-cli"};
-    app.set_version_flag("--version", "vistrel-cli 1.00");
+    app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION);
     app.require_subcommand(1);
 
     CaseOptions evalCase;
