@@ -1,0 +1,70 @@
+#include "ui/field_adapter.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <stdexcept>
+
+namespace vistrel::ui {
+
+namespace {
+
+QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+template <class T> T* find(QWidget& window, std::string_view name) {
+    T* w = window.findChild<T*>(fromUtf8(name));
+    if (w == nullptr) {
+        throw std::logic_error("the window has no control " + std::string(name));
+    }
+    return w;
+}
+
+} // namespace
+
+WidgetFieldStore::WidgetFieldStore(QWidget& window) {
+    for (std::size_t k = 0; k < kFieldCount; ++k) {
+        fields_[k] = find<QWidget>(window, fieldName(static_cast<Field>(k)));
+    }
+    for (std::size_t k = 0; k < kModeOptionCount; ++k) {
+        options_[k] = find<QAbstractButton>(window, modeOptionName(static_cast<ModeOption>(k)));
+    }
+}
+
+std::string WidgetFieldStore::text(Field field) const {
+    return controlText(*fields_[static_cast<std::size_t>(field)]).toStdString();
+}
+
+void WidgetFieldStore::setText(Field field, std::string_view text) {
+    setControlText(*fields_[static_cast<std::size_t>(field)], fromUtf8(text));
+}
+
+bool WidgetFieldStore::isSelected(ModeOption option) const {
+    return options_[static_cast<std::size_t>(option)]->isChecked();
+}
+
+QString controlText(const QWidget& control) {
+    if (const auto* box = qobject_cast<const QLineEdit*>(&control)) {
+        return box->text();
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(&control)) {
+        return combo->currentText();
+    }
+    throw std::logic_error("not a text field: " + control.objectName().toStdString());
+}
+
+void setControlText(QWidget& control, const QString& text) {
+    if (auto* box = qobject_cast<QLineEdit*>(&control)) {
+        box->setText(text);
+        return;
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(&control)) {
+        // The list's selection follows the text: an item's own text selects it, any other text none.
+        combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        combo->setEditText(text);
+        return;
+    }
+    throw std::logic_error("not a text field: " + control.objectName().toStdString());
+}
+
+} // namespace vistrel::ui
