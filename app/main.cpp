@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +24,10 @@ bool displayMissing() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("vistrel %s\n", vistrel::ui::kApplicationVersion);
+        return 0;
+    }
     if (displayMissing()) {
         std::fputs("vistrel: no display is available, so the window cannot open.\n"
                    "Start it from a desktop session, or calculate without a window: vistrel-cli --help\n",

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ranges>
 #include <sstream>
 
 namespace vistrel::cli {
@@ -26,9 +27,9 @@ std::string answer(std::string_view name, const SolveResult& r) {
         }
         return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";
     }
-    for (auto c = r.changes.rbegin(); c != r.changes.rend(); ++c) {
-        if (c->stateBelow == legible) {
-            return "largest " + std::string(name) + " that is Legible: " + number(c->below);
+    for (const ChangePoint& c : std::views::reverse(r.changes)) {
+        if (c.stateBelow == legible) {
+            return "largest " + std::string(name) + " that is Legible: " + number(c.below);
         }
     }
     return r.stateAtMax == legible ? "Legible still at " + number(r.max) : "";

@@ -52,10 +52,10 @@ class CaptionLabel final : public QLabel {
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
         const QFontMetrics metrics(font());
-        const int flags = Qt::AlignTop | (align_ == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft);
+        const Qt::Alignment align = Qt::AlignTop | (align_ == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft);
         int y = 0;
         for (const QString& line : wrapped(metrics)) {
-            painter.drawText(QRect(0, y, width(), metrics.height()), flags | Qt::TextDontClip, line);
+            painter.drawText(QRect(0, y, width(), metrics.height()), static_cast<int>(align) | Qt::TextDontClip, line);
             y += metrics.height();
         }
     }

@@ -14,7 +14,7 @@
 namespace vistrel::ui {
 
 inline constexpr char kApplicationName[] = "Vistrel New";
-inline constexpr char kApplicationVersion[] = "1.00";
+inline constexpr char kApplicationVersion[] = VISTREL_VERSION;
 
 // The program's one window. Its controls are built from the control table
 // and found by name; the handlers work only through their properties.
