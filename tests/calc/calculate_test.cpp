@@ -58,32 +58,15 @@ TEST(WorkedCase, GivesEveryFieldExactly) {
     Recorder r;
     ASSERT_EQ(calculate(s, NumberFormat::usEnglish(), r), Outcome::Verdict);
     EXPECT_TRUE(r.shown.empty());
-    const Texts expected{{F::SourceID2, ""},
-                         {F::DistSinM2, ""},
-                         {F::DistSinFT2, ""},
-                         {F::DistSinIn2, ""},
-                         {F::ILLLUX2, "1076"},
-                         {F::ILLFC2, "100.000"},
-                         {F::BackLumCDM, ""},
-                         {F::BackLum, ""},
-                         {F::LetterLumCDM, ""},
-                         {F::LetterLum, ""},
-                         {F::LetterTrans2, "0.8"},
-                         {F::BackTrans2, "0.2"},
-                         {F::Age, "40"},
-                         {F::ViewDist2, "750"},
-                         {F::LetterHT2, "6"},
-                         {F::LHSW, "7"},
-                         {F::EaseOfRead, "90% confidence"},
-                         {F::FieldCorr, "0.0"},
-                         {F::LetterSize, "27.501"},
-                         {F::StrokeSize, "3.929"},
-                         {F::ActualCon, "3.000"},
-                         {F::LogBack, "1.301"},
-                         {F::ThresholdCon, "0.266"},
-                         {F::LogThresholdCon, "-0.575"},
-                         {F::LogActualCon, "0.477"},
-                         {F::Result, "Legible"}};
+    // clang-format off
+    const Texts expected{
+        {F::SourceID2, ""}, {F::DistSinM2, ""}, {F::DistSinFT2, ""}, {F::DistSinIn2, ""}, {F::ILLLUX2, "1076"},
+        {F::ILLFC2, "100.000"}, {F::BackLumCDM, ""}, {F::BackLum, ""}, {F::LetterLumCDM, ""}, {F::LetterLum, ""},
+        {F::LetterTrans2, "0.8"}, {F::BackTrans2, "0.2"}, {F::Age, "40"}, {F::ViewDist2, "750"}, {F::LetterHT2, "6"},
+        {F::LHSW, "7"}, {F::EaseOfRead, "90% confidence"}, {F::FieldCorr, "0.0"}, {F::LetterSize, "27.501"},
+        {F::StrokeSize, "3.929"}, {F::ActualCon, "3.000"}, {F::LogBack, "1.301"}, {F::ThresholdCon, "0.266"},
+        {F::LogThresholdCon, "-0.575"}, {F::LogActualCon, "0.477"}, {F::Result, "Legible"}};
+    // clang-format on
     ASSERT_EQ(expected.size(), kFieldCount);
     for (const auto& [f, t] : expected) {
         EXPECT_EQ(s.text(f), t) << fieldName(f);
