@@ -5,6 +5,8 @@
 #include "ui/message_box.h"
 #include "ui/regional.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -83,6 +85,16 @@ void Form1::buildControls() {
     });
     // The calculation screen covers the whole display-type screen.
     control<QWidget>("Frame2").raise();
+
+    // Qt makes an option button exclusive with every option button anywhere beneath its parent,
+    // so the display-type pair would share a group with the frame's mode options: with a mode
+    // selected, a click on the selected display type cleared it. The pair gets a group of its own.
+    auto* displayTypes = new QButtonGroup(this);
+    for (const ControlSpec& spec : table) {
+        if (spec.kind == Kind::OptionButton && spec.in == Container::Form1) {
+            displayTypes->addButton(&control<QAbstractButton>(spec.name));
+        }
+    }
 
     std::vector<const ControlSpec*> tabOrder;
     for (const ControlSpec& spec : table) {
