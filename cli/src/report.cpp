@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <ranges>
+#include <algorithm>
 #include <sstream>
 
 namespace vistrel::cli {
@@ -27,10 +27,10 @@ std::string answer(std::string_view name, const SolveResult& r) {
         }
         return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";
     }
-    for (const ChangePoint& c : std::views::reverse(r.changes)) {
-        if (c.stateBelow == legible) {
-            return "largest " + std::string(name) + " that is Legible: " + number(c.below);
-        }
+    const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
+                                   [&](const ChangePoint& c) { return c.stateBelow == legible; });
+    if (last != r.changes.rend()) {
+        return "largest " + std::string(name) + " that is Legible: " + number(last->below);
     }
     return r.stateAtMax == legible ? "Legible still at " + number(r.max) : "";
 }
