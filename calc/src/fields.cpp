@@ -40,6 +40,8 @@ MemoryStore::MemoryStore() { texts_[index(Field::FieldCorr)] = "0.0"; }
 
 std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }
 
+std::string_view MemoryStore::view(Field field) const { return texts_[index(field)]; }
+
 void MemoryStore::setText(Field field, std::string_view text) { texts_[index(field)].assign(text); }
 
 bool MemoryStore::isSelected(ModeOption option) const { return selected_[static_cast<std::size_t>(option)]; }

@@ -4,6 +4,7 @@
 #include "csv_reader.h"
 #include "rows.h"
 
+#include <array>
 #include <future>
 #include <optional>
 #include <span>
@@ -103,8 +104,8 @@ struct RowWriter {
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in two halves at once, and
-// written in order.
+// Rows are read in chunks; each chunk is evaluated in two halves at once
+// while the next is read, and written in order.
 constexpr std::size_t kChunkRows = 2048;
 
 } // namespace
@@ -124,32 +125,36 @@ BatchResult runBatch(const BatchIo& io) {
     }
     const NumberText numbers(NumberFormat::invariant());
     const RowWriter writer{columns, numbers};
-    std::string out = outputHeader();
-    std::string secondHalf;
-    std::vector<CsvRecord> chunk(kChunkRows);
-    for (;;) {
+    std::fwrite(outputHeader().data(), 1, outputHeader().size(), io.out);
+    const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
         std::size_t n = 0;
         while (n < chunk.size() && reader.next(chunk[n])) {
             ++n;
         }
-        if (n == 0) {
-            break;
-        }
-        const std::span<const CsvRecord> rows(chunk.data(), n);
+        return n;
+    };
+    std::vector<CsvRecord> current(kChunkRows);
+    std::vector<CsvRecord> next(kChunkRows);
+    std::array<std::string, 2> out;
+    for (std::size_t n = readChunk(current); n > 0;) {
+        // Both halves are evaluated while this thread reads the next chunk.
+        const std::span<const CsvRecord> rows(current.data(), n);
         const std::size_t half = n / 2;
-        secondHalf.clear();
-        auto other = std::async(std::launch::async, [&] { return writer.write(rows.subspan(half), secondHalf); });
-        result.unreadable += writer.write(rows.first(half), out);
-        result.unreadable += other.get();
-        out += secondHalf;
+        auto first = std::async(std::launch::async, [&] { return writer.write(rows.first(half), out[0]); });
+        auto second = std::async(std::launch::async, [&] { return writer.write(rows.subspan(half), out[1]); });
+        const std::size_t following = readChunk(next);
+        result.unreadable += first.get() + second.get();
         result.rows += n;
-        std::fwrite(out.data(), 1, out.size(), io.out);
-        out.clear();
+        for (std::string& part : out) {
+            std::fwrite(part.data(), 1, part.size(), io.out);
+            part.clear();
+        }
         if (io.progress) {
             io.progress(reader.bytesRead());
         }
+        std::swap(current, next);
+        n = following;
     }
-    std::fwrite(out.data(), 1, out.size(), io.out);
     if (reader.inputFailed()) {
         result.inputError = "reading the input failed";
     }

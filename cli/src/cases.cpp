@@ -56,11 +56,11 @@ bool Case::set(std::size_t column, std::string_view text) {
     return true;
 }
 
-std::string Case::text(std::size_t column) const {
+std::string_view Case::view(std::size_t column) const {
     if (const auto field = kColumns[column].field) {
-        return store_.text(*field);
+        return store_.view(*field);
     }
-    return std::string(modeText(mode_));
+    return modeText(mode_);
 }
 
 Evaluation evaluate(Case& c, const NumberText& numbers) {

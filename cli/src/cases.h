@@ -68,7 +68,9 @@ class Case {
 
     // False for an input mode that is none of the four; the case is unchanged.
     bool set(std::size_t column, std::string_view text);
-    [[nodiscard]] std::string text(std::size_t column) const;
+    [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
+    // The text without a copy, valid until the column is next set.
+    [[nodiscard]] std::string_view view(std::size_t column) const;
     [[nodiscard]] Mode mode() const { return mode_; }
 
     MemoryStore& store() { return store_; }

@@ -115,9 +115,10 @@ bool CsvReader::next(CsvRecord& record) {
 }
 
 void appendCsvCell(std::string& out, std::string_view cell) {
-    const bool quote =
-        cell.find_first_of(",\"\r\n") != std::string_view::npos ||
-        (!cell.empty() && (cell.front() == ' ' || cell.back() == ' ' || cell.front() == '\t' || cell.back() == '\t'));
+    const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool quote = std::any_of(cell.begin(), cell.end(), special) ||
+                       (!cell.empty() && (blank(cell.front()) || blank(cell.back())));
     if (!quote) {
         out += cell;
         return;

@@ -6,7 +6,7 @@ namespace vistrel::cli {
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        appendCsvCell(out, c.text(k));
+        appendCsvCell(out, c.view(k));
         out += ',';
     }
     appendCsvCell(out, e.message);

@@ -76,6 +76,8 @@ class MemoryStore final : public FieldStore {
     [[nodiscard]] std::string text(Field field) const override;
     void setText(Field field, std::string_view text) override;
     [[nodiscard]] bool isSelected(ModeOption option) const override;
+    // The text without a copy, valid until the field is next written.
+    [[nodiscard]] std::string_view view(Field field) const;
 
     // Selects one option and deselects the others, as the option group does.
     void select(ModeOption option);
