@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 rows="${1:-1000000}"
 cli="${2:-build/release/cli/vistrel-cli}"
 [ -x "$cli" ] || { echo "build it first: cmake --workflow --preset release" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "needs GNU time: apt-get install time" >&2; exit 2; }
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -3,6 +3,7 @@
 # Usage: bench/startup.sh [build dir]   (build/release by default; needs hyperfine)
 set -euo pipefail
 bin="${1:-build/release}/bench/first_paint"
+command -v hyperfine >/dev/null || { echo "needs hyperfine: apt-get install hyperfine" >&2; exit 2; }
 json="$(mktemp)"
 trap 'rm -f "$json"' EXIT
 run=(hyperfine -N --warmup 5 --runs 60 --export-json "$json" "$bin --bare" "$bin")
