@@ -125,7 +125,8 @@ BatchResult runBatch(const BatchIo& io) {
     }
     const NumberText numbers(NumberFormat::invariant());
     const RowWriter writer{columns, numbers};
-    std::fwrite(outputHeader().data(), 1, outputHeader().size(), io.out);
+    const std::string header = outputHeader();
+    std::fwrite(header.data(), 1, header.size(), io.out);
     const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
         std::size_t n = 0;
         while (n < chunk.size() && reader.next(chunk[n])) {

@@ -184,10 +184,11 @@ int runSweep(const CaseOptions& options, const std::string& vary, const std::str
     }
     std::string text = outputHeader();
     std::vector<PlotPoint> points;
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
     sweep(base, spec, [&](const Case& c, const Evaluation& e) {
         appendRow(text, c, e);
         if (!plotPath.empty()) {
-            points.push_back(plotPoint(c, e, spec.column));
+            points.push_back(plotPoint(c, e, spec.column, numbers));
         }
         if (text.size() > (1 << 16)) {
             writeAll(out.stream, text);

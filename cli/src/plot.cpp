@@ -46,8 +46,7 @@ std::vector<const PlotPoint*> thinned(const std::vector<PlotPoint>& points) {
 
 } // namespace
 
-PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn) {
-    const NumberText numbers(NumberFormat::invariant());
+PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn, const NumberText& numbers) {
     PlotPoint p;
     p.x = numbers.parse(c.text(variedColumn)).value;
     if (e.hasVerdict()) {

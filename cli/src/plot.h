@@ -16,7 +16,7 @@ struct PlotPoint {
     std::string state; // "Legible", "Not Legible" or empty without a verdict
 };
 
-PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn);
+PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn, const NumberText& numbers);
 bool plotFormatSupported(std::string_view path);
 
 // Draws the contrasts against the varied input with vistrel-plot, which is
