@@ -125,8 +125,8 @@ BatchResult runBatch(const BatchIo& io) {
     }
     const NumberText numbers(NumberFormat::invariant());
     const RowWriter writer{columns, numbers};
-    const std::string header = outputHeader();
-    std::fwrite(header.data(), 1, header.size(), io.out);
+    const std::string headerLine = outputHeader();
+    std::fwrite(headerLine.data(), 1, headerLine.size(), io.out);
     const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
         std::size_t n = 0;
         while (n < chunk.size() && reader.next(chunk[n])) {
