@@ -50,6 +50,13 @@ struct CaseOptions {
     }
 };
 
+// One clear line, and where to read more.
+int usage(std::string_view command, const std::string& message) {
+    std::cerr << "vistrel-cli " << command << ": " << message << "\nRun 'vistrel-cli " << command
+              << " --help' for more information.\n";
+    return kUsageError;
+}
+
 void writeAll(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
 
 void showProgress(std::uint64_t done, std::uint64_t total) {
@@ -93,19 +100,16 @@ int runEval(const CaseOptions& options, bool json) {
 int runBatchCommand(const std::string& inPath, const std::string& outPath) {
     const bool fromStdin = inPath == "-";
     if (!fromStdin && !outPath.empty() && outPath != "-" && (outPath == inPath || sameFile(inPath, outPath))) {
-        std::cerr << "vistrel-cli batch: the output " << outPath << " would overwrite the input\n";
-        return kUsageError;
+        return usage("batch", "the output " + outPath + " would overwrite the input");
     }
     std::FILE* in = fromStdin ? stdin : std::fopen(inPath.c_str(), "rb");
     if (in == nullptr) {
-        std::cerr << "vistrel-cli batch: cannot read " << inPath << '\n';
-        return kUsageError;
+        return usage("batch", "cannot read " + inPath);
     }
     std::string error;
     Output out;
     if (!out.open(outPath, error)) {
-        std::cerr << "vistrel-cli batch: " << error << '\n';
-        return kUsageError;
+        return usage("batch", error);
     }
     BatchIo io{in, out.stream, {}};
     struct stat st {};
@@ -123,8 +127,7 @@ int runBatchCommand(const std::string& inPath, const std::string& outPath) {
         std::fclose(in);
     }
     if (!result.usageError.empty()) {
-        std::cerr << "vistrel-cli batch: " << result.usageError << '\n';
-        return kUsageError; // the temporary output goes; nothing was written under the final name
+        return usage("batch", result.usageError); // the temporary goes; nothing is written under the final name
     }
     if (!result.inputError.empty()) {
         std::cerr << "vistrel-cli batch: " << inPath << ": " << result.inputError << '\n';
@@ -147,17 +150,14 @@ int runSolve(const CaseOptions& options, const std::string& name, std::optional<
     const auto column = columnIndex(name);
     const auto range = defaultSolveRange(name);
     if (!column || !range) {
-        std::cerr << "vistrel-cli solve: --for must be letter_height_mm, viewing_distance_mm or age\n";
-        return kUsageError;
+        return usage("solve", "--for must be letter_height_mm, viewing_distance_mm or age");
     }
     const SolveRange r{min.value_or(range->min), max.value_or(range->max)};
     if (!(r.min < r.max)) {
-        std::cerr << "vistrel-cli solve: --min must be below --max\n";
-        return kUsageError;
+        return usage("solve", "--min must be below --max");
     }
     if (r.max - r.min > 1e9) {
-        std::cerr << "vistrel-cli solve: the range from --min to --max is too wide\n";
-        return kUsageError;
+        return usage("solve", "the range from --min to --max is too wide");
     }
     const SolveResult result = solve(options.build(), *column, r);
     writeAll(stdout, json ? solveJson(name, result) : solveText(name, result));
@@ -168,19 +168,16 @@ int runSweep(const CaseOptions& options, const std::string& vary, const std::str
              const std::string& plotPath) {
     SweepSpec spec;
     if (const auto error = parseSweepSpec(vary, spec)) {
-        std::cerr << "vistrel-cli sweep: " << *error << '\n';
-        return kUsageError;
+        return usage("sweep", *error);
     }
     if (!plotPath.empty() && !plotFormatSupported(plotPath)) {
-        std::cerr << "vistrel-cli sweep: --plot must end in .svg or .png\n";
-        return kUsageError;
+        return usage("sweep", "--plot must end in .svg or .png");
     }
     const Case base = options.build();
     std::string error;
     Output out;
     if (!out.open(outPath, error)) {
-        std::cerr << "vistrel-cli sweep: " << error << '\n';
-        return kUsageError;
+        return usage("sweep", error);
     }
     std::string text = outputHeader();
     std::vector<PlotPoint> points;

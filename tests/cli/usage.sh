@@ -31,6 +31,7 @@ expect 2 'unknown column "colour"' batch <(printf 'colour,age\nred,40\n')
 expect 2 "none of the input columns" batch <(printf 'message\nx\n')
 expect 2 "needs a header row" batch <(printf '')
 expect 2 "STEP must not be zero" sweep --vary age=10:90:0
+expect 2 "Run 'vistrel-cli sweep --help'" sweep --vary age=10:90:0
 expect 2 "STEP goes the wrong way" sweep --vary age=10:90:-1
 expect 2 "more than 1000000 steps" sweep --vary age=0:2000000:1
 expect 2 'TO "x" is not a number' sweep --vary age=0:x:1
@@ -48,5 +49,5 @@ if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))
 fi
-echo "$(( 20 - failures )) passed, $failures failed"
+echo "$(( $(grep -c "^expect " "$0") - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]
