@@ -3,6 +3,7 @@
 # leaves nothing behind.
 set -u
 cli="$1"
+total=$(grep -c "^expect " "$0")
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
@@ -49,5 +50,5 @@ if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))
 fi
-echo "$(( $(grep -c "^expect " "$0") - failures )) passed, $failures failed"
+echo "$(( total - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]
