@@ -111,8 +111,6 @@ struct Expansion {
     bool negative = false;
     std::array<char, 15> digits{};
     int exponent = 0;
-
-    [[nodiscard]] bool isZero() const { return digits[0] == '0'; }
 };
 
 // Reads to_chars' scientific output "[-]d[.ddd]e[+-]xx" into e; returns the digit count.
@@ -498,10 +496,6 @@ char digitAt(const Decimal& d, int index) {
     return index >= 0 && index < d.count ? d.digits[static_cast<std::size_t>(index)] : '0';
 }
 
-void appendDigit(std::string& out, const NumberFormat& f, char ascii) {
-    out += f.digits[static_cast<std::size_t>(ascii - '0')];
-}
-
 // Digits, separators and sign in the format's own texts, one character at a time.
 template <typename Out>
 void renderInto(Out& out, const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
@@ -528,7 +522,7 @@ void renderInto(Out& out, const NumberFormat& f, const Decimal& d, int fractionD
     }
 }
 
-// Writes into a fixed buffer while the text is short and its pieces are plain ASCII.
+// Writes into a fixed buffer, enough for every usual number; overflowed() says when not.
 class ShortText {
   public:
     explicit ShortText(const NumberFormat& f) : format_(f) {}
@@ -555,7 +549,7 @@ class LongText {
   public:
     explicit LongText(const NumberFormat& f) : format_(f) {}
     void append(const std::string& piece) { text += piece; }
-    void digit(char ascii) { appendDigit(text, format_, ascii); }
+    void digit(char ascii) { text += format_.digits[static_cast<std::size_t>(ascii - '0')]; }
     std::string text;
 
   private:
