@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "ui/control_table.h"
+#include "vistrel/version.h"
 
 #include <QHash>
 #include <QWidget>
