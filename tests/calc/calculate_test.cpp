@@ -102,7 +102,7 @@ TEST_P(WorkedCaseInFormat, ShowsTheSameNumbers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WorkedCaseInFormat, testing::ValuesIn(testing_formats::kAll),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 struct Scenario {
     std::string label;
@@ -210,7 +210,7 @@ TEST_P(Calculate, EndsAsExpected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Calculate, testing::ValuesIn(loadScenarios()),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& param) { return param.param.label; });
 
 struct AgeCase {
     double age;
