@@ -177,6 +177,33 @@ TEST(FifteenDigits, MatchFixedPrecisionConversion) {
     }
 }
 
+class Shortcut : public testing::TestWithParam<NamedFormat> {};
+
+// Plain digit texts take a shortcut; a trailing blank sends the same text the
+// long way round, and both must read it alike, to the bit.
+TEST_P(Shortcut, ReadsLikeTheGeneralPath) {
+    const NumberFormat format = GetParam().make();
+    const NumberText text(format);
+    const std::array<std::string, 5> pieces{"0", "7", "-", ".", format.decimal};
+    std::mt19937_64 rng(99);
+    for (int k = 0; k < 20000; ++k) {
+        std::string t;
+        for (std::uint64_t n = rng() % 19; n-- > 0;) {
+            t += pieces[rng() % (rng() % 4 == 0 ? pieces.size() : 2)];
+        }
+        const auto quick = text.parse(t);
+        const auto general = text.parse(t + " ");
+        ASSERT_EQ(quick.error, general.error) << '"' << t << '"';
+        ASSERT_EQ(std::signbit(quick.value), std::signbit(general.value)) << '"' << t << '"';
+        ASSERT_EQ(quick.value, general.value) << '"' << t << '"';
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Shortcut, testing::ValuesIn(kAll),
+                         [](const testing::TestParamInfo<NamedFormat>& param) {
+                             return std::string(param.param.name);
+                         });
+
 class RoundTrip : public testing::TestWithParam<NamedFormat> {};
 
 // Every text the engine writes must read back as the number it shows, in
