@@ -43,7 +43,6 @@ inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Resul
 // The three input-mode option buttons; at most one is selected.
 enum class ModeOption : std::size_t { SourceID2Op, ILL2Op, BackLum2Op };
 inline constexpr std::size_t kModeOptionCount = 3;
-inline constexpr std::array kModeOptions{ModeOption::SourceID2Op, ModeOption::ILL2Op, ModeOption::BackLum2Op};
 
 enum class Role { Input, Output };
 
@@ -108,7 +107,8 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFields{{
     switch (mode) {
     case ModeOption::SourceID2Op: return group == ModeGroup::Illuminance || group == ModeGroup::Luminance;
     case ModeOption::ILL2Op: return group == ModeGroup::Source || group == ModeGroup::Luminance;
-    case ModeOption::BackLum2Op: return group != ModeGroup::Luminance && group != ModeGroup::None;
+    case ModeOption::BackLum2Op:
+        return group == ModeGroup::Source || group == ModeGroup::Illuminance || group == ModeGroup::Reflectance;
     }
     return false;
 }
