@@ -28,6 +28,14 @@ void writeDigits(std::uint64_t n, std::array<char, 15>& digits) {
     }
 }
 
+constexpr auto kIntegerPowersOfTen = [] {
+    std::array<std::uint64_t, 16> powers{1};
+    for (std::size_t k = 1; k < powers.size(); ++k) {
+        powers[k] = powers[k - 1] * 10;
+    }
+    return powers;
+}();
+
 // floor(log2(a)) of a normal double, read from its exponent bits.
 int binaryExponent(double a) {
     constexpr int kBias = 1023;
@@ -42,11 +50,12 @@ double nearestInteger(double p) {
     return (p + kTwo52) - kTwo52;
 }
 
-// The usual magnitudes, without a general conversion: the exact product
-// |value| x 10^k is p + err (fma makes err exact), so the nearest integer to
-// it is known exactly. Returns false on a tie or an awkward edge, where the
-// general path decides instead.
-bool expandFast(double value, std::array<char, 15>& digits, int& exponent) {
+// The usual magnitudes, without a general conversion: |value| is about
+// n x 10^(exponent - 14) with n of 15 digits. The exact product |value| x 10^k
+// is p + err (fma makes err exact), so the nearest integer to it is known
+// exactly. Returns false on a tie or an awkward edge, where the general path
+// decides instead.
+bool significandOf(double value, std::uint64_t& significand, int& exponent) {
     const double a = std::fabs(value);
     if (!(a >= 1e-7 && a < 1e15)) {
         return false;
@@ -82,7 +91,7 @@ bool expandFast(double value, std::array<char, 15>& digits, int& exponent) {
             n = 1e14;
             ++e10;
         }
-        writeDigits(static_cast<std::uint64_t>(n), digits);
+        significand = static_cast<std::uint64_t>(n);
         exponent = e10;
         return true;
     }
@@ -155,7 +164,9 @@ void dropTrailingZeros(Decimal& d) {
 Decimal expand(double value) {
     Decimal d;
     int exponent = 0; // value = d0.d1...d14 x 10^exponent
-    if (!expandFast(value, d.digits, exponent)) {
+    if (std::uint64_t significand = 0; significandOf(value, significand, exponent)) {
+        writeDigits(significand, d.digits);
+    } else {
         expandGeneral(value, d.digits, exponent);
     }
     d.negative = std::signbit(value);
@@ -163,6 +174,48 @@ Decimal expand(double value) {
     d.intLength = exponent + 1;
     dropTrailingZeros(d);
     return d;
+}
+
+bool thousandthsOf(double value, std::uint64_t& thousandths) {
+    std::uint64_t n = 0;
+    int exponent = 0;
+    // value = n x 10^(exponent - 14), so in thousandths it is n / 10^(11 - exponent).
+    if (!significandOf(value, n, exponent) || exponent > 11) {
+        return false;
+    }
+    const int drop = 11 - exponent; // digits past the third decimal
+    if (drop > 15) {
+        thousandths = 0; // below a ten-thousandth
+    } else if (drop == 0) {
+        thousandths = n;
+    } else {
+        // Half of the last kept digit added first: halves away from zero.
+        const std::uint64_t unit = kIntegerPowersOfTen[static_cast<std::size_t>(drop)];
+        thousandths = (n + unit / 2) / unit;
+    }
+    return true;
+}
+
+Decimal fromThousandths(bool negative, std::uint64_t thousandths) {
+    Decimal d;
+    std::array<char, 20> reversed{};
+    std::size_t count = 0;
+    for (std::uint64_t t = thousandths; t > 0; t /= 10) {
+        reversed[count++] = static_cast<char>('0' + t % 10);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        d.digits[k] = reversed[count - 1 - k];
+    }
+    d.count = static_cast<int>(count);
+    d.intLength = d.count - 3;
+    d.negative = negative && thousandths > 0;
+    dropTrailingZeros(d);
+    return d;
+}
+
+double valueOfThousandths(bool negative, std::uint64_t thousandths) {
+    const auto t = static_cast<double>(thousandths); // exact: below 10^15
+    return (negative && thousandths > 0 ? -t : t) / 1000.0;
 }
 
 Decimal roundedToThousandths(Decimal d) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace vistrel::detail {
 
@@ -30,6 +31,13 @@ struct Decimal {
 
 // Rounded by hand to three decimals, halves away from zero; never -0.
 [[nodiscard]] Decimal roundedToThousandths(Decimal d);
+
+// The same rounding done on integers for the usual magnitudes: |value| in
+// thousandths, from the same 15-digit expansion. False where it cannot, and
+// roundedToThousandths(expand(value)) decides.
+[[nodiscard]] bool thousandthsOf(double value, std::uint64_t& thousandths);
+[[nodiscard]] Decimal fromThousandths(bool negative, std::uint64_t thousandths);
+[[nodiscard]] double valueOfThousandths(bool negative, std::uint64_t thousandths);
 
 // The double a text of d reads as (infinite when it is too large).
 [[nodiscard]] double valueOf(const Decimal& d);

@@ -5,6 +5,8 @@
 #include "utf8.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 namespace vistrel {
 
@@ -63,15 +65,21 @@ std::string NumberText::plain(double value) const {
     return detail::render(format_, glyphs_, d, std::max(d.count - d.intLength, 0), false);
 }
 
-std::string NumberText::threeDecimals(double value) const {
-    return detail::render(format_, glyphs_, detail::roundedToThousandths(detail::expand(value)), 3, true);
-}
+std::string NumberText::threeDecimals(double value) const { return showThreeDecimals(value).text; }
 
 double NumberText::roundThreeDecimals(double value) {
+    if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
+        return detail::valueOfThousandths(std::signbit(value), thousandths);
+    }
     return detail::valueOf(detail::roundedToThousandths(detail::expand(value)));
 }
 
 NumberText::Shown NumberText::showThreeDecimals(double value) const {
+    if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
+        const bool negative = std::signbit(value);
+        return {detail::render(format_, glyphs_, detail::fromThousandths(negative, thousandths), 3, true),
+                detail::valueOfThousandths(negative, thousandths)};
+    }
     const detail::Decimal d = detail::roundedToThousandths(detail::expand(value));
     return {detail::render(format_, glyphs_, d, 3, true), detail::valueOf(d)};
 }
