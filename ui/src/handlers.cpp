@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include <array>
+#include <utility>
 
 namespace vistrel::ui {
 
