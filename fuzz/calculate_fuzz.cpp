@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(messages.shown <= 1);
     check((messages.shown == 1) == (outcome != vistrel::Outcome::Verdict));
     if (outcome != vistrel::Outcome::Verdict) {
-        for (std::size_t k = 1; k < vistrel::kClearedSet.size(); ++k) {
-            check(store.text(vistrel::kClearedSet[k]).empty());
+        for (const Field f : vistrel::kClearedOutputs) {
+            check(store.text(f).empty());
         }
         return 0;
     }

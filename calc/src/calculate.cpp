@@ -1,52 +1,27 @@
 #include "calc/calculate.h"
 
-#include "run.h"
+#include "checked_arithmetic.h"
+#include "stages.h"
 
 #include <algorithm>
 
 namespace vistrel {
 
-namespace detail {
-
 namespace {
 
-constexpr std::string_view kThresholdNotPositive =
-    "The threshold contrast is zero or less: check the Observer's Age and the Field Correction.";
-constexpr std::string_view kContrastZero =
-    "The actual contrast is zero: the letters do not stand out from their background.";
-
-} // namespace
-
-void verdict(Run& run) {
-    run.writeComputed(Field::LogThresholdCon, log10Of(run.read(Field::ThresholdCon), kThresholdNotPositive));
-    run.writeComputed(Field::LogActualCon, log10Of(run.read(Field::ActualCon, kChooseMode), kContrastZero));
-    // Equal contrasts are not legible: the letters must exceed the threshold.
-    const double difference = run.read(Field::ActualCon) - run.read(Field::ThresholdCon);
-    run.setText(Field::Result, difference > 0 ? kLegible : kNotLegible);
-}
-
-} // namespace detail
-
-namespace {
-
-bool anyEmpty(const detail::Run& run, std::initializer_list<Field> fields) {
-    return std::any_of(fields.begin(), fields.end(), [&](Field f) { return run.isEmpty(f); });
-}
-
-void empty(FieldStore& store, const Field* first, const Field* last) {
-    for (; first != last; ++first) {
-        store.setText(*first, "");
+template <std::size_t N> void empty(FieldStore& store, const std::array<Field, N>& fields) {
+    for (const Field f : fields) {
+        store.setText(f, "");
     }
 }
 
-void emptyClearedSet(FieldStore& store) { empty(store, kClearedSet.begin(), kClearedSet.end()); }
-
-// A fault leaves the ratio the user typed; only the outputs go.
-void emptyOutputs(FieldStore& store) { empty(store, kClearedSet.begin() + 1, kClearedSet.end()); }
+bool anyEmpty(const detail::FieldNumbers& fields, std::initializer_list<Field> required) {
+    return std::any_of(required.begin(), required.end(), [&](Field f) { return fields.isEmpty(f); });
+}
 
 Outcome refuse(FieldStore& store, MessageSink& messages, std::string_view text, MessageStyle style, Outcome outcome) {
     messages.showMessage(text, style);
-    emptyClearedSet(store);
+    empty(store, kClearedSet);
     return outcome;
 }
 
@@ -54,37 +29,37 @@ Outcome refuse(FieldStore& store, MessageSink& messages, std::string_view text, 
 
 Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& messages) {
     using F = Field;
-    detail::Run run(store, numbers);
-    const bool missing = run.isSelected(ModeOption::BackLum2Op)
-                             ? anyEmpty(run, {F::Age, F::ViewDist2, F::LetterHT2, F::LHSW, F::EaseOfRead})
-                             : anyEmpty(run, {F::Age, F::ViewDist2, F::LetterHT2, F::LHSW, F::LetterTrans2,
-                                              F::BackTrans2, F::EaseOfRead});
+    detail::FieldNumbers fields(store, numbers);
+    const bool missing = fields.isSelected(ModeOption::BackLum2Op)
+                             ? anyEmpty(fields, {F::Age, F::ViewDist2, F::LetterHT2, F::LHSW, F::EaseOfRead})
+                             : anyEmpty(fields, {F::Age, F::ViewDist2, F::LetterHT2, F::LHSW, F::LetterTrans2,
+                                                 F::BackTrans2, F::EaseOfRead});
     if (missing) {
         return refuse(store, messages, kFillAllMessage, MessageStyle::Critical, Outcome::MissingField);
     }
     try {
-        if (run.isSelected(ModeOption::SourceID2Op)) {
-            detail::reconcileDistance(run);
-            detail::sourceIntensityContrast(run);
+        if (fields.isSelected(ModeOption::SourceID2Op)) {
+            detail::reconcileDistance(fields);
+            detail::sourceIntensityContrast(fields);
         }
-        if (run.isSelected(ModeOption::ILL2Op)) {
-            detail::reconcileIlluminance(run);
-            detail::illuminanceContrast(run);
+        if (fields.isSelected(ModeOption::ILL2Op)) {
+            detail::reconcileIlluminance(fields);
+            detail::illuminanceContrast(fields);
         }
-        if (run.isSelected(ModeOption::BackLum2Op)) {
-            detail::reconcileLuminance(run);
-            detail::directLuminanceContrast(run);
+        if (fields.isSelected(ModeOption::BackLum2Op)) {
+            detail::reconcileLuminance(fields);
+            detail::directLuminanceContrast(fields);
         }
-        const detail::Factors factors = detail::readFactors(run);
-        if (!detail::visualSize(run)) {
+        const detail::Factors factors = detail::readFactors(fields);
+        if (!detail::visualSize(fields)) {
             return refuse(store, messages, kRatioMessage, MessageStyle::Exclamation, Outcome::RatioTooSmall);
         }
-        detail::thresholdContrast(run, factors);
-        detail::verdict(run);
+        detail::thresholdContrast(fields, factors);
+        detail::verdict(fields);
         return Outcome::Verdict;
     } catch (const detail::Fault& fault) {
         messages.showMessage(fault.message, MessageStyle::Critical);
-        emptyOutputs(store);
+        empty(store, kClearedOutputs);
         return Outcome::Fault;
     }
 }

@@ -1,28 +1,47 @@
 #include "calc/calculate.h"
-#include "run.h"
 
+#include "checked_arithmetic.h"
+#include "stages.h"
+
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vistrel::detail {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979; // the model's own value of pi
 constexpr std::string_view kUnknownEase = "Ease of reading must be one of the levels in its list.";
-constexpr std::string_view kViewingZero = "Viewing Distance must not be zero.";
-constexpr std::string_view kLetterTooLarge = "The Letter HT is too large for the Viewing Distance.";
 constexpr std::string_view kStrokeNotPositive =
     "The Stroke Size must be greater than zero: check the Letter HT and the Viewing Distance.";
-constexpr std::string_view kThresholdTooLarge =
-    "The threshold contrast is too large to compute: check the Field Correction.";
+constexpr std::string_view kStrokeRatio =
+    "The Stroke Size must be greater than zero: check the Letter HT to Stroke Width Ratio.";
 
 double round3(double value) { return NumberText::roundThreeDecimals(value); }
 
+// The terms that add up to the threshold contrast's logarithm, in log units,
+// each with the field it comes from. The ease of reading adds at most 2.
+struct LogTerm {
+    double size;
+    Field from;
+};
+
+// Names the field whose term pushes the threshold contrast out of range: the largest.
+std::string thresholdTooLarge(const std::array<LogTerm, 4>& terms) {
+    const auto size = [](const LogTerm& t) {
+        return std::isnan(t.size) ? std::numeric_limits<double>::infinity() : t.size;
+    };
+    const LogTerm& largest = *std::max_element(terms.begin(), terms.end(),
+                                               [&](const LogTerm& x, const LogTerm& y) { return size(x) < size(y); });
+    return "The threshold contrast is too large: the " + std::string(fieldInfo(largest.from).caption) +
+           " is out of range.";
+}
+
 } // namespace
 
-Factors readFactors(Run& run) {
-    const double age = finite(ageFactor(run.read(Field::Age)), Field::Age);
-    const std::string ease = run.text(Field::EaseOfRead);
+Factors readFactors(FieldNumbers& fields) {
+    const double age = checkOverflow(ageFactor(fields.read(Field::Age)), Field::Age);
+    const std::string ease = fields.text(Field::EaseOfRead);
     for (const EaseLevel& level : kEaseLevels) {
         if (level.text == ease) {
             return {age, level.factor};
@@ -31,40 +50,37 @@ Factors readFactors(Run& run) {
     fail(std::string(kUnknownEase));
 }
 
-bool visualSize(Run& run) {
-    const double h = run.read(Field::LetterHT2);
-    const double d = run.read(Field::ViewDist2);
-    const double angle = std::atan(quotient(h, d, kViewingZero, kLetterTooLarge));
-    run.writeComputed(Field::LetterSize, angle * 180 / kPi * 60);
-    const double ls = run.read(Field::LetterSize);
-
-    // Three tests, each reading the ratio afresh.
-    if (const double r = run.read(Field::LHSW); r > 3.0 && r < 5.0) {
-        run.writeComputed(Field::StrokeSize, ls * 0.5 * (1 - 3 / r));
-        return true;
-    }
-    if (const double r = run.read(Field::LHSW); r >= 5.0) {
-        run.writeComputed(Field::StrokeSize, ls / r);
-        return true;
-    }
-    return false; // r <= 3: the ratio rule refuses
-}
-
-void thresholdContrast(Run& run, const Factors& factors) {
-    const double s = run.read(Field::StrokeSize);
+void thresholdContrast(FieldNumbers& fields, const Factors& factors) {
+    const double s = fields.read(Field::StrokeSize);
     if (!(s > 0.0)) {
-        fail(std::string(kStrokeNotPositive));
+        // No ratio gives a wider stroke than 5 does, a fifth of the letter:
+        // when even that shows as more than zero, the ratio made it vanish.
+        const bool ratioToBlame = round3(fields.read(Field::LetterSize) / 5) > 0.0;
+        fail(std::string(ratioToBlame ? kStrokeRatio : kStrokeNotPositive));
     }
     const double x = round3(std::log(s) / std::log(2.0));
     const double a = round3(7.4935 - 6.97678 * x + 0.544938 * std::pow(x, 2));
     const double b = round3(-0.55315 + 0.021675 * x + 0.0003125 * std::pow(x, 2));
     const double c = round3(0.007721 + 0.000558 * x + 0.0000175 * std::pow(x, 2));
 
-    const double l = run.read(Field::LogBack, kChooseMode);
-    const double f = run.read(Field::FieldCorr);
-    const double g = round3(finite((a + b * l * 10 + c * std::pow(10 * l, 2)) / 10 + f, kThresholdTooLarge));
-    const double t = finite(std::pow(10.0, g) * factors.ease * factors.age, kThresholdTooLarge);
-    run.writeComputed(Field::ThresholdCon, t);
+    const double l = fields.read(Field::LogBack, kChooseMode);
+    const double f = fields.read(Field::FieldCorr);
+    const auto outOfRange = [&] {
+        fail(thresholdTooLarge({{{a / 10, Field::StrokeSize},
+                                 {(b * l * 10 + c * std::pow(10 * l, 2)) / 10, Field::LogBack},
+                                 {f, Field::FieldCorr},
+                                 {std::log10(std::fabs(factors.age)), Field::Age}}}));
+    };
+    const double logThreshold = (a + b * l * 10 + c * std::pow(10 * l, 2)) / 10 + f;
+    if (!std::isfinite(logThreshold)) {
+        outOfRange();
+    }
+    const double g = round3(logThreshold);
+    const double t = std::pow(10.0, g) * factors.ease * factors.age;
+    if (!std::isfinite(t)) {
+        outOfRange();
+    }
+    fields.writeComputed(Field::ThresholdCon, t);
 }
 
 } // namespace vistrel::detail

@@ -9,6 +9,7 @@
 #include "plot.h"
 #include "report.h"
 #include "rows.h"
+#include "vistrel/version.h"
 
 #include <CLI/CLI.hpp>
 

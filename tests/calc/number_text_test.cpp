@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"arabicPointIsNotDecimal", arabic, "1.5", 0, NAN_},
         ParseCase{"persianMinus", persian, "\u200E\u2212\u06F0\u066B\u06F3\u06F0\u06F1", -0.301, OK},
         ParseCase{"nativeExponent", persian, "\u06F1e\u06F3", 1000, OK}),
-    [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.label); });
+    [](const testing::TestParamInfo<ParseCase>& param) { return std::string(param.param.label); });
 
 struct WriteCase {
     const char* label;
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"spanishLong", spanish, 12345, "12345", "12.345,000"},
                     WriteCase{"arabic", arabic, -1076.5, "\u061C-\u0661\u0660\u0667\u0666\u066B\u0665",
                               "\u061C-\u0661\u066C\u0660\u0667\u0666\u066B\u0665\u0660\u0660"}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.label); });
+    [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.label); });
 
 // The 15-digit value a plain text stands for.
 double fifteenDigits(double v) {
@@ -177,6 +177,33 @@ TEST(FifteenDigits, MatchFixedPrecisionConversion) {
     }
 }
 
+class Shortcut : public testing::TestWithParam<NamedFormat> {};
+
+// Plain digit texts take a shortcut; a trailing blank sends the same text the
+// long way round, and both must read it alike, to the bit.
+TEST_P(Shortcut, ReadsLikeTheGeneralPath) {
+    const NumberFormat format = GetParam().make();
+    const NumberText text(format);
+    const std::array<std::string, 5> pieces{"0", "7", "-", ".", format.decimal};
+    std::mt19937_64 rng(99);
+    for (int k = 0; k < 20000; ++k) {
+        std::string t;
+        for (std::uint64_t n = rng() % 19; n-- > 0;) {
+            t += pieces[rng() % (rng() % 4 == 0 ? pieces.size() : 2)];
+        }
+        const auto quick = text.parse(t);
+        const auto general = text.parse(t + " ");
+        ASSERT_EQ(quick.error, general.error) << '"' << t << '"';
+        ASSERT_EQ(std::signbit(quick.value), std::signbit(general.value)) << '"' << t << '"';
+        ASSERT_EQ(quick.value, general.value) << '"' << t << '"';
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Shortcut, testing::ValuesIn(kAll),
+                         [](const testing::TestParamInfo<NamedFormat>& param) {
+                             return std::string(param.param.name);
+                         });
+
 class RoundTrip : public testing::TestWithParam<NamedFormat> {};
 
 // Every text the engine writes must read back as the number it shows, in
@@ -200,6 +227,8 @@ TEST_P(RoundTrip, WrittenTextsReadBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::ValuesIn(kAll),
-                         [](const testing::TestParamInfo<NamedFormat>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<NamedFormat>& param) {
+                             return std::string(param.param.name);
+                         });
 
 } // namespace

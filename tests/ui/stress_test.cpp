@@ -78,7 +78,7 @@ class GuiStress : public testing::Test {
     void TearDown() override { QLocale::setDefault(kLocales[0]); }
 
     template <class T = QWidget> T& get(const char* name) { return *form.findChild<T*>(QString::fromUtf8(name)); }
-    std::uint32_t pick(std::size_t n) { return rng() % n; }
+    std::uint32_t pick(std::size_t n) { return static_cast<std::uint32_t>(rng() % n); }
     bool checked(const char* option) { return get<QRadioButton>(option).isChecked(); }
 
     QString number() { return QLocale().toString(pick(100000) / std::pow(10.0, pick(6)), 'f', int(pick(4))); }
@@ -87,7 +87,7 @@ class GuiStress : public testing::Test {
         const std::uint32_t kind = pick(10);
         QString text = kind < 5 ? number() : QString();
         for (std::uint32_t n = kind < 5 ? 0 : pick(4); n-- > 0;) {
-            text += kPieces[pick(kPieces.size())];
+            text += kPieces[pick(static_cast<std::size_t>(kPieces.size()))];
         }
         return longAllowed && kind == 9 ? text.repeated(int(pick(2000)) + 500) : text;
     }
@@ -203,7 +203,8 @@ TEST_F(GuiStress, TwentyThousandRandomActionsThenExit) {
         const bool onFrame = get("Frame2").isVisible();
         const std::uint32_t kind = pick(100);
         if (kind < 50) {
-            editBox(onFrame ? *frameBoxes[pick(frameBoxes.size())] : get<QLineEdit>("FieldCorr"));
+            editBox(onFrame ? *frameBoxes[pick(static_cast<std::size_t>(frameBoxes.size()))]
+                            : get<QLineEdit>("FieldCorr"));
         } else if (kind < 90 || !onFrame) {
             clickButton(onFrame ? kFrameButtons[pick(kFrameButtons.size())] : kMainButtons[pick(kMainButtons.size())]);
         } else if (kind < 95) { // a whole case, the alternative units left for the calculation to fill in

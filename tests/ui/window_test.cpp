@@ -61,7 +61,7 @@ class Window : public testing::Test {
     QString caption(const char* label) { return get<QLabel>(label).text(); }
     bool checked(const char* option) { return get<QRadioButton>(option).isChecked(); }
 
-    // The Overview's case, typed key by key: externally illuminated display, illuminance mode.
+    // The worked case, typed key by key: externally illuminated display, illuminance mode.
     void typeWorkedCase(const char* reflectance, const char* background) {
         click({"Option1", "Command1", "ILL2Op"});
         const std::array<const char*, 14> typed{"ILLLUX2",   "1076", "LetterTrans2", reflectance, "BackTrans2",

@@ -1,5 +1,7 @@
 #include "ui/control_table.h"
 
+#include "calc/fields.h"
+
 #include <algorithm>
 #include <array>
 
@@ -96,7 +98,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls{{
     {"Label41", Label, Frame2, "Or", 2520, 3360, 375, 255, S12B, Centre, {}, {}, 0, 31, false, ""},
     {"Label45", Label, Frame2, "cd/m^2", 10920, 3000, 735, 375, S12, Left, {}, {}, 0, 30, false, ""},
     {"Label69", Label, Frame2, "Or", 8880, 3360, 495, 255, S12B, Centre, {}, {}, 0, 29, false, ""},
-    {"FieldCorr", TextBox, Form1, "0.0", 6960, 6720, 1215, 420, S12, Centre, {}, {}, 0, 80, false, "Field Correction in log units"},
+    {"FieldCorr", TextBox, Form1, fieldInfo(Field::FieldCorr).start, 6960, 6720, 1215, 420, S12, Centre, {}, {}, 0, 80, false, "Field Correction in log units"},
     {"Exit", CommandButton, Form1, "Exit", 7560, 4080, 1335, 615, S12B, Left, {}, {}, 0, 75, false, ""},
     {"Option1", OptionButton, Form1, "Externally Illuminated Display", 3360, 3360, 4095, 495, S12B, Left, {}, {}, 0, 74, false, ""},
     {"Option2", OptionButton, Form1, "Backlit Display", 3360, 3840, 4215, 735, S12B, Left, {}, {}, 0, 73, false, ""},

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include <array>
+#include <utility>
 
 namespace vistrel::ui {
 
@@ -17,14 +18,17 @@ namespace {
 
 QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// The fields each input mode uses, with the labels that name them.
-constexpr std::array kSourceGroup{"Label54", "SourceID2",  "Label53", "Label52", "DistSinM2",  "Label51",
-                                  "Label50", "DistSinFT2", "Label49", "Label48", "DistSinIn2", "Label47"};
-constexpr std::array kIlluminanceGroup{"Label56", "ILLLUX2", "Label57", "Label55", "ILLFC2", "Label58"};
-constexpr std::array kReflectanceGroup{"LetterTrans2", "Label64", "BackTrans2", "Label63"};
-constexpr std::array kLuminanceGroup{"Label10", "BackLumCDM",   "BackLum",  "Label40", "Label41",
-                                     "Label38", "Label26",      "Label11",  "Label69", "Label45",
-                                     "Label39", "LetterLumCDM", "LetterLum"};
+// The labels that name each group's fields; the fields come from the engine's table.
+constexpr std::array<std::pair<const char*, ModeGroup>, 23> kGroupLabels{{
+    {"Label54", ModeGroup::Source},      {"Label53", ModeGroup::Source},      {"Label52", ModeGroup::Source},
+    {"Label51", ModeGroup::Source},      {"Label50", ModeGroup::Source},      {"Label49", ModeGroup::Source},
+    {"Label48", ModeGroup::Source},      {"Label47", ModeGroup::Source},      {"Label56", ModeGroup::Illuminance},
+    {"Label57", ModeGroup::Illuminance}, {"Label55", ModeGroup::Illuminance}, {"Label58", ModeGroup::Illuminance},
+    {"Label64", ModeGroup::Reflectance}, {"Label63", ModeGroup::Reflectance}, {"Label10", ModeGroup::Luminance},
+    {"Label40", ModeGroup::Luminance},   {"Label41", ModeGroup::Luminance},   {"Label38", ModeGroup::Luminance},
+    {"Label26", ModeGroup::Luminance},   {"Label11", ModeGroup::Luminance},   {"Label69", ModeGroup::Luminance},
+    {"Label45", ModeGroup::Luminance},   {"Label39", ModeGroup::Luminance},
+}};
 
 // Sets an option button's state without a click, so no handler runs again.
 void setSelected(QRadioButton& option, bool selected) {
@@ -80,35 +84,31 @@ void Form1::Back_Click() { control<QWidget>("Frame2").setVisible(false); }
 
 void Form1::Exit_Click() { close(); }
 
-void Form1::colourModeGroups(Look source, Look illuminance, Look reflectance, Look luminance) {
-    const auto paint = [this](const auto& group, Look look) {
-        for (const char* name : group) {
-            auto& w = control<QWidget>(name);
-            if (qobject_cast<QLabel*>(&w) != nullptr) {
-                setForeColour(w, Kind::Label, look == Look::Normal ? kButtonText : kGrey);
-            } else {
-                setBackColour(w, Kind::TextBox, look == Look::Normal ? kWindowBackground : kGrey);
-            }
+// Every group in one pass: the colours show together at the next repaint.
+void Form1::colourModeGroups(ModeOption mode) {
+    for (const FieldInfo& field : kFields) {
+        if (field.group != ModeGroup::None) {
+            setBackColour(control<QWidget>(field.name), Kind::TextBox,
+                          greys(mode, field.group) ? kGrey : kWindowBackground);
         }
-    };
-    paint(kSourceGroup, source);
-    paint(kIlluminanceGroup, illuminance);
-    paint(kReflectanceGroup, reflectance);
-    paint(kLuminanceGroup, luminance);
+    }
+    for (const auto& [label, group] : kGroupLabels) {
+        setForeColour(control<QWidget>(label), Kind::Label, greys(mode, group) ? kGrey : kButtonText);
+    }
 }
 
 void Form1::SourceID2Op_Click() {
-    colourModeGroups(Look::Normal, Look::Grey, Look::Normal, Look::Grey);
+    colourModeGroups(ModeOption::SourceID2Op);
     setSelected(control<QRadioButton>("BackLum2Op"), false);
 }
 
 void Form1::ILL2Op_Click() {
-    colourModeGroups(Look::Grey, Look::Normal, Look::Normal, Look::Grey);
+    colourModeGroups(ModeOption::ILL2Op);
     setSelected(control<QRadioButton>("BackLum2Op"), false);
 }
 
 void Form1::BackLum2Op_Click() {
-    colourModeGroups(Look::Grey, Look::Grey, Look::Grey, Look::Normal);
+    colourModeGroups(ModeOption::BackLum2Op);
     setSelected(control<QRadioButton>("BackLum2Op"), true);
 }
 

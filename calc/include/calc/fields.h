@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -43,14 +44,140 @@ inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Resul
 enum class ModeOption : std::size_t { SourceID2Op, ILL2Op, BackLum2Op };
 inline constexpr std::size_t kModeOptionCount = 3;
 
-[[nodiscard]] std::string_view fieldName(Field field);
+enum class Role { Input, Output };
+
+// The sections of the calculation screen that an input mode shows as in use
+// or greys as a whole.
+enum class ModeGroup { None, Source, Illuminance, Reflectance, Luminance };
+
+struct FieldInfo {
+    Field field;
+    std::string_view name;    // the window's control
+    std::string_view key;     // the column of tables and the option of the command line
+    std::string_view caption; // what the user reads beside the field
+    std::string_view unit;    // as the window labels it; empty where it shows none
+    Role role;
+    bool cleared;          // emptied when a calculation is refused
+    std::size_t clearStep; // 1-based place in Clear's order; 0 when Clear keeps the field
+    ModeGroup group;
+    std::string_view start; // the text the field starts with
+};
+
+// One row per field, in the order of Field.
+// clang-format off
+inline constexpr std::array<FieldInfo, kFieldCount> kFields{{
+    {Field::SourceID2, "SourceID2", "source_cd", "Source Intensity Directed", "Cd", Role::Input, false, 1, ModeGroup::Source, ""},
+    {Field::DistSinM2, "DistSinM2", "distance_m", "Distance of Source", "m", Role::Input, false, 2, ModeGroup::Source, ""},
+    {Field::DistSinFT2, "DistSinFT2", "distance_ft", "Distance of Source", "ft", Role::Input, false, 3, ModeGroup::Source, ""},
+    {Field::DistSinIn2, "DistSinIn2", "distance_in", "Distance of Source", "in", Role::Input, false, 4, ModeGroup::Source, ""},
+    {Field::ILLLUX2, "ILLLUX2", "illuminance_lux", "Illuminance", "LUX", Role::Input, false, 5, ModeGroup::Illuminance, ""},
+    {Field::ILLFC2, "ILLFC2", "illuminance_fc", "Illuminance", "FC", Role::Input, false, 6, ModeGroup::Illuminance, ""},
+    {Field::BackLumCDM, "BackLumCDM", "background_cdm2", "Background Luminance", "cd/m^2", Role::Input, false, 7, ModeGroup::Luminance, ""},
+    {Field::BackLum, "BackLum", "background_fl", "Background Luminance", "fL", Role::Input, false, 8, ModeGroup::Luminance, ""},
+    {Field::LetterLumCDM, "LetterLumCDM", "letter_cdm2", "Letter Luminance", "cd/m^2", Role::Input, false, 9, ModeGroup::Luminance, ""},
+    {Field::LetterLum, "LetterLum", "letter_fl", "Letter Luminance", "fL", Role::Input, false, 10, ModeGroup::Luminance, ""},
+    {Field::LetterTrans2, "LetterTrans2", "letter_factor", "Letter Reflectance or Transmittance", "", Role::Input, false, 15, ModeGroup::Reflectance, ""},
+    {Field::BackTrans2, "BackTrans2", "background_factor", "Background Reflectance or Transmittance", "", Role::Input, false, 16, ModeGroup::Reflectance, ""},
+    {Field::Age, "Age", "age", "Observer's Age", "", Role::Input, false, 11, ModeGroup::None, ""},
+    {Field::ViewDist2, "ViewDist2", "viewing_distance_mm", "Viewing Distance", "mm", Role::Input, false, 12, ModeGroup::None, ""},
+    {Field::LetterHT2, "LetterHT2", "letter_height_mm", "Letter HT", "mm", Role::Input, false, 13, ModeGroup::None, ""},
+    {Field::LHSW, "LHSW", "ratio", "Letter HT to Stroke Width Ratio", "", Role::Input, true, 14, ModeGroup::None, ""},
+    {Field::EaseOfRead, "EaseOfRead", "ease", "Ease of reading", "", Role::Input, false, 17, ModeGroup::None, ""},
+    {Field::FieldCorr, "FieldCorr", "field_correction", "Field Correction", "", Role::Input, false, 0, ModeGroup::None, "0.0"},
+    {Field::LetterSize, "LetterSize", "letter_size_arcmin", "Letter Size", "Minutes", Role::Output, true, 18, ModeGroup::None, ""},
+    {Field::StrokeSize, "StrokeSize", "stroke_size_arcmin", "Stroke Size", "Minutes", Role::Output, true, 19, ModeGroup::None, ""},
+    {Field::ActualCon, "ActualCon", "actual_contrast", "Actual Contrast", "", Role::Output, true, 21, ModeGroup::None, ""},
+    {Field::LogBack, "LogBack", "log_background_fl", "Log Background Luminance (FL)", "", Role::Output, true, 24, ModeGroup::None, ""},
+    {Field::ThresholdCon, "ThresholdCon", "threshold_contrast", "Threshold Contrast", "", Role::Output, true, 20, ModeGroup::None, ""},
+    {Field::LogThresholdCon, "LogThresholdCon", "log_threshold_contrast", "Log Threshold Contrast", "", Role::Output, true, 22, ModeGroup::None, ""},
+    {Field::LogActualCon, "LogActualCon", "log_actual_contrast", "Log Actual Contrast", "", Role::Output, true, 23, ModeGroup::None, ""},
+    {Field::Result, "Result", "result", "Result", "", Role::Output, true, 25, ModeGroup::None, ""},
+}};
+// clang-format on
+
+[[nodiscard]] constexpr const FieldInfo& fieldInfo(Field field) { return kFields[static_cast<std::size_t>(field)]; }
+[[nodiscard]] constexpr std::string_view fieldName(Field field) { return fieldInfo(field).name; }
 [[nodiscard]] std::optional<Field> fieldFromName(std::string_view name);
 [[nodiscard]] std::string_view modeOptionName(ModeOption option);
+// The field as messages name it: caption, and unit where the window shows one.
+[[nodiscard]] std::string fieldSubject(Field field);
+
+// Which groups each input mode greys: the ones it does not use.
+[[nodiscard]] constexpr bool greys(ModeOption mode, ModeGroup group) {
+    switch (mode) {
+    case ModeOption::SourceID2Op: return group == ModeGroup::Illuminance || group == ModeGroup::Luminance;
+    case ModeOption::ILL2Op: return group == ModeGroup::Source || group == ModeGroup::Luminance;
+    case ModeOption::BackLum2Op:
+        return group == ModeGroup::Source || group == ModeGroup::Illuminance || group == ModeGroup::Reflectance;
+    }
+    return false;
+}
+
+namespace fields_detail {
+
+template <class Keep> constexpr std::size_t count(Keep keep) {
+    return static_cast<std::size_t>(std::count_if(kFields.begin(), kFields.end(), keep));
+}
+
+constexpr bool inClear(const FieldInfo& f) { return f.clearStep > 0; }
+constexpr bool inClearedSet(const FieldInfo& f) { return f.cleared; }
+constexpr bool isClearedOutput(const FieldInfo& f) { return f.cleared && f.role == Role::Output; }
+
+// The fields that pass keep, in Clear's order.
+template <std::size_t N, class Keep> constexpr std::array<Field, N> inClearOrder(Keep keep) {
+    std::array<Field, N> out{};
+    std::size_t n = 0;
+    for (std::size_t step = 1; step <= kFieldCount; ++step) {
+        for (const FieldInfo& f : kFields) {
+            if (f.clearStep == step && keep(f)) {
+                out[n++] = f.field;
+            }
+        }
+    }
+    return out;
+}
+
+constexpr bool rowsInFieldOrder() {
+    for (std::size_t k = 0; k < kFieldCount; ++k) {
+        if (static_cast<std::size_t>(kFields[k].field) != k) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every step from 1 to the number of cleared fields is taken exactly once.
+constexpr bool clearStepsUnique() {
+    for (std::size_t step = 1; step <= count(inClear); ++step) {
+        if (count([step](const FieldInfo& f) { return f.clearStep == step; }) != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace fields_detail
+
+static_assert(fields_detail::rowsInFieldOrder(), "kFields is indexed by Field");
+static_assert(fields_detail::clearStepsUnique(), "Clear empties its fields one at a time, each once");
+
+// Emptied by Clear, in this order: every field of the calculation screen.
+inline constexpr auto kClearOrder =
+    fields_detail::inClearOrder<fields_detail::count(fields_detail::inClear)>(fields_detail::inClear);
 
 // Emptied, in this order, after a refused calculation.
-inline constexpr std::array kClearedSet{Field::LHSW,         Field::LetterSize, Field::StrokeSize,
-                                        Field::ThresholdCon, Field::ActualCon,  Field::LogThresholdCon,
-                                        Field::LogActualCon, Field::LogBack,    Field::Result};
+inline constexpr auto kClearedSet =
+    fields_detail::inClearOrder<fields_detail::count(fields_detail::inClearedSet)>(fields_detail::inClearedSet);
+
+// A fault keeps what the user typed and empties only the outputs.
+inline constexpr auto kClearedOutputs =
+    fields_detail::inClearOrder<fields_detail::count(fields_detail::isClearedOutput)>(fields_detail::isClearedOutput);
+
+static_assert(kClearedSet.size() ==
+                  fields_detail::count([](const FieldInfo& f) { return f.cleared && f.clearStep > 0; }),
+              "Clear empties every field of the cleared set");
+static_assert(fields_detail::count([](const FieldInfo& f) { return f.role == Role::Output && !f.cleared; }) == 0,
+              "a refused calculation leaves no output behind");
 
 // The engine's only view of the window: texts by name, and the mode options.
 class FieldStore {
@@ -65,10 +192,22 @@ class FieldStore {
     [[nodiscard]] virtual std::string text(Field field) const = 0;
     virtual void setText(Field field, std::string_view text) = 0;
     [[nodiscard]] virtual bool isSelected(ModeOption option) const = 0;
+
+    // Stores that hold their texts override these to skip a copy.
+    [[nodiscard]] virtual bool isEmpty(Field field) const { return text(field).empty(); }
+    // The field's text, in buffer unless the store can lend its own.
+    [[nodiscard]] virtual std::string_view textIn(Field field, std::string& buffer) const {
+        buffer = text(field);
+        return buffer;
+    }
+    // True when a text set is exactly the text read back and nobody sees a
+    // text before it is replaced; a text set only to be overwritten can then
+    // be skipped.
+    [[nodiscard]] virtual bool keepsTextsUnseen() const { return false; }
 };
 
-// Fields held in memory, starting as the window starts: all empty except
-// FieldCorr "0.0", and no mode selected.
+// Fields held in memory, starting as the window starts: every field with its
+// start text, and no mode selected.
 class MemoryStore final : public FieldStore {
   public:
     MemoryStore();
@@ -76,6 +215,9 @@ class MemoryStore final : public FieldStore {
     [[nodiscard]] std::string text(Field field) const override;
     void setText(Field field, std::string_view text) override;
     [[nodiscard]] bool isSelected(ModeOption option) const override;
+    [[nodiscard]] bool isEmpty(Field field) const override { return view(field).empty(); }
+    [[nodiscard]] std::string_view textIn(Field field, std::string& /*buffer*/) const override { return view(field); }
+    [[nodiscard]] bool keepsTextsUnseen() const override { return true; }
     // The text without a copy, valid until the field is next written.
     [[nodiscard]] std::string_view view(Field field) const;
 
@@ -88,8 +230,8 @@ class MemoryStore final : public FieldStore {
     std::array<bool, kModeOptionCount> selected_{};
 };
 
-// Empties the 25 inputs and outputs of the calculation screen; FieldCorr
-// and the selected mode stay.
+// Empties the inputs and outputs of the calculation screen in Clear's order;
+// FieldCorr and the selected mode stay.
 void clearFields(FieldStore& store);
 
 } // namespace vistrel

@@ -2,6 +2,8 @@
 
 #include "calc/number_format.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,26 @@ struct ParsedNumber {
 
     [[nodiscard]] bool ok() const { return error == ParseError::None; }
 };
+
+namespace number_detail {
+
+// A piece of the format's text kept inline, so writing a digit copies no string.
+struct Piece {
+    std::array<char, 7> bytes{};
+    std::uint8_t size = 0;
+};
+
+// The format's pieces for writing; fits is false when one is too long to
+// keep inline, and the writers then take the format's strings.
+struct Glyphs {
+    std::array<Piece, 10> digits{};
+    Piece decimal;
+    Piece group;
+    Piece minus;
+    bool fits = true;
+};
+
+} // namespace number_detail
 
 // Reads and writes number texts in one NumberFormat. Building one decodes the
 // format once, so a calculation can convert many texts cheaply.
@@ -48,12 +70,24 @@ class NumberText {
     // The three-decimal form together with its number, in one step.
     [[nodiscard]] Shown showThreeDecimals(double value) const;
 
+    struct BothForms {
+        std::string plain;
+        Shown shown;
+    };
+    // The plain text and the three-decimal form, from one decimal expansion.
+    [[nodiscard]] BothForms bothForms(double value) const;
+
   private:
     NumberFormat format_;
+    number_detail::Glyphs glyphs_;
     std::u32string decimal_;
     std::vector<std::u32string> minusSigns_;
     std::vector<std::u32string> groupSeparators_;
     std::array<char32_t, 10> nativeDigits_{};
+    // The format's decimal when it is one ASCII character other than a digit;
+    // texts of ASCII digits around it then read without decoding.
+    char asciiDecimal_ = 0;
+    bool asciiMinus_ = false; // the format's minus is "-"
 };
 
 } // namespace vistrel

@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "ui/control_table.h"
+#include "vistrel/version.h"
 
 #include <QHash>
 #include <QWidget>
@@ -39,8 +40,7 @@ class Form1 final : public QWidget {
     void connectHandlers();
     template <class T> [[nodiscard]] T& control(std::string_view name) const;
     void setCaption(std::string_view label, std::string_view caption);
-    enum class Look { Normal, Grey };
-    void colourModeGroups(Look source, Look illuminance, Look reflectance, Look luminance);
+    void colourModeGroups(ModeOption mode);
 
     void Command1_Click();
     void Back_Click();

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "checked_arithmetic.h"
+#include "stages.h"
+
+#include <cmath>
+
+namespace vistrel::detail {
+
+namespace {
+
+constexpr std::string_view kEnterFeet = "Enter the Distance of Source in ft, or fill only one of m, ft and in.";
+constexpr std::string_view kDistanceZero = "The Distance of Source must not be zero.";
+constexpr std::string_view kBackgroundNotPositive = "The background luminance must be greater than zero.";
+constexpr std::string_view kBackgroundTooLarge = "The background luminance is too large to compute.";
+constexpr std::string_view kBackFactorZero = "Background Reflectance or Transmittance must not be zero.";
+constexpr std::string_view kContrastTooLarge = "The actual contrast is too large to compute.";
+
+// |(letter - background) / background|: the difference first, then the sign dropped.
+void writeActualContrast(FieldNumbers& fields, Field letter, Field background, std::string_view zeroMessage) {
+    const double difference = checkOverflow(fields.read(letter) - fields.read(background), kContrastTooLarge);
+    const double ratio = quotient(difference, fields.read(background), zeroMessage, kContrastTooLarge);
+    fields.writeComputed(Field::ActualCon, std::fabs(ratio));
+}
+
+} // namespace
+
+void sourceIntensityContrast(FieldNumbers& fields) {
+    const double feet = fields.read(Field::DistSinFT2, kEnterFeet);
+    const double factor = fields.read(Field::BackTrans2);
+    const double intensity = fields.read(Field::SourceID2);
+    const double footcandles =
+        quotient(intensity, checkOverflow(std::pow(feet, 2), Field::DistSinFT2), kDistanceZero, kBackgroundTooLarge);
+    const double background = checkOverflow(footcandles * factor, kBackgroundTooLarge);
+    fields.writeComputed(Field::LogBack, log10Of(background, kBackgroundNotPositive));
+    writeActualContrast(fields, Field::LetterTrans2, Field::BackTrans2, kBackFactorZero);
+}
+
+void illuminanceContrast(FieldNumbers& fields) {
+    const double factor = fields.read(Field::BackTrans2);
+    const double footcandles = fields.read(Field::ILLFC2);
+    const double background = checkOverflow(factor * footcandles, kBackgroundTooLarge);
+    fields.writeComputed(Field::LogBack, log10Of(background, kBackgroundNotPositive));
+    writeActualContrast(fields, Field::LetterTrans2, Field::BackTrans2, kBackFactorZero);
+}
+
+void directLuminanceContrast(FieldNumbers& fields) {
+    writeActualContrast(fields, Field::LetterLum, Field::BackLum, kBackgroundNotPositive);
+    fields.writeComputed(Field::LogBack, log10Of(fields.read(Field::BackLum), kBackgroundNotPositive));
+}
+
+} // namespace vistrel::detail

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "field_numbers.h"
+
+#include "checked_arithmetic.h"
+
+#include <cmath>
+
+namespace vistrel::detail {
+
+namespace {
+
+// The message about a field's text; FieldCorr sits on the other screen, so
+// its messages say how to get there.
+std::string describe(std::string message, Field field) {
+    if (field == Field::FieldCorr) {
+        message += " Press Back and enter it in log units, for example ";
+        message += fieldInfo(Field::FieldCorr).start;
+        message += '.';
+    }
+    return message;
+}
+
+} // namespace
+
+std::string tooLarge(Field field) { return describe(fieldSubject(field) + " is too large.", field); }
+
+double checkOverflow(double value, Field source) {
+    if (!std::isfinite(value)) {
+        fail(tooLarge(source));
+    }
+    return value;
+}
+
+double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
+    Known& known = known_[static_cast<std::size_t>(field)];
+    std::string buffer;
+    const std::string_view text = store_.textIn(field, buffer);
+    if (known.valid && known.text == text) {
+        return known.value;
+    }
+    const ParsedNumber n = numbers_.parse(text);
+    switch (n.error) {
+    case ParseError::None:
+        known.text.assign(text);
+        known.value = n.value;
+        known.valid = true;
+        return n.value;
+    case ParseError::Empty:
+        // Blanks look like an empty box, so say what the box really holds.
+        if (!text.empty()) {
+            fail(describe(fieldSubject(field) + " holds only blanks.", field));
+        }
+        if (!emptyMessage.empty()) {
+            fail(std::string(emptyMessage));
+        }
+        fail(describe("Enter the " + fieldSubject(field) + ".", field));
+    case ParseError::NotANumber: break;
+    case ParseError::Overflow: fail(tooLarge(field));
+    }
+    fail(describe(fieldSubject(field) + " is not a number.", field));
+}
+
+void FieldNumbers::remember(Field field, NumberText::Shown shown) {
+    if (!std::isfinite(shown.value)) { // shown is too large to read back
+        fail(tooLarge(field));
+    }
+    store_.setText(field, shown.text);
+    Known& known = known_[static_cast<std::size_t>(field)];
+    known.text = std::move(shown.text);
+    known.value = shown.value;
+    known.valid = true;
+}
+
+void FieldNumbers::writeComputed(Field field, double value) {
+    if (store_.keepsTextsUnseen()) {
+        // Nobody sees the plain text before the three-decimal form replaces
+        // it, and the store hands back exactly the text it was given. Reading
+        // that back would give the value to 15 digits, whose three-decimal
+        // form is value's own, so the plain text is only written when no
+        // three-decimal form follows: when it is too large to read back.
+        NumberText::Shown shown = numbers_.showThreeDecimals(value);
+        if (!std::isfinite(shown.value)) {
+            store_.setText(field, numbers_.plain(value));
+        }
+        remember(field, std::move(shown));
+        return;
+    }
+    NumberText::BothForms forms = numbers_.bothForms(value);
+    store_.setText(field, forms.plain);
+    // Reading back the plain text we wrote gives the 15-digit value, whose
+    // three-decimal form is value's own; only a text the store changed needs reading.
+    std::string buffer;
+    const bool unchanged = store_.textIn(field, buffer) == forms.plain;
+    remember(field, unchanged ? std::move(forms.shown) : numbers_.showThreeDecimals(read(field)));
+}
+
+void FieldNumbers::rewrite(Field field) { remember(field, numbers_.showThreeDecimals(read(field))); }
+
+} // namespace vistrel::detail

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "calc/fields.h"
+#include "calc/number_text.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vistrel::detail {
+
+// The fields of one press of the calculate button as numbers: each read
+// converts a field's text, and each computed value is written the way the
+// window shows it.
+class FieldNumbers {
+  public:
+    FieldNumbers(FieldStore& store, const NumberText& numbers) : store_(store), numbers_(numbers) {}
+
+    [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
+    [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
+    [[nodiscard]] std::string text(Field field) const { return store_.text(field); }
+    void setText(Field field, std::string_view text) { store_.setText(field, text); }
+
+    // The field's number; an empty field fails with emptyMessage when given.
+    [[nodiscard]] double read(Field field, std::string_view emptyMessage = {}) const;
+    // Plain text first, then read back and rewritten in the three-decimal form.
+    void writeComputed(Field field, double value);
+    // Rewrites a field's own number in the three-decimal form.
+    void rewrite(Field field);
+
+  private:
+    // The last text read from or written to each field with its number, so a
+    // text seen before is not converted again. Keyed on the text itself, it
+    // can never hand back a number for a text that has since changed.
+    struct Known {
+        std::string text;
+        double value = 0;
+        bool valid = false;
+    };
+    void remember(Field field, NumberText::Shown shown);
+
+    FieldStore& store_;
+    const NumberText& numbers_;
+    mutable std::array<Known, kFieldCount> known_{};
+};
+
+// "<field> is too large.", in the field's own words.
+[[nodiscard]] std::string tooLarge(Field field);
+// The value, unless it overflowed because the source field's number is too large.
+double checkOverflow(double value, Field source);
+
+} // namespace vistrel::detail
