@@ -42,8 +42,26 @@ struct Failure {
 
 int lineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
 
+// muparser accepts "=", "+=" and the like, which would overwrite a case's quantity.
+bool assigns(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            continue;
+        }
+        const bool comparison = (i > 0 && std::string_view("=<>!").find(text[i - 1]) != std::string_view::npos) ||
+                                (i + 1 < text.size() && text[i + 1] == '=');
+        if (!comparison) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<Failure> compileExpression(Term& term, const std::string& text, Variables& variables, int line,
                                          std::string_view key) {
+    if (assigns(text)) {
+        return Failure{line, std::string(key) + " must not assign ('=' compares as '==') in '" + text + "'"};
+    }
     auto parser = std::make_unique<mu::Parser>();
     try {
         for (std::size_t i = 0; i < kQuantities.size(); ++i) {

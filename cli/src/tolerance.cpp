@@ -96,13 +96,17 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
     spec.name = std::string(text.substr(0, equals));
     std::string_view spread = text.substr(equals + 1);
     auto bad = [&](std::string_view why) {
-        return std::string("bad tolerance '") + std::string(text) + "': " + std::string(why);
+        std::string message = "bad tolerance '";
+        message.append(text).append("': ").append(why);
+        return message;
     };
     auto numbers = [&](std::span<const std::string_view> parts) -> std::optional<std::string> {
         for (auto part : parts) {
             const auto value = strictNumber(part);
             if (!value) {
-                return bad("'" + std::string(part) + "' is not a number");
+                std::string why = "'";
+                why.append(part).append("' is not a number");
+                return bad(why);
             }
             spec.numbers.push_back(*value);
         }

@@ -95,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"unknown_in_expression", criterion("minimum", "limit = \"0.3 + stroke\""), 5,
                 "unknown quantity 'stroke'"},
         Refusal{"bad_expression", criterion("minimum", "limit = \"0.3 + (2\""), 5, "bad expression in limit"},
+        Refusal{"assignment", criterion("minimum", "limit = \"ratio += 3\""), 5, "must not assign"},
         Refusal{"two_expressions", criterion("minimum", "limit = \"1, 2\""), 5, "single expression"},
         Refusal{"missing_limit", criterion("minimum", ""), 1, "missing limit"},
         Refusal{"missing_high", criterion("range", "low = 1"), 1, "missing high"},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -82,7 +83,8 @@ TEST(Distributions, CornersMediansAndTruncation) {
     EXPECT_NEAR(wide.excludedFraction(), 0.3085375, 1e-6);
     EXPECT_GE(wide.quantile(0.0), 0.0);
 
-    const auto distance = made("d=uniform:-1:1", std::nullopt, ValidRange{0.0, INFINITY, false});
+    const auto distance =
+        made("d=uniform:-1:1", std::nullopt, ValidRange{0.0, std::numeric_limits<double>::infinity(), false});
     EXPECT_GT(distance.low(), 0.0);
     EXPECT_DOUBLE_EQ(distance.excludedFraction(), 0.5);
     EXPECT_DOUBLE_EQ(distance.median(), 0.5);
@@ -98,7 +100,8 @@ TEST(Distributions, RefusesWhatCannotBeSampled) {
     const auto outside = std::get<ToleranceSpec>(parseTolerance("f=uniform:1.5:2"));
     EXPECT_TRUE(std::holds_alternative<std::string>(makeDistribution(outside, std::nullopt, {0.0, 1.0})));
     const auto point = std::get<ToleranceSpec>(parseTolerance("d=±0"));
-    EXPECT_TRUE(std::holds_alternative<std::string>(makeDistribution(point, 0.0, {0.0, INFINITY, false})));
+    EXPECT_TRUE(std::holds_alternative<std::string>(
+        makeDistribution(point, 0.0, {0.0, std::numeric_limits<double>::infinity(), false})));
 }
 
 // margin = slope * x - threshold, with a verdict, or a message where x < messageBelow.
@@ -118,7 +121,8 @@ class Linear final : public SampleEvaluator {
     double slope_, threshold_, messageBelow_;
 };
 
-EvaluatorFactory linear(double slope, double threshold, double messageBelow = -INFINITY) {
+EvaluatorFactory linear(double slope, double threshold,
+                        double messageBelow = -std::numeric_limits<double>::infinity()) {
     return [=] { return std::make_unique<Linear>(slope, threshold, messageBelow); };
 }
 
