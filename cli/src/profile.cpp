@@ -364,6 +364,9 @@ std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Pro
         if (auto f = bound("high", compiled.high, c.high)) {
             return f;
         }
+        if (compiled.low.number && compiled.high.number && *compiled.low.number > *compiled.high.number) {
+            return Failure{lineOf(*table.get("low")), "low exceeds high, so nothing could pass"};
+        }
     } else if (auto f = bound("limit", c.kind == CriterionKind::Minimum ? compiled.low : compiled.high,
                               c.kind == CriterionKind::Minimum ? c.low : c.high)) {
         return f;

@@ -78,7 +78,7 @@ class Distribution {
     [[nodiscard]] double inside(double x) const; // x moved into the valid range
 
     Shape shape_ = Shape::Uniform;
-    double a_ = 0.0, b_ = 0.0, c_ = 0.0; // uniform lo, hi; normal mean, sd; triangular lo, mode, hi
+    double a_ = 0.0, b_ = 0.0, c_ = 0.0; // uniform lo, hi; normal mean, sd; triangular lo, hi, mode
     ValidRange valid_;
     double pLow_ = 0.0, pHigh_ = 1.0; // the valid range's cumulative probabilities
     double excluded_ = 0.0;

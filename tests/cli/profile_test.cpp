@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"missing_limit", criterion("minimum", ""), 1, "missing limit"},
         Refusal{"missing_high", criterion("range", "low = 1"), 1, "missing high"},
         Refusal{"limit_on_range", criterion("range", "low = 1\nhigh = 2\nlimit = 3"), 7, "takes low and high"},
+        Refusal{"empty_range", criterion("range", "low = 22\nhigh = 20"), 5, "low exceeds high"},
         Refusal{"nan_limit", criterion("maximum", "limit = nan"), 5, "fill in"},
         Refusal{"text_limit_type", criterion("maximum", "limit = true"), 5, "a number or an expression"},
         Refusal{"duplicate_id", kGood + kGood, 9, "duplicate id 'c' (first at line 1)"},
