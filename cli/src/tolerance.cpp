@@ -326,6 +326,9 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
     auto work = [&](unsigned t, std::uint64_t begin, std::uint64_t end) {
         try {
             const auto evaluator = factory();
+            if (!evaluator) {
+                throw std::logic_error("the evaluator factory gave no evaluator");
+            }
             std::vector<double> values(inputs.size());
             Tally& tally = tallies[t];
             for (std::uint64_t i = begin; i < end; ++i) {

@@ -142,7 +142,8 @@ struct MonteCarloResult {
     std::map<std::string, std::uint64_t> messages; // message text -> samples ending in it
 };
 
-// Throws what an evaluator throws, after every worker has stopped.
+// Keeps one double per sample for the percentiles. Throws what an evaluator
+// or the factory throws, after every worker has stopped.
 [[nodiscard]] MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
                                              const MonteCarloOptions& options);
 
