@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Standards profiles: display-ergonomics limits kept as data (TOML) and
+// checked against the quantities of one case.
+//
+// A profile file holds an optional `title` and one [[criterion]] table per
+// limit:
+//
+//   [[criterion]]
+//   id = "char-height-min"            # unique within the file
+//   quantity = "letter_size_arcmin"   # a name from kQuantities
+//   kind = "minimum"                  # minimum | maximum | range
+//   limit = 16                        # minimum and maximum: a number or an expression
+//   # low = 20, high = 22             # range: both, each a number or an expression
+//   level = "required"                # required | recommended
+//   source = "ISO 9241-303"           # where the number comes from, in words
+//   when = "letter_size_arcmin >= 10 && letter_size_arcmin <= 17"   # optional
+//
+// Expressions (muparser syntax) may name any quantity of kQuantities. `when`
+// is an expression too: the criterion applies where it is non-zero.
+// Loading is all or nothing: the first fault refuses the whole file with its
+// line and reason.
+
+#include "calc/number_text.h"
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vistrel::cli {
+
+// Where a quantity comes from in a case's row.
+enum class QuantityOrigin {
+    Column,         // the row's column of the same name
+    HeightFraction, // letter_height_mm / viewing_distance_mm
+    Polarity,       // the polarity column: positive 1, negative -1, none 0
+};
+
+struct QuantityInfo {
+    std::string_view name;
+    QuantityOrigin origin;
+};
+
+// The quantities a criterion can check or an expression can name.
+inline constexpr std::array<QuantityInfo, 15> kQuantities{{
+    {"letter_size_arcmin", QuantityOrigin::Column},
+    {"stroke_size_arcmin", QuantityOrigin::Column},
+    {"ratio", QuantityOrigin::Column},
+    {"contrast_ratio", QuantityOrigin::Column},
+    {"modulation", QuantityOrigin::Column},
+    {"actual_contrast", QuantityOrigin::Column},
+    {"margin_log", QuantityOrigin::Column},
+    {"letter_cdm2", QuantityOrigin::Column},
+    {"background_cdm2", QuantityOrigin::Column},
+    {"letter_fl", QuantityOrigin::Column},
+    {"background_fl", QuantityOrigin::Column},
+    {"viewing_distance_mm", QuantityOrigin::Column},
+    {"letter_height_mm", QuantityOrigin::Column},
+    {"height_fraction", QuantityOrigin::HeightFraction},
+    {"polarity", QuantityOrigin::Polarity},
+}};
+
+[[nodiscard]] std::optional<std::size_t> quantityIndex(std::string_view name);
+
+// One case's values by kQuantities index; empty where the case has none
+// (an infinite contrast ratio, a refused case's outputs).
+using QuantityValues = std::array<std::optional<double>, kQuantities.size()>;
+
+// Gives a row's text for a column name, or nothing when the row lacks it.
+using ColumnLookup = std::function<std::optional<std::string_view>(std::string_view column)>;
+
+// Reads a case's quantities from its row. Texts that are empty or no number
+// leave the quantity empty, so a check reports "no value" instead of guessing.
+[[nodiscard]] QuantityValues quantitiesFromRow(const ColumnLookup& lookup, const NumberText& numbers);
+
+enum class CriterionKind { Minimum, Maximum, Range };
+enum class Level { Required, Recommended };
+
+[[nodiscard]] std::string_view kindText(CriterionKind kind);
+[[nodiscard]] std::string_view levelText(Level level);
+
+struct Criterion {
+    std::string id;
+    std::size_t quantity = 0; // index into kQuantities
+    CriterionKind kind = CriterionKind::Minimum;
+    Level level = Level::Required;
+    std::string source;
+    std::string low;  // the lower limit as written; empty for a maximum
+    std::string high; // the upper limit as written; empty for a minimum
+    std::string when; // empty: always applies
+    int line = 0;     // of its [[criterion]] header
+};
+
+enum class CheckStatus {
+    Pass,
+    Fail,
+    NoValue,       // the quantity, a limit or the condition could not be evaluated
+    NotApplicable, // the condition is false for this case
+};
+
+[[nodiscard]] std::string_view statusText(CheckStatus status);
+
+struct CheckResult {
+    const Criterion* criterion = nullptr; // owned by the profile checked
+    CheckStatus status = CheckStatus::NoValue;
+    std::optional<double> value;
+    std::optional<double> low;  // evaluated lower limit (minimum, range)
+    std::optional<double> high; // evaluated upper limit (maximum, range)
+    // The limit the margin is measured against: the only one, or for a range
+    // the one nearer the value.
+    std::optional<double> limit;
+    std::optional<double> margin;      // value - limit
+    std::optional<double> marginRatio; // value / limit; empty for a zero limit
+    std::string note;                  // why there is no value
+};
+
+struct ProfileError {
+    std::string file;
+    int line = 0; // 0 when the fault is the file as a whole
+    std::string reason;
+
+    // "FILE:LINE: REASON", or "FILE: REASON" without a line.
+    [[nodiscard]] std::string text() const;
+};
+
+class Profile {
+  public:
+    Profile(Profile&&) noexcept;
+    Profile& operator=(Profile&&) noexcept;
+    Profile(const Profile&) = delete;
+    Profile& operator=(const Profile&) = delete;
+    ~Profile();
+
+    [[nodiscard]] const std::string& name() const { return name_; } // the file's stem
+    [[nodiscard]] const std::string& title() const { return title_; }
+    [[nodiscard]] const std::string& file() const { return file_; }
+    [[nodiscard]] const std::vector<Criterion>& criteria() const { return criteria_; }
+
+    // One result per criterion, in the file's order. Equal within rounding
+    // (relative 1e-9) counts as at the limit, and at the limit passes.
+    // Reuses compiled expressions: use one Profile per thread.
+    [[nodiscard]] std::vector<CheckResult> check(const QuantityValues& values) const;
+
+    struct Compiled; // one criterion's limits and condition, ready to evaluate
+
+  private:
+    friend std::variant<Profile, ProfileError> parseProfile(std::string_view, const std::string&);
+    Profile();
+
+    std::string name_;
+    std::string title_;
+    std::string file_;
+    std::vector<Criterion> criteria_;
+    std::vector<std::unique_ptr<Compiled>> compiled_;
+};
+
+// Parses a profile's text; file names it in errors and gives the profile's name.
+[[nodiscard]] std::variant<Profile, ProfileError> parseProfile(std::string_view text, const std::string& file);
+[[nodiscard]] std::variant<Profile, ProfileError> loadProfile(const std::filesystem::path& file);
+
+// True when every required criterion that applies passes; a required
+// criterion without a value does not pass.
+[[nodiscard]] bool allRequiredPass(std::span<const CheckResult> results);
+
+// Folders holding the built-in profiles: beside the program in a build tree,
+// then the installed share folder relative to the program.
+[[nodiscard]] std::vector<std::filesystem::path> profileSearchDirs(const std::filesystem::path& programDir);
+
+// A built-in profile by name ("text-legibility"), or a file when the argument
+// holds a '/' or ends in ".toml". Nothing when no such profile exists.
+[[nodiscard]] std::optional<std::filesystem::path> findProfile(std::string_view nameOrFile,
+                                                               std::span<const std::filesystem::path> dirs);
+
+} // namespace vistrel::cli

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tolerance.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using namespace vistrel::cli;
+
+struct ParseCase {
+    std::string_view text;
+    SpreadForm form;
+    std::vector<double> numbers;
+};
+
+class ParseGood : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseGood, ReadsEveryForm) {
+    const auto result = parseTolerance(GetParam().text);
+    ASSERT_TRUE(std::holds_alternative<ToleranceSpec>(result)) << std::get<std::string>(result);
+    const auto& spec = std::get<ToleranceSpec>(result);
+    EXPECT_EQ(spec.form, GetParam().form);
+    EXPECT_EQ(spec.numbers, GetParam().numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, ParseGood,
+                         testing::Values(ParseCase{"age=±5", SpreadForm::PlusMinus, {5}},
+                                         ParseCase{"age=+-5", SpreadForm::PlusMinus, {5}},
+                                         ParseCase{"illuminance_lux=±2.5%", SpreadForm::PlusMinusPercent, {2.5}},
+                                         ParseCase{"age=normal:12", SpreadForm::NormalSd, {12}},
+                                         ParseCase{"age=normal:45:12", SpreadForm::NormalMeanSd, {45, 12}},
+                                         ParseCase{"age=uniform:-1:1e1", SpreadForm::Uniform, {-1, 10}},
+                                         ParseCase{"ratio=triangular:6:7:8", SpreadForm::Triangular, {6, 7, 8}}));
+
+class ParseBad : public testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
+
+TEST_P(ParseBad, RefusesWithAReason) {
+    const auto result = parseTolerance(GetParam().first);
+    ASSERT_TRUE(std::holds_alternative<std::string>(result)) << GetParam().first;
+    EXPECT_NE(std::get<std::string>(result).find(GetParam().second), std::string::npos)
+        << std::get<std::string>(result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, ParseBad,
+                         testing::Values(std::pair{"age", "expected NAME=SPREAD"}, std::pair{"=±5", "NAME=SPREAD"},
+                                         std::pair{"age=5", "expected ±X"}, std::pair{"age=±", "'' is not a number"},
+                                         std::pair{"age=±0x10", "not a number"}, std::pair{"age=±5abc", "not a number"},
+                                         std::pair{"age=±inf", "not a number"}, std::pair{"age=±+5", "not a number"},
+                                         std::pair{"age=±-5", "must not be negative"},
+                                         std::pair{"age=normal:-1", "standard deviation"},
+                                         std::pair{"age=normal:1:2:3", "expected ±X"},
+                                         std::pair{"age=uniform:5:1", "LO must not exceed HI"},
+                                         std::pair{"age=triangular:1:9:5", "LO <= MODE <= HI"},
+                                         std::pair{"age=uniform:1:nan", "not a number"}));
+
+Distribution made(std::string_view text, std::optional<double> nominal, ValidRange valid = {}) {
+    auto result = makeDistribution(std::get<ToleranceSpec>(parseTolerance(text)), nominal, valid);
+    if (const auto* error = std::get_if<std::string>(&result)) {
+        ADD_FAILURE() << *error;
+        return {};
+    }
+    return std::get<Distribution>(result);
+}
+
+TEST(Distributions, CornersMediansAndTruncation) {
+    const ValidRange age{0.0};
+    const auto percent = made("lux=±10%", -40.0);
+    EXPECT_DOUBLE_EQ(percent.low(), -44.0);
+    EXPECT_DOUBLE_EQ(percent.high(), -36.0);
+
+    const auto drivers = made("age=normal:45:12", 30.0, age);
+    EXPECT_DOUBLE_EQ(drivers.low(), 9.0);
+    EXPECT_DOUBLE_EQ(drivers.high(), 81.0);
+    EXPECT_NEAR(drivers.excludedFraction(), 8.842e-5, 1e-7); // below age 0: 3.75 SD
+    EXPECT_NEAR(drivers.quantile(0.975), 45.0 + 1.959964 * 12.0, 1e-3);
+
+    const auto wide = made("age=normal:20", 10.0, age);
+    EXPECT_TRUE(wide.truncated());
+    EXPECT_EQ(wide.low(), 0.0);
+    EXPECT_NEAR(wide.excludedFraction(), 0.3085375, 1e-6);
+    EXPECT_GE(wide.quantile(0.0), 0.0);
+
+    const auto distance =
+        made("d=uniform:-1:1", std::nullopt, ValidRange{0.0, std::numeric_limits<double>::infinity(), false});
+    EXPECT_GT(distance.low(), 0.0);
+    EXPECT_DOUBLE_EQ(distance.excludedFraction(), 0.5);
+    EXPECT_DOUBLE_EQ(distance.median(), 0.5);
+
+    const auto tri = made("f=triangular:0:0:1", std::nullopt, ValidRange{0.0, 1.0});
+    EXPECT_FALSE(tri.truncated());
+    EXPECT_NEAR(tri.median(), 1.0 - std::sqrt(0.5), 1e-12);
+}
+
+TEST(Distributions, RefusesWhatCannotBeSampled) {
+    const auto relative = std::get<ToleranceSpec>(parseTolerance("age=±5"));
+    EXPECT_TRUE(std::holds_alternative<std::string>(makeDistribution(relative, std::nullopt, {})));
+    const auto outside = std::get<ToleranceSpec>(parseTolerance("f=uniform:1.5:2"));
+    EXPECT_TRUE(std::holds_alternative<std::string>(makeDistribution(outside, std::nullopt, {0.0, 1.0})));
+    const auto point = std::get<ToleranceSpec>(parseTolerance("d=±0"));
+    EXPECT_TRUE(std::holds_alternative<std::string>(
+        makeDistribution(point, 0.0, {0.0, std::numeric_limits<double>::infinity(), false})));
+}
+
+// margin = slope * x - threshold, with a verdict, or a message where x < messageBelow.
+class Linear final : public SampleEvaluator {
+  public:
+    Linear(double slope, double threshold, double messageBelow)
+        : slope_(slope), threshold_(threshold), messageBelow_(messageBelow) {}
+    SampleOutcome evaluate(std::span<const double> values) override {
+        if (values[0] < messageBelow_) {
+            return {false, std::nullopt, "too small"};
+        }
+        const double margin = slope_ * values[0] - threshold_;
+        return {margin > 0, margin, {}};
+    }
+
+  private:
+    double slope_, threshold_, messageBelow_;
+};
+
+EvaluatorFactory linear(double slope, double threshold,
+                        double messageBelow = -std::numeric_limits<double>::infinity()) {
+    return [=] { return std::make_unique<Linear>(slope, threshold, messageBelow); };
+}
+
+struct Known {
+    std::string_view spread;
+    double nominal;
+    double threshold;
+    double probability; // known without simulation
+};
+
+class MonteCarlo : public testing::TestWithParam<Known> {};
+
+TEST_P(MonteCarlo, MatchesTheAnalyticFraction) {
+    const auto& p = GetParam();
+    const std::vector inputs{made(p.spread, p.nominal)};
+    const auto result = runMonteCarlo(inputs, linear(1.0, p.threshold), {20'000, 7, 2});
+    EXPECT_EQ(result.samples, 20'000U);
+    EXPECT_LE(result.interval.low, p.probability);
+    EXPECT_GE(result.interval.high, p.probability);
+    EXPECT_LT(result.interval.high - result.interval.low, 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spreads, MonteCarlo,
+                         testing::Values(Known{"x=±1", 0.0, 0.4, 0.3}, Known{"x=uniform:0:1", 0.0, 0.3, 0.7},
+                                         Known{"x=triangular:0:0.25:1", 0.0, 0.5, 1.0 / 3.0},
+                                         Known{"x=normal:1", 0.0, 1.0, 0.158655254}, Known{"x=±0", 2.0, 1.0, 1.0},
+                                         Known{"x=normal:0", 0.5, 1.0, 0.0}));
+
+TEST(MonteCarlo, ZeroToleranceGivesCertainty) {
+    for (double nominal : {0.5, 1.5}) {
+        const std::vector inputs{made("x=±0", nominal)};
+        const auto result = runMonteCarlo(inputs, linear(1.0, 1.0), {1000, 3, 2});
+        EXPECT_EQ(result.probability, nominal > 1.0 ? 1.0 : 0.0);
+        EXPECT_DOUBLE_EQ(*result.p5, nominal - 1.0);
+        EXPECT_DOUBLE_EQ(*result.p95, nominal - 1.0);
+    }
+}
+
+TEST(MonteCarlo, SameSeedSameOutcomeWhateverTheThreads) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt), made("y=normal:3:1", std::nullopt)};
+    auto outcome = [&](std::uint64_t seed, unsigned threads) {
+        const auto r = runMonteCarlo(inputs, linear(1.0, 0.5, 0.1), {10'001, seed, threads});
+        return std::tuple{r.legible, r.messageSamples, r.messages, *r.p5, *r.p50, *r.p95};
+    };
+    EXPECT_EQ(outcome(42, 1), outcome(42, 2));
+    EXPECT_EQ(outcome(42, 1), outcome(42, 3));
+    EXPECT_NE(outcome(42, 1), outcome(43, 1));
+}
+
+TEST(MonteCarlo, PercentilesAndMessages) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
+    const auto r = runMonteCarlo(inputs, linear(1.0, 0.0, 0.1), {100'000, 5, 2});
+    EXPECT_NEAR(static_cast<double>(r.messageSamples), 10'000, 400);
+    ASSERT_EQ(r.messages.size(), 1U);
+    EXPECT_EQ(r.messages.at("too small"), r.messageSamples);
+    EXPECT_EQ(r.legible + r.messageSamples, r.samples); // a message is not legible
+    EXPECT_NEAR(*r.p5, 0.1 + 0.05 * 0.9, 0.005);        // over the samples with a verdict
+    EXPECT_NEAR(*r.p50, 0.55, 0.005);
+    EXPECT_NEAR(*r.p95, 0.1 + 0.95 * 0.9, 0.005);
+}
+
+TEST(MonteCarlo, AnEvaluatorFaultReachesTheCaller) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
+    const EvaluatorFactory failing = []() -> std::unique_ptr<SampleEvaluator> { throw std::runtime_error("boom"); };
+    EXPECT_THROW((void)runMonteCarlo(inputs, failing, {100, 1, 2}), std::runtime_error);
+}
+
+TEST(Wilson, KnownIntervals) {
+    EXPECT_NEAR(wilsonInterval(0, 10).high, 0.2775, 1e-4);
+    EXPECT_NEAR(wilsonInterval(5, 10).low, 0.2366, 1e-4);
+    EXPECT_NEAR(wilsonInterval(5, 10).high, 0.7634, 1e-4);
+    EXPECT_EQ(wilsonInterval(10, 10).high, 1.0);
+}
+
+// margin = 3a + b - 0.5c - 1, with a message when b is above 0.9.
+class Weighted final : public SampleEvaluator {
+  public:
+    SampleOutcome evaluate(std::span<const double> v) override {
+        if (v.size() > 3 && v[3] > 0.9) {
+            return {false, std::nullopt, "refused"};
+        }
+        const double margin = 3.0 * v[0] + v[1] - 0.5 * v[2] - 1.0;
+        return {margin > 0, margin, {}};
+    }
+};
+
+TEST(Corners, WorstCornerAndTornadoRanking) {
+    const std::vector inputs{made("a=uniform:0:1", std::nullopt), made("b=uniform:0:1", std::nullopt),
+                             made("c=uniform:0:1", std::nullopt), made("d=uniform:0:0.5", std::nullopt)};
+    Weighted evaluator;
+    const auto worst = findWorstCase(inputs, evaluator);
+    EXPECT_EQ(worst.corners, 16U);
+    EXPECT_EQ(worst.values, (std::vector<double>{0, 0, 1, 0}));
+    EXPECT_DOUBLE_EQ(*worst.margin, -1.5);
+    EXPECT_FALSE(worst.legible);
+
+    const auto bars = tornado(inputs, evaluator);
+    ASSERT_EQ(bars.size(), 4U);
+    EXPECT_EQ(bars[0].input, 0U);
+    EXPECT_DOUBLE_EQ(*bars[0].swing, 3.0);
+    EXPECT_EQ(bars[1].input, 1U);
+    EXPECT_EQ(bars[2].input, 2U);
+    EXPECT_DOUBLE_EQ(*bars[2].swing, -0.5);
+    EXPECT_DOUBLE_EQ(*bars[3].swing, 0.0);
+
+    const std::vector refusing{inputs[0], inputs[1], inputs[2], made("d=uniform:0:1", std::nullopt)};
+    const auto withMessages = findWorstCase(refusing, evaluator);
+    EXPECT_EQ(withMessages.messageCorners, 8U);
+    EXPECT_EQ(withMessages.message, "refused");
+    EXPECT_FALSE(tornado(refusing, evaluator).back().swing); // no swing, ranked last
+
+    const std::vector many(kMaxCornerInputs + 1, inputs[0]);
+    EXPECT_TRUE(findWorstCase(many, evaluator).skipped);
+}
+
+} // namespace
