@@ -274,8 +274,20 @@ TEST_F(Window, MessageBoxesAreModalTitledAndOfferOnlyOk) {
     }
 }
 
+// Every frame painted while the window folds up, as the user sees it.
+struct PaintedFrames final : QObject {
+    std::vector<QRect> frames;
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() == QEvent::Paint && static_cast<QWidget*>(target)->isWindow()) {
+            frames.push_back(static_cast<QWidget*>(target)->frameGeometry());
+        }
+        return false;
+    }
+};
+
 TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
     const QRect start = form->frameGeometry();
+    const QRect screen = form->screen()->geometry();
     bool closing = false;
     bool platformWindowKept = false;
     QTimer::singleShot(0, &*form, [&] {
@@ -286,15 +298,36 @@ TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
         QCoreApplication::sendEvent(form->windowHandle(), &again);
         platformWindowKept = form->windowHandle()->handle() != nullptr;
     });
+    PaintedFrames painted;
+    form->installEventFilter(&painted);
     click({"Exit"});
     EXPECT_TRUE(closing);
     EXPECT_TRUE(platformWindowKept);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(text("FieldCorr"), "0.0");
     EXPECT_FALSE(checked("Option1"));
-    EXPECT_LE(form->frameGeometry().width() * 15, 2000);
-    EXPECT_LT(form->frameGeometry().height(), start.height() / 10);
-    EXPECT_EQ(form->frameGeometry().center().x(), form->screen()->geometry().center().x());
+
+    // Each frame centred on the axis that shrinks, never taller than the one before; a pixel of
+    // slack for the rounding between twips and pixels.
+    ASSERT_GT(painted.frames.size(), 100U);
+    for (std::size_t k = 1; k < painted.frames.size(); ++k) {
+        const QRect& f = painted.frames[k];
+        EXPECT_LE(f.height(), painted.frames[k - 1].height()) << "frame " << k;
+        if (f.width() == start.width() && f.height() < start.height() && f.height() * kTwipsPerPixel > 500) {
+            EXPECT_NEAR(f.y(), (screen.height() - f.height()) / 2, 1) << "frame " << k;
+        } else if (f.width() < start.width()) {
+            EXPECT_NEAR(f.x(), (screen.width() - f.width()) / 2, 1) << "frame " << k;
+        }
+    }
+    // The bar keeps the top of the last vertical step, whose height lay between 400 and 500 twips;
+    // its width stops at the first step to reach 2000 twips.
+    const QRect bar = form->frameGeometry();
+    EXPECT_LT(bar.height(), start.height() / 10);
+    EXPECT_GE(bar.y(), (screen.height() * kTwipsPerPixel - 500) / 2 / kTwipsPerPixel - 1);
+    EXPECT_LE(bar.y(), (screen.height() * kTwipsPerPixel - 400) / 2 / kTwipsPerPixel + 1);
+    EXPECT_LE(bar.width() * kTwipsPerPixel, 2000);
+    EXPECT_GT(bar.width() * kTwipsPerPixel, 2000 - 100 - kTwipsPerPixel);
+    EXPECT_NEAR(bar.center().x(), screen.center().x(), 1);
 }
 
 } // namespace
