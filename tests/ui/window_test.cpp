@@ -48,7 +48,8 @@ class Window : public testing::Test {
         }
         throw std::runtime_error("no control " + std::string(name));
     }
-    void click(std::initializer_list<const char*> names) {
+    void click(std::initializer_list<const char*> names) { click(std::vector(names)); }
+    void click(const std::vector<const char*>& names) {
         for (const char* name : names) {
             QTest::mouseClick(&get<QAbstractButton>(name), Qt::LeftButton);
         }
@@ -137,6 +138,80 @@ INSTANTIATE_TEST_SUITE_P(DisplayTypes, WindowOk,
                                          OkCase{"Backlit", "Option2", true, "Backlit Display", "Letter Transmittance",
                                                 "Background Transmittance"}),
                          ByLabel());
+
+// The control that holds the keyboard focus, by its name in the window.
+QString focusedControl() {
+    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+        if (findControl(w->objectName().toStdString()) != nullptr) {
+            return w->objectName();
+        }
+    }
+    return {};
+}
+
+struct TabCase {
+    const char* label;
+    std::vector<const char*> clicks;
+    Container screen;
+};
+void PrintTo(const TabCase& c, std::ostream* os) { *os << c.label; }
+class WindowTab : public Window, public testing::WithParamInterface<TabCase> {};
+
+// Tab walks the screen in view in the order of the tab places, and nothing else. A group of
+// option buttons is one stop, as on every desktop; the arrow keys move within it.
+TEST_P(WindowTab, CyclesThroughTheScreenInViewOnly) {
+    click(GetParam().clicks);
+    std::vector<const ControlSpec*> stops;
+    for (const ControlSpec& c : controlTable()) {
+        const bool takesKeys = c.kind != Kind::Label && c.kind != Kind::Line && c.kind != Kind::Frame;
+        if (takesKeys && c.in == GetParam().screen) {
+            stops.push_back(&c);
+        }
+    }
+    std::sort(stops.begin(), stops.end(), [](auto* x, auto* y) { return x->tab < y->tab; });
+    std::vector<const ControlSpec*> expected;
+    for (const ControlSpec* c : stops) {
+        if (expected.empty() || c->kind != Kind::OptionButton || expected.back()->kind != Kind::OptionButton) {
+            expected.push_back(c);
+        }
+    }
+    QStringList walked{focusedControl()};
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        QTest::keyClick(form->windowHandle(), Qt::Key_Tab);
+        walked.append(focusedControl());
+    }
+    QStringList wanted;
+    for (std::size_t k = 0; k <= expected.size(); ++k) {
+        wanted.append(QString::fromUtf8(expected[k % expected.size()]->name.data()));
+    }
+    EXPECT_EQ(walked.join(u' ').toStdString(), wanted.join(u' ').toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WindowTab,
+                         testing::Values(TabCase{"AtStart", {}, Container::Form1},
+                                         TabCase{"AfterOk", {"Option1", "Command1"}, Container::Frame2},
+                                         TabCase{"AfterBack", {"Option2", "Command1", "Back"}, Container::Form1}),
+                         ByLabel());
+
+// Typing and Space at every stop of the calculation screen's Tab cycle: the covered Exit and
+// FieldCorr, among others, must never see them.
+TEST_F(Window, KeysOnTheCalculationScreenNeverReachTheCoveredControls) {
+    click({"Option1", "Command1"});
+    for (int k = 0; k < 40 && get("Frame2").isVisible(); ++k) {
+        for (const char key : {'5', '-'}) {
+            QTest::keyClick(form->windowHandle(), key);
+        }
+        if (focusedControl() != "Back") {
+            QTest::keyClick(form->windowHandle(), Qt::Key_Space);
+        }
+        QTest::keyClick(form->windowHandle(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(form->isVisible() && !form->isClosing());
+    EXPECT_TRUE(get("Frame2").isVisible());
+    EXPECT_EQ(text("FieldCorr"), "0.0");
+    EXPECT_TRUE(checked("Option1") && !checked("Option2"));
+    EXPECT_EQ(caption("Label42"), "Externally Illuminated Display");
+}
 
 TEST_F(Window, BackKeepsEverythingForTheNextOk) {
     click({"Option1", "Command1", "ILL2Op"});

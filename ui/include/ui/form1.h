@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vistrel::ui {
@@ -32,10 +33,12 @@ class Form1 final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void buildControls();
+    void keyboardToScreen(bool calculation);
     void connectHandlers();
     template <class T> [[nodiscard]] T& control(std::string_view name) const;
     void setCaption(std::string_view label, std::string_view caption);
@@ -56,6 +59,8 @@ class Form1 final : public QWidget {
     MessageSink* messages_;
     QHash<QString, QWidget*> controls_;
     std::vector<const ControlSpec*> lines_;
+    // The controls that take the keyboard, in tab order, with the focus they take.
+    std::vector<std::pair<QWidget*, Qt::FocusPolicy>> tabOrder_;
     bool closing_ = false;
 };
 
