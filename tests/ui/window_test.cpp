@@ -3,6 +3,7 @@
 #include "ui/field_adapter.h"
 #include "ui/form1.h"
 #include "ui/message_box.h"
+#include "ui/regional.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -329,6 +330,52 @@ INSTANTIATE_TEST_SUITE_P(Locales, WindowWorkedCase,
                                                     "0,2",
                                                     "100,000 1,301 3,000 27,501 3,929 0,266 \u22120,575 0,477"}),
                          ByLabel());
+
+struct ExampleCase {
+    const char* label;
+    QLocale locale;
+    const char *fieldCorr, *message;
+};
+void PrintTo(const ExampleCase& c, std::ostream* os) { *os << c.label; }
+class WindowFieldCorrExample : public Window, public testing::WithParamInterface<ExampleCase> {
+    [[nodiscard]] QLocale startLocale() const override { return GetParam().locale; }
+};
+
+// The hint's example must be a number the user's settings accept, like the box's start text.
+TEST_P(WindowFieldCorrExample, IsWrittenInTheUsersNumberFormat) {
+    click({"Option1", "Command1", "ILL2Op"});
+    for (const auto& [name, value] : {std::pair{"ILLLUX2", "1076"},
+                                      {"LetterTrans2", "0.8"},
+                                      {"BackTrans2", "0.2"},
+                                      {"Age", "40"},
+                                      {"LetterHT2", "6"},
+                                      {"ViewDist2", "750"},
+                                      {"LHSW", "7"}}) {
+        get<QLineEdit>(name).setText(localNumberText(value, QLocale()));
+    }
+    get<QComboBox>("EaseOfRead").setCurrentIndex(1);
+    get<QLineEdit>("FieldCorr").setText(QString::fromUtf8(GetParam().fieldCorr));
+    click({"FrametwoClick"});
+    ASSERT_EQ(sink.shown.size(), 1U);
+    EXPECT_EQ(sink.shown[0].first, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, WindowFieldCorrExample,
+    testing::Values(ExampleCase{"UsEnglishEmpty",
+                                {QLocale::English, QLocale::UnitedStates},
+                                "",
+                                "Enter the Field Correction. Press Back and enter it in log units, for example 0.0."},
+                    ExampleCase{"GermanEmpty",
+                                {QLocale::German, QLocale::Germany},
+                                "",
+                                "Enter the Field Correction. Press Back and enter it in log units, for example 0,0."},
+                    ExampleCase{"ArabicNotANumber",
+                                {QLocale::Arabic, QLocale::Egypt},
+                                "0.0",
+                                "Field Correction is not a number. Press Back and enter it in log units, for example "
+                                "\u0660\u066B\u0660."}),
+    ByLabel());
 
 TEST_F(Window, MessageBoxesAreModalTitledAndOfferOnlyOk) {
     for (const auto& [style, icon] : {std::pair{MessageStyle::Critical, QMessageBox::Critical},

@@ -120,8 +120,10 @@ void Form1::Clear_Click() {
 void Form1::FrametwoClick_Click() {
     WidgetFieldStore fields(*this);
     // The user's regional settings: the system locale, unless the program chose another.
-    const NumberText numbers(numberFormatFrom(QLocale()));
-    calculate(fields, numbers, *messages_);
+    const QLocale locale;
+    const NumberText numbers(numberFormatFrom(locale));
+    LocalExamples messages(*messages_, locale);
+    calculate(fields, numbers, messages);
 }
 
 } // namespace vistrel::ui
