@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "ui/field_adapter.h"
 #include "ui/regional.h"
+#include "ui/utf8.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -14,8 +15,6 @@
 namespace vistrel::ui {
 
 namespace {
-
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The fields each input mode uses, with the labels that name them.
 constexpr std::array kSourceGroup{"Label54", "SourceID2",  "Label53", "Label52", "DistSinM2",  "Label51",

@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "ui/control_table.h"
+#include "ui/utf8.h"
 
 #include <QHash>
 #include <QWidget>
@@ -65,7 +66,7 @@ class Form1 final : public QWidget {
 };
 
 template <class T> T& Form1::control(std::string_view name) const {
-    T* w = qobject_cast<T*>(controls_.value(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+    T* w = qobject_cast<T*>(controls_.value(fromUtf8(name)));
     if (w == nullptr) {
         qFatal("Form1 has no control %.*s of that kind", static_cast<int>(name.size()), name.data());
     }
