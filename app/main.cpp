@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -28,7 +29,7 @@ void printMessage(QtMsgType type, const QMessageLogContext& context, const QStri
 // A display that is set but cannot be reached (a stale ssh forward, a server that has gone) makes
 // Qt abort with advice to reinstall; the user gets the same plain message as with no display at all.
 void printStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtFatalMsg) {
+    if (type == QtFatalMsg && message.contains(u"platform plugin")) {
         sayNoDisplay();
         std::_Exit(1);
     }
