@@ -3,6 +3,7 @@
 #include "ui/field_adapter.h"
 #include "ui/form1.h"
 #include "ui/message_box.h"
+#include "ui/regional.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -48,7 +49,8 @@ class Window : public testing::Test {
         }
         throw std::runtime_error("no control " + std::string(name));
     }
-    void click(std::initializer_list<const char*> names) {
+    void click(std::initializer_list<const char*> names) { click(std::vector(names)); }
+    void click(const std::vector<const char*>& names) {
         for (const char* name : names) {
             QTest::mouseClick(&get<QAbstractButton>(name), Qt::LeftButton);
         }
@@ -137,6 +139,80 @@ INSTANTIATE_TEST_SUITE_P(DisplayTypes, WindowOk,
                                          OkCase{"Backlit", "Option2", true, "Backlit Display", "Letter Transmittance",
                                                 "Background Transmittance"}),
                          ByLabel());
+
+// The control that holds the keyboard focus, by its name in the window.
+QString focusedControl() {
+    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+        if (findControl(w->objectName().toStdString()) != nullptr) {
+            return w->objectName();
+        }
+    }
+    return {};
+}
+
+struct TabCase {
+    const char* label;
+    std::vector<const char*> clicks;
+    Container screen;
+};
+void PrintTo(const TabCase& c, std::ostream* os) { *os << c.label; }
+class WindowTab : public Window, public testing::WithParamInterface<TabCase> {};
+
+// Tab walks the screen in view in the order of the tab places, and nothing else. A group of
+// option buttons is one stop, as on every desktop; the arrow keys move within it.
+TEST_P(WindowTab, CyclesThroughTheScreenInViewOnly) {
+    click(GetParam().clicks);
+    std::vector<const ControlSpec*> stops;
+    for (const ControlSpec& c : controlTable()) {
+        const bool takesKeys = c.kind != Kind::Label && c.kind != Kind::Line && c.kind != Kind::Frame;
+        if (takesKeys && c.in == GetParam().screen) {
+            stops.push_back(&c);
+        }
+    }
+    std::sort(stops.begin(), stops.end(), [](auto* x, auto* y) { return x->tab < y->tab; });
+    std::vector<const ControlSpec*> expected;
+    for (const ControlSpec* c : stops) {
+        if (expected.empty() || c->kind != Kind::OptionButton || expected.back()->kind != Kind::OptionButton) {
+            expected.push_back(c);
+        }
+    }
+    QStringList walked{focusedControl()};
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        QTest::keyClick(form->windowHandle(), Qt::Key_Tab);
+        walked.append(focusedControl());
+    }
+    QStringList wanted;
+    for (std::size_t k = 0; k <= expected.size(); ++k) {
+        wanted.append(QString::fromUtf8(expected[k % expected.size()]->name.data()));
+    }
+    EXPECT_EQ(walked.join(u' ').toStdString(), wanted.join(u' ').toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WindowTab,
+                         testing::Values(TabCase{"AtStart", {}, Container::Form1},
+                                         TabCase{"AfterOk", {"Option1", "Command1"}, Container::Frame2},
+                                         TabCase{"AfterBack", {"Option2", "Command1", "Back"}, Container::Form1}),
+                         ByLabel());
+
+// Typing and Space at every stop of the calculation screen's Tab cycle: the covered Exit and
+// FieldCorr, among others, must never see them.
+TEST_F(Window, KeysOnTheCalculationScreenNeverReachTheCoveredControls) {
+    click({"Option1", "Command1"});
+    for (int k = 0; k < 40 && get("Frame2").isVisible(); ++k) {
+        for (const char key : {'5', '-'}) {
+            QTest::keyClick(form->windowHandle(), key);
+        }
+        if (focusedControl() != "Back") {
+            QTest::keyClick(form->windowHandle(), Qt::Key_Space);
+        }
+        QTest::keyClick(form->windowHandle(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(form->isVisible() && !form->isClosing());
+    EXPECT_TRUE(get("Frame2").isVisible());
+    EXPECT_EQ(text("FieldCorr"), "0.0");
+    EXPECT_TRUE(checked("Option1") && !checked("Option2"));
+    EXPECT_EQ(caption("Label42"), "Externally Illuminated Display");
+}
 
 TEST_F(Window, BackKeepsEverythingForTheNextOk) {
     click({"Option1", "Command1", "ILL2Op"});
@@ -255,6 +331,52 @@ INSTANTIATE_TEST_SUITE_P(Locales, WindowWorkedCase,
                                                     "100,000 1,301 3,000 27,501 3,929 0,266 \u22120,575 0,477"}),
                          ByLabel());
 
+struct ExampleCase {
+    const char* label;
+    QLocale locale;
+    const char *fieldCorr, *message;
+};
+void PrintTo(const ExampleCase& c, std::ostream* os) { *os << c.label; }
+class WindowFieldCorrExample : public Window, public testing::WithParamInterface<ExampleCase> {
+    [[nodiscard]] QLocale startLocale() const override { return GetParam().locale; }
+};
+
+// The hint's example must be a number the user's settings accept, like the box's start text.
+TEST_P(WindowFieldCorrExample, IsWrittenInTheUsersNumberFormat) {
+    click({"Option1", "Command1", "ILL2Op"});
+    for (const auto& [name, value] : {std::pair{"ILLLUX2", "1076"},
+                                      {"LetterTrans2", "0.8"},
+                                      {"BackTrans2", "0.2"},
+                                      {"Age", "40"},
+                                      {"LetterHT2", "6"},
+                                      {"ViewDist2", "750"},
+                                      {"LHSW", "7"}}) {
+        get<QLineEdit>(name).setText(localNumberText(value, QLocale()));
+    }
+    get<QComboBox>("EaseOfRead").setCurrentIndex(1);
+    get<QLineEdit>("FieldCorr").setText(QString::fromUtf8(GetParam().fieldCorr));
+    click({"FrametwoClick"});
+    ASSERT_EQ(sink.shown.size(), 1U);
+    EXPECT_EQ(sink.shown[0].first, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, WindowFieldCorrExample,
+    testing::Values(ExampleCase{"UsEnglishEmpty",
+                                {QLocale::English, QLocale::UnitedStates},
+                                "",
+                                "Enter the Field Correction. Press Back and enter it in log units, for example 0.0."},
+                    ExampleCase{"GermanEmpty",
+                                {QLocale::German, QLocale::Germany},
+                                "",
+                                "Enter the Field Correction. Press Back and enter it in log units, for example 0,0."},
+                    ExampleCase{"ArabicNotANumber",
+                                {QLocale::Arabic, QLocale::Egypt},
+                                "0.0",
+                                "Field Correction is not a number. Press Back and enter it in log units, for example "
+                                "\u0660\u066B\u0660."}),
+    ByLabel());
+
 TEST_F(Window, MessageBoxesAreModalTitledAndOfferOnlyOk) {
     for (const auto& [style, icon] : {std::pair{MessageStyle::Critical, QMessageBox::Critical},
                                       {MessageStyle::Exclamation, QMessageBox::Warning}}) {
@@ -274,8 +396,20 @@ TEST_F(Window, MessageBoxesAreModalTitledAndOfferOnlyOk) {
     }
 }
 
+// Every frame painted while the window folds up, as the user sees it.
+struct PaintedFrames final : QObject {
+    std::vector<QRect> frames;
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() == QEvent::Paint && static_cast<QWidget*>(target)->isWindow()) {
+            frames.push_back(static_cast<QWidget*>(target)->frameGeometry());
+        }
+        return false;
+    }
+};
+
 TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
     const QRect start = form->frameGeometry();
+    const QRect screen = form->screen()->geometry();
     bool closing = false;
     bool platformWindowKept = false;
     QTimer::singleShot(0, &*form, [&] {
@@ -286,15 +420,36 @@ TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
         QCoreApplication::sendEvent(form->windowHandle(), &again);
         platformWindowKept = form->windowHandle()->handle() != nullptr;
     });
+    PaintedFrames painted;
+    form->installEventFilter(&painted);
     click({"Exit"});
     EXPECT_TRUE(closing);
     EXPECT_TRUE(platformWindowKept);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(text("FieldCorr"), "0.0");
     EXPECT_FALSE(checked("Option1"));
-    EXPECT_LE(form->frameGeometry().width() * 15, 2000);
-    EXPECT_LT(form->frameGeometry().height(), start.height() / 10);
-    EXPECT_EQ(form->frameGeometry().center().x(), form->screen()->geometry().center().x());
+
+    // Each frame centred on the axis that shrinks, never taller than the one before; a pixel of
+    // slack for the rounding between twips and pixels.
+    ASSERT_GT(painted.frames.size(), 100U);
+    for (std::size_t k = 1; k < painted.frames.size(); ++k) {
+        const QRect& f = painted.frames[k];
+        EXPECT_LE(f.height(), painted.frames[k - 1].height()) << "frame " << k;
+        if (f.width() == start.width() && f.height() < start.height() && f.height() * kTwipsPerPixel > 500) {
+            EXPECT_NEAR(f.y(), (screen.height() - f.height()) / 2, 1) << "frame " << k;
+        } else if (f.width() < start.width()) {
+            EXPECT_NEAR(f.x(), (screen.width() - f.width()) / 2, 1) << "frame " << k;
+        }
+    }
+    // The bar keeps the top of the last vertical step, whose height lay between 400 and 500 twips;
+    // its width stops at the first step to reach 2000 twips.
+    const QRect bar = form->frameGeometry();
+    EXPECT_LT(bar.height(), start.height() / 10);
+    EXPECT_GE(bar.y(), (screen.height() * kTwipsPerPixel - 500) / 2 / kTwipsPerPixel - 1);
+    EXPECT_LE(bar.y(), (screen.height() * kTwipsPerPixel - 400) / 2 / kTwipsPerPixel + 1);
+    EXPECT_LE(bar.width() * kTwipsPerPixel, 2000);
+    EXPECT_GT(bar.width() * kTwipsPerPixel, 2000 - 100 - kTwipsPerPixel);
+    EXPECT_NEAR(bar.center().x(), screen.center().x(), 1);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "ui/colours.h"
+#include "ui/utf8.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,8 +19,6 @@
 namespace vistrel::ui {
 
 namespace {
-
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A push button whose caption wraps onto further lines when it is too long.
 class WrappingButton final : public QPushButton {
@@ -178,21 +177,6 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget& container) {
 }
 
 } // namespace
-
-QColor colourOf(ColourValue value) {
-    if ((value & 0x80000000U) == 0) {
-        return {static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                static_cast<int>((value >> 16) & 0xFF)};
-    }
-    const QPalette system = QApplication::palette();
-    switch (value & 0xFF) {
-    case 0x05: return system.color(QPalette::Base);
-    case 0x08: return system.color(QPalette::Text);
-    case 0x0F: return system.color(QPalette::Button);
-    case 0x12: return system.color(QPalette::ButtonText);
-    default: return system.color(QPalette::WindowText);
-    }
-}
 
 QRect pixelRect(const ControlSpec& spec) {
     return {toPixels(spec.a), toPixels(spec.b), toPixels(spec.c), toPixels(spec.d)};

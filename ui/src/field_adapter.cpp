@@ -1,5 +1,7 @@
 #include "ui/field_adapter.h"
 
+#include "ui/utf8.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,8 +11,6 @@
 namespace vistrel::ui {
 
 namespace {
-
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 template <class T> T* find(QWidget& window, std::string_view name) {
     T* w = window.findChild<T*>(fromUtf8(name));

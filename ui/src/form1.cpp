@@ -103,15 +103,42 @@ void Form1::buildControls() {
         }
     }
     std::sort(tabOrder.begin(), tabOrder.end(), [](const auto* x, const auto* y) { return x->tab < y->tab; });
-    for (std::size_t k = 1; k < tabOrder.size(); ++k) {
-        setTabOrder(&control<QWidget>(tabOrder[k - 1]->name), &control<QWidget>(tabOrder[k]->name));
+    for (const ControlSpec* spec : tabOrder) {
+        auto& w = control<QWidget>(spec->name);
+        if (!tabOrder_.empty()) {
+            setTabOrder(tabOrder_.back().first, &w);
+        }
+        tabOrder_.emplace_back(&w, w.focusPolicy());
     }
-    const auto first = std::find_if(tabOrder.begin(), tabOrder.end(), [&](const ControlSpec* spec) {
-        return control<QWidget>(spec->name).isVisibleTo(this);
-    });
-    if (first != tabOrder.end()) {
-        control<QWidget>((*first)->name).setFocus();
+    control<QWidget>("Frame2").installEventFilter(this);
+    keyboardToScreen(false);
+}
+
+// The keyboard serves the screen in view only: while the frame covers the display-type screen,
+// the controls beneath take no focus, so Tab, Space and typing cannot reach what the user cannot see.
+void Form1::keyboardToScreen(bool calculation) {
+    const auto& frame2 = control<QWidget>("Frame2");
+    QWidget* first = nullptr;
+    for (const auto& [w, policy] : tabOrder_) {
+        const bool inFrame = frame2.isAncestorOf(w);
+        if (!inFrame) {
+            w->setFocusPolicy(calculation ? Qt::NoFocus : policy);
+        }
+        if (first == nullptr && inFrame == calculation) {
+            first = w;
+        }
     }
+    if (first != nullptr) {
+        first->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const bool switched = event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent;
+    if (switched && watched == &control<QWidget>("Frame2")) {
+        keyboardToScreen(event->type() == QEvent::ShowToParent);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::paintEvent(QPaintEvent* /*event*/) { paintLines(*this, lines_); }

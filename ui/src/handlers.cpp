@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "ui/field_adapter.h"
 #include "ui/regional.h"
+#include "ui/utf8.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -15,8 +16,6 @@
 namespace vistrel::ui {
 
 namespace {
-
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The labels that name each group's fields; the fields come from the engine's table.
 constexpr std::array<std::pair<const char*, ModeGroup>, 23> kGroupLabels{{
@@ -120,8 +119,10 @@ void Form1::Clear_Click() {
 void Form1::FrametwoClick_Click() {
     WidgetFieldStore fields(*this);
     // The user's regional settings: the system locale, unless the program chose another.
-    const NumberText numbers(numberFormatFrom(QLocale()));
-    calculate(fields, numbers, *messages_);
+    const QLocale locale;
+    const NumberText numbers(numberFormatFrom(locale));
+    LocalExamples messages(*messages_, locale);
+    calculate(fields, numbers, messages);
 }
 
 } // namespace vistrel::ui

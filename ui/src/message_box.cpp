@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include "ui/form1.h"
+#include "ui/utf8.h"
 
 #include <QMessageBox>
 
@@ -8,8 +9,7 @@ namespace vistrel::ui {
 
 void DialogMessageSink::showMessage(std::string_view text, MessageStyle style) {
     QMessageBox box(style == MessageStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning,
-                    QString::fromUtf8(kApplicationName),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, parent_);
+                    fromUtf8(kApplicationName), fromUtf8(text), QMessageBox::Ok, parent_);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();

@@ -1,5 +1,7 @@
 #include "ui/regional.h"
 
+#include "ui/control_table.h"
+
 #include <QList>
 #include <QString>
 
@@ -70,6 +72,19 @@ QString localNumberText(std::string_view pointText, const QLocale& locale) {
         }
     }
     return QString::fromStdString(text);
+}
+
+LocalExamples::LocalExamples(MessageSink& next, const QLocale& locale)
+    : next_(next), pointExample_("for example " + std::string(findControl("FieldCorr")->caption)),
+      localExample_("for example " + localNumberText(findControl("FieldCorr")->caption, locale).toStdString()) {}
+
+void LocalExamples::showMessage(std::string_view text, MessageStyle style) {
+    std::string message(text);
+    for (std::size_t at = message.find(pointExample_); at != std::string::npos;
+         at = message.find(pointExample_, at + localExample_.size())) {
+        message.replace(at, pointExample_.size(), localExample_);
+    }
+    next_.showMessage(message, style);
 }
 
 } // namespace vistrel::ui

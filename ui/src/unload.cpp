@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -14,10 +17,66 @@ namespace vistrel::ui {
 
 namespace {
 
+// How long a geometry request may go unanswered: a window manager answers within
+// milliseconds, and one that never does must not stall the fold for long.
+constexpr int kReplyBoundMs = 100;
+
+// Lets events run until the platform reports the window's geometry as requested, or
+// the bound passes. Reading back before the report arrives gives the size before
+// the request, or a stale one that a later report then undoes.
+class GeometryReplies final : public QObject {
+  public:
+    explicit GeometryReplies(QWindow* window) : window_(window) {
+        if (window_ != nullptr) {
+            window_->installEventFilter(this);
+        }
+    }
+    ~GeometryReplies() override {
+        if (window_ != nullptr) {
+            window_->removeEventFilter(this);
+        }
+    }
+    GeometryReplies(const GeometryReplies&) = delete;
+    GeometryReplies& operator=(const GeometryReplies&) = delete;
+
+    // Makes a request through `change` and waits for its answer. A request that leaves
+    // the platform's geometry as it was sends nothing, so nothing answers it.
+    template <class Change> void request(Change change) {
+        const QRect before = platformGeometry();
+        change();
+        wanted_ = platformGeometry();
+        if (window_ == nullptr || wanted_ == before) {
+            return;
+        }
+        QEventLoop loop;
+        loop_ = &loop;
+        QTimer::singleShot(kReplyBoundMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        loop_ = nullptr;
+    }
+
+  protected:
+    bool eventFilter(QObject* /*target*/, QEvent* event) override {
+        const bool report = event->type() == QEvent::Resize || event->type() == QEvent::Move;
+        if (report && loop_ != nullptr && platformGeometry() == wanted_) {
+            loop_->quit();
+        }
+        return false;
+    }
+
+  private:
+    // What the platform window holds: the last request until the platform reports, then the report.
+    [[nodiscard]] QRect platformGeometry() const { return window_ != nullptr ? window_->geometry() : QRect(); }
+
+    QPointer<QWindow> window_;
+    QEventLoop* loop_ = nullptr;
+    QRect wanted_;
+};
+
 // A top-level widget's outer frame, in twips.
 class FrameGeometry final : public WindowGeometry {
   public:
-    explicit FrameGeometry(QWidget& window) : window_(window) {}
+    explicit FrameGeometry(QWidget& window) : window_(window), replies_(window.windowHandle()) {}
 
     [[nodiscard]] int height() const override { return window_.frameGeometry().height() * kTwipsPerPixel; }
     [[nodiscard]] int width() const override { return window_.frameGeometry().width() * kTwipsPerPixel; }
@@ -31,17 +90,29 @@ class FrameGeometry final : public WindowGeometry {
         resizeClient(toPixels(twips) - border, window_.height());
     }
     // A window's position is that of its frame.
-    void setTop(int twips) override { window_.move(window_.frameGeometry().x(), toPixels(twips)); }
-    void setLeft(int twips) override { window_.move(toPixels(twips), window_.frameGeometry().y()); }
+    void setTop(int twips) override { moveFrame(window_.frameGeometry().x(), toPixels(twips)); }
+    void setLeft(int twips) override { moveFrame(toPixels(twips), window_.frameGeometry().y()); }
 
     [[nodiscard]] int screenHeight() const override { return screenArea().height() * kTwipsPerPixel; }
     [[nodiscard]] int screenWidth() const override { return screenArea().width() * kTwipsPerPixel; }
 
-    void processEvents() override { QCoreApplication::processEvents(); }
+    // Each step paints once, here: a platform that paints on a timer would otherwise show the window
+    // only now and then, and a paint between a resize and its re-centring would show it off centre.
+    void processEvents() override {
+        window_.setUpdatesEnabled(true);
+        window_.repaint();
+        QCoreApplication::processEvents();
+        window_.setUpdatesEnabled(false);
+    }
 
   private:
     // The window stays fixed-size for the user while it shrinks itself.
-    void resizeClient(int w, int h) { window_.setFixedSize(std::max(w, 1), std::max(h, 1)); }
+    void resizeClient(int w, int h) {
+        replies_.request([&] { window_.setFixedSize(std::max(w, 1), std::max(h, 1)); });
+    }
+    void moveFrame(int x, int y) {
+        replies_.request([&] { window_.move(x, y); });
+    }
 
     [[nodiscard]] QRect screenArea() const {
         const QScreen* screen = window_.screen();
@@ -49,6 +120,7 @@ class FrameGeometry final : public WindowGeometry {
     }
 
     QWidget& window_;
+    GeometryReplies replies_;
 };
 
 // Swallows the user's clicks and keys, and further close requests, while the window folds up.
@@ -92,6 +164,7 @@ void Form1::Form_Unload(std::int16_t& /*cancel*/) {
     const InputBlocker blocker(*this);
     FrameGeometry geometry(*this);
     foldUp(geometry);
+    setUpdatesEnabled(true);
 }
 
 } // namespace vistrel::ui

@@ -2,6 +2,7 @@
 
 #include "calc/calculate.h"
 #include "ui/control_table.h"
+#include "ui/utf8.h"
 #include "vistrel/version.h"
 
 #include <QHash>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vistrel::ui {
@@ -33,10 +35,12 @@ class Form1 final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void buildControls();
+    void keyboardToScreen(bool calculation);
     void connectHandlers();
     template <class T> [[nodiscard]] T& control(std::string_view name) const;
     void setCaption(std::string_view label, std::string_view caption);
@@ -56,11 +60,13 @@ class Form1 final : public QWidget {
     MessageSink* messages_;
     QHash<QString, QWidget*> controls_;
     std::vector<const ControlSpec*> lines_;
+    // The controls that take the keyboard, in tab order, with the focus they take.
+    std::vector<std::pair<QWidget*, Qt::FocusPolicy>> tabOrder_;
     bool closing_ = false;
 };
 
 template <class T> T& Form1::control(std::string_view name) const {
-    T* w = qobject_cast<T*>(controls_.value(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+    T* w = qobject_cast<T*>(controls_.value(fromUtf8(name)));
     if (w == nullptr) {
         qFatal("Form1 has no control %.*s of that kind", static_cast<int>(name.size()), name.data());
     }
