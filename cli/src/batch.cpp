@@ -5,6 +5,7 @@
 #include "rows.h"
 
 #include <array>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <span>
@@ -72,19 +73,28 @@ struct RowWriter {
     const std::vector<std::optional<std::size_t>>& columns;
     const NumberText& numbers;
 
-    std::size_t write(std::span<const CsvRecord> records, std::string& out) const {
+    struct Counts {
         std::size_t unreadable = 0;
+        std::string first;
+    };
+
+    Counts write(std::span<const CsvRecord> records, std::string& out) const {
+        Counts counts;
+        const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
+            const std::string message = "line " + std::to_string(record.line) + ": " + why;
+            if (counts.unreadable++ == 0) {
+                counts.first = message;
+            }
+            writeUnreadable(out, message);
+        };
         for (const CsvRecord& record : records) {
-            const auto where = [&] { return "line " + std::to_string(record.line) + ": "; };
             if (!record.error.empty()) {
-                ++unreadable;
-                writeUnreadable(out, where() + record.error);
+                unreadable(record, record.error);
                 continue;
             }
             if (record.cells.size() != columns.size()) {
-                ++unreadable;
-                writeUnreadable(out, where() + std::to_string(record.cells.size()) + " cells where the header has " +
-                                         std::to_string(columns.size()));
+                unreadable(record, std::to_string(record.cells.size()) + " cells where the header has " +
+                                       std::to_string(columns.size()));
                 continue;
             }
             Case c;
@@ -93,20 +103,21 @@ struct RowWriter {
                 readable = !columns[k] || c.set(*columns[k], record.cells[k]);
             }
             if (!readable) {
-                ++unreadable;
-                writeUnreadable(out, where() + "mode must be " + std::string(kModeChoices));
+                unreadable(record, "mode must be " + std::string(kModeChoices));
                 continue;
             }
             const Evaluation e = evaluate(c, numbers);
             appendRow(out, c, e);
         }
-        return unreadable;
+        return counts;
     }
 };
 
 // Rows are read in chunks; each chunk is evaluated in two halves at once
-// while the next is read, and written in order.
+// while the next is read, and written in order. A chunk also ends at a size
+// in bytes, so that long records cannot make it large.
 constexpr std::size_t kChunkRows = 2048;
+constexpr std::size_t kChunkBytes = std::size_t{8} << 20;
 
 } // namespace
 
@@ -125,11 +136,17 @@ BatchResult runBatch(const BatchIo& io) {
     }
     const NumberText numbers(NumberFormat::invariant());
     const RowWriter writer{columns, numbers};
-    const std::string headerLine = outputHeader();
-    std::fwrite(headerLine.data(), 1, headerLine.size(), io.out);
+    if (!io.out->write(outputHeader())) {
+        result.outputFailed = true;
+        return result;
+    }
     const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
         std::size_t n = 0;
-        while (n < chunk.size() && reader.next(chunk[n])) {
+        std::size_t bytes = 0;
+        while (n < chunk.size() && bytes < kChunkBytes && reader.next(chunk[n])) {
+            for (const std::string& cell : chunk[n].cells) {
+                bytes += cell.size() + 1;
+            }
             ++n;
         }
         return n;
@@ -144,10 +161,19 @@ BatchResult runBatch(const BatchIo& io) {
         auto first = std::async(std::launch::async, [&] { return writer.write(rows.first(half), out[0]); });
         auto second = std::async(std::launch::async, [&] { return writer.write(rows.subspan(half), out[1]); });
         const std::size_t following = readChunk(next);
-        result.unreadable += first.get() + second.get();
+        for (auto* half : {&first, &second}) {
+            RowWriter::Counts counts = half->get();
+            if (result.unreadable == 0) {
+                result.firstUnreadable = std::move(counts.first);
+            }
+            result.unreadable += counts.unreadable;
+        }
         result.rows += n;
         for (std::string& part : out) {
-            std::fwrite(part.data(), 1, part.size(), io.out);
+            if (!io.out->write(part)) {
+                result.outputFailed = true;
+                return result;
+            }
             part.clear();
         }
         if (io.progress) {
@@ -157,7 +183,7 @@ BatchResult runBatch(const BatchIo& io) {
         n = following;
     }
     if (reader.inputFailed()) {
-        result.inputError = "reading the input failed";
+        result.inputError = std::string("reading failed: ") + std::strerror(reader.inputErrno());
     }
     return result;
 }

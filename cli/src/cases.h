@@ -50,6 +50,9 @@ inline constexpr std::array<Column, 27> kColumns{{
     {"log_background_fl", Field::LogBack},
     {"result", Field::Result},
 }};
+// The columns from here on are outputs of the calculation.
+inline constexpr std::size_t kFirstOutputColumn = 19;
+static_assert(kColumns[kFirstOutputColumn].name == "letter_size_arcmin");
 // Written only: what the window would have said, and the log margin.
 inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";

@@ -37,10 +37,31 @@ std::optional<SolveRange> defaultSolveRange(std::string_view name) {
     return std::nullopt;
 }
 
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {
+    const auto bounded = [](double v) { return std::isfinite(v) && std::fabs(v) <= kLargestSolveBound; };
+    if (!bounded(range.min) || !bounded(range.max)) {
+        return "--min and --max must lie within -1e9 and 1e9";
+    }
+    if (!(range.min < range.max)) {
+        return std::string("--min must be below --max");
+    }
+    // Both ends are within 1e11 hundredths: the products and casts cannot overflow.
+    grid.lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
+    grid.hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
+    if (grid.hi <= grid.lo) {
+        return std::string("--min and --max must enclose at least two steps of 0.01");
+    }
+    return std::nullopt;
+}
+
 SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
     const NumberText numbers(NumberFormat::invariant());
-    const auto lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
-    const auto hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
+    SolveGrid grid{};
+    if (solveGrid(range, grid)) {
+        return {range.min, range.max, {}, {}, {}};
+    }
+    const long long lo = grid.lo;
+    const long long hi = grid.hi;
     // Enough samples that changes closer together than about a sample apart
     // are the only ones a scan can miss.
     const long long samples = std::min<long long>(hi - lo, 20000);
@@ -84,7 +105,7 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
     const auto field = column ? kColumns[*column].field : std::nullopt;
-    if (!field || *field == Field::EaseOfRead || *field == Field::Result) {
+    if (!field || *field == Field::EaseOfRead || *column >= kFirstOutputColumn) {
         return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
     }
     spec.column = *column;
@@ -111,11 +132,13 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     if (spec.step == 0) {
         return std::string("--vary: STEP must not be zero");
     }
-    if ((spec.to - spec.from) * spec.step < 0) {
+    if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
         return std::string("--vary: STEP goes the wrong way from FROM to TO");
     }
+    // Exactly the largest number of steps is allowed; infinity and NaN (from
+    // huge ends) are not.
     const double steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
-    if (!(steps < static_cast<double>(kMaxSweepSteps))) {
+    if (!(steps <= static_cast<double>(kMaxSweepSteps))) {
         return "--vary: more than " + std::to_string(kMaxSweepSteps) + " steps";
     }
     spec.count = static_cast<std::size_t>(steps) + 1;

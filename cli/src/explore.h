@@ -38,7 +38,17 @@ struct SolveRange {
 // Sensible ranges for the three inputs that solve varies.
 std::optional<SolveRange> defaultSolveRange(std::string_view name);
 
+// The ends of a range in hundredths, the grid solve works on.
+struct SolveGrid {
+    long long lo;
+    long long hi;
+};
+// Bounds and the grid of a range; why it cannot be solved over, when not.
+inline constexpr double kLargestSolveBound = 1e9;
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid);
+
 // Scans the range on a 0.01 grid and bisects every change of state to 0.01.
+// The range must have passed solveGrid.
 SolveResult solve(const Case& base, std::size_t column, SolveRange range);
 
 struct SweepSpec {
@@ -49,9 +59,10 @@ struct SweepSpec {
     std::size_t count = 0;
 };
 
+// Steps from FROM to TO; a sweep has one row more than it has steps.
 inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 
-// Reads NAME=FROM:TO:STEP; on failure returns why.
+// Reads NAME=FROM:TO:STEP, where NAME is a numeric input; on failure returns why.
 std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec);
 
 // Evaluates the case at every step, handing each evaluated case to visit.

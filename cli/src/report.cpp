@@ -9,8 +9,6 @@ namespace vistrel::cli {
 
 namespace {
 
-const std::size_t kFirstOutput = *columnIndex("letter_size_arcmin");
-
 std::string number(double v) {
     const NumberText numbers(NumberFormat::invariant());
     return numbers.plain(v);
@@ -43,11 +41,11 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
         out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
     };
     out << "Inputs\n";
-    for (std::size_t k = 0; k < kFirstOutput; ++k) {
+    for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
         row(kColumns[k].name, c.text(k));
     }
     out << "Outputs\n";
-    for (std::size_t k = kFirstOutput; k + 1 < kColumns.size(); ++k) {
+    for (std::size_t k = kFirstOutputColumn; k + 1 < kColumns.size(); ++k) {
         row(kColumns[k].name, c.text(k));
     }
     row(kMarginColumn, e.margin);
@@ -66,7 +64,7 @@ std::string evaluationJson(const Case& c, const Evaluation& e) {
     }
     j[std::string(kMessageColumn)] = e.message;
     j[std::string(kMarginColumn)] = e.margin;
-    return j.dump(2) + "\n";
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 
 std::string solveText(std::string_view name, const SolveResult& r) {
@@ -100,7 +98,7 @@ std::string solveJson(std::string_view name, const SolveResult& r) {
             {{"below", c.below}, {"above", c.above}, {"state_below", c.stateBelow}, {"state_above", c.stateAbove}});
     }
     j["answer"] = answer(name, r);
-    return j.dump(2) + "\n";
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 
 } // namespace vistrel::cli
