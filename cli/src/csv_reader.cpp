@@ -14,6 +14,11 @@ constexpr std::size_t kChunk = 1 << 16;
 
 int noSpaces(unsigned char /*c*/) { return 0; }
 
+std::string tooLong() {
+    return "the record is longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
+           std::to_string(kMaxRecordCells) + " cells";
+}
+
 } // namespace
 
 CsvReader::CsvReader(std::FILE* in) : in_(in), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
@@ -50,6 +55,10 @@ void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
     if (!r.pendingStarted_) {
         r.pending_.line = r.line_;
     }
+    if (r.recordBytes_ > kMaxRecordBytes || r.pending_.cells.size() > kMaxRecordCells) {
+        r.pending_.cells.clear(); // it ended within the piece that took it over a limit
+        r.pending_.error = tooLong();
+    }
     r.ready_.push_back(std::move(r.pending_));
     r.pending_ = CsvRecord{};
     r.pendingStarted_ = false;
@@ -85,14 +94,12 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
         return;
     }
     const std::size_t began = recordLine_;
-    const std::string limits = "longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
-                               std::to_string(kMaxRecordCells) + " cells";
     if (parser_->quoted != 0 && line_ > began) {
         reportBad(began, "a quote opened on this line is still open " + std::to_string(line_ - began) +
-                             " lines later, and the record is " + limits + "; reading goes on after line " +
+                             " lines later, and " + tooLong() + "; reading goes on after line " +
                              std::to_string(line_));
     } else {
-        reportBad(began, "the record is " + limits);
+        reportBad(began, tooLong());
     }
     restartParser();
     skipping_ = !endsLine;
