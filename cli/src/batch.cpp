@@ -117,7 +117,7 @@ struct RowWriter {
 // while the next is read, and written in order. A chunk also ends at a size
 // in bytes, so that long records cannot make it large.
 constexpr std::size_t kChunkRows = 2048;
-constexpr std::size_t kChunkBytes = std::size_t{8} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
 
 } // namespace
 
