@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,25 @@ bool isDescriptorLink(const std::string& path) {
     return path.starts_with("/proc/") || path.starts_with("/dev/fd/") || path == "/dev/stdout" || path == "/dev/stderr";
 }
 
+// The descriptor of this process that a descriptor link names, if it is one.
+std::optional<int> ownDescriptor(const std::string& path) {
+    if (path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (path.starts_with(prefix)) {
+            const std::string number = path.substr(prefix.size());
+            if (!number.empty() && number.size() < 9 && number.find_first_not_of("0123456789") == std::string::npos) {
+                return std::stoi(number);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // Follows a chain of symlinks to the name that a write would land on, also
 // when that name does not exist yet. Empty with errno set on a loop.
 std::string followLinks(std::string path, bool& descriptorLink) {
@@ -111,15 +131,14 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::strin
         return nullptr;
     }
     if (descriptorLink || (exists && !S_ISREG(st.st_mode))) {
-        // Never replaced: a device node or a pipe must stay what it is.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        // Never replaced: a device node or a pipe must stay what it is. One of
+        // our own descriptors is shared, not reopened, so that its offset and
+        // append mode hold (`-o /dev/stdout >> log` appends).
+        const auto own = ownDescriptor(target);
+        const int fd = own ? ::fcntl(*own, F_DUPFD_CLOEXEC, 3) : ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             error = reason(path, errno);
             return nullptr;
-        }
-        struct stat opened {};
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
-            ::ftruncate(fd, 0);
         }
         return std::unique_ptr<OutputFile>(new OutputFile(path, fd, {}, {}));
     }

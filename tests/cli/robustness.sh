@@ -120,6 +120,10 @@ dangling symlink|ln -s new.csv t|[ -L t ] && cmp -s new.csv expected.csv
 private file|echo old >t && chmod 600 t|[ "$(stat -c %a t)" = 600 ] && cmp -s t expected.csv
 character device|[ "$(id -u)" = 0 ] && mknod t c 1 3|[ -c t ]
 END
+cases=$((cases + 1))
+echo first >appended.txt
+"$cli" batch in.csv -o /proc/self/fd/3 3>>appended.txt
+cmp -s appended.txt <(echo first; cat expected.csv) || fail "a descriptor link is not written through its own descriptor"
 
 # Plots: written atomically, and every failure of the plotter reaches the status.
 sweep="sweep --vary viewing_distance_mm=100:3000:10 $case_options"
