@@ -3,10 +3,10 @@
 #include "cases.h"
 #include "csv_reader.h"
 #include "rows.h"
+#include "worker_pool.h"
 
 #include <array>
 #include <cstring>
-#include <future>
 #include <optional>
 #include <span>
 #include <vector>
@@ -113,8 +113,8 @@ struct RowWriter {
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in two halves at once
-// while the next is read, and written in order. A chunk also ends at a size
+// Rows are read in chunks; each chunk is evaluated in as many parts as there
+// are workers while the next is read, and written in order. A chunk also ends at a size
 // in bytes, so that long records cannot make it large.
 constexpr std::size_t kChunkRows = 2048;
 constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
@@ -153,29 +153,34 @@ BatchResult runBatch(const BatchIo& io) {
     };
     std::vector<CsvRecord> current(kChunkRows);
     std::vector<CsvRecord> next(kChunkRows);
-    std::array<std::string, 2> out;
+    std::vector<std::string> out;
+    std::vector<RowWriter::Counts> counts;
+    // Declared last, so that it finishes a round before what the round uses goes.
+    WorkerPool pool;
+    out.resize(pool.size());
+    counts.resize(pool.size());
     for (std::size_t n = readChunk(current); n > 0;) {
-        // Both halves are evaluated while this thread reads the next chunk.
+        // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
-        const std::size_t half = n / 2;
-        auto first = std::async(std::launch::async, [&] { return writer.write(rows.first(half), out[0]); });
-        auto second = std::async(std::launch::async, [&] { return writer.write(rows.subspan(half), out[1]); });
+        const std::size_t parts = pool.size();
+        pool.start(parts, [&](std::size_t k) {
+            const std::size_t from = n * k / parts;
+            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k]);
+        });
         const std::size_t following = readChunk(next);
-        for (auto* half : {&first, &second}) {
-            RowWriter::Counts counts = half->get();
+        pool.wait();
+        for (std::size_t k = 0; k < parts; ++k) {
             if (result.unreadable == 0) {
-                result.firstUnreadable = std::move(counts.first);
+                result.firstUnreadable = std::move(counts[k].first);
             }
-            result.unreadable += counts.unreadable;
-        }
-        result.rows += n;
-        for (std::string& part : out) {
-            if (!io.out->write(part)) {
+            result.unreadable += counts[k].unreadable;
+            if (!io.out->write(out[k])) {
                 result.outputFailed = true;
                 return result;
             }
-            part.clear();
+            out[k].clear();
         }
+        result.rows += n;
         if (io.progress) {
             io.progress(reader.bytesRead());
         }
