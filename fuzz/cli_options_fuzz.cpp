@@ -8,7 +8,6 @@
 #include "command_line.h"
 #include "plotter.h"
 #include "report.h"
-#include "rows.h"
 
 #include <cstdint>
 #include <cstdlib>

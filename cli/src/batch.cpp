@@ -2,7 +2,6 @@
 
 #include "cases.h"
 #include "csv_reader.h"
-#include "rows.h"
 #include "worker_pool.h"
 
 #include <array>
@@ -52,6 +51,17 @@ void writeUnreadable(std::string& out, const std::string& why) {
 }
 
 } // namespace
+
+void appendRow(std::string& out, const Case& c, const Evaluation& e) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        appendCsvCell(out, c.view(k));
+        out += ',';
+    }
+    appendCsvCell(out, e.message);
+    out += ',';
+    out += e.margin;
+    out += '\n';
+}
 
 std::string outputHeader() {
     std::string line;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cases.h"
 #include "output_file.h"
 
 #include <cstdint>
@@ -31,5 +32,7 @@ BatchResult runBatch(const BatchIo& io);
 
 // The header line every output starts with.
 std::string outputHeader();
+// One output row: every column, then message and margin_log.
+void appendRow(std::string& out, const Case& c, const Evaluation& e);
 
 } // namespace vistrel::cli

@@ -9,7 +9,6 @@
 #include "output_file.h"
 #include "plotter.h"
 #include "report.h"
-#include "rows.h"
 
 #include <algorithm>
 #include <cerrno>
