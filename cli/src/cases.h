@@ -74,14 +74,14 @@ class Case {
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
     // The text without a copy, valid until the column is next set.
     [[nodiscard]] std::string_view view(std::size_t column) const;
-    [[nodiscard]] Mode mode() const { return mode_; }
+    // Read from the store's selection, the one place the mode is kept.
+    [[nodiscard]] Mode mode() const;
 
     MemoryStore& store() { return store_; }
     [[nodiscard]] const MemoryStore& store() const { return store_; }
 
   private:
     MemoryStore store_;
-    Mode mode_ = Mode::None;
 };
 
 struct Evaluation {
