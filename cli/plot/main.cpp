@@ -44,8 +44,8 @@ Chart buildChart(const std::vector<Point>& points, const QString& xName) {
     actual->setName(QStringLiteral("Actual contrast"));
     // Shades where the lettering is legible: between the curves there, of no
     // height elsewhere. One series, so that drawing stays linear in the points.
-    auto* upper = new QLineSeries;
-    auto* lower = new QLineSeries;
+    auto* upper = new QLineSeries(chart); // the area does not own its bounds
+    auto* lower = new QLineSeries(chart);
     double low = std::numeric_limits<double>::max();
     double high = 0;
     bool anyLegible = false;
