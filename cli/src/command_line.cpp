@@ -159,9 +159,17 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
     std::string solveMin;
     std::string solveMax;
     auto* solveCmd = app.add_subcommand("solve", "Find where the verdict changes as one input varies");
-    solveCmd->add_option("--for", run.solveFor, "letter_height_mm, viewing_distance_mm or age")->required();
-    solveCmd->add_option("--min", solveMin, "Start of the range (defaults: 0.5 mm, 100 mm, 10 years)");
-    solveCmd->add_option("--max", solveMax, "End of the range (defaults: 100 mm, 5000 mm, 90 years)");
+    std::string defaultMin;
+    std::string defaultMax;
+    const NumberText numbers(NumberFormat::invariant());
+    for (const SolveTarget& t : kSolveTargets) {
+        const std::string unit = " " + std::string(t.unit);
+        defaultMin += (defaultMin.empty() ? "" : ", ") + numbers.plain(t.range.min) + unit;
+        defaultMax += (defaultMax.empty() ? "" : ", ") + numbers.plain(t.range.max) + unit;
+    }
+    solveCmd->add_option("--for", run.solveFor, solveTargetNames())->required();
+    solveCmd->add_option("--min", solveMin, "Start of the range (defaults: " + defaultMin + ")");
+    solveCmd->add_option("--max", solveMax, "End of the range (defaults: " + defaultMax + ")");
     solveCmd->add_flag("--json", run.json, "Print JSON");
     solveCase.addTo(*solveCmd);
     solveCmd->footer(std::string(kSolveFooter));
@@ -192,13 +200,12 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
         } else if (solveCmd->parsed()) {
             run.command = Command::Solve;
             run.base = solveCase.build();
-            const auto column = columnIndex(run.solveFor);
-            const auto range = defaultSolveRange(run.solveFor);
-            if (!column || !range) {
-                return fail("solve", "--for must be letter_height_mm, viewing_distance_mm or age");
+            const SolveTarget* target = solveTarget(run.solveFor);
+            if (target == nullptr) {
+                return fail("solve", "--for must be " + solveTargetNames());
             }
-            run.solveColumn = *column;
-            run.range = *range;
+            run.solveColumn = *columnIndex(target->name);
+            run.range = target->range;
             for (auto [option, text, value] :
                  {std::tuple{"--min", &solveMin, &run.range.min}, std::tuple{"--max", &solveMax, &run.range.max}}) {
                 if (!text->empty()) {

@@ -24,17 +24,19 @@ std::string verdictState(const Case& c, const Evaluation& e) {
     return "no verdict (" + e.message + ")";
 }
 
-std::optional<SolveRange> defaultSolveRange(std::string_view name) {
-    if (name == "letter_height_mm") {
-        return SolveRange{0.5, 100};
+const SolveTarget* solveTarget(std::string_view name) {
+    const auto* found =
+        std::find_if(kSolveTargets.begin(), kSolveTargets.end(), [&](const SolveTarget& t) { return t.name == name; });
+    return found != kSolveTargets.end() ? found : nullptr;
+}
+
+std::string solveTargetNames() {
+    std::string names;
+    for (std::size_t k = 0; k < kSolveTargets.size(); ++k) {
+        names += k == 0 ? "" : k + 1 == kSolveTargets.size() ? " or " : ", ";
+        names += kSolveTargets[k].name;
     }
-    if (name == "viewing_distance_mm") {
-        return SolveRange{100, 5000};
-    }
-    if (name == "age") {
-        return SolveRange{10, 90};
-    }
-    return std::nullopt;
+    return names;
 }
 
 std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {

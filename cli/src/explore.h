@@ -5,6 +5,7 @@
 
 #include "cases.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,8 +36,25 @@ struct SolveRange {
     double max;
 };
 
-// Sensible ranges for the three inputs that solve varies.
-std::optional<SolveRange> defaultSolveRange(std::string_view name);
+// What solve can solve for: the input, a sensible range for it, and whether
+// the answer is its smallest legible value (bigger letters read better) or
+// its largest.
+struct SolveTarget {
+    std::string_view name;
+    std::string_view unit;
+    SolveRange range;
+    bool smallestIsAnswer;
+};
+inline constexpr std::array<SolveTarget, 3> kSolveTargets{{
+    {"letter_height_mm", "mm", {0.5, 100}, true},
+    {"viewing_distance_mm", "mm", {100, 5000}, false},
+    {"age", "years", {10, 90}, false},
+}};
+
+// The row for name, or null when solve cannot solve for it.
+const SolveTarget* solveTarget(std::string_view name);
+// "a, b or c", for help and messages.
+std::string solveTargetNames();
 
 // The ends of a range in hundredths, the grid solve works on.
 struct SolveGrid {

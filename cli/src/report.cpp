@@ -17,10 +17,11 @@ std::string number(double v) {
 // The answer to the question solve was asked, from the changes it found.
 std::string answer(std::string_view name, const SolveResult& r) {
     const std::string legible(kLegible);
-    if (name == "letter_height_mm") {
+    const SolveTarget* target = solveTarget(name);
+    if (target != nullptr && target->smallestIsAnswer) {
         for (const ChangePoint& c : r.changes) {
             if (c.stateAbove == legible) {
-                return "smallest letter_height_mm that is Legible: " + number(c.above);
+                return "smallest " + std::string(name) + " that is Legible: " + number(c.above);
             }
         }
         return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";

@@ -39,7 +39,7 @@ class Solve : public testing::TestWithParam<const char*> {};
 TEST_P(Solve, ChangePointsAreRealChanges) {
     const std::size_t column = *columnIndex(GetParam());
     const Case base = workedCase(std::string_view(GetParam()) == "age" ? "40" : "60");
-    const SolveResult r = solve(base, column, *defaultSolveRange(GetParam()));
+    const SolveResult r = solve(base, column, solveTarget(GetParam())->range);
     ASSERT_FALSE(r.changes.empty());
     EXPECT_NE(r.stateAtMin, r.stateAtMax);
     for (const ChangePoint& c : r.changes) {
