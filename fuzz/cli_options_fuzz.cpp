@@ -24,8 +24,7 @@ void check(bool ok) {
     }
 }
 
-void run(Invocation& r) {
-    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+void run(Invocation& r, const vistrel::NumberText& numbers) {
     switch (r.command) {
     case Command::Eval: {
         const Evaluation e = evaluate(r.base, numbers);
@@ -36,8 +35,8 @@ void run(Invocation& r) {
         SolveGrid grid{};
         check(!solveGrid(r.range, grid) && grid.lo < grid.hi);
         if (grid.hi - grid.lo <= 200) {
-            const SolveResult s = solve(r.base, r.solveColumn, r.range);
-            check(!solveText(r.solveFor, s).empty() && !solveJson(r.solveFor, s).empty());
+            const SolveResult s = solve(r.base, r.solveColumn, r.range, numbers);
+            check(!solveText(r.solveFor, s, numbers).empty() && !solveJson(r.solveFor, s, numbers).empty());
         }
         break;
     }
@@ -45,7 +44,7 @@ void run(Invocation& r) {
         check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && r.sweep.column < kFirstOutputColumn);
         if (r.sweep.count <= 50) {
             std::string text;
-            sweep(r.base, r.sweep, [&](const Case& c, const Evaluation& e) {
+            sweep(r.base, r.sweep, numbers, [&](const Case& c, const Evaluation& e) {
                 appendRow(text, c, e);
                 (void)plotPoint(c, e, r.sweep.column, numbers);
             });
@@ -70,9 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     args.push_back(arg);
-    ParsedCommandLine parsed = parseCommandLine(args);
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    ParsedCommandLine parsed = parseCommandLine(args, numbers);
     if (parsed.invocation) {
-        run(*parsed.invocation);
+        run(*parsed.invocation, numbers);
     } else {
         check(parsed.status == 0 || parsed.status == kUsageError);
         check(!parsed.out.empty() || !parsed.err.empty());

@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* in = ::fmemopen(bytes.data(), size, "rb");
     if (in != nullptr) {
         MemorySink sink;
-        const vistrel::cli::BatchResult r = vistrel::cli::runBatch({in, &sink, {}});
+        const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+        const vistrel::cli::BatchResult r = vistrel::cli::runBatch({in, &sink, &numbers, {}});
         check(!r.usageError.empty() || r.rows + 1 == records);
         check(r.usageError.empty() || sink.text.empty());
         std::fclose(in);

@@ -144,8 +144,7 @@ BatchResult runBatch(const BatchIo& io) {
         result.usageError = std::move(*error);
         return result;
     }
-    const NumberText numbers(NumberFormat::invariant());
-    const RowWriter writer{columns, numbers};
+    const RowWriter writer{columns, *io.numbers};
     if (!io.out->write(outputHeader())) {
         result.outputFailed = true;
         return result;

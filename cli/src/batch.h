@@ -22,6 +22,7 @@ struct BatchResult {
 struct BatchIo {
     std::FILE* in = nullptr;
     Sink* out = nullptr;
+    const NumberText* numbers = nullptr;
     // Called now and then with the bytes read so far; may be empty.
     std::function<void(std::uint64_t)> progress;
 };

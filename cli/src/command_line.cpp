@@ -40,8 +40,8 @@ struct CaseOptions {
 };
 
 // An option's number, read as strictly as a field's text.
-std::optional<std::string> readNumber(std::string_view option, const std::string& text, double& value) {
-    const NumberText numbers(NumberFormat::invariant());
+std::optional<std::string> readNumber(std::string_view option, const std::string& text, double& value,
+                                      const NumberText& numbers) {
     const ParsedNumber parsed = numbers.parse(text);
     if (!parsed.ok()) {
         return std::string(option) + " \"" + text + "\" is not a number";
@@ -136,7 +136,7 @@ std::string usageMessage(std::string_view command, std::string_view message) {
            std::string(command) + " --help' for more information.\n";
 }
 
-ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
+ParsedCommandLine parseCommandLine(std::span<const std::string> args, const NumberText& numbers) {
     CLI::App app{"vistrel-cli: judges whether display lettering can be read, for one case or many.\n"
                  "Every value is a field's text as typed in the window, with a point as decimal separator.",
                  "vistrel-cli"};
@@ -161,7 +161,6 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
     auto* solveCmd = app.add_subcommand("solve", "Find where the verdict changes as one input varies");
     std::string defaultMin;
     std::string defaultMax;
-    const NumberText numbers(NumberFormat::invariant());
     for (const SolveTarget& t : kSolveTargets) {
         const std::string unit = " " + std::string(t.unit);
         defaultMin += (defaultMin.empty() ? "" : ", ") + numbers.plain(t.range.min) + unit;
@@ -209,7 +208,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
             for (auto [option, text, value] :
                  {std::tuple{"--min", &solveMin, &run.range.min}, std::tuple{"--max", &solveMax, &run.range.max}}) {
                 if (!text->empty()) {
-                    if (const auto error = readNumber(option, *text, *value)) {
+                    if (const auto error = readNumber(option, *text, *value, numbers)) {
                         return fail("solve", *error);
                     }
                 }
@@ -221,7 +220,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
         } else {
             run.command = Command::Sweep;
             run.base = sweepCase.build();
-            if (const auto error = parseSweepSpec(vary, run.sweep)) {
+            if (const auto error = parseSweepSpec(vary, run.sweep, numbers)) {
                 return fail("sweep", *error);
             }
             if (!run.plot.empty() && !plotFormatSupported(run.plot)) {

@@ -39,7 +39,7 @@ struct ParsedCommandLine {
 };
 
 // args[0] is the program's name.
-ParsedCommandLine parseCommandLine(std::span<const std::string> args);
+ParsedCommandLine parseCommandLine(std::span<const std::string> args, const NumberText& numbers);
 
 // The text with control characters and escape sequences shown as \xNN, so
 // that a header, cell or path cannot drive the terminal a message goes to.

@@ -56,8 +56,7 @@ std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {
     return std::nullopt;
 }
 
-SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
-    const NumberText numbers(NumberFormat::invariant());
+SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers) {
     SolveGrid grid{};
     if (solveGrid(range, grid)) {
         return {range.min, range.max, {}, {}, {}};
@@ -99,7 +98,7 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
     return result;
 }
 
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec) {
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
         return std::string("--vary needs NAME=FROM:TO:STEP");
@@ -111,7 +110,6 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
         return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
     }
     spec.column = *column;
-    const NumberText numbers(NumberFormat::invariant());
     std::string_view rest = text.substr(equals + 1);
     std::array<double, 3> parts{};
     const std::array<const char*, 3> partNames{"FROM", "TO", "STEP"};
@@ -147,8 +145,8 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     return std::nullopt;
 }
 
-void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit) {
-    const NumberText numbers(NumberFormat::invariant());
+void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
+           const std::function<void(const Case&, const Evaluation&)>& visit) {
     for (std::size_t k = 0; k < spec.count; ++k) {
         Case c = base;
         // From the start each time, so that steps do not gather rounding.

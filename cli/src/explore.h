@@ -67,7 +67,7 @@ std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid);
 
 // Scans the range on a 0.01 grid and bisects every change of state to 0.01.
 // The range must have passed solveGrid.
-SolveResult solve(const Case& base, std::size_t column, SolveRange range);
+SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers);
 
 struct SweepSpec {
     std::size_t column = 0;
@@ -81,9 +81,10 @@ struct SweepSpec {
 inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 
 // Reads NAME=FROM:TO:STEP, where NAME is a numeric input; on failure returns why.
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec);
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers);
 
 // Evaluates the case at every step, handing each evaluated case to visit.
-void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit);
+void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
+           const std::function<void(const Case&, const Evaluation&)>& visit);
 
 } // namespace vistrel::cli

@@ -23,6 +23,8 @@
 namespace {
 
 using namespace vistrel::cli;
+using vistrel::NumberFormat;
+using vistrel::NumberText;
 
 // Thrown to end a command with a message and a status; temporaries are removed on the way out.
 struct Failure {
@@ -76,8 +78,7 @@ void showProgress(std::uint64_t done, std::uint64_t total) {
                  std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), filled * 100 / width);
 }
 
-int runEval(Invocation& run) {
-    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+int runEval(Invocation& run, const NumberText& numbers) {
     const Evaluation e = evaluate(run.base, numbers);
     auto out = openOutput(run, "-");
     write(run, *out, run.json ? evaluationJson(run.base, e) : evaluationTable(run.base, e));
@@ -104,7 +105,7 @@ std::FILE* openInput(const Invocation& run, bool stdinClosed) {
     return in;
 }
 
-int runBatchCommand(const Invocation& run, bool stdinClosed) {
+int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& numbers) {
     const bool fromStdin = run.input == "-";
     const bool toFile = !run.output.empty() && run.output != "-";
     if (toFile && (fromStdin ? sameFileAsDescriptor(run.output, STDIN_FILENO)
@@ -121,7 +122,7 @@ int runBatchCommand(const Invocation& run, bool stdinClosed) {
         }
     } closer{in};
     auto out = openOutput(run, run.output);
-    BatchIo io{in, out.get(), {}};
+    BatchIo io{in, out.get(), &numbers, {}};
     struct stat st {};
     if (!fromStdin && ::isatty(STDERR_FILENO) != 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
@@ -150,14 +151,14 @@ int runBatchCommand(const Invocation& run, bool stdinClosed) {
     return 0;
 }
 
-int runSolve(const Invocation& run) {
-    const SolveResult result = solve(run.base, run.solveColumn, run.range);
+int runSolve(const Invocation& run, const NumberText& numbers) {
+    const SolveResult result = solve(run.base, run.solveColumn, run.range, numbers);
     auto out = openOutput(run, "-");
-    write(run, *out, run.json ? solveJson(run.solveFor, result) : solveText(run.solveFor, result));
+    write(run, *out, run.json ? solveJson(run.solveFor, result, numbers) : solveText(run.solveFor, result, numbers));
     return 0;
 }
 
-int runSweep(const Invocation& run) {
+int runSweep(const Invocation& run, const NumberText& numbers) {
     std::string plotter;
     if (!run.plot.empty()) {
         if (!run.output.empty() && run.output != "-" && sameTarget(run.output, run.plot)) {
@@ -172,8 +173,7 @@ int runSweep(const Invocation& run) {
     auto plotOut = run.plot.empty() ? nullptr : openOutput(run, run.plot);
     std::string text = outputHeader();
     std::vector<PlotPoint> points;
-    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
-    sweep(run.base, run.sweep, [&](const Case& c, const Evaluation& e) {
+    sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
         appendRow(text, c, e);
         if (plotOut) {
             points.push_back(plotPoint(c, e, run.sweep.column, numbers));
@@ -186,7 +186,7 @@ int runSweep(const Invocation& run) {
     write(run, *out, text);
     if (plotOut) {
         std::string error;
-        if (!drawPlot(plotter, points, kColumns[run.sweep.column].name, run.plot, *plotOut, error)) {
+        if (!drawPlot(plotter, points, kColumns[run.sweep.column].name, run.plot, numbers, *plotOut, error)) {
             if (error.empty()) {
                 outputFailed(run, *plotOut);
             }
@@ -198,12 +198,12 @@ int runSweep(const Invocation& run) {
     return 0;
 }
 
-int execute(Invocation& run, bool stdinClosed) {
+int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
     switch (run.command) {
-    case Command::Eval: return runEval(run);
-    case Command::Batch: return runBatchCommand(run, stdinClosed);
-    case Command::Solve: return runSolve(run);
-    case Command::Sweep: return runSweep(run);
+    case Command::Eval: return runEval(run, numbers);
+    case Command::Batch: return runBatchCommand(run, stdinClosed, numbers);
+    case Command::Solve: return runSolve(run, numbers);
+    case Command::Sweep: return runSweep(run, numbers);
     }
     return kUsageError;
 }
@@ -243,14 +243,16 @@ int main(int argc, char** argv) {
     removeTemporariesOnSignals();
     int status = 1;
     try {
+        // Every number the command line reads or writes goes through this one.
+        const NumberText numbers(NumberFormat::invariant());
         const std::vector<std::string> args(argv, argv + argc);
-        ParsedCommandLine parsed = parseCommandLine(args);
+        ParsedCommandLine parsed = parseCommandLine(args, numbers);
         if (!parsed.invocation) {
             std::cout << parsed.out;
             say(parsed.err);
             return closeStdout(parsed.status);
         }
-        status = execute(*parsed.invocation, stdinClosed);
+        status = execute(*parsed.invocation, stdinClosed, numbers);
     } catch (const Failure& f) {
         say(f.message);
         status = f.status;

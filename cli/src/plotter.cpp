@@ -119,7 +119,7 @@ std::string findPlotter() {
 }
 
 bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
-              std::string_view path, Sink& out, std::string& error) {
+              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
@@ -152,7 +152,6 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         return false;
     }
     // The plotter reads every point before it writes: no deadlock.
-    const NumberText numbers(NumberFormat::invariant());
     std::string text;
     for (const PlotPoint* p : thinned(points)) {
         text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +

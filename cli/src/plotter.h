@@ -29,6 +29,6 @@ std::string findPlotter();
 // by the path's ending, and writes the chart to out. False with error set
 // when the plotter fails in any way, or empty when writing to out failed.
 bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
-              std::string_view path, Sink& out, std::string& error);
+              std::string_view path, const NumberText& numbers, Sink& out, std::string& error);
 
 } // namespace vistrel::cli

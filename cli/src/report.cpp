@@ -9,13 +9,9 @@ namespace vistrel::cli {
 
 namespace {
 
-std::string number(double v) {
-    const NumberText numbers(NumberFormat::invariant());
-    return numbers.plain(v);
-}
-
 // The answer to the question solve was asked, from the changes it found.
-std::string answer(std::string_view name, const SolveResult& r) {
+std::string answer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+    const auto number = [&](double v) { return numbers.plain(v); };
     const std::string legible(kLegible);
     const SolveTarget* target = solveTarget(name);
     if (target != nullptr && target->smallestIsAnswer) {
@@ -68,7 +64,8 @@ std::string evaluationJson(const Case& c, const Evaluation& e) {
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 
-std::string solveText(std::string_view name, const SolveResult& r) {
+std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+    const auto number = [&](double v) { return numbers.plain(v); };
     std::ostringstream out;
     out << name << " from " << number(r.min) << " to " << number(r.max) << ": " << r.stateAtMin << " at "
         << number(r.min) << ", " << r.stateAtMax << " at " << number(r.max) << '\n';
@@ -80,13 +77,13 @@ std::string solveText(std::string_view name, const SolveResult& r) {
         out << "  " << number(c.below) << " -> " << number(c.above) << ": " << c.stateBelow << " -> " << c.stateAbove
             << '\n';
     }
-    if (const std::string a = answer(name, r); !a.empty()) {
+    if (const std::string a = answer(name, r, numbers); !a.empty()) {
         out << a << '\n';
     }
     return out.str();
 }
 
-std::string solveJson(std::string_view name, const SolveResult& r) {
+std::string solveJson(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     nlohmann::ordered_json j;
     j["for"] = std::string(name);
     j["min"] = r.min;
@@ -98,7 +95,7 @@ std::string solveJson(std::string_view name, const SolveResult& r) {
         j["changes"].push_back(
             {{"below", c.below}, {"above", c.above}, {"state_below", c.stateBelow}, {"state_above", c.stateAbove}});
     }
-    j["answer"] = answer(name, r);
+    j["answer"] = answer(name, r, numbers);
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 

@@ -132,7 +132,7 @@ class SweepSteps : public testing::TestWithParam<std::pair<const char*, std::siz
 // 0 rows: refused.
 TEST_P(SweepSteps, RowsOrRefusal) {
     SweepSpec spec;
-    const auto error = parseSweepSpec(GetParam().first, spec);
+    const auto error = parseSweepSpec(GetParam().first, spec, vistrel::NumberText(vistrel::NumberFormat::invariant()));
     EXPECT_EQ(error ? 0 : spec.count, GetParam().second) << error.value_or("");
 }
 
