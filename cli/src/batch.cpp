@@ -172,7 +172,8 @@ BatchResult runBatch(const BatchIo& io) {
         // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
         const std::size_t parts = pool.size();
-        pool.start(parts, [&](std::size_t k) {
+        // By value: if reading throws, the pool finishes this round after the loop body is gone.
+        pool.start(parts, [&writer, &counts, &out, rows, n, parts](std::size_t k) {
             const std::size_t from = n * k / parts;
             counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k]);
         });
