@@ -34,6 +34,8 @@ seconds=$( { /usr/bin/time -f "%e" "$cli" batch "$in" -o "$work/out.csv"; } 2>&1
 bare=$( { /usr/bin/time -f "%e" "$pass" "$in" "$work/pass.csv"; } 2>&1 | tail -1)
 echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
 echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a="$seconds" -v b="$bare" 'BEGIN { printf "%.1f", a / b }')"
+stages="$(dirname "$pass")/batch_stages"
+[ -x "$stages" ] && "$stages" "$in"
 if command -v hyperfine >/dev/null; then
     hyperfine --warmup 1 --runs 5 "$cli batch $in -o $work/out.csv" "$pass $in $work/pass.csv"
 fi
