@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Throughput and peak memory of `vistrel-cli batch` on generated rows.
-# Usage: bench/batch_throughput.sh [ROWS] [VISTREL_CLI]   (1000000 rows, the release build by default)
+# Usage: bench/batch_throughput.sh [ROWS] [VISTREL_CLI] [CSV_PASS]   (1000000 rows, the release build by default)
+# CSV_PASS is the bare libcsv read-split-write pass batch is compared with.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rows="${1:-1000000}"
 cli="${2:-build/release/cli/vistrel-cli}"
-[ -x "$cli" ] || { echo "build it first: cmake --workflow --preset release" >&2; exit 2; }
+pass="${3:-build/release/bench/csv_pass}"
+[ -x "$cli" ] && [ -x "$pass" ] || { echo "build it first: cmake --workflow --preset release" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "needs GNU time: apt-get install time" >&2; exit 2; }
 
 work="$(mktemp -d)"
@@ -27,8 +29,13 @@ awk -v rows="$rows" 'BEGIN {
 echo "rows: $rows ($(du -h "$in" | cut -f1))"
 
 /usr/bin/time -f "peak memory: %M KB, %e s" "$cli" batch "$in" -o "$work/out.csv"
+echo "worker threads: $(nproc) (one per core, made once)"
 seconds=$( { /usr/bin/time -f "%e" "$cli" batch "$in" -o "$work/out.csv"; } 2>&1 | tail -1)
+bare=$( { /usr/bin/time -f "%e" "$pass" "$in" "$work/pass.csv"; } 2>&1 | tail -1)
 echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
+echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a="$seconds" -v b="$bare" 'BEGIN { printf "%.1f", a / b }')"
+stages="$(dirname "$pass")/batch_stages"
+[ -x "$stages" ] && "$stages" "$in"
 if command -v hyperfine >/dev/null; then
-    hyperfine --warmup 1 --runs 5 "$cli batch $in -o $work/out.csv"
+    hyperfine --warmup 1 --runs 5 "$cli batch $in -o $work/out.csv" "$pass $in $work/pass.csv"
 fi

@@ -1,8 +1,12 @@
 // vistrel-plot: draws a sweep of vistrel-cli. Reads "x,threshold,actual,state"
-// lines on stdin and writes the chart to an .svg or .png, with no display.
+// lines on stdin and writes the chart as SVG or PNG to stdout, with no
+// display. The caller owns the file: it writes it atomically.
+
+#include "plot_points.h"
 
 #include <QApplication>
 #include <QAreaSeries>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QLegend>
@@ -10,62 +14,53 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPainter>
+#include <QPixmap>
 #include <QSvgGenerator>
-#include <QTextStream>
 #include <QValueAxis>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
 
-struct Point {
-    double x;
-    double threshold; // NaN without a verdict
-    double actual;
-    QString state;
+using vistrel::plot::Point;
+using vistrel::plot::State;
+
+struct Chart {
+    QChart* chart;
+    QValueAxis* xAxis;
+    std::vector<double> changes; // where the verdict changes, drawn over the chart
 };
 
-QList<Point> readPoints() {
-    QList<Point> points;
-    QTextStream in(stdin);
-    const double none = std::numeric_limits<double>::quiet_NaN();
-    while (!in.atEnd()) {
-        const QStringList cells = in.readLine().split(u',');
-        if (cells.size() != 4) {
-            continue;
-        }
-        bool ok = false;
-        const double x = cells[0].toDouble(&ok);
-        if (!ok) {
-            continue;
-        }
-        bool hasT = false;
-        bool hasA = false;
-        const double t = cells[1].toDouble(&hasT);
-        const double a = cells[2].toDouble(&hasA);
-        points.append({x, hasT ? t : none, hasA ? a : none, cells[3]});
-    }
-    return points;
-}
-
-QChart* buildChart(const QList<Point>& points, const QString& xName) {
+Chart buildChart(const std::vector<Point>& points, const QString& xName) {
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("Threshold and actual contrast against %1").arg(xName));
     auto* threshold = new QLineSeries;
     threshold->setName(QStringLiteral("Threshold contrast"));
     auto* actual = new QLineSeries;
     actual->setName(QStringLiteral("Actual contrast"));
+    // Shades where the lettering is legible: between the curves there, of no
+    // height elsewhere. One series, so that drawing stays linear in the points.
+    auto* upper = new QLineSeries(chart); // the area does not own its bounds
+    auto* lower = new QLineSeries(chart);
     double low = std::numeric_limits<double>::max();
     double high = 0;
+    bool anyLegible = false;
     for (const Point& p : points) {
-        if (!std::isnan(p.threshold) && !std::isnan(p.actual) && p.threshold > 0 && p.actual > 0) {
-            threshold->append(p.x, p.threshold);
-            actual->append(p.x, p.actual);
-            low = std::min({low, p.threshold, p.actual});
-            high = std::max({high, p.threshold, p.actual});
+        if (!p.threshold || !p.actual) {
+            continue;
         }
+        threshold->append(p.x, *p.threshold);
+        actual->append(p.x, *p.actual);
+        const bool legible = p.state == State::Legible;
+        anyLegible = anyLegible || legible;
+        upper->append(p.x, legible ? *p.actual : *p.threshold);
+        lower->append(p.x, *p.threshold);
+        low = std::min({low, *p.threshold, *p.actual});
+        high = std::max({high, *p.threshold, *p.actual});
     }
     if (high == 0) {
         low = 0.1;
@@ -90,57 +85,51 @@ QChart* buildChart(const QList<Point>& points, const QString& xName) {
         s->attachAxis(xAxis);
         s->attachAxis(yAxis);
     };
-
-    // Shade each stretch where the lettering is legible: between the curves.
-    bool legendShown = false;
-    for (qsizetype k = 0; k < points.size();) {
-        if (points[k].state != QLatin1String("Legible")) {
-            ++k;
-            continue;
-        }
-        auto* upper = new QLineSeries;
-        auto* lower = new QLineSeries;
-        for (; k < points.size() && points[k].state == QLatin1String("Legible"); ++k) {
-            upper->append(points[k].x, points[k].actual);
-            lower->append(points[k].x, points[k].threshold);
-        }
-        auto* area = new QAreaSeries(upper, lower);
-        area->setName(QStringLiteral("Legible"));
-        area->setColor(QColor(60, 170, 90, 90));
-        area->setBorderColor(Qt::transparent);
-        attach(area);
-        if (legendShown) {
-            chart->legend()->markers(area).first()->setVisible(false);
-        }
-        legendShown = true;
-    }
+    auto* area = new QAreaSeries(upper, lower);
+    area->setName(QStringLiteral("Legible"));
+    area->setColor(QColor(60, 170, 90, 90));
+    area->setBorderColor(Qt::transparent);
+    attach(area);
+    chart->legend()->markers(area).first()->setVisible(anyLegible);
     attach(threshold);
     attach(actual);
     threshold->setPen(QPen(QColor(200, 40, 40), 2));
     actual->setPen(QPen(QColor(30, 80, 200), 2));
 
-    // Mark every change of verdict with a dashed vertical line.
-    bool markShown = false;
-    for (qsizetype k = 1; k < points.size(); ++k) {
-        if (points[k].state == points[k - 1].state) {
-            continue;
+    Chart result{chart, xAxis, {}};
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        if (points[k].state != points[k - 1].state) {
+            result.changes.push_back((points[k].x + points[k - 1].x) / 2);
         }
-        const double x = (points[k].x + points[k - 1].x) / 2;
-        auto* mark = new QLineSeries;
-        mark->append(x, bottom);
-        mark->append(x, top);
-        mark->setName(QStringLiteral("Verdict changes"));
-        mark->setPen(QPen(Qt::black, 1, Qt::DashLine));
-        attach(mark);
-        if (markShown) {
-            chart->legend()->markers(mark).first()->setVisible(false);
-        }
-        markShown = true;
     }
-    if (!points.isEmpty()) {
-        xAxis->setRange(points.first().x, points.last().x);
+    if (!result.changes.empty()) {
+        auto* legendOnly = new QLineSeries; // the marks themselves are drawn over the chart
+        legendOnly->setName(QStringLiteral("Verdict changes"));
+        legendOnly->setPen(QPen(Qt::black, 1, Qt::DashLine));
+        attach(legendOnly);
     }
-    return chart;
+    if (!points.empty()) {
+        const double first = points.front().x;
+        const double last = points.back().x;
+        xAxis->setRange(std::min(first, last) - (first == last ? 1 : 0),
+                        std::max(first, last) + (first == last ? 1 : 0));
+    }
+    return result;
+}
+
+// A dashed vertical line at each change of verdict, in one pass.
+void drawChanges(QPainter& painter, const Chart& c) {
+    const QRectF area = c.chart->plotArea();
+    const double min = c.xAxis->min();
+    const double span = c.xAxis->max() - min;
+    if (!(span > 0)) {
+        return;
+    }
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    for (const double x : c.changes) {
+        const double at = area.left() + (x - min) / span * area.width();
+        painter.drawLine(QPointF(at, area.top()), QPointF(at, area.bottom()));
+    }
 }
 
 // Offscreen without a session, Qt warns about a runtime directory it never uses.
@@ -151,45 +140,77 @@ void quietMessages(QtMsgType type, const QMessageLogContext& /*context*/, const 
     std::fprintf(stderr, "vistrel-plot: %s\n", qPrintable(message));
 }
 
+QByteArray render(QChartView& view, const Chart& chart, bool svg) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(view.size());
+        generator.setViewBox(QRect(QPoint(0, 0), view.size()));
+        generator.setTitle(chart.chart->title());
+        QPainter painter;
+        if (!painter.begin(&generator)) {
+            return {};
+        }
+        view.render(&painter);
+        drawChanges(painter, chart);
+        if (!painter.end()) {
+            return {};
+        }
+        buffer.close();
+        return bytes;
+    }
+    QPixmap pixmap = view.grab();
+    {
+        QPainter painter(&pixmap);
+        drawChanges(painter, chart);
+    }
+    if (!pixmap.save(&buffer, "PNG")) {
+        return {};
+    }
+    buffer.close();
+    return bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vistrel-plot X_NAME OUT.svg|OUT.png < points\n");
+    if (argc != 3 || (std::strcmp(argv[1], "svg") != 0 && std::strcmp(argv[1], "png") != 0)) {
+        std::fprintf(stderr, "usage: vistrel-plot svg|png X_NAME < points > chart\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen"); // it never shows a window
     }
     qInstallMessageHandler(quietMessages);
-    QApplication app(argc, argv);
-    const QString xName = QString::fromLocal8Bit(argv[1]);
-    const QString path = QString::fromLocal8Bit(argv[2]);
-    const QList<Point> points = readPoints();
+    int qtArgc = 1; // no argument is Qt's to read
+    QApplication app(qtArgc, argv);
+    const bool svg = std::strcmp(argv[1], "svg") == 0;
+    const QString xName = QString::fromLocal8Bit(argv[2]);
+    const vistrel::plot::Points read = vistrel::plot::readPoints(stdin);
+    if (read.skipped > 0) {
+        std::fprintf(stderr,
+                     "vistrel-plot: %zu points could not be drawn (not numbers, or beyond %g) and are left out\n",
+                     read.skipped, vistrel::plot::kLargestX);
+    }
 
-    QChartView view(buildChart(points, xName));
+    const Chart chart = buildChart(read.points, xName);
+    QChartView view(chart.chart);
     view.setRenderHint(QPainter::Antialiasing);
     view.resize(1000, 620);
     view.chart()->resize(view.size());
 
-    bool saved = false;
-    if (path.endsWith(QLatin1String(".svg"))) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(view.size());
-        svg.setViewBox(QRect(QPoint(0, 0), view.size()));
-        svg.setTitle(view.chart()->title());
-        QPainter painter;
-        saved = painter.begin(&svg);
-        if (saved) {
-            view.render(&painter);
-            saved = painter.end();
-        }
-    } else {
-        saved = view.grab().save(path);
+    const QByteArray bytes = render(view, chart, svg);
+    if (bytes.isEmpty()) {
+        std::fprintf(stderr, "vistrel-plot: cannot draw the chart\n");
+        return 1;
     }
-    if (!saved) {
-        std::fprintf(stderr, "vistrel-plot: cannot write %s\n", argv[2]);
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+            static_cast<std::size_t>(bytes.size()) ||
+        std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vistrel-plot: cannot write the chart: %s\n", std::strerror(errno));
         return 1;
     }
     return 0;

@@ -2,10 +2,10 @@
 
 #include "cases.h"
 #include "csv_reader.h"
-#include "rows.h"
+#include "worker_pool.h"
 
 #include <array>
-#include <future>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <vector>
@@ -52,6 +52,17 @@ void writeUnreadable(std::string& out, const std::string& why) {
 
 } // namespace
 
+void appendRow(std::string& out, const Case& c, const Evaluation& e) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        appendCsvCell(out, c.view(k));
+        out += ',';
+    }
+    appendCsvCell(out, e.message);
+    out += ',';
+    out += e.margin;
+    out += '\n';
+}
+
 std::string outputHeader() {
     std::string line;
     for (const Column& c : kColumns) {
@@ -72,19 +83,28 @@ struct RowWriter {
     const std::vector<std::optional<std::size_t>>& columns;
     const NumberText& numbers;
 
-    std::size_t write(std::span<const CsvRecord> records, std::string& out) const {
+    struct Counts {
         std::size_t unreadable = 0;
+        std::string first;
+    };
+
+    Counts write(std::span<const CsvRecord> records, std::string& out) const {
+        Counts counts;
+        const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
+            const std::string message = "line " + std::to_string(record.line) + ": " + why;
+            if (counts.unreadable++ == 0) {
+                counts.first = message;
+            }
+            writeUnreadable(out, message);
+        };
         for (const CsvRecord& record : records) {
-            const auto where = [&] { return "line " + std::to_string(record.line) + ": "; };
             if (!record.error.empty()) {
-                ++unreadable;
-                writeUnreadable(out, where() + record.error);
+                unreadable(record, record.error);
                 continue;
             }
             if (record.cells.size() != columns.size()) {
-                ++unreadable;
-                writeUnreadable(out, where() + std::to_string(record.cells.size()) + " cells where the header has " +
-                                         std::to_string(columns.size()));
+                unreadable(record, std::to_string(record.cells.size()) + " cells where the header has " +
+                                       std::to_string(columns.size()));
                 continue;
             }
             Case c;
@@ -93,20 +113,21 @@ struct RowWriter {
                 readable = !columns[k] || c.set(*columns[k], record.cells[k]);
             }
             if (!readable) {
-                ++unreadable;
-                writeUnreadable(out, where() + "mode must be " + std::string(kModeChoices));
+                unreadable(record, "mode must be " + std::string(kModeChoices));
                 continue;
             }
             const Evaluation e = evaluate(c, numbers);
             appendRow(out, c, e);
         }
-        return unreadable;
+        return counts;
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in two halves at once
-// while the next is read, and written in order.
+// Rows are read in chunks; each chunk is evaluated in as many parts as there
+// are workers while the next is read, and written in order. A chunk also ends at a size
+// in bytes, so that long records cannot make it large.
 constexpr std::size_t kChunkRows = 2048;
+constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
 
 } // namespace
 
@@ -123,33 +144,53 @@ BatchResult runBatch(const BatchIo& io) {
         result.usageError = std::move(*error);
         return result;
     }
-    const NumberText numbers(NumberFormat::invariant());
-    const RowWriter writer{columns, numbers};
-    const std::string headerLine = outputHeader();
-    std::fwrite(headerLine.data(), 1, headerLine.size(), io.out);
+    const RowWriter writer{columns, *io.numbers};
+    if (!io.out->write(outputHeader())) {
+        result.outputFailed = true;
+        return result;
+    }
     const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
         std::size_t n = 0;
-        while (n < chunk.size() && reader.next(chunk[n])) {
+        std::size_t bytes = 0;
+        while (n < chunk.size() && bytes < kChunkBytes && reader.next(chunk[n])) {
+            for (const std::string& cell : chunk[n].cells) {
+                bytes += cell.size() + 1;
+            }
             ++n;
         }
         return n;
     };
     std::vector<CsvRecord> current(kChunkRows);
     std::vector<CsvRecord> next(kChunkRows);
-    std::array<std::string, 2> out;
+    std::vector<std::string> out;
+    std::vector<RowWriter::Counts> counts;
+    // Declared last, so that it finishes a round before what the round uses goes.
+    WorkerPool pool;
+    out.resize(pool.size());
+    counts.resize(pool.size());
     for (std::size_t n = readChunk(current); n > 0;) {
-        // Both halves are evaluated while this thread reads the next chunk.
+        // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
-        const std::size_t half = n / 2;
-        auto first = std::async(std::launch::async, [&] { return writer.write(rows.first(half), out[0]); });
-        auto second = std::async(std::launch::async, [&] { return writer.write(rows.subspan(half), out[1]); });
+        const std::size_t parts = pool.size();
+        // By value: if reading throws, the pool finishes this round after the loop body is gone.
+        pool.start(parts, [&writer, &counts, &out, rows, n, parts](std::size_t k) {
+            const std::size_t from = n * k / parts;
+            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k]);
+        });
         const std::size_t following = readChunk(next);
-        result.unreadable += first.get() + second.get();
-        result.rows += n;
-        for (std::string& part : out) {
-            std::fwrite(part.data(), 1, part.size(), io.out);
-            part.clear();
+        pool.wait();
+        for (std::size_t k = 0; k < parts; ++k) {
+            if (result.unreadable == 0) {
+                result.firstUnreadable = std::move(counts[k].first);
+            }
+            result.unreadable += counts[k].unreadable;
+            if (!io.out->write(out[k])) {
+                result.outputFailed = true;
+                return result;
+            }
+            out[k].clear();
         }
+        result.rows += n;
         if (io.progress) {
             io.progress(reader.bytesRead());
         }
@@ -157,7 +198,7 @@ BatchResult runBatch(const BatchIo& io) {
         n = following;
     }
     if (reader.inputFailed()) {
-        result.inputError = "reading the input failed";
+        result.inputError = std::string("reading failed: ") + std::strerror(reader.inputErrno());
     }
     return result;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "cases.h"
+#include "output_file.h"
+
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -9,13 +13,16 @@ namespace vistrel::cli {
 struct BatchResult {
     std::size_t rows = 0;
     std::size_t unreadable = 0;
-    std::string usageError; // set when the header itself is unusable; nothing was written
-    std::string inputError; // set when reading stopped early
+    std::string firstUnreadable; // the message of the first row that could not be read
+    std::string usageError;      // set when the header itself is unusable; nothing was written
+    std::string inputError;      // set when reading stopped early
+    bool outputFailed = false;   // a write failed; the output says why
 };
 
 struct BatchIo {
     std::FILE* in = nullptr;
-    std::FILE* out = nullptr;
+    Sink* out = nullptr;
+    const NumberText* numbers = nullptr;
     // Called now and then with the bytes read so far; may be empty.
     std::function<void(std::uint64_t)> progress;
 };
@@ -26,5 +33,7 @@ BatchResult runBatch(const BatchIo& io);
 
 // The header line every output starts with.
 std::string outputHeader();
+// One output row: every column, then message and margin_log.
+void appendRow(std::string& out, const Case& c, const Evaluation& e);
 
 } // namespace vistrel::cli

@@ -4,7 +4,17 @@ namespace vistrel::cli {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kModeTexts{"none", "source", "illuminance", "luminance"};
+// Each mode's text and the option it selects, in the order of Mode.
+struct ModeRow {
+    std::string_view text;
+    std::optional<ModeOption> option;
+};
+constexpr std::array<ModeRow, 4> kModes{{
+    {"none", std::nullopt},
+    {"source", ModeOption::SourceID2Op},
+    {"illuminance", ModeOption::ILL2Op},
+    {"luminance", ModeOption::BackLum2Op},
+}};
 
 class CapturedMessage final : public MessageSink {
   public:
@@ -27,15 +37,15 @@ std::optional<Mode> modeFromText(std::string_view text) {
     if (text.empty()) {
         return Mode::None;
     }
-    for (std::size_t k = 0; k < kModeTexts.size(); ++k) {
-        if (kModeTexts[k] == text) {
+    for (std::size_t k = 0; k < kModes.size(); ++k) {
+        if (kModes[k].text == text) {
             return static_cast<Mode>(k);
         }
     }
     return std::nullopt;
 }
 
-std::string_view modeText(Mode mode) { return kModeTexts[static_cast<std::size_t>(mode)]; }
+std::string_view modeText(Mode mode) { return kModes[static_cast<std::size_t>(mode)].text; }
 
 bool Case::set(std::size_t column, std::string_view text) {
     if (const auto field = kColumns[column].field) {
@@ -46,21 +56,28 @@ bool Case::set(std::size_t column, std::string_view text) {
     if (!mode) {
         return false;
     }
-    mode_ = *mode;
-    switch (mode_) {
-    case Mode::None: store_.selectNone(); break;
-    case Mode::Source: store_.select(ModeOption::SourceID2Op); break;
-    case Mode::Illuminance: store_.select(ModeOption::ILL2Op); break;
-    case Mode::Luminance: store_.select(ModeOption::BackLum2Op); break;
+    if (const auto option = kModes[static_cast<std::size_t>(*mode)].option) {
+        store_.select(*option);
+    } else {
+        store_.selectNone();
     }
     return true;
+}
+
+Mode Case::mode() const {
+    for (std::size_t k = 1; k < kModes.size(); ++k) {
+        if (store_.isSelected(*kModes[k].option)) {
+            return static_cast<Mode>(k);
+        }
+    }
+    return Mode::None;
 }
 
 std::string_view Case::view(std::size_t column) const {
     if (const auto field = kColumns[column].field) {
         return store_.view(*field);
     }
-    return modeText(mode_);
+    return modeText(mode());
 }
 
 Evaluation evaluate(Case& c, const NumberText& numbers) {

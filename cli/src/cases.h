@@ -50,6 +50,9 @@ inline constexpr std::array<Column, 27> kColumns{{
     {"log_background_fl", Field::LogBack},
     {"result", Field::Result},
 }};
+// The columns from here on are outputs of the calculation.
+inline constexpr std::size_t kFirstOutputColumn = 19;
+static_assert(kColumns[kFirstOutputColumn].name == "letter_size_arcmin");
 // Written only: what the window would have said, and the log margin.
 inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";
@@ -71,14 +74,14 @@ class Case {
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
     // The text without a copy, valid until the column is next set.
     [[nodiscard]] std::string_view view(std::size_t column) const;
-    [[nodiscard]] Mode mode() const { return mode_; }
+    // Read from the store's selection, the one place the mode is kept.
+    [[nodiscard]] Mode mode() const;
 
     MemoryStore& store() { return store_; }
     [[nodiscard]] const MemoryStore& store() const { return store_; }
 
   private:
     MemoryStore store_;
-    Mode mode_ = Mode::None;
 };
 
 struct Evaluation {

@@ -1,6 +1,9 @@
 #include "csv_reader.h"
 
+#include <csv.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace vistrel::cli {
@@ -11,19 +14,31 @@ constexpr std::size_t kChunk = 1 << 16;
 
 int noSpaces(unsigned char /*c*/) { return 0; }
 
+std::string tooLong() {
+    return "the record is longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
+           std::to_string(kMaxRecordCells) + " cells";
+}
+
 } // namespace
 
-CsvReader::CsvReader(std::FILE* in) : in_(in), buffer_(kChunk) { restartParser(); }
+CsvReader::CsvReader(std::FILE* in) : in_(in), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
+    *parser_ = {};
+    restartParser();
+}
 
-CsvReader::~CsvReader() { csv_free(&parser_); }
+CsvReader::~CsvReader() { csv_free(parser_.get()); }
 
 void CsvReader::restartParser() {
-    if (parser_.entry_buf != nullptr) {
-        csv_free(&parser_);
+    if (parser_->entry_buf != nullptr) {
+        csv_free(parser_.get());
     }
-    parser_ = {};
-    csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
-    csv_set_space_func(&parser_, noSpaces); // blanks are part of what was typed
+    *parser_ = {};
+    csv_init(parser_.get(), CSV_STRICT | CSV_STRICT_FINI);
+    csv_set_space_func(parser_.get(), noSpaces); // blanks are part of what was typed
+    pending_ = CsvRecord{};
+    pendingStarted_ = false;
+    atRecordStart_ = true;
+    recordBytes_ = 0;
 }
 
 void CsvReader::onCell(void* data, std::size_t length, void* self) {
@@ -40,71 +55,126 @@ void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
     if (!r.pendingStarted_) {
         r.pending_.line = r.line_;
     }
+    if (r.recordBytes_ > kMaxRecordBytes || r.pending_.cells.size() > kMaxRecordCells) {
+        r.pending_.cells.clear(); // it ended within the piece that took it over a limit
+        r.pending_.error = tooLong();
+    }
     r.ready_.push_back(std::move(r.pending_));
     r.pending_ = CsvRecord{};
     r.pendingStarted_ = false;
+    r.atRecordStart_ = true;
+    r.recordBytes_ = 0;
 }
 
-void CsvReader::feed(std::string_view text) {
-    const std::size_t used = csv_parse(&parser_, text.data(), text.size(), onCell, onRecordEnd, this);
-    if (used == text.size()) {
+void CsvReader::reportBad(std::size_t line, std::string why) {
+    CsvRecord bad;
+    bad.line = line;
+    bad.error = std::move(why);
+    ready_.push_back(std::move(bad));
+}
+
+void CsvReader::feed(std::string_view piece, bool endsLine) {
+    if (atRecordStart_ && piece.find_first_not_of("\r\n") != std::string_view::npos) {
+        atRecordStart_ = false;
+        recordLine_ = line_;
+    }
+    recordBytes_ += piece.size();
+    // The cell buffer grows by at least its size each time: geometric, and a
+    // piece never needs more than one step.
+    csv_set_blk_size(parser_.get(), std::max(kChunk, parser_->entry_size));
+    const std::size_t used = csv_parse(parser_.get(), piece.data(), piece.size(), onCell, onRecordEnd, this);
+    if (used != piece.size()) {
+        // A malformed record: report it, drop what it had, and start afresh on the next line.
+        reportBad(line_, "bad quoting");
+        restartParser();
+        skipping_ = !endsLine;
         return;
     }
-    // A malformed record: report it, drop what it had, and start afresh on the next line.
-    CsvRecord bad;
-    bad.line = line_;
-    bad.error = "bad quoting";
-    ready_.push_back(std::move(bad));
-    pending_ = CsvRecord{};
-    pendingStarted_ = false;
+    if (atRecordStart_ || (recordBytes_ <= kMaxRecordBytes && pending_.cells.size() <= kMaxRecordCells)) {
+        return;
+    }
+    const std::size_t began = recordLine_;
+    if (parser_->quoted != 0 && line_ > began) {
+        reportBad(began, "a quote opened on this line is still open " + std::to_string(line_ - began) +
+                             " lines later, and " + tooLong() + "; reading goes on after line " +
+                             std::to_string(line_));
+    } else {
+        reportBad(began, tooLong());
+    }
     restartParser();
+    skipping_ = !endsLine;
+}
+
+void CsvReader::finish() {
+    if (skipping_) {
+        return;
+    }
+    const bool openQuote = !atRecordStart_ && parser_->quoted != 0;
+    const std::size_t began = recordLine_;
+    const std::size_t lastLine = lineOpen_ ? line_ : line_ - 1;
+    if (csv_fini(parser_.get(), onCell, onRecordEnd, this) != 0) {
+        if (openQuote && lastLine > began) {
+            reportBad(began, "a quote opened on this line is never closed: it takes in the " +
+                                 std::to_string(lastLine - began) + " lines after it, to the end of the input");
+        } else {
+            reportBad(began, "a quoted cell is never closed");
+        }
+    }
 }
 
 bool CsvReader::fill() {
-    if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-        end_ -= begin_;
-        begin_ = 0;
-    }
-    if (end_ == buffer_.size()) {
-        buffer_.resize(buffer_.size() * 2); // a line longer than the buffer
-    }
-    const std::size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, in_);
+    begin_ = 0;
+    end_ = 0;
+    const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), in_);
     bytesRead_ += n;
-    end_ += n;
+    end_ = n;
     if (n == 0) {
         eof_ = true;
-        inputFailed_ = std::ferror(in_) != 0;
+        if (std::ferror(in_) != 0) {
+            inputErrno_ = errno != 0 ? errno : EIO;
+        }
     }
     return n > 0;
 }
 
 bool CsvReader::next(CsvRecord& record) {
     while (ready_.empty() && !finished_) {
-        // Feed whole lines, so that every record knows its line number.
-        const auto* first = buffer_.data() + begin_;
-        const auto* newline = static_cast<const char*>(std::memchr(first, '\n', end_ - begin_));
-        if (newline != nullptr) {
-            const auto length = static_cast<std::size_t>(newline - first) + 1;
-            feed({first, length});
-            begin_ += length;
+        if (begin_ == end_ && (eof_ || !fill())) {
+            finish();
+            finished_ = true;
+            break;
+        }
+        const char* data = buffer_.data() + begin_;
+        const std::size_t available = end_ - begin_;
+        if (afterCr_) {
+            afterCr_ = false;
+            if (data[0] == '\n') { // the second half of a CRLF
+                if (!skipping_) {
+                    feed({data, 1}, true);
+                }
+                ++begin_;
+                continue;
+            }
+        }
+        // At most one line end per piece, so that every record knows its line.
+        const auto* lf = static_cast<const char*>(std::memchr(data, '\n', available));
+        const auto* cr = static_cast<const char*>(
+            std::memchr(data, '\r', lf != nullptr ? static_cast<std::size_t>(lf - data) : available));
+        const char* lineEnd = cr != nullptr ? cr : lf;
+        const std::size_t length = lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - data) + 1 : available;
+        begin_ += length;
+        lineOpen_ = lineEnd == nullptr;
+        if (skipping_) {
+            if (lineEnd != nullptr) {
+                skipping_ = false;
+            }
+        } else {
+            feed({data, length}, lineEnd != nullptr);
+        }
+        if (lineEnd != nullptr) {
             ++line_;
-            continue;
+            afterCr_ = *lineEnd == '\r';
         }
-        if (!eof_ && fill()) {
-            continue;
-        }
-        if (end_ > begin_) { // a last line without a line end
-            feed({buffer_.data() + begin_, end_ - begin_});
-            begin_ = end_;
-        }
-        if (csv_fini(&parser_, onCell, onRecordEnd, this) != 0) {
-            CsvRecord bad;
-            bad.line = pendingStarted_ ? pending_.line : line_;
-            bad.error = "a quoted cell is never closed";
-            ready_.push_back(std::move(bad));
-        }
-        finished_ = true;
     }
     if (ready_.empty()) {
         return false;

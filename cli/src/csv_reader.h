@@ -1,13 +1,14 @@
 #pragma once
 
-#include <csv.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct csv_parser;
 
 namespace vistrel::cli {
 
@@ -17,9 +18,14 @@ struct CsvRecord {
     std::string error;    // why it could not be read; the cells are then empty
 };
 
-// Streams RFC 4180 records (quoted cells, doubled quotes, CRLF or LF) from a
-// file and keeps going past a malformed one. Cells keep their blanks: a cell
-// is a field's text exactly as typed.
+// One record may hold this much; a longer one is reported as unreadable and
+// reading goes on at the next line, so memory stays bounded whatever the input.
+inline constexpr std::size_t kMaxRecordBytes = std::size_t{4} << 20;
+inline constexpr std::size_t kMaxRecordCells = 4096;
+
+// Streams RFC 4180 records (quoted cells, doubled quotes; LF, CRLF or CR line
+// ends) from a file and keeps going past a malformed one. Cells keep their
+// blanks: a cell is a field's text exactly as typed.
 class CsvReader {
   public:
     explicit CsvReader(std::FILE* in);
@@ -32,26 +38,35 @@ class CsvReader {
     // False once the input is exhausted.
     bool next(CsvRecord& record);
     [[nodiscard]] std::uint64_t bytesRead() const { return bytesRead_; }
-    // Set when reading the input itself failed.
-    [[nodiscard]] bool inputFailed() const { return inputFailed_; }
+    // Set when reading the input itself failed; inputErrno() says why.
+    [[nodiscard]] bool inputFailed() const { return inputErrno_ != 0; }
+    [[nodiscard]] int inputErrno() const { return inputErrno_; }
 
   private:
     static void onCell(void* data, std::size_t length, void* self);
     static void onRecordEnd(int terminator, void* self);
     void restartParser();
-    void feed(std::string_view text);
+    void feed(std::string_view piece, bool endsLine);
+    void reportBad(std::size_t line, std::string why);
+    void finish();
     bool fill();
 
     std::FILE* in_;
-    csv_parser parser_{};
+    std::unique_ptr<csv_parser> parser_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
     bool finished_ = false;
-    bool inputFailed_ = false;
+    int inputErrno_ = 0;
     std::uint64_t bytesRead_ = 0;
     std::size_t line_ = 1;
+    bool afterCr_ = false;       // the last line ended in CR: an LF next belongs to it
+    bool lineOpen_ = false;      // the last piece did not end its line
+    bool skipping_ = false;      // dropping the rest of a line after a bad record
+    bool atRecordStart_ = true;  // nothing of the next record was fed yet
+    std::size_t recordLine_ = 0; // where the record being read began
+    std::size_t recordBytes_ = 0;
     CsvRecord pending_;
     bool pendingStarted_ = false;
     std::deque<CsvRecord> ready_;

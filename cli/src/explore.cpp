@@ -24,23 +24,45 @@ std::string verdictState(const Case& c, const Evaluation& e) {
     return "no verdict (" + e.message + ")";
 }
 
-std::optional<SolveRange> defaultSolveRange(std::string_view name) {
-    if (name == "letter_height_mm") {
-        return SolveRange{0.5, 100};
+const SolveTarget* solveTarget(std::string_view name) {
+    const auto* found =
+        std::find_if(kSolveTargets.begin(), kSolveTargets.end(), [&](const SolveTarget& t) { return t.name == name; });
+    return found != kSolveTargets.end() ? found : nullptr;
+}
+
+std::string solveTargetNames() {
+    std::string names;
+    for (std::size_t k = 0; k < kSolveTargets.size(); ++k) {
+        names += k == 0 ? "" : k + 1 == kSolveTargets.size() ? " or " : ", ";
+        names += kSolveTargets[k].name;
     }
-    if (name == "viewing_distance_mm") {
-        return SolveRange{100, 5000};
+    return names;
+}
+
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {
+    const auto bounded = [](double v) { return std::isfinite(v) && std::fabs(v) <= kLargestSolveBound; };
+    if (!bounded(range.min) || !bounded(range.max)) {
+        return "--min and --max must lie within -1e9 and 1e9";
     }
-    if (name == "age") {
-        return SolveRange{10, 90};
+    if (!(range.min < range.max)) {
+        return std::string("--min must be below --max");
+    }
+    // Both ends are within 1e11 hundredths: the products and casts cannot overflow.
+    grid.lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
+    grid.hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
+    if (grid.hi <= grid.lo) {
+        return std::string("--min and --max must enclose at least two steps of 0.01");
     }
     return std::nullopt;
 }
 
-SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
-    const NumberText numbers(NumberFormat::invariant());
-    const auto lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
-    const auto hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
+SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers) {
+    SolveGrid grid{};
+    if (solveGrid(range, grid)) {
+        return {range.min, range.max, {}, {}, {}};
+    }
+    const long long lo = grid.lo;
+    const long long hi = grid.hi;
     // Enough samples that changes closer together than about a sample apart
     // are the only ones a scan can miss.
     const long long samples = std::min<long long>(hi - lo, 20000);
@@ -76,7 +98,7 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range) {
     return result;
 }
 
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec) {
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
         return std::string("--vary needs NAME=FROM:TO:STEP");
@@ -84,11 +106,10 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
     const auto field = column ? kColumns[*column].field : std::nullopt;
-    if (!field || *field == Field::EaseOfRead || *field == Field::Result) {
+    if (!field || *field == Field::EaseOfRead || *column >= kFirstOutputColumn) {
         return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
     }
     spec.column = *column;
-    const NumberText numbers(NumberFormat::invariant());
     std::string_view rest = text.substr(equals + 1);
     std::array<double, 3> parts{};
     const std::array<const char*, 3> partNames{"FROM", "TO", "STEP"};
@@ -111,19 +132,21 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     if (spec.step == 0) {
         return std::string("--vary: STEP must not be zero");
     }
-    if ((spec.to - spec.from) * spec.step < 0) {
+    if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
         return std::string("--vary: STEP goes the wrong way from FROM to TO");
     }
+    // Exactly the largest number of steps is allowed; infinity and NaN (from
+    // huge ends) are not.
     const double steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
-    if (!(steps < static_cast<double>(kMaxSweepSteps))) {
+    if (!(steps <= static_cast<double>(kMaxSweepSteps))) {
         return "--vary: more than " + std::to_string(kMaxSweepSteps) + " steps";
     }
     spec.count = static_cast<std::size_t>(steps) + 1;
     return std::nullopt;
 }
 
-void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit) {
-    const NumberText numbers(NumberFormat::invariant());
+void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
+           const std::function<void(const Case&, const Evaluation&)>& visit) {
     for (std::size_t k = 0; k < spec.count; ++k) {
         Case c = base;
         // From the start each time, so that steps do not gather rounding.

@@ -5,6 +5,7 @@
 
 #include "cases.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,11 +36,38 @@ struct SolveRange {
     double max;
 };
 
-// Sensible ranges for the three inputs that solve varies.
-std::optional<SolveRange> defaultSolveRange(std::string_view name);
+// What solve can solve for: the input, a sensible range for it, and whether
+// the answer is its smallest legible value (bigger letters read better) or
+// its largest.
+struct SolveTarget {
+    std::string_view name;
+    std::string_view unit;
+    SolveRange range;
+    bool smallestIsAnswer;
+};
+inline constexpr std::array<SolveTarget, 3> kSolveTargets{{
+    {"letter_height_mm", "mm", {0.5, 100}, true},
+    {"viewing_distance_mm", "mm", {100, 5000}, false},
+    {"age", "years", {10, 90}, false},
+}};
+
+// The row for name, or null when solve cannot solve for it.
+const SolveTarget* solveTarget(std::string_view name);
+// "a, b or c", for help and messages.
+std::string solveTargetNames();
+
+// The ends of a range in hundredths, the grid solve works on.
+struct SolveGrid {
+    long long lo;
+    long long hi;
+};
+// Bounds and the grid of a range; why it cannot be solved over, when not.
+inline constexpr double kLargestSolveBound = 1e9;
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid);
 
 // Scans the range on a 0.01 grid and bisects every change of state to 0.01.
-SolveResult solve(const Case& base, std::size_t column, SolveRange range);
+// The range must have passed solveGrid.
+SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers);
 
 struct SweepSpec {
     std::size_t column = 0;
@@ -49,12 +77,14 @@ struct SweepSpec {
     std::size_t count = 0;
 };
 
+// Steps from FROM to TO; a sweep has one row more than it has steps.
 inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 
-// Reads NAME=FROM:TO:STEP; on failure returns why.
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec);
+// Reads NAME=FROM:TO:STEP, where NAME is a numeric input; on failure returns why.
+std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers);
 
 // Evaluates the case at every step, handing each evaluated case to visit.
-void sweep(const Case& base, const SweepSpec& spec, const std::function<void(const Case&, const Evaluation&)>& visit);
+void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
+           const std::function<void(const Case&, const Evaluation&)>& visit);
 
 } // namespace vistrel::cli

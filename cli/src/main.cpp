@@ -4,115 +4,125 @@
 
 #include "batch.h"
 #include "cases.h"
+#include "command_line.h"
 #include "explore.h"
-#include "output.h"
-#include "plot.h"
+#include "output_file.h"
+#include "plotter.h"
 #include "report.h"
-#include "rows.h"
-#include "vistrel/version.h"
 
-#include <CLI/CLI.hpp>
-
-#include <array>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace vistrel::cli;
+using vistrel::NumberFormat;
+using vistrel::NumberText;
 
-constexpr int kUsageError = 2;
-
-// The case options every command but batch takes: --name value, one per column.
-struct CaseOptions {
-    std::array<std::string, kColumns.size()> values;
-    std::array<CLI::Option*, kColumns.size()> options{};
-
-    void addTo(CLI::App& app) {
-        for (std::size_t k = 0; k < kColumns.size(); ++k) {
-            const std::string name(kColumns[k].name);
-            const std::string help = k == 0 ? "input mode: " + std::string(kModeChoices)
-                                            : "the text of " + std::string(vistrel::fieldName(*kColumns[k].field));
-            options[k] = app.add_option("--" + name, values[k], help)->group("Case");
-        }
-    }
-
-    // The case as given; throws a usage error for a bad mode.
-    [[nodiscard]] Case build() const {
-        Case c;
-        for (std::size_t k = 0; k < kColumns.size(); ++k) {
-            if (options[k]->count() > 0 && !c.set(k, values[k])) {
-                throw CLI::ValidationError("--mode", "must be " + std::string(kModeChoices));
-            }
-        }
-        return c;
-    }
+// Thrown to end a command with a message and a status; temporaries are removed on the way out.
+struct Failure {
+    int status;
+    std::string message; // nothing after a closed pipe, which ends quietly
 };
 
-// One clear line, and where to read more.
-int usage(std::string_view command, const std::string& message) {
-    std::cerr << "vistrel-cli " << command << ": " << message << "\nRun 'vistrel-cli " << command
-              << " --help' for more information.\n";
-    return kUsageError;
+void say(std::string_view text) { std::cerr << text << std::flush; }
+
+[[noreturn]] void usage(const Invocation& run, const std::string& message) {
+    throw Failure{kUsageError, usageMessage(run.name(), message)};
 }
 
-void writeAll(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
+[[noreturn]] void failed(const Invocation& run, const std::string& message) {
+    throw Failure{1, "vistrel-cli " + std::string(run.name()) + ": " + escaped(message) + "\n"};
+}
+
+[[noreturn]] void outputFailed(const Invocation& run, const OutputFile& out) {
+    if (out.brokenPipe()) {
+        throw Failure{1, {}}; // the reader has all it wanted, as after `| head`
+    }
+    failed(run, out.error());
+}
+
+std::unique_ptr<OutputFile> openOutput(const Invocation& run, const std::string& path) {
+    std::string error;
+    auto out = OutputFile::open(path, error);
+    if (!out) {
+        failed(run, error);
+    }
+    return out;
+}
+
+void write(const Invocation& run, OutputFile& out, std::string_view text) {
+    if (!out.write(text)) {
+        outputFailed(run, out);
+    }
+}
+
+void commit(const Invocation& run, OutputFile& out) {
+    if (!out.commit()) {
+        outputFailed(run, out);
+    }
+}
 
 void showProgress(std::uint64_t done, std::uint64_t total) {
     const int width = 40;
-    const auto filled = static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * width);
+    const double share = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    const auto filled = static_cast<int>(share * width); // the input may have grown since it was measured
     std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), filled * 100 / width);
 }
 
-// Opens the output: stdout for "-" or nothing, else a temporary renamed on success.
-struct Output {
-    std::unique_ptr<AtomicFile> file;
-    std::FILE* stream = stdout;
-
-    bool open(const std::string& path, std::string& error) {
-        if (path.empty() || path == "-") {
-            return true;
-        }
-        file = AtomicFile::create(path, error);
-        if (file) {
-            stream = file->file();
-        }
-        return file != nullptr;
-    }
-    bool finish(std::string& error) {
-        if (file) {
-            return file->commit(error);
-        }
-        return std::fflush(stdout) == 0;
-    }
-};
-
-int runEval(const CaseOptions& options, bool json) {
-    Case c = options.build();
-    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
-    const Evaluation e = evaluate(c, numbers);
-    writeAll(stdout, json ? evaluationJson(c, e) : evaluationTable(c, e));
+int runEval(Invocation& run, const NumberText& numbers) {
+    const Evaluation e = evaluate(run.base, numbers);
+    auto out = openOutput(run, "-");
+    write(run, *out, run.json ? evaluationJson(run.base, e) : evaluationTable(run.base, e));
     return e.hasVerdict() ? 0 : 1;
 }
 
-int runBatchCommand(const std::string& inPath, const std::string& outPath) {
-    const bool fromStdin = inPath == "-";
-    if (!fromStdin && !outPath.empty() && outPath != "-" && (outPath == inPath || sameFile(inPath, outPath))) {
-        return usage("batch", "the output " + outPath + " would overwrite the input");
+std::FILE* openInput(const Invocation& run, bool stdinClosed) {
+    const std::string& path = run.input;
+    if (path == "-") {
+        if (stdinClosed) {
+            usage(run, "cannot read stdin: it is closed");
+        }
+        return stdin;
     }
-    std::FILE* in = fromStdin ? stdin : std::fopen(inPath.c_str(), "rb");
+    std::FILE* in = std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
-        return usage("batch", "cannot read " + inPath);
+        usage(run, "cannot read " + path + ": " + std::strerror(errno));
     }
-    std::string error;
-    Output out;
-    if (!out.open(outPath, error)) {
-        return usage("batch", error);
+    struct stat st {};
+    if (::fstat(::fileno(in), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(in);
+        usage(run, "cannot read " + path + ": " + std::strerror(EISDIR));
     }
-    BatchIo io{in, out.stream, {}};
+    return in;
+}
+
+int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& numbers) {
+    const bool fromStdin = run.input == "-";
+    const bool toFile = !run.output.empty() && run.output != "-";
+    if (toFile && (fromStdin ? sameFileAsDescriptor(run.output, STDIN_FILENO)
+                             : run.output == run.input || sameFile(run.input, run.output))) {
+        usage(run, "the output " + run.output + " would overwrite the input");
+    }
+    std::FILE* in = openInput(run, stdinClosed);
+    struct Closer {
+        std::FILE* file;
+        ~Closer() {
+            if (file != stdin) {
+                std::fclose(file);
+            }
+        }
+    } closer{in};
+    auto out = openOutput(run, run.output);
+    BatchIo io{in, out.get(), &numbers, {}};
     struct stat st {};
     if (!fromStdin && ::isatty(STDERR_FILENO) != 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
@@ -124,163 +134,134 @@ int runBatchCommand(const std::string& inPath, const std::string& outPath) {
         showProgress(1, 1);
         std::fputc('\n', stderr);
     }
-    if (!fromStdin) {
-        std::fclose(in);
-    }
     if (!result.usageError.empty()) {
-        return usage("batch", result.usageError); // the temporary goes; nothing is written under the final name
+        usage(run, result.usageError); // the temporary goes; nothing is written under the final name
+    }
+    if (result.outputFailed) {
+        outputFailed(run, *out);
     }
     if (!result.inputError.empty()) {
-        std::cerr << "vistrel-cli batch: " << inPath << ": " << result.inputError << '\n';
-        return 1; // the output keeps only what was read; its temporary is removed
+        failed(run, (fromStdin ? std::string("stdin") : run.input) + ": " + result.inputError);
     }
-    if (!out.finish(error)) {
-        std::cerr << "vistrel-cli batch: " << error << '\n';
-        return 1;
-    }
+    commit(run, *out);
     if (result.unreadable > 0) {
-        std::cerr << "vistrel-cli batch: " << result.unreadable << " of " << result.rows
-                  << " rows could not be read; see their message column\n";
-        return 1;
+        failed(run, std::to_string(result.unreadable) + " of " + std::to_string(result.rows) +
+                        " rows could not be read; see their message column. The first: " + result.firstUnreadable);
     }
     return 0;
 }
 
-int runSolve(const CaseOptions& options, const std::string& name, std::optional<double> min, std::optional<double> max,
-             bool json) {
-    const auto column = columnIndex(name);
-    const auto range = defaultSolveRange(name);
-    if (!column || !range) {
-        return usage("solve", "--for must be letter_height_mm, viewing_distance_mm or age");
-    }
-    const SolveRange r{min.value_or(range->min), max.value_or(range->max)};
-    if (!(r.min < r.max)) {
-        return usage("solve", "--min must be below --max");
-    }
-    if (r.max - r.min > 1e9) {
-        return usage("solve", "the range from --min to --max is too wide");
-    }
-    const SolveResult result = solve(options.build(), *column, r);
-    writeAll(stdout, json ? solveJson(name, result) : solveText(name, result));
+int runSolve(const Invocation& run, const NumberText& numbers) {
+    const SolveResult result = solve(run.base, run.solveColumn, run.range, numbers);
+    auto out = openOutput(run, "-");
+    write(run, *out, run.json ? solveJson(run.solveFor, result, numbers) : solveText(run.solveFor, result, numbers));
     return 0;
 }
 
-int runSweep(const CaseOptions& options, const std::string& vary, const std::string& outPath,
-             const std::string& plotPath) {
-    SweepSpec spec;
-    if (const auto error = parseSweepSpec(vary, spec)) {
-        return usage("sweep", *error);
+int runSweep(const Invocation& run, const NumberText& numbers) {
+    std::string plotter;
+    if (!run.plot.empty()) {
+        if (!run.output.empty() && run.output != "-" && sameTarget(run.output, run.plot)) {
+            usage(run, "-o and --plot name the same file " + run.output);
+        }
+        plotter = findPlotter();
+        if (plotter.empty()) {
+            usage(run, "--plot needs vistrel-plot, which is not installed: install the 'vistrel' package");
+        }
     }
-    if (!plotPath.empty() && !plotFormatSupported(plotPath)) {
-        return usage("sweep", "--plot must end in .svg or .png");
-    }
-    const Case base = options.build();
-    std::string error;
-    Output out;
-    if (!out.open(outPath, error)) {
-        return usage("sweep", error);
-    }
+    auto out = openOutput(run, run.output);
+    auto plotOut = run.plot.empty() ? nullptr : openOutput(run, run.plot);
     std::string text = outputHeader();
     std::vector<PlotPoint> points;
-    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
-    sweep(base, spec, [&](const Case& c, const Evaluation& e) {
+    sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
         appendRow(text, c, e);
-        if (!plotPath.empty()) {
-            points.push_back(plotPoint(c, e, spec.column, numbers));
+        if (plotOut) {
+            points.push_back(plotPoint(c, e, run.sweep.column, numbers));
         }
         if (text.size() > (1 << 16)) {
-            writeAll(out.stream, text);
+            write(run, *out, text);
             text.clear();
         }
     });
-    writeAll(out.stream, text);
-    if (!out.finish(error)) {
-        std::cerr << "vistrel-cli sweep: " << error << '\n';
-        return 1;
+    write(run, *out, text);
+    if (plotOut) {
+        std::string error;
+        if (!drawPlot(plotter, points, kColumns[run.sweep.column].name, run.plot, numbers, *plotOut, error)) {
+            if (error.empty()) {
+                outputFailed(run, *plotOut);
+            }
+            failed(run, error);
+        }
+        commit(run, *plotOut);
     }
-    if (!plotPath.empty() && !drawPlot(points, kColumns[spec.column].name, plotPath, error)) {
-        std::cerr << "vistrel-cli sweep: " << error << '\n';
-        return 1;
-    }
+    commit(run, *out);
     return 0;
+}
+
+int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
+    switch (run.command) {
+    case Command::Eval: return runEval(run, numbers);
+    case Command::Batch: return runBatchCommand(run, stdinClosed, numbers);
+    case Command::Solve: return runSolve(run, numbers);
+    case Command::Sweep: return runSweep(run, numbers);
+    }
+    return kUsageError;
+}
+
+// A closed standard descriptor would be taken by the next file opened, and
+// output meant for it would land there: hold it with /dev/null, opened for
+// reading only, so that writes to it fail as they would have.
+bool holdClosedDescriptor(int fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+        return false;
+    }
+    const int held = ::open("/dev/null", O_RDONLY);
+    if (held >= 0 && held != fd) {
+        ::close(held);
+    }
+    return true;
+}
+
+// stdout is written straight, so a failed write is seen; its close is checked here.
+int closeStdout(int status) {
+    std::cout.flush();
+    if (!std::cout || ::close(STDOUT_FILENO) != 0) {
+        if (errno != EPIPE) {
+            say(std::string("vistrel-cli: cannot write stdout: ") + std::strerror(errno) + "\n");
+        }
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"vistrel-cli: judges whether display lettering can be read, for one case or many.\n"
-                 "Every value is a field's text as typed in the window, with a point as decimal separator.",
-                 "vistrel-cli"};
-    app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION);
-    app.require_subcommand(1);
-
-    CaseOptions evalCase;
-    bool evalJson = false;
-    auto* eval = app.add_subcommand("eval", "Evaluate one case");
-    eval->footer("Example:\n  vistrel-cli eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 "
-                 "--background_factor 0.2 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
-                 "--ease \"90% confidence\"\nExit status: 0 with a verdict, 1 when the case ended with a message, "
-                 "2 for a usage error.");
-    evalCase.addTo(*eval);
-    eval->add_flag("--json", evalJson, "Print one JSON object keyed by the column names");
-
-    std::string batchIn;
-    std::string batchOut;
-    auto* batch = app.add_subcommand("batch", "Evaluate every row of a CSV file of cases");
-    batch->add_option("input", batchIn, "CSV with a header row of column names; - for stdin")->required();
-    batch->add_option("-o,--output", batchOut, "Where to write the results; - or nothing for stdout");
-    batch->footer("Columns: the names of the eval options, in any order; message and margin_log are added.\n"
-                  "Example:\n  vistrel-cli batch designs.csv -o results.csv\n"
-                  "Exit status: 0 when every row was read, 1 when some row could not be read, 2 for a usage error.");
-
-    CaseOptions solveCase;
-    std::string solveFor;
-    std::optional<double> solveMin;
-    std::optional<double> solveMax;
-    bool solveJsonFlag = false;
-    auto* solveCmd = app.add_subcommand("solve", "Find where the verdict changes as one input varies");
-    solveCmd->add_option("--for", solveFor, "letter_height_mm, viewing_distance_mm or age")->required();
-    solveCmd->add_option("--min", solveMin, "Start of the range (defaults: 0.5 mm, 100 mm, 10 years)");
-    solveCmd->add_option("--max", solveMax, "End of the range (defaults: 100 mm, 5000 mm, 90 years)");
-    solveCmd->add_flag("--json", solveJsonFlag, "Print JSON");
-    solveCase.addTo(*solveCmd);
-    solveCmd->footer("Example:\n  vistrel-cli solve --for letter_height_mm --mode illuminance --illuminance_lux 1076 "
-                     "--letter_factor 0.8 --background_factor 0.2 --age 60 --viewing_distance_mm 750 --ratio 7 "
-                     "--ease \"90% confidence\"");
-
-    CaseOptions sweepCase;
-    std::string vary;
-    std::string sweepOut;
-    std::string plotPath;
-    auto* sweepCmd = app.add_subcommand("sweep", "Evaluate a case across a range of one input");
-    sweepCmd->add_option("--vary", vary, "NAME=FROM:TO:STEP")->required();
-    sweepCmd->add_option("-o,--output", sweepOut, "Where to write the CSV; - or nothing for stdout");
-    sweepCmd->add_option("--plot", plotPath, "Draw the contrasts against the varied input to an .svg or .png");
-    sweepCase.addTo(*sweepCmd);
-    sweepCmd->footer("Example:\n  vistrel-cli sweep --vary viewing_distance_mm=300:3000:10 --mode illuminance "
-                     "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 "
-                     "--letter_height_mm 6 --ratio 7 --ease \"90% confidence\" -o sweep.csv --plot sweep.svg");
-
+    const bool stdinClosed = holdClosedDescriptor(STDIN_FILENO);
+    holdClosedDescriptor(STDOUT_FILENO);
+    holdClosedDescriptor(STDERR_FILENO);
+    removeTemporariesOnSignals();
+    int status = 1;
     try {
-        app.parse(argc, argv);
-        if (eval->parsed()) {
-            return runEval(evalCase, evalJson);
+        // Every number the command line reads or writes goes through this one.
+        const NumberText numbers(NumberFormat::invariant());
+        const std::vector<std::string> args(argv, argv + argc);
+        ParsedCommandLine parsed = parseCommandLine(args, numbers);
+        if (!parsed.invocation) {
+            std::cout << parsed.out;
+            say(parsed.err);
+            return closeStdout(parsed.status);
         }
-        if (batch->parsed()) {
-            return runBatchCommand(batchIn, batchOut);
-        }
-        if (solveCmd->parsed()) {
-            return runSolve(solveCase, solveFor, solveMin, solveMax, solveJsonFlag);
-        }
-        return runSweep(sweepCase, vary, sweepOut, plotPath);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
-    } catch (const CLI::Error& e) {
-        std::cerr << "vistrel-cli: " << e.what() << "\nRun 'vistrel-cli --help' for more information.\n";
-        return kUsageError;
+        status = execute(*parsed.invocation, stdinClosed, numbers);
+    } catch (const Failure& f) {
+        say(f.message);
+        status = f.status;
+    } catch (const std::bad_alloc&) {
+        say("vistrel-cli: out of memory\n");
+        status = 1;
+    } catch (const std::exception& e) {
+        say(std::string("vistrel-cli: ") + escaped(e.what()) + "\n");
+        status = 1;
     }
+    return closeStdout(status);
 }

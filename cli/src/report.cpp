@@ -9,20 +9,15 @@ namespace vistrel::cli {
 
 namespace {
 
-const std::size_t kFirstOutput = *columnIndex("letter_size_arcmin");
-
-std::string number(double v) {
-    const NumberText numbers(NumberFormat::invariant());
-    return numbers.plain(v);
-}
-
 // The answer to the question solve was asked, from the changes it found.
-std::string answer(std::string_view name, const SolveResult& r) {
+std::string answer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+    const auto number = [&](double v) { return numbers.plain(v); };
     const std::string legible(kLegible);
-    if (name == "letter_height_mm") {
+    const SolveTarget* target = solveTarget(name);
+    if (target != nullptr && target->smallestIsAnswer) {
         for (const ChangePoint& c : r.changes) {
             if (c.stateAbove == legible) {
-                return "smallest letter_height_mm that is Legible: " + number(c.above);
+                return "smallest " + std::string(name) + " that is Legible: " + number(c.above);
             }
         }
         return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";
@@ -43,11 +38,11 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
         out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
     };
     out << "Inputs\n";
-    for (std::size_t k = 0; k < kFirstOutput; ++k) {
+    for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
         row(kColumns[k].name, c.text(k));
     }
     out << "Outputs\n";
-    for (std::size_t k = kFirstOutput; k + 1 < kColumns.size(); ++k) {
+    for (std::size_t k = kFirstOutputColumn; k + 1 < kColumns.size(); ++k) {
         row(kColumns[k].name, c.text(k));
     }
     row(kMarginColumn, e.margin);
@@ -66,10 +61,11 @@ std::string evaluationJson(const Case& c, const Evaluation& e) {
     }
     j[std::string(kMessageColumn)] = e.message;
     j[std::string(kMarginColumn)] = e.margin;
-    return j.dump(2) + "\n";
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 
-std::string solveText(std::string_view name, const SolveResult& r) {
+std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+    const auto number = [&](double v) { return numbers.plain(v); };
     std::ostringstream out;
     out << name << " from " << number(r.min) << " to " << number(r.max) << ": " << r.stateAtMin << " at "
         << number(r.min) << ", " << r.stateAtMax << " at " << number(r.max) << '\n';
@@ -81,13 +77,13 @@ std::string solveText(std::string_view name, const SolveResult& r) {
         out << "  " << number(c.below) << " -> " << number(c.above) << ": " << c.stateBelow << " -> " << c.stateAbove
             << '\n';
     }
-    if (const std::string a = answer(name, r); !a.empty()) {
+    if (const std::string a = answer(name, r, numbers); !a.empty()) {
         out << a << '\n';
     }
     return out.str();
 }
 
-std::string solveJson(std::string_view name, const SolveResult& r) {
+std::string solveJson(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     nlohmann::ordered_json j;
     j["for"] = std::string(name);
     j["min"] = r.min;
@@ -99,8 +95,8 @@ std::string solveJson(std::string_view name, const SolveResult& r) {
         j["changes"].push_back(
             {{"below", c.below}, {"above", c.above}, {"state_below", c.stateBelow}, {"state_above", c.stateAbove}});
     }
-    j["answer"] = answer(name, r);
-    return j.dump(2) + "\n";
+    j["answer"] = answer(name, r, numbers);
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }
 
 } // namespace vistrel::cli

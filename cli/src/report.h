@@ -12,7 +12,7 @@ std::string evaluationTable(const Case& c, const Evaluation& e);
 // eval --json: one object keyed by the column names.
 std::string evaluationJson(const Case& c, const Evaluation& e);
 
-std::string solveText(std::string_view name, const SolveResult& r);
-std::string solveJson(std::string_view name, const SolveResult& r);
+std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers);
+std::string solveJson(std::string_view name, const SolveResult& r, const NumberText& numbers);
 
 } // namespace vistrel::cli

@@ -9,6 +9,8 @@ namespace {
 using namespace vistrel;
 using namespace vistrel::cli;
 
+const NumberText kNumbers(NumberFormat::invariant());
+
 Case workedCase(std::string_view age) {
     Case c;
     const std::pair<std::string_view, std::string_view> texts[] = {{"mode", "illuminance"},
@@ -39,7 +41,7 @@ class Solve : public testing::TestWithParam<const char*> {};
 TEST_P(Solve, ChangePointsAreRealChanges) {
     const std::size_t column = *columnIndex(GetParam());
     const Case base = workedCase(std::string_view(GetParam()) == "age" ? "40" : "60");
-    const SolveResult r = solve(base, column, *defaultSolveRange(GetParam()));
+    const SolveResult r = solve(base, column, solveTarget(GetParam())->range, kNumbers);
     ASSERT_FALSE(r.changes.empty());
     EXPECT_NE(r.stateAtMin, r.stateAtMax);
     for (const ChangePoint& c : r.changes) {
@@ -56,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, Solve, testing::Values("letter_height_mm", "vie
 
 TEST(Solve, SaysSoWhenNothingChanges) {
     const Case base = workedCase("40");
-    const SolveResult r = solve(base, *columnIndex("age"), {30, 31});
+    const SolveResult r = solve(base, *columnIndex("age"), {30, 31}, kNumbers);
     EXPECT_TRUE(r.changes.empty());
     EXPECT_EQ(r.stateAtMin, r.stateAtMax);
 }
@@ -74,10 +76,10 @@ class Sweep : public testing::TestWithParam<SweepCase> {};
 // Steps are computed from the start, so texts carry no drift such as 0.30000000000000004.
 TEST_P(Sweep, StepsAndTexts) {
     SweepSpec spec;
-    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec), std::nullopt);
+    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec, kNumbers), std::nullopt);
     EXPECT_EQ(spec.count, GetParam().count);
     std::vector<std::string> texts;
-    sweep(workedCase("40"), spec, [&](const Case& c, const Evaluation& /*e*/) {
+    sweep(workedCase("40"), spec, kNumbers, [&](const Case& c, const Evaluation& /*e*/) {
         if (texts.size() < GetParam().firstTexts.size()) {
             texts.push_back(c.text(spec.column));
         }

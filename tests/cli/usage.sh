@@ -41,6 +41,14 @@ expect 2 "NAME=FROM:TO:STEP" sweep --vary age
 expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot out.pdf
 expect 2 "--for must be" solve --for ratio
 expect 2 "--min must be below --max" solve --for age --min 50 --max 20
+expect 2 "--min and --max must lie within -1e9 and 1e9" solve --for age --min 1e17 --max 1.0000000001e17
+expect 2 "at least two steps of 0.01" solve --for age --min 5.001 --max 5.002
+expect 2 '--min "0x10" is not a number' solve --for age --min 0x10
+expect 2 '--max "inf" is not a number' solve --for age --max inf
+expect 2 '"letter_size_arcmin" is not a numeric input name' sweep --vary letter_size_arcmin=1:2:1
+expect 2 '"mode" is not a numeric input name' sweep --vary mode=1:2:1
+expect 2 "more than 1000000 steps" sweep --vary letter_factor=-1e308:1e308:1
+expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot -
 expect 1 "" eval --age 40
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"

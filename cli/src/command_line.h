@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The arguments of vistrel-cli, read and checked before anything is run.
+
+#include "cases.h"
+#include "explore.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vistrel::cli {
+
+enum class Command { Eval, Batch, Solve, Sweep };
+
+struct Invocation {
+    Command command = Command::Eval;
+    Case base; // the case options of eval, solve and sweep
+    bool json = false;
+    std::string input;  // batch
+    std::string output; // batch and sweep; empty for stdout
+    std::string plot;   // sweep
+    std::string solveFor;
+    std::size_t solveColumn = 0;
+    SolveRange range{};
+    SweepSpec sweep;
+
+    [[nodiscard]] std::string_view name() const;
+};
+
+inline constexpr int kUsageError = 2;
+
+struct ParsedCommandLine {
+    std::optional<Invocation> invocation; // set when there is a command to run
+    int status = 0;                       // the exit status otherwise
+    std::string out;                      // help or version text, for stdout
+    std::string err;                      // a usage error, for stderr
+};
+
+// args[0] is the program's name.
+ParsedCommandLine parseCommandLine(std::span<const std::string> args, const NumberText& numbers);
+
+// The text with control characters and escape sequences shown as \xNN, so
+// that a header, cell or path cannot drive the terminal a message goes to.
+std::string escaped(std::string_view text);
+
+// "vistrel-cli COMMAND: message" and where to read more; the usage status.
+std::string usageMessage(std::string_view command, std::string_view message);
+
+} // namespace vistrel::cli

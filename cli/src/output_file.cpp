@@ -1,0 +1,279 @@
+#include "output_file.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vistrel::cli {
+
+namespace {
+
+// A signal handler can reach only static storage: it names the temporaries
+// to remove when the run is interrupted (a CSV and a plot at most).
+std::array<std::array<char, PATH_MAX>, 2> gTemporaries{};
+
+extern "C" void removeTemporariesAndDie(int signal) {
+    for (const auto& name : gTemporaries) {
+        if (name[0] != '\0') {
+            ::unlink(name.data());
+        }
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+bool remember(const std::string& temporary) {
+    for (auto& slot : gTemporaries) {
+        if (slot[0] == '\0' && temporary.size() < slot.size()) {
+            std::memcpy(slot.data() + 1, temporary.c_str() + 1, temporary.size());
+            slot[0] = temporary[0]; // last, so that a handler never sees half a name
+            return true;
+        }
+    }
+    return false;
+}
+
+void forget(const std::string& temporary) {
+    for (auto& slot : gTemporaries) {
+        if (temporary == slot.data()) {
+            slot[0] = '\0';
+        }
+    }
+}
+
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Descriptor links of the kernel: opening them reaches the open file itself.
+bool isDescriptorLink(const std::string& path) {
+    return path.starts_with("/proc/") || path.starts_with("/dev/fd/") || path == "/dev/stdout" || path == "/dev/stderr";
+}
+
+// The descriptor of this process that a descriptor link names, if it is one.
+std::optional<int> ownDescriptor(const std::string& path) {
+    if (path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (path.starts_with(prefix)) {
+            const std::string number = path.substr(prefix.size());
+            if (!number.empty() && number.size() < 9 && number.find_first_not_of("0123456789") == std::string::npos) {
+                return std::stoi(number);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Follows a chain of symlinks to the name that a write would land on, also
+// when that name does not exist yet. Empty with errno set on a loop.
+std::string followLinks(std::string path, bool& descriptorLink) {
+    for (int hop = 0; hop < 40; ++hop) {
+        descriptorLink = isDescriptorLink(path);
+        struct stat st {};
+        if (descriptorLink || ::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return path;
+        }
+        std::array<char, PATH_MAX> target{};
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size() - 1);
+        if (n <= 0) {
+            return path;
+        }
+        std::string next(target.data(), static_cast<std::size_t>(n));
+        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+std::string reason(const std::string& name, int error) { return "cannot write " + name + ": " + std::strerror(error); }
+
+} // namespace
+
+OutputFile::OutputFile(std::string name, int fd, std::string temporary, std::string target)
+    : name_(std::move(name)), fd_(fd), temporary_(std::move(temporary)), target_(std::move(target)) {}
+
+std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::string& error) {
+    if (path.empty() || path == "-") {
+        return std::unique_ptr<OutputFile>(new OutputFile("stdout", STDOUT_FILENO, {}, {}));
+    }
+    bool descriptorLink = false;
+    const std::string target = followLinks(path, descriptorLink);
+    if (target.empty()) {
+        error = reason(path, errno);
+        return nullptr;
+    }
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
+        error = reason(path, errno);
+        return nullptr;
+    }
+    if (exists && S_ISDIR(st.st_mode)) {
+        error = reason(path, EISDIR);
+        return nullptr;
+    }
+    if (descriptorLink || (exists && !S_ISREG(st.st_mode))) {
+        // Never replaced: a device node or a pipe must stay what it is. One of
+        // our own descriptors is shared, not reopened, so that its offset and
+        // append mode hold (`-o /dev/stdout >> log` appends).
+        const auto own = ownDescriptor(target);
+        const int fd = own ? ::fcntl(*own, F_DUPFD_CLOEXEC, 3) : ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            error = reason(path, errno);
+            return nullptr;
+        }
+        return std::unique_ptr<OutputFile>(new OutputFile(path, fd, {}, {}));
+    }
+    std::string temporary = directoryOf(target) + "/." + baseOf(target) + ".XXXXXX";
+    if (temporary.size() >= PATH_MAX) {
+        error = reason(path, ENAMETOOLONG);
+        return nullptr;
+    }
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = reason(path, errno);
+        return nullptr;
+    }
+    if (!remember(temporary)) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        error = reason(path, EMFILE);
+        return nullptr;
+    }
+    if (exists) {
+        // Keep who may read the file: a private file must stay private.
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+        }
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0); // mkstemp made it private; give it the usual permissions
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    return std::unique_ptr<OutputFile>(new OutputFile(path, fd, std::move(temporary), target));
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ > STDERR_FILENO) {
+        ::close(fd_);
+    }
+    if (!temporary_.empty() && !committed_) {
+        ::unlink(temporary_.c_str());
+    }
+    forget(temporary_);
+}
+
+bool OutputFile::fail(int error) {
+    if (errno_ == 0) {
+        errno_ = error;
+    }
+    return false;
+}
+
+bool OutputFile::write(std::string_view text) {
+    if (errno_ != 0) {
+        return false;
+    }
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd_, text.data(), text.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return fail(n < 0 ? errno : EIO);
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool OutputFile::commit() {
+    if (errno_ != 0) {
+        return false;
+    }
+    if (fd_ == STDOUT_FILENO) {
+        return true; // closed at exit, where the close is checked
+    }
+    if (!temporary_.empty() && ::fsync(fd_) != 0) {
+        return fail(errno);
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        return fail(errno);
+    }
+    if (!temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        return fail(errno);
+    }
+    committed_ = true;
+    return true;
+}
+
+std::string OutputFile::error() const { return reason(name_, errno_); }
+
+bool OutputFile::brokenPipe() const { return errno_ == EPIPE; }
+
+void removeTemporariesOnSignals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
+            continue; // nohup and the like: the parent wants it ignored
+        }
+        struct sigaction action {};
+        action.sa_handler = removeTemporariesAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool sameFileAsDescriptor(const std::string& path, int fd) {
+    struct stat sp {};
+    struct stat sd {};
+    return ::stat(path.c_str(), &sp) == 0 && ::fstat(fd, &sd) == 0 && sp.st_dev == sd.st_dev && sp.st_ino == sd.st_ino;
+}
+
+bool sameTarget(const std::string& a, const std::string& b) {
+    if (a == b || sameFile(a, b)) {
+        return true;
+    }
+    const auto canonical = [](const std::string& path) {
+        bool descriptorLink = false;
+        const std::string target = followLinks(path, descriptorLink);
+        char* dir = ::realpath(directoryOf(target).c_str(), nullptr);
+        if (dir == nullptr) {
+            return target;
+        }
+        std::string full = std::string(dir) + "/" + baseOf(target);
+        std::free(dir);
+        return full;
+    };
+    return canonical(a) == canonical(b);
+}
+
+} // namespace vistrel::cli

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vistrel::cli {
+
+// Where text goes; a failed write returns false and every later one does too.
+class Sink {
+  public:
+    Sink() = default;
+    Sink(const Sink&) = delete;
+    Sink& operator=(const Sink&) = delete;
+    Sink(Sink&&) = delete;
+    Sink& operator=(Sink&&) = delete;
+    virtual ~Sink() = default;
+
+    virtual bool write(std::string_view text) = 0;
+};
+
+// An output of a command, opened so that no run can damage what is there:
+// - "-" or an empty path is stdout;
+// - an existing file that is not a regular one (a device, a FIFO, a
+//   terminal, /dev/stdout or /proc/self/fd/N) is written straight;
+// - a regular file or a new path is written to a temporary beside it and
+//   renamed into place on commit, keeping the mode and owner of the file it
+//   replaces. A symlink is followed, so that the link stays.
+// Without a commit the temporary is removed, also on SIGINT, SIGTERM, SIGHUP
+// and SIGPIPE.
+class OutputFile final : public Sink {
+  public:
+    // Null with error set when the output cannot be opened.
+    static std::unique_ptr<OutputFile> open(const std::string& path, std::string& error);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile(OutputFile&&) = delete;
+    OutputFile& operator=(OutputFile&&) = delete;
+    ~OutputFile() override;
+
+    bool write(std::string_view text) override;
+    // Flushes and closes the output and renames a temporary into place.
+    bool commit();
+
+    // After a failure: why, naming the output.
+    [[nodiscard]] std::string error() const;
+    // The reader of a pipe went away: other tools end quietly then.
+    [[nodiscard]] bool brokenPipe() const;
+
+  private:
+    OutputFile(std::string name, int fd, std::string temporary, std::string target);
+    bool fail(int error);
+
+    std::string name_;
+    int fd_;
+    std::string temporary_; // empty when written straight
+    std::string target_;
+    int errno_ = 0;
+    bool committed_ = false;
+};
+
+// Installs the handlers that remove temporaries when a signal ends the run.
+// A signal that the parent set to be ignored (nohup) stays ignored.
+void removeTemporariesOnSignals();
+
+// True when both paths name the same existing file.
+bool sameFile(const std::string& a, const std::string& b);
+// True when path names the file open on the descriptor.
+bool sameFileAsDescriptor(const std::string& path, int fd);
+// True when writing both paths would end in the same file: the same existing
+// file, or the same new name once links and directories are resolved.
+bool sameTarget(const std::string& a, const std::string& b);
+
+} // namespace vistrel::cli

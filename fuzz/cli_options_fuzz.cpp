@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The option handling of one vistrel-cli command on arbitrary arguments (the
+// input split at NUL bytes): no crash, no undefined behaviour, a usage error
+// or a run, and for eval, solve and sweep the run itself on small ranges.
+// Built once per command, named by VISTREL_FUZZ_COMMAND. Nothing touches files.
+
+#include "batch.h"
+#include "command_line.h"
+#include "plotter.h"
+#include "report.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vistrel::cli;
+
+void check(bool ok) {
+    if (!ok) {
+        std::abort();
+    }
+}
+
+void run(Invocation& r, const vistrel::NumberText& numbers) {
+    switch (r.command) {
+    case Command::Eval: {
+        const Evaluation e = evaluate(r.base, numbers);
+        check(!evaluationTable(r.base, e).empty() && !evaluationJson(r.base, e).empty());
+        break;
+    }
+    case Command::Solve: {
+        SolveGrid grid{};
+        check(!solveGrid(r.range, grid) && grid.lo < grid.hi);
+        if (grid.hi - grid.lo <= 200) {
+            const SolveResult s = solve(r.base, r.solveColumn, r.range, numbers);
+            check(!solveText(r.solveFor, s, numbers).empty() && !solveJson(r.solveFor, s, numbers).empty());
+        }
+        break;
+    }
+    case Command::Sweep: {
+        check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && r.sweep.column < kFirstOutputColumn);
+        if (r.sweep.count <= 50) {
+            std::string text;
+            sweep(r.base, r.sweep, numbers, [&](const Case& c, const Evaluation& e) {
+                appendRow(text, c, e);
+                (void)plotPoint(c, e, r.sweep.column, numbers);
+            });
+        }
+        break;
+    }
+    case Command::Batch: break; // its paths are checked when it runs
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> args{"vistrel-cli", VISTREL_FUZZ_COMMAND};
+    std::string arg;
+    for (std::size_t k = 0; k < size && args.size() < 64; ++k) {
+        if (data[k] == 0) {
+            args.push_back(std::move(arg));
+            arg.clear();
+        } else {
+            arg += static_cast<char>(data[k]);
+        }
+    }
+    args.push_back(arg);
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    ParsedCommandLine parsed = parseCommandLine(args, numbers);
+    if (parsed.invocation) {
+        run(*parsed.invocation, numbers);
+    } else {
+        check(parsed.status == 0 || parsed.status == kUsageError);
+        check(!parsed.out.empty() || !parsed.err.empty());
+        check(escaped(parsed.err).size() >= parsed.err.size());
+    }
+    return 0;
+}

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_line.h"
+#include "csv_reader.h"
+#include "explore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+using namespace vistrel::cli;
+
+// Each record as "LINE:cell|cell" or "LINE:!error".
+std::vector<std::string> records(const std::string& text) {
+    std::string bytes = text + '\0'; // fmemopen needs a buffer, even for no text
+    std::FILE* in = ::fmemopen(bytes.data(), text.size(), "rb");
+    std::vector<std::string> out;
+    {
+        CsvReader reader(in);
+        CsvRecord r;
+        while (reader.next(r)) {
+            std::string s = std::to_string(r.line) + ":";
+            if (!r.error.empty()) {
+                s += "!" + r.error;
+            }
+            for (std::size_t k = 0; k < r.cells.size(); ++k) {
+                s += (k > 0 ? "|" : "") + (r.cells[k].size() > 20 ? std::to_string(r.cells[k].size()) : r.cells[k]);
+            }
+            out.push_back(s);
+        }
+    }
+    std::fclose(in);
+    return out;
+}
+
+struct ReaderCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+
+class Reader : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(Reader, RecordsAndTheirLines) { EXPECT_EQ(records(GetParam().text), GetParam().expected); }
+
+const std::string kLongCell(5'000'000, 'x');
+const std::string kWideRow(5000, ',');
+const std::string kCellAcrossBuffers = "\"" + std::string(100'000, 'y') + "\"";
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, Reader,
+    testing::Values(ReaderCase{"lf", "a,b\nc,d\n", {"1:a|b", "2:c|d"}},
+                    ReaderCase{"crlf", "a,b\r\nc,d\r\n", {"1:a|b", "2:c|d"}},
+                    ReaderCase{"cr", "a,b\rc,d\re", {"1:a|b", "2:c|d", "3:e"}},
+                    ReaderCase{"mixed", "a\r\nb\rc\nd", {"1:a", "2:b", "3:c", "4:d"}},
+                    ReaderCase{"quoted line end", "\"x\ny\",z\r\nw\n", {"2:x\ny|z", "3:w"}},
+                    ReaderCase{"bad quoting goes on at the next line", "a\"b,c\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"unclosed quote",
+                               "a\n\"b\nc\nd\n",
+                               {"1:a", "2:!a quote opened on this line is never closed: it takes in the 2 lines after "
+                                       "it, to the end of the input"}},
+                    ReaderCase{"cell over the limit",
+                               "a\n" + kLongCell + "\nb\n",
+                               {"1:a", "2:!the record is longer than 4 MiB or 4096 cells", "3:b"}},
+                    ReaderCase{"cells over the limit",
+                               kWideRow + "\nb",
+                               {"1:!the record is longer than 4 MiB or 4096 cells", "2:b"}},
+                    ReaderCase{"a cell across reads", kCellAcrossBuffers + ",z\n", {"1:100000|z"}}));
+
+TEST(Reader, AnUnclosedQuoteStopsAtTheLimitAndReadingGoesOn) {
+    std::string text = "\"a\n";
+    while (text.size() <= kMaxRecordBytes) {
+        text += "0123456789012345678901234567890123456789\n";
+    }
+    const auto lineOfB = std::count(text.begin(), text.end(), '\n') + 1;
+    text += "b\n";
+    const std::vector<std::string> got = records(text);
+    ASSERT_FALSE(got.empty());
+    EXPECT_TRUE(got.front().starts_with("1:!a quote opened on this line is still open")) << got.front();
+    EXPECT_EQ(got.back(), std::to_string(lineOfB) + ":b");
+}
+
+class Escaped : public testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(Escaped, ControlsAndBrokenBytesAreShownAsCodes) { EXPECT_EQ(escaped(GetParam().first), GetParam().second); }
+
+INSTANTIATE_TEST_SUITE_P(Texts, Escaped,
+                         testing::Values(std::pair{"plain.csv", "plain.csv"}, std::pair{"\x1b[31m", "\\x1B[31m"},
+                                         std::pair{"a\nb\tc\x7f", "a\\x0Ab\\x09c\\x7F"},
+                                         std::pair{"\xc2\x9b"
+                                                   "2J",
+                                                   "\\xC2\\x9B2J"}, // C1 CSI
+                                         std::pair{"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},
+                                         std::pair{"\xff\xc3", "\\xFF\\xC3"},
+                                         std::pair{"\xed\xa0\x80", "\\xED\\xA0\\x80"},   // a surrogate
+                                         std::pair{"\xe0\x80\xaf", "\\xE0\\x80\\xAF"})); // overlong
+
+struct GridCase {
+    double min;
+    double max;
+    bool ok;
+    long long lo;
+    long long hi;
+};
+
+class Grid : public testing::TestWithParam<GridCase> {};
+
+TEST_P(Grid, RangesAreCheckedBeforeTheyOverflow) {
+    SolveGrid grid{};
+    const auto error = solveGrid({GetParam().min, GetParam().max}, grid);
+    ASSERT_EQ(!error.has_value(), GetParam().ok) << error.value_or("");
+    if (GetParam().ok) {
+        EXPECT_EQ(grid.lo, GetParam().lo);
+        EXPECT_EQ(grid.hi, GetParam().hi);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, Grid,
+                         testing::Values(GridCase{0.5, 100, true, 50, 10000}, GridCase{5.001, 5.02, true, 501, 502},
+                                         GridCase{-1e9, 1e9, true, -100'000'000'000, 100'000'000'000},
+                                         GridCase{5.001, 5.002, false, 0, 0},
+                                         GridCase{1e17, 1.0000000001e17, false, 0, 0}, GridCase{2, 1, false, 0, 0},
+                                         GridCase{0, NAN, false, 0, 0}, GridCase{-INFINITY, 1, false, 0, 0}));
+
+class SweepSteps : public testing::TestWithParam<std::pair<const char*, std::size_t>> {};
+
+// 0 rows: refused.
+TEST_P(SweepSteps, RowsOrRefusal) {
+    SweepSpec spec;
+    const auto error = parseSweepSpec(GetParam().first, spec, vistrel::NumberText(vistrel::NumberFormat::invariant()));
+    EXPECT_EQ(error ? 0 : spec.count, GetParam().second) << error.value_or("");
+}
+
+INSTANTIATE_TEST_SUITE_P(Specs, SweepSteps,
+                         testing::Values(std::pair{"age=0:1000000:1", 1'000'001}, std::pair{"age=0:1000001:1", 0},
+                                         std::pair{"letter_factor=0:1:0.000001", 1'000'001},
+                                         std::pair{"letter_factor=-1e308:1e308:1e300", 0},
+                                         std::pair{"field_correction=0:1:0.5", 3}, std::pair{"result=0:1:1", 0},
+                                         std::pair{"threshold_contrast=0:1:1", 0}, std::pair{"ease=0:1:1", 0}));
+
+} // namespace
