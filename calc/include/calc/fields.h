@@ -218,6 +218,10 @@ inline constexpr auto kOffWindowOutputs =
 
 inline constexpr std::size_t kWindowFieldCount = fields_detail::count([](const FieldInfo& f) { return f.window; });
 
+static_assert(fields_detail::count([](const FieldInfo& f) {
+                  return f.window != (static_cast<std::size_t>(f.field) < kWindowFieldCount);
+              }) == 0,
+              "the window's fields come first, so tables of them can be indexed by Field");
 static_assert(kClearedSet.size() ==
                   fields_detail::count([](const FieldInfo& f) { return f.cleared && f.clearStep > 0; }),
               "Clear empties every field of the cleared set");
