@@ -171,6 +171,22 @@ INSTANTIATE_TEST_SUITE_P(Ages, NearPoint,
                                          FocusCase{"61.6", "750", "50,000.000", kWarn},
                                          FocusCase{"61.7", "750", "", kNone}, FocusCase{"70", "750", "", kNone}));
 
+// |0.051 - 0.048| / 0.048 shows as 0.062, |5.1 - 4.8| / 4.8 as 0.063: with no
+// veil the window's own formula must decide, even for a veil too small to show.
+TEST(NoVeil, KeepsTheContrastTheWindowShows) {
+    for (const std::string lux : {"", "0", "0.02"}) {
+        MemoryStore s = daylightStore(Mode::Illuminance, {{F::ILLFC2, "100"},
+                                                          {F::LetterTrans2, "0.051"},
+                                                          {F::BackTrans2, "0.048"},
+                                                          {F::AmbientLux, lux},
+                                                          {F::DisplayReflectance, "0.2"}});
+        Recorder r;
+        ASSERT_EQ(calculate(s, NumberFormat::usEnglish(), r), Outcome::Verdict);
+        EXPECT_EQ(s.text(F::VeilFl), "0.000");
+        EXPECT_EQ(s.text(F::ActualCon), "0.062") << lux;
+    }
+}
+
 TEST(ContrastRatio, OfBlackLettersIsEmptyWithItsReason) {
     MemoryStore s = daylightStore(Mode::Luminance, {{F::LetterLum, "0"}, {F::BackLum, "10"}});
     Recorder r;
