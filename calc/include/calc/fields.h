@@ -148,6 +148,7 @@ constexpr bool inClear(const FieldInfo& f) { return f.clearStep > 0; }
 constexpr bool inClearedSet(const FieldInfo& f) { return f.cleared; }
 constexpr bool isClearedOutput(const FieldInfo& f) { return f.cleared && f.role == Role::Output; }
 constexpr bool isOffWindowOutput(const FieldInfo& f) { return !f.window && f.role == Role::Output; }
+constexpr bool onWindow(const FieldInfo& f) { return f.window; }
 
 // The fields that pass keep, in Clear's order.
 template <std::size_t N, class Keep> constexpr std::array<Field, N> inClearOrder(Keep keep) {
@@ -216,23 +217,31 @@ inline constexpr auto kOffWindowOutputs =
     fields_detail::inTableOrder<fields_detail::count(fields_detail::isOffWindowOutput)>(
         fields_detail::isOffWindowOutput);
 
-inline constexpr std::size_t kWindowFieldCount = fields_detail::count([](const FieldInfo& f) { return f.window; });
+inline constexpr std::size_t kWindowFieldCount = fields_detail::count(fields_detail::onWindow);
 
-static_assert(fields_detail::count([](const FieldInfo& f) {
-                  return f.window != (static_cast<std::size_t>(f.field) < kWindowFieldCount);
-              }) == 0,
-              "the window's fields come first, so tables of them can be indexed by Field");
-static_assert(kClearedSet.size() ==
-                  fields_detail::count([](const FieldInfo& f) { return f.cleared && f.clearStep > 0; }),
+namespace fields_detail {
+
+constexpr bool clearedButNotByClear(const FieldInfo& f) { return f.cleared && f.clearStep == 0; }
+constexpr bool windowOutputKeptByRefusal(const FieldInfo& f) {
+    return f.window && f.role == Role::Output && !f.cleared;
+}
+constexpr bool offWindowButClearedOrGreyed(const FieldInfo& f) {
+    return !f.window && (f.cleared || f.clearStep > 0 || f.group != ModeGroup::None);
+}
+constexpr bool outOfWindowOrder(const FieldInfo& f) {
+    return f.window != (static_cast<std::size_t>(f.field) < kWindowFieldCount);
+}
+
+} // namespace fields_detail
+
+static_assert(fields_detail::count(fields_detail::clearedButNotByClear) == 0,
               "Clear empties every field of the cleared set");
-static_assert(fields_detail::count([](const FieldInfo& f) {
-                  return f.window && f.role == Role::Output && !f.cleared;
-              }) == 0,
+static_assert(fields_detail::count(fields_detail::windowOutputKeptByRefusal) == 0,
               "a refused calculation leaves no output of the window behind");
-static_assert(fields_detail::count([](const FieldInfo& f) {
-                  return !f.window && (f.cleared || f.clearStep > 0 || f.group != ModeGroup::None);
-              }) == 0,
+static_assert(fields_detail::count(fields_detail::offWindowButClearedOrGreyed) == 0,
               "Clear, the cleared set and the greying of a mode touch only the window's own boxes");
+static_assert(fields_detail::count(fields_detail::outOfWindowOrder) == 0,
+              "the window's fields come first, so tables of them can be indexed by Field");
 
 // The engine's only view of the window: texts by name, and the mode options.
 class FieldStore {
