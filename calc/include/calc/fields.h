@@ -71,7 +71,7 @@ struct FieldInfo {
     std::string_view unit;    // as the window labels it; empty where it shows none
     Role role;
     bool window;           // the window has a box for it
-    bool cleared;          // emptied when a calculation is refused
+    bool cleared;          // in the window's cleared set, emptied when a calculation is refused
     std::size_t clearStep; // 1-based place in Clear's order; 0 when Clear keeps the field
     ModeGroup group;
     std::string_view start; // the text the field starts with
