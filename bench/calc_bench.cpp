@@ -10,9 +10,9 @@ class NoMessages final : public vistrel::MessageSink {
     int shown = 0;
 };
 
-vistrel::MemoryStore workedCase() {
+vistrel::MemoryStore workedCase(vistrel::Holds holds = vistrel::Holds::WindowFields) {
     using vistrel::Field;
-    vistrel::MemoryStore store;
+    vistrel::MemoryStore store(holds);
     store.select(vistrel::ModeOption::ILL2Op);
     store.setText(Field::ILLLUX2, "1076");
     store.setText(Field::LetterTrans2, "0.8");
@@ -41,5 +41,48 @@ void BM_CalculateWorkedCase(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CalculateWorkedCase);
+
+// The same press in a store that also holds the daylight fields, with none of
+// them filled: the cost of the extra outputs (ratio, modulation, polarity,
+// near point, notes) over the window's press.
+void BM_CalculateWorkedCaseEveryField(benchmark::State& state) {
+    const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
+    vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
+    NoMessages messages;
+    for (auto _ : state) {
+        store.setText(vistrel::Field::ILLFC2, "");
+        benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
+    }
+    if (messages.shown != 0 || store.text(vistrel::Field::ThresholdCon) != "0.266" ||
+        store.text(vistrel::Field::VeilFl) != "0.000") {
+        state.SkipWithError("the worked case did not reach its verdict");
+    }
+}
+BENCHMARK(BM_CalculateWorkedCaseEveryField);
+
+// A backlit display, 500 cd/m^2 letters on 10 cd/m^2, in 45,000 lux with 2%
+// diffuse and a mirrored sky of 20,000 cd/m^2 at 0.5% specular reflectance.
+void BM_CalculateInSunlight(benchmark::State& state) {
+    using vistrel::Field;
+    const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
+    vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
+    store.select(vistrel::ModeOption::BackLum2Op);
+    store.setText(Field::AmbientLux, "45000");
+    store.setText(Field::DisplayReflectance, "0.02");
+    store.setText(Field::SpecularCdm2, "20000");
+    store.setText(Field::SpecularReflectance, "0.005");
+    NoMessages messages;
+    for (auto _ : state) {
+        store.setText(Field::LetterLumCDM, "500");
+        store.setText(Field::BackLumCDM, "10");
+        store.setText(Field::LetterLum, "");
+        store.setText(Field::BackLum, "");
+        benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
+    }
+    if (messages.shown != 0 || store.text(Field::VeilFl).empty() || store.text(Field::ContrastRatio).empty()) {
+        state.SkipWithError("the sunlit case did not reach its verdict");
+    }
+}
+BENCHMARK(BM_CalculateInSunlight);
 
 } // namespace

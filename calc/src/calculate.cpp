@@ -19,9 +19,16 @@ bool anyEmpty(const detail::FieldNumbers& fields, std::initializer_list<Field> r
     return std::any_of(required.begin(), required.end(), [&](Field f) { return fields.isEmpty(f); });
 }
 
+void emptyOffWindowOutputs(FieldStore& store) {
+    if (store.holdsEveryField()) {
+        empty(store, kOffWindowOutputs);
+    }
+}
+
 Outcome refuse(FieldStore& store, MessageSink& messages, std::string_view text, MessageStyle style, Outcome outcome) {
     messages.showMessage(text, style);
     empty(store, kClearedSet);
+    emptyOffWindowOutputs(store);
     return outcome;
 }
 
@@ -38,17 +45,32 @@ Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& mes
         return refuse(store, messages, kFillAllMessage, MessageStyle::Critical, Outcome::MissingField);
     }
     try {
+        // The window's store lacks the daylight fields: its press reads none
+        // of them and, with no veil, runs exactly the stages it always ran.
+        const bool daylight = store.holdsEveryField();
+        const double veil = daylight ? detail::readVeil(fields) : 0.0;
         if (fields.isSelected(ModeOption::SourceID2Op)) {
             detail::reconcileDistance(fields);
-            detail::sourceIntensityContrast(fields);
+            if (veil == 0.0) {
+                detail::sourceIntensityContrast(fields);
+            }
         }
         if (fields.isSelected(ModeOption::ILL2Op)) {
             detail::reconcileIlluminance(fields);
-            detail::illuminanceContrast(fields);
+            if (veil == 0.0) {
+                detail::illuminanceContrast(fields);
+            }
         }
         if (fields.isSelected(ModeOption::BackLum2Op)) {
             detail::reconcileLuminance(fields);
-            detail::directLuminanceContrast(fields);
+            if (veil == 0.0) {
+                detail::directLuminanceContrast(fields);
+            }
+        }
+        // |L - B| / (B + V) is the same contrast as the mode's own at V = 0,
+        // but not always to the last bit, so it only runs with a veil.
+        if (veil > 0.0) {
+            detail::veiledContrast(fields, veil);
         }
         const detail::Factors factors = detail::readFactors(fields);
         if (!detail::visualSize(fields)) {
@@ -56,10 +78,14 @@ Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& mes
         }
         detail::thresholdContrast(fields, factors);
         detail::verdict(fields);
+        if (daylight) {
+            detail::daylightOutputs(fields, veil);
+        }
         return Outcome::Verdict;
     } catch (const detail::Fault& fault) {
         messages.showMessage(fault.message, MessageStyle::Critical);
         empty(store, kClearedOutputs);
+        emptyOffWindowOutputs(store);
         return Outcome::Fault;
     }
 }

@@ -22,14 +22,24 @@ void writeActualContrast(FieldNumbers& fields, Field letter, Field background, s
     fields.writeComputed(Field::ActualCon, std::fabs(ratio));
 }
 
-} // namespace
+struct SourceLight {
+    double footcandles; // the intensity over the square of the distance in feet
+    double backFactor;
+};
 
-void sourceIntensityContrast(FieldNumbers& fields) {
+SourceLight sourceLight(FieldNumbers& fields) {
     const double feet = fields.read(Field::DistSinFT2, kEnterFeet);
     const double factor = fields.read(Field::BackTrans2);
     const double intensity = fields.read(Field::SourceID2);
-    const double footcandles =
-        quotient(intensity, checkOverflow(std::pow(feet, 2), Field::DistSinFT2), kDistanceZero, kBackgroundTooLarge);
+    return {
+        quotient(intensity, checkOverflow(std::pow(feet, 2), Field::DistSinFT2), kDistanceZero, kBackgroundTooLarge),
+        factor};
+}
+
+} // namespace
+
+void sourceIntensityContrast(FieldNumbers& fields) {
+    const auto [footcandles, factor] = sourceLight(fields);
     const double background = checkOverflow(footcandles * factor, kBackgroundTooLarge);
     fields.writeComputed(Field::LogBack, log10Of(background, kBackgroundNotPositive));
     writeActualContrast(fields, Field::LetterTrans2, Field::BackTrans2, kBackFactorZero);
@@ -46,6 +56,41 @@ void illuminanceContrast(FieldNumbers& fields) {
 void directLuminanceContrast(FieldNumbers& fields) {
     writeActualContrast(fields, Field::LetterLum, Field::BackLum, kBackgroundNotPositive);
     fields.writeComputed(Field::LogBack, log10Of(fields.read(Field::BackLum), kBackgroundNotPositive));
+}
+
+// Reads the fields in the order the mode's contrast stage does, so a fault
+// names the same field first.
+std::optional<Luminances> modeLuminances(FieldNumbers& fields) {
+    if (fields.isSelected(ModeOption::SourceID2Op)) {
+        const auto [footcandles, factor] = sourceLight(fields);
+        return Luminances{fields.read(Field::LetterTrans2) * footcandles, factor * footcandles};
+    }
+    if (fields.isSelected(ModeOption::ILL2Op)) {
+        const double factor = fields.read(Field::BackTrans2);
+        const double footcandles = fields.read(Field::ILLFC2);
+        return Luminances{fields.read(Field::LetterTrans2) * footcandles, factor * footcandles};
+    }
+    if (fields.isSelected(ModeOption::BackLum2Op)) {
+        return Luminances{fields.read(Field::LetterLum), fields.read(Field::BackLum)};
+    }
+    return std::nullopt;
+}
+
+void veiledContrast(FieldNumbers& fields, double veil) {
+    const std::optional<Luminances> l = modeLuminances(fields);
+    if (!l) {
+        fail(std::string(kChooseMode));
+    }
+    // A negative background would let the veil turn a refused case into a verdict.
+    if (l->background < 0.0) {
+        fail(std::string(kBackgroundNotPositive));
+    }
+    const double background = checkOverflow(l->background + veil, kBackgroundTooLarge);
+    fields.writeComputed(Field::LogBack, log10Of(background, kBackgroundNotPositive));
+    const double difference =
+        checkOverflow(checkOverflow(l->letter, kContrastTooLarge) - l->background, kContrastTooLarge);
+    fields.writeComputed(Field::ActualCon,
+                         std::fabs(quotient(difference, background, kBackgroundNotPositive, kContrastTooLarge)));
 }
 
 } // namespace vistrel::detail

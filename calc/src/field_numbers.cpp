@@ -32,7 +32,7 @@ double checkOverflow(double value, Field source) {
 }
 
 double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
-    Known& known = known_[static_cast<std::size_t>(field)];
+    Known& known = entry(field);
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
     if (known.valid && known.text == text) {
@@ -65,7 +65,7 @@ void FieldNumbers::remember(Field field, NumberText::Shown shown) {
         fail(tooLarge(field));
     }
     store_.setText(field, shown.text);
-    Known& known = known_[static_cast<std::size_t>(field)];
+    Known& known = entry(field);
     known.text = std::move(shown.text);
     known.value = shown.value;
     known.valid = true;

@@ -39,10 +39,18 @@ class FieldNumbers {
         bool valid = false;
     };
     void remember(Field field, NumberText::Shown shown);
+    [[nodiscard]] Known& entry(Field field) const {
+        const auto k = static_cast<std::size_t>(field);
+        return k < known_.size() ? known_[k] : offWindow_;
+    }
 
     FieldStore& store_;
     const NumberText& numbers_;
-    mutable std::array<Known, kFieldCount> known_{};
+    // Only the window's fields get their own entry, so the window's press
+    // builds no more of them than it reads.
+    mutable std::array<Known, kWindowFieldCount> known_{};
+    // Keyed on the text, one entry serves every field the window lacks.
+    mutable Known offWindow_;
 };
 
 // "<field> is too large.", in the field's own words.

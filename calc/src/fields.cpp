@@ -1,5 +1,7 @@
 #include "calc/fields.h"
 
+#include <stdexcept>
+
 namespace vistrel {
 
 namespace {
@@ -31,7 +33,7 @@ std::string fieldSubject(Field field) {
     return subject;
 }
 
-MemoryStore::MemoryStore() {
+MemoryStore::MemoryStore(Holds holds) : holds_(holds) {
     for (const FieldInfo& f : kFields) {
         texts_[index(f.field)] = f.start;
     }
@@ -41,7 +43,12 @@ std::string MemoryStore::text(Field field) const { return texts_[index(field)]; 
 
 std::string_view MemoryStore::view(Field field) const { return texts_[index(field)]; }
 
-void MemoryStore::setText(Field field, std::string_view text) { texts_[index(field)].assign(text); }
+void MemoryStore::setText(Field field, std::string_view text) {
+    if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
+        throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
+    }
+    texts_[index(field)].assign(text);
+}
 
 bool MemoryStore::isSelected(ModeOption option) const { return selected_[static_cast<std::size_t>(option)]; }
 

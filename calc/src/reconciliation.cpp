@@ -6,14 +6,6 @@ namespace vistrel::detail {
 
 namespace {
 
-// Exactly these decimal constants; the distance factors disagree with each
-// other (39.37 / 3.28 is not 12), so a derived distance depends on the box typed.
-constexpr double kFeetPerMetre = 3.28;
-constexpr double kInchesPerMetre = 39.37;
-constexpr double kInchesPerFoot = 12.0;
-constexpr double kLuxPerFootcandle = 10.76;
-constexpr double kCandelaPerFootlambert = 3.426;
-
 constexpr std::string_view kEnterDistance = "Enter the Distance of Source in m, ft or in.";
 constexpr std::string_view kEnterIlluminance = "Enter the Illuminance in LUX or FC.";
 constexpr std::string_view kEnterBackground = "Enter the Background Luminance in cd/m^2 or fL.";

@@ -3,9 +3,18 @@
 
 #include "field_numbers.h"
 
+#include <optional>
 #include <string_view>
 
 namespace vistrel::detail {
+
+// Exactly these decimal constants; the distance factors disagree with each
+// other (39.37 / 3.28 is not 12), so a derived distance depends on the box typed.
+inline constexpr double kFeetPerMetre = 3.28;
+inline constexpr double kInchesPerMetre = 39.37;
+inline constexpr double kInchesPerFoot = 12.0;
+inline constexpr double kLuxPerFootcandle = 10.76;
+inline constexpr double kCandelaPerFootlambert = 3.426;
 
 // LogBack and ActualCon are only empty here when no input mode was chosen.
 inline constexpr std::string_view kChooseMode =
@@ -24,6 +33,23 @@ void sourceIntensityContrast(FieldNumbers& fields);
 void illuminanceContrast(FieldNumbers& fields);
 void directLuminanceContrast(FieldNumbers& fields);
 
+// The letter and background luminances of the selected input mode, in fL,
+// before any veil; nothing when no mode is selected. In the source and
+// illuminance modes both are their factor times the footcandles.
+struct Luminances {
+    double letter;
+    double background;
+};
+std::optional<Luminances> modeLuminances(FieldNumbers& fields);
+
+// Daylight, for a store that holds every field.
+
+// VeilFl from the daylight inputs (empty ones count as zero), read back.
+double readVeil(FieldNumbers& fields);
+// LogBack and ActualCon with the veil added to both luminances; replaces the
+// mode's own contrast stage when there is a veil.
+void veiledContrast(FieldNumbers& fields, double veil);
+
 struct Factors {
     double age;
     double ease;
@@ -37,5 +63,9 @@ void thresholdContrast(FieldNumbers& fields, const Factors& factors);
 
 // LogThresholdCon, LogActualCon and Result.
 void verdict(FieldNumbers& fields);
+
+// ContrastRatio, Modulation, Polarity, NearPointMm and Notes, after the
+// verdict; never fails, so they cannot change how the press ends.
+void daylightOutputs(FieldNumbers& fields, double veil);
 
 } // namespace vistrel::detail

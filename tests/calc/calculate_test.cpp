@@ -1,5 +1,6 @@
 #include "calc/calculate.h"
 #include "formats.h"
+#include "presses.h"
 
 #include <gtest/gtest.h>
 
@@ -12,47 +13,8 @@
 namespace {
 
 using namespace vistrel;
+using namespace vistrel::testing_presses;
 using F = Field;
-using Texts = std::vector<std::pair<Field, std::string>>;
-
-struct Shown {
-    std::string text;
-    MessageStyle style;
-};
-
-class Recorder final : public MessageSink {
-  public:
-    void showMessage(std::string_view text, MessageStyle style) override {
-        shown.push_back({std::string(text), style});
-    }
-    std::vector<Shown> shown;
-};
-
-enum class Mode { None, Source, Illuminance, Luminance };
-
-MemoryStore storeFor(Mode mode, const Texts& texts) {
-    MemoryStore s;
-    if (mode != Mode::None) {
-        s.select(mode == Mode::Source        ? ModeOption::SourceID2Op
-                 : mode == Mode::Illuminance ? ModeOption::ILL2Op
-                                             : ModeOption::BackLum2Op);
-    }
-    // What an earlier press left behind: none of it may survive a new one.
-    for (const Field f : kClearedSet) {
-        s.setText(f, f == F::Result ? "Legible" : "9.999");
-    }
-    s.setText(F::LHSW, "7");
-    const Texts common{{F::Age, "40"},           {F::LetterHT2, "6"},
-                       {F::ViewDist2, "750"},    {F::EaseOfRead, "90% confidence"},
-                       {F::LetterTrans2, "0.8"}, {F::BackTrans2, "0.2"}};
-    for (const auto& [f, t] : common) {
-        s.setText(f, t);
-    }
-    for (const auto& [f, t] : texts) {
-        s.setText(f, t);
-    }
-    return s;
-}
 
 const Texts kWorkedInputs{{F::ILLLUX2, "1076"}};
 
@@ -70,7 +32,7 @@ TEST(WorkedCase, GivesEveryFieldExactly) {
         {F::StrokeSize, "3.929"}, {F::ActualCon, "3.000"}, {F::LogBack, "1.301"}, {F::ThresholdCon, "0.266"},
         {F::LogThresholdCon, "-0.575"}, {F::LogActualCon, "0.477"}, {F::Result, "Legible"}};
     // clang-format on
-    ASSERT_EQ(expected.size(), kFieldCount);
+    ASSERT_EQ(expected.size(), kWindowFieldCount);
     for (const auto& [f, t] : expected) {
         EXPECT_EQ(s.text(f), t) << fieldName(f);
     }
@@ -240,6 +202,40 @@ TEST_P(Calculate, EndsTheSameInAWindow) {
     }
 }
 
+// No daylight must leave every field the window has exactly as the window's
+// own press leaves it, whether the daylight inputs are empty or typed as zero.
+TEST_P(Calculate, EndsTheSameWithZeroDaylight) {
+    const Scenario& c = GetParam();
+    for (const std::string zero : {"", "0", "0.000"}) {
+        MemoryStore window = storeFor(c.mode, c.inputs);
+        MemoryStore everyField = storeFor(c.mode, c.inputs, Holds::EveryField);
+        for (const Field f :
+             {F::AmbientLux, F::DisplayReflectance, F::SpecularCdm2, F::SpecularReflectance, F::VeilCdm2}) {
+            everyField.setText(f, zero);
+        }
+        Recorder inWindow;
+        Recorder withDaylight;
+        const Outcome outcome = calculate(window, NumberFormat::usEnglish(), inWindow);
+        EXPECT_EQ(calculate(everyField, NumberFormat::usEnglish(), withDaylight), outcome);
+        for (const FieldInfo& f : kFields) {
+            if (f.window) {
+                EXPECT_EQ(everyField.text(f.field), window.text(f.field)) << f.name << " with zeros '" << zero << "'";
+            }
+        }
+        ASSERT_EQ(withDaylight.shown.size(), inWindow.shown.size());
+        if (!inWindow.shown.empty()) {
+            EXPECT_EQ(withDaylight.shown[0].text, inWindow.shown[0].text);
+        }
+        // Refusals and faults leave none of the stale daylight outputs behind.
+        EXPECT_EQ(everyField.text(F::VeilFl), outcome == Outcome::Verdict ? "0.000" : "");
+        if (outcome != Outcome::Verdict) {
+            for (const Field f : kOffWindowOutputs) {
+                EXPECT_EQ(everyField.text(f), "") << fieldName(f);
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, Calculate, testing::ValuesIn(loadScenarios()),
                          [](const auto& param) { return param.param.label; });
 
@@ -260,15 +256,14 @@ INSTANTIATE_TEST_SUITE_P(Ages, AgeFactor,
                                          AgeCase{70, 6.1430561}));
 
 TEST(ClearFields, EmptiesTheCalculationScreenOnly) {
-    MemoryStore s;
+    MemoryStore s(Holds::EveryField);
     s.select(ModeOption::ILL2Op);
-    for (std::size_t k = 0; k < kFieldCount; ++k) {
-        s.setText(static_cast<Field>(k), "x");
+    for (const FieldInfo& f : kFields) {
+        s.setText(f.field, "x");
     }
     clearFields(s);
-    for (std::size_t k = 0; k < kFieldCount; ++k) {
-        const auto f = static_cast<Field>(k);
-        EXPECT_EQ(s.text(f), f == F::FieldCorr ? "x" : "") << fieldName(f);
+    for (const FieldInfo& f : kFields) {
+        EXPECT_EQ(s.text(f.field), f.field == F::FieldCorr || !f.window ? "x" : "") << f.name;
     }
     EXPECT_TRUE(s.isSelected(ModeOption::ILL2Op));
 }

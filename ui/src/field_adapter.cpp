@@ -23,20 +23,26 @@ template <class T> T* find(QWidget& window, std::string_view name) {
 } // namespace
 
 WidgetFieldStore::WidgetFieldStore(QWidget& window) {
-    for (std::size_t k = 0; k < kFieldCount; ++k) {
-        fields_[k] = find<QWidget>(window, fieldName(static_cast<Field>(k)));
+    for (const FieldInfo& f : kFields) {
+        if (f.window) {
+            fields_[static_cast<std::size_t>(f.field)] = find<QWidget>(window, f.name);
+        }
     }
     for (std::size_t k = 0; k < kModeOptionCount; ++k) {
         options_[k] = find<QAbstractButton>(window, modeOptionName(static_cast<ModeOption>(k)));
     }
 }
 
+// A field the window has no box for reads as empty and keeps nothing.
 std::string WidgetFieldStore::text(Field field) const {
-    return controlText(*fields_[static_cast<std::size_t>(field)]).toStdString();
+    const QWidget* box = fields_[static_cast<std::size_t>(field)];
+    return box == nullptr ? std::string() : controlText(*box).toStdString();
 }
 
 void WidgetFieldStore::setText(Field field, std::string_view text) {
-    setControlText(*fields_[static_cast<std::size_t>(field)], fromUtf8(text));
+    if (QWidget* box = fields_[static_cast<std::size_t>(field)]; box != nullptr) {
+        setControlText(*box, fromUtf8(text));
+    }
 }
 
 bool WidgetFieldStore::isSelected(ModeOption option) const {

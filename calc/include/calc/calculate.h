@@ -13,6 +13,14 @@
 // refusal or a fault shows exactly one message through MessageSink and
 // empties the outputs, so no result of an earlier press survives beside new
 // inputs.
+//
+// A store that holds every field (MemoryStore(Holds::EveryField)) adds
+// daylight: its inputs give VeilFl right after the required-field check; a
+// veil above zero replaces the mode's contrast stage by one that adds it to
+// both luminances; after the verdict come ContrastRatio, Modulation,
+// Polarity, NearPointMm and Notes (sentences, one space apart). A store like
+// the window's skips all of it, and with no veil every field the window has
+// ends exactly as the window's would.
 
 #include "calc/fields.h"
 #include "calc/number_format.h"
@@ -42,6 +50,24 @@ inline constexpr std::string_view kFillAllMessage = "All boxes must be filled in
 inline constexpr std::string_view kRatioMessage = "The Letter HT to Stroke Width Ratio should be greater than 3.0";
 inline constexpr std::string_view kLegible = "Legible";
 inline constexpr std::string_view kNotLegible = "Not Legible";
+
+// Polarity of the lettering: letters brighter than their background, darker, or neither.
+inline constexpr std::string_view kPositive = "positive";
+inline constexpr std::string_view kNegative = "negative";
+inline constexpr std::string_view kNoPolarity = "none";
+
+// Notes: why an output the window lacks is empty, and the focus warning. They
+// never change the verdict, and a store like the window never gets them.
+inline constexpr std::string_view kInfiniteRatioNote =
+    "The contrast ratio is infinite: the darker luminance is zero and no veil lifts it.";
+inline constexpr std::string_view kNegativeLuminanceNote =
+    "There is no contrast ratio or modulation: a luminance is negative.";
+inline constexpr std::string_view kNoLuminancesNote =
+    "There is no contrast ratio, modulation or polarity: without an input mode the luminances are not known.";
+inline constexpr std::string_view kNoNearPointNote =
+    "At this age the mean amplitude of accommodation is zero or less, so there is no near point.";
+inline constexpr std::string_view kNearCorrectionNote =
+    "An observer of this age needs near correction to focus at this distance.";
 
 struct EaseLevel {
     std::string_view text;
