@@ -83,7 +83,14 @@ Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& mes
         }
         return Outcome::Verdict;
     } catch (const detail::Fault& fault) {
-        messages.showMessage(fault.message, MessageStyle::Critical);
+        std::string message = fault.message;
+        if (fault.onDisplayTypeScreen) {
+            // The example is written the user's way: the point form may be refused there.
+            message += " Press Back and enter it in log units, for example ";
+            message += numbers.format().fromPointText(fieldInfo(Field::FieldCorr).start);
+            message += '.';
+        }
+        messages.showMessage(message, MessageStyle::Critical);
         empty(store, kClearedOutputs);
         emptyOffWindowOutputs(store);
         return Outcome::Fault;

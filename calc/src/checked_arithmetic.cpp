@@ -5,7 +5,7 @@
 
 namespace vistrel::detail {
 
-void fail(std::string message) { throw Fault{std::move(message)}; }
+void fail(std::string message, bool onDisplayTypeScreen) { throw Fault{std::move(message), onDisplayTypeScreen}; }
 
 double checkOverflow(double value, std::string_view tooLargeMessage) {
     if (!std::isfinite(value)) {

@@ -9,9 +9,11 @@ namespace vistrel::detail {
 // Ends a calculation at the failing step; its message is what the user reads.
 struct Fault {
     std::string message;
+    // The field sits on the other screen, so the message says how to get there.
+    bool onDisplayTypeScreen = false;
 };
 
-[[noreturn]] void fail(std::string message);
+[[noreturn]] void fail(std::string message, bool onDisplayTypeScreen = false);
 
 // Arithmetic steps, each checked the moment it is taken.
 

@@ -9,24 +9,16 @@ namespace vistrel::detail {
 
 namespace {
 
-// The message about a field's text; FieldCorr sits on the other screen, so
-// its messages say how to get there.
-std::string describe(std::string message, Field field) {
-    if (field == Field::FieldCorr) {
-        message += " Press Back and enter it in log units, for example ";
-        message += fieldInfo(Field::FieldCorr).start;
-        message += '.';
-    }
-    return message;
-}
+// FieldCorr sits on the other screen, so its messages also say how to get there.
+[[noreturn]] void failOn(Field field, std::string message) { fail(std::move(message), field == Field::FieldCorr); }
+
+[[noreturn]] void failTooLarge(Field field) { failOn(field, fieldSubject(field) + " is too large."); }
 
 } // namespace
 
-std::string tooLarge(Field field) { return describe(fieldSubject(field) + " is too large.", field); }
-
 double checkOverflow(double value, Field source) {
     if (!std::isfinite(value)) {
-        fail(tooLarge(source));
+        failTooLarge(source);
     }
     return value;
 }
@@ -48,21 +40,21 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     case ParseError::Empty:
         // Blanks look like an empty box, so say what the box really holds.
         if (!text.empty()) {
-            fail(describe(fieldSubject(field) + " holds only blanks.", field));
+            failOn(field, fieldSubject(field) + " holds only blanks.");
         }
         if (!emptyMessage.empty()) {
             fail(std::string(emptyMessage));
         }
-        fail(describe("Enter the " + fieldSubject(field) + ".", field));
+        failOn(field, "Enter the " + fieldSubject(field) + ".");
     case ParseError::NotANumber: break;
-    case ParseError::Overflow: fail(tooLarge(field));
+    case ParseError::Overflow: failTooLarge(field);
     }
-    fail(describe(fieldSubject(field) + " is not a number.", field));
+    failOn(field, fieldSubject(field) + " is not a number.");
 }
 
 void FieldNumbers::remember(Field field, NumberText::Shown shown) {
     if (!std::isfinite(shown.value)) { // shown is too large to read back
-        fail(tooLarge(field));
+        failTooLarge(field);
     }
     store_.setText(field, shown.text);
     Known& known = entry(field);

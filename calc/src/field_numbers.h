@@ -53,8 +53,6 @@ class FieldNumbers {
     mutable Known offWindow_;
 };
 
-// "<field> is too large.", in the field's own words.
-[[nodiscard]] std::string tooLarge(Field field);
 // The value, unless it overflowed because the source field's number is too large.
 double checkOverflow(double value, Field source);
 

@@ -121,8 +121,7 @@ void Form1::FrametwoClick_Click() {
     // The user's regional settings: the system locale, unless the program chose another.
     const QLocale locale;
     const NumberText numbers(numberFormatFrom(locale));
-    LocalExamples messages(*messages_, locale);
-    calculate(fields, numbers, messages);
+    calculate(fields, numbers, *messages_);
 }
 
 } // namespace vistrel::ui

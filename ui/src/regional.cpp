@@ -1,7 +1,5 @@
 #include "ui/regional.h"
 
-#include "ui/control_table.h"
-
 #include <QList>
 #include <QString>
 
@@ -58,33 +56,7 @@ NumberFormat numberFormatFrom(const QLocale& locale) {
 }
 
 QString localNumberText(std::string_view pointText, const QLocale& locale) {
-    const NumberFormat format = numberFormatFrom(locale);
-    std::string text;
-    for (const char c : pointText) {
-        if (c >= '0' && c <= '9') {
-            text += format.digits[static_cast<std::size_t>(c - '0')];
-        } else if (c == '.') {
-            text += format.decimal;
-        } else if (c == '-') {
-            text += format.minus;
-        } else {
-            text += c;
-        }
-    }
-    return QString::fromStdString(text);
-}
-
-LocalExamples::LocalExamples(MessageSink& next, const QLocale& locale)
-    : next_(next), pointExample_("for example " + std::string(findControl("FieldCorr")->caption)),
-      localExample_("for example " + localNumberText(findControl("FieldCorr")->caption, locale).toStdString()) {}
-
-void LocalExamples::showMessage(std::string_view text, MessageStyle style) {
-    std::string message(text);
-    for (std::size_t at = message.find(pointExample_); at != std::string::npos;
-         at = message.find(pointExample_, at + localExample_.size())) {
-        message.replace(at, pointExample_.size(), localExample_);
-    }
-    next_.showMessage(message, style);
+    return QString::fromStdString(numberFormatFrom(locale).fromPointText(pointText));
 }
 
 } // namespace vistrel::ui

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace vistrel {
 
@@ -26,6 +27,10 @@ struct NumberFormat {
     static NumberFormat invariant();
     // Point decimal, comma thousands grouping, ASCII minus.
     static NumberFormat usEnglish();
+
+    // A number written with the point, ASCII digits and ASCII minus, such as
+    // a start text, rewritten in these symbols.
+    [[nodiscard]] std::string fromPointText(std::string_view pointText) const;
 };
 
 } // namespace vistrel

@@ -56,6 +56,7 @@ class NumberText {
   public:
     explicit NumberText(const NumberFormat& format);
 
+    [[nodiscard]] const NumberFormat& format() const { return format_; }
     [[nodiscard]] ParsedNumber parse(std::string_view text) const;
     [[nodiscard]] std::string plain(double value) const;
     [[nodiscard]] std::string threeDecimals(double value) const;
