@@ -2,6 +2,7 @@
 #include "review.h"
 
 #include <array>
+#include <cctype>
 #include <ctime>
 
 namespace vistrel::cli {
@@ -11,13 +12,13 @@ namespace {
 // Styles the browser and the PDF helper both read; the PDF helper ignores
 // what its layout cannot do (media queries among them).
 constexpr std::string_view kStyle = R"css(
-body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;color:#1b1b1b;line-height:1.4;max-width:62rem;margin:0 auto;padding:1rem 1.2rem}
+body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;color:#1b1b1b;line-height:1.4;max-width:68rem;margin:0 auto;padding:1rem 1.2rem}
 h1{font-size:1.9rem;margin:.2rem 0}
 h2{font-size:1.45rem;margin:1.6rem 0 .4rem;border-bottom:2px solid #1b1b1b}
 h3{font-size:1.15rem;margin:1.2rem 0 .3rem}
 p.meta{color:#505050;margin:.2rem 0 1rem}
 p.verdict{font-size:2.6rem;font-weight:bold;margin:.2rem 0}
-p.margin{font-size:1.3rem;margin:0 0 .4rem}
+p.margin{font-size:1.6rem;margin:0 0 .4rem}
 .legible{color:#17692f}
 .not-legible{color:#a4161a}
 .no-verdict{color:#8a4b00}
@@ -29,7 +30,8 @@ table{border-collapse:collapse;margin:.4rem 0 .8rem;min-width:50%}
 caption{text-align:left;font-weight:bold;padding:.2rem 0}
 th,td{border:1px solid #b9bec4;padding:.25rem .5rem;text-align:left;vertical-align:top}
 th{background:#e9edf1}
-td.num{text-align:right;white-space:nowrap}
+td.num,td.id{white-space:nowrap}
+td.num{text-align:right}
 td.pass{color:#17692f}
 td.fail{color:#a4161a;font-weight:bold}
 td.worst{background:#fde3e3;font-weight:bold}
@@ -38,7 +40,10 @@ figure svg{display:block;width:100%;height:auto;max-width:52rem}
 figcaption{font-style:italic;color:#404040}
 p.none{color:#606060;font-style:italic}
 section.method p{margin:.3rem 0 .6rem}
-@media (max-width:40rem){body{padding:.5rem .6rem;font-size:15px}p.verdict{font-size:2rem}h1{font-size:1.5rem}table{min-width:100%}}
+@media (max-width:40rem){body{padding:.5rem .6rem;font-size:15px}p.verdict{font-size:2rem}h1{font-size:1.5rem}table{min-width:100%}
+table.cards thead{display:none}table.cards tr{display:block;border:1px solid #b9bec4;margin:0 0 .5rem}
+table.cards td{display:block;border:none;text-align:left;white-space:normal;padding:.1rem .5rem}
+table.cards td::before{content:attr(data-label) ": ";font-weight:bold;color:#404040}}
 @media print{@page{size:A4;margin:14mm}body{max-width:none;padding:0;font-size:10.5pt}div.wrap{overflow:visible}
 section.design+section.design,section.method{break-before:page}figure,tr,p.verdict{break-inside:avoid}h2,h3{break-after:avoid}}
 )css";
@@ -69,6 +74,20 @@ class Page {
         out_ += tag;
         out_ += ">\n";
     }
+    // A cell that names its column, for the stacked layout of narrow screens.
+    void cell(std::string_view label, std::string_view cls, std::string_view text) {
+        out_ += "<td data-label=\"";
+        out_ += escapeHtml(label);
+        out_ += "\"";
+        if (!cls.empty()) {
+            out_ += " class=\"";
+            out_ += cls;
+            out_ += "\"";
+        }
+        out_ += ">";
+        this->text(text);
+        out_ += "</td>\n";
+    }
     void headerRow(std::initializer_list<std::string_view> headers) {
         raw("<thead><tr>");
         for (const std::string_view h : headers) {
@@ -84,6 +103,14 @@ class Page {
 
 std::string orDash(std::string_view text) { return text.empty() ? "\u2013" : std::string(text); }
 
+// Numbers line up on the right; words read from the left.
+std::string_view valueClass(std::string_view text) {
+    const bool number =
+        !text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) != 0 || text[0] == '-' ||
+                          text.starts_with("\u2265") || text.starts_with("\u2264") || text.starts_with("\u2013"));
+    return number ? "num" : "";
+}
+
 void quantities(Page& page, std::string_view heading, const std::vector<ReviewQuantity>& list, bool skipEmpty) {
     page.raw("<div class=\"wrap\"><table>\n");
     page.headerRow({heading == "Inputs" ? "Input" : "Result", "Unit", "Value"});
@@ -94,7 +121,7 @@ void quantities(Page& page, std::string_view heading, const std::vector<ReviewQu
         page.raw("<tr>");
         page.element("td", "", q.caption);
         page.element("td", "", q.unit);
-        page.element("td", "num", orDash(q.value));
+        page.element("td", valueClass(orDash(q.value)), orDash(q.value));
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
@@ -120,22 +147,23 @@ void standards(Page& page, const ReviewDesign& d) {
         page.element("p", "none", "No profile was checked.");
     }
     for (const ReviewProfile& p : d.profiles) {
-        page.raw("<div class=\"wrap\"><table class=\"checks\">\n");
+        page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
         page.element("caption", "", p.title.empty() ? p.name : p.title + " (" + p.name + ")");
         page.headerRow(
             {"Criterion", "Quantity", "Value", "Limit", "Margin (value \u2212 limit)", "Result", "Level", "Source"});
         for (const ReviewCheck& c : p.checks) {
             page.raw("<tr>");
-            page.element("td", "", c.id);
-            page.element("td", "", c.quantity);
-            page.element("td", "num", c.value.empty() ? c.note : c.value);
-            page.element("td", "num", c.limit);
-            page.element("td", "num", c.margin);
+            page.cell("Criterion", "id", c.id);
+            page.cell("Quantity", "", c.quantity);
+            page.cell("Value", "num", orDash(c.value));
+            page.cell("Limit", "num", orDash(c.limit));
+            page.cell("Margin", "num", orDash(c.margin));
             const bool pass = c.status == CheckStatus::Pass;
             const bool fail = c.status == CheckStatus::Fail;
-            page.element("td", pass ? "pass" : (fail ? "fail" : ""), statusText(c.status));
-            page.element("td", "", levelText(c.level));
-            page.element("td", "", c.source);
+            page.cell("Result", pass ? "pass" : (fail ? "fail" : ""),
+                      c.note.empty() || pass || fail ? std::string(statusText(c.status)) : c.note);
+            page.cell("Level", "", levelText(c.level));
+            page.cell("Source", "", c.source);
             page.raw("</tr>\n");
         }
         page.raw("</tbody></table></div>\n");
@@ -148,14 +176,14 @@ void answers(Page& page, const ReviewDesign& d) {
         page.element("p", "none", "No inverse answers were computed.");
         return;
     }
-    page.raw("<div class=\"wrap\"><table>\n");
+    page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
     page.headerRow({"Question", "Answer", "Value", "Unit"});
     for (const ReviewAnswer& a : d.answers) {
         page.raw("<tr>");
-        page.element("td", "", a.question);
-        page.element("td", "", a.sentence);
-        page.element("td", "num", orDash(a.value));
-        page.element("td", "", a.unit);
+        page.cell("Question", "", a.question);
+        page.cell("Answer", "", a.sentence);
+        page.cell("Value", "num", orDash(a.value));
+        page.cell("Unit", "", a.unit);
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
@@ -270,15 +298,15 @@ void design(Page& page, const ReviewDesign& d, bool headed) {
 }
 
 void overview(Page& page, const Review& review) {
-    page.raw("<div class=\"wrap\"><table class=\"summary\">\n");
+    page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
     page.element("caption", "", "Summary");
     page.headerRow({"Design", "Verdict", "Margin (log units)", "Failed checks"});
     for (const ReviewDesign& d : review.designs) {
         page.raw("<tr>");
-        page.element("td", "", d.name);
-        page.element("td", verdictClass(d.verdict), d.verdict.empty() ? "No verdict" : d.verdict);
-        page.element("td", "num", orDash(d.margin));
-        page.element("td", "", failedChecksSummary(d));
+        page.cell("Design", "", d.name);
+        page.cell("Verdict", verdictClass(d.verdict), d.verdict.empty() ? "No verdict" : d.verdict);
+        page.cell("Margin (log units)", "num", orDash(d.margin));
+        page.cell("Failed checks", "", failedChecksSummary(d));
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
@@ -429,6 +457,29 @@ ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& wor
     t.worstMargin = shown(worst.margin);
     t.worstVerdict = worst.values.empty() ? std::string() : std::string(worst.legible ? kLegible : kNotLegible);
     return t;
+}
+
+ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
+                          const NumberText& numbers) {
+    ReviewAnswer a{std::move(question), {}, {}, std::move(unit)};
+    const std::string unitText = a.unit.empty() ? "" : " " + a.unit;
+    if (solved.changes.empty()) {
+        a.sentence = solved.stateAtMin + " everywhere from " + numbers.plain(solved.min) + " to " +
+                     numbers.plain(solved.max) + unitText;
+        return a;
+    }
+    const ChangePoint& c = solved.changes.front();
+    if (c.stateAbove == kLegible) {
+        a.value = numbers.plain(c.above);
+        a.sentence = "Legible from " + a.value + unitText;
+    } else {
+        a.value = numbers.plain(c.below);
+        a.sentence = (c.stateBelow == kLegible ? "Legible up to " : c.stateBelow + " up to ") + a.value + unitText;
+    }
+    if (solved.changes.size() > 1) {
+        a.sentence += "; the verdict changes again further on";
+    }
+    return a;
 }
 
 std::string todayUtc() {

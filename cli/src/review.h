@@ -12,6 +12,7 @@
 #include "calc/calculate.h"
 #include "calc/fields.h"
 #include "calc/number_text.h"
+#include "explore.h"
 #include "profile.h"
 #include "tolerance.h"
 
@@ -134,6 +135,12 @@ struct Review {
 // the order of the distributions.
 [[nodiscard]] ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& worst,
                                               std::span<const std::string> names, const NumberText& numbers);
+
+// The inverse answer from a solve over one input: the first change of
+// verdict, read as a limit ("at least" when Legible lies above it, "up to"
+// when below), or the state that holds over the whole range.
+[[nodiscard]] ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
+                                        const NumberText& numbers);
 
 // Today's date in UTC, as YYYY-MM-DD.
 [[nodiscard]] std::string todayUtc();

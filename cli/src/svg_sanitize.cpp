@@ -194,7 +194,9 @@ std::size_t parseTag(std::string_view s, std::size_t at, Tag& tag) {
         }
         const std::string lowered = lower(name);
         const std::string value = decodeEntities(raw);
-        if (!lowered.starts_with("on") && safeReference(lowered, value, tag.name)) {
+        // Inline in a page the namespaces are implied; leaving them out keeps the page free of addresses.
+        const bool kept = !lowered.starts_with("on") && !lowered.starts_with("xmlns");
+        if (kept && safeReference(lowered, value, tag.name)) {
             tag.attributes += " " + name + "=\"" + escapeHtml(value) + "\"";
         }
     }

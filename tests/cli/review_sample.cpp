@@ -4,6 +4,7 @@
 #include "cases.h"
 
 #include <stdexcept>
+#include <tuple>
 
 namespace vistrel::cli::test {
 
@@ -94,6 +95,16 @@ ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std:
         auto loaded = loadProfile(profilesDir / (p + ".toml"));
         const Profile& profile = std::get<Profile>(loaded);
         d.profiles.push_back(reviewProfile(profile, profile.check(values), invariantNumbers()));
+    }
+    if (e.hasVerdict()) {
+        for (const auto& [question, column, unit] :
+             {std::tuple{"Minimum letter height", "letter_height_mm", "mm"},
+              std::tuple{"Maximum viewing distance", "viewing_distance_mm", "mm"},
+              std::tuple{"Maximum observer age", "age", "years"}}) {
+            const std::size_t index = *columnIndex(column);
+            d.answers.push_back(
+                reviewAnswer(question, unit, solve(c, index, *defaultSolveRange(column)), invariantNumbers()));
+        }
     }
     if (samples > 0 && e.hasVerdict()) {
         d.tolerance = ageTolerance(c, samples);
