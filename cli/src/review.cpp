@@ -45,7 +45,7 @@ table.cards thead{display:none}table.cards tr{display:block;border:1px solid #b9
 table.cards td{display:block;border:none;text-align:left;white-space:normal;padding:.1rem .5rem}
 table.cards td::before{content:attr(data-label) ": ";font-weight:bold;color:#404040}}
 @media print{@page{size:A4;margin:14mm}body{max-width:none;padding:0;font-size:10.5pt}div.wrap{overflow:visible}
-section.design+section.design,section.method{break-before:page}figure,tr,p.verdict{break-inside:avoid}h2,h3{break-after:avoid}}
+section.next{break-before:page}figure,tr,p.verdict{break-inside:avoid}h2,h3{break-after:avoid}}
 )css";
 
 std::string_view verdictClass(std::string_view verdict) {
@@ -92,6 +92,17 @@ class Page {
         raw("<thead><tr>");
         for (const std::string_view h : headers) {
             element("th", "", h);
+        }
+        raw("</tr></thead>\n<tbody>\n");
+    }
+    // With each column's share of the width, in percent: paper layouts
+    // otherwise share it out evenly.
+    void headerRow(std::initializer_list<std::pair<std::string_view, int>> headers) {
+        raw("<thead><tr>");
+        for (const auto& [h, percent] : headers) {
+            out_ += "<th width=\"" + std::to_string(percent) + "%\">";
+            text(h);
+            out_ += "</th>";
         }
         raw("</tr></thead>\n<tbody>\n");
     }
@@ -149,8 +160,14 @@ void standards(Page& page, const ReviewDesign& d) {
     for (const ReviewProfile& p : d.profiles) {
         page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
         page.element("caption", "", p.title.empty() ? p.name : p.title + " (" + p.name + ")");
-        page.headerRow(
-            {"Criterion", "Quantity", "Value", "Limit", "Margin (value \u2212 limit)", "Result", "Level", "Source"});
+        page.headerRow({std::pair<std::string_view, int>{"Criterion", 16},
+                        {"Quantity", 13},
+                        {"Value", 7},
+                        {"Limit", 10},
+                        {"Margin (value \u2212 limit)", 8},
+                        {"Result", 11},
+                        {"Level", 9},
+                        {"Source", 26}});
         for (const ReviewCheck& c : p.checks) {
             page.raw("<tr>");
             page.cell("Criterion", "id", c.id);
@@ -276,10 +293,11 @@ void tolerance(Page& page, const ReviewDesign& d) {
     }
 }
 
-void design(Page& page, const ReviewDesign& d, bool headed) {
-    page.raw("<section class=\"design\">\n");
+// next: a later design, which starts a new page in print.
+void design(Page& page, const ReviewDesign& d, bool headed, bool next) {
+    page.raw(next ? "<section class=\"design next\">\n" : "<section class=\"design\">\n");
     if (headed) {
-        page.element("h2", "", d.name);
+        page.element("h2", next ? "next" : "", d.name);
     }
     summary(page, d);
     for (const std::string& m : d.messages) {
@@ -314,7 +332,7 @@ void overview(Page& page, const Review& review) {
 
 void method(Page& page) {
     page.raw("<section class=\"method\">\n");
-    page.element("h2", "", "Method");
+    page.element("h2", "method", "Method");
     page.element("p", "",
                  "The model compares the actual contrast of the letters, |L \u2212 B| / B for letter luminance L and "
                  "background luminance B, with the threshold contrast that an observer of the given age needs to "
@@ -510,7 +528,7 @@ std::string reviewHtml(const Review& review) {
         overview(page, review);
     }
     for (const ReviewDesign& d : review.designs) {
-        design(page, d, several || !d.name.empty());
+        design(page, d, several || !d.name.empty(), &d != &review.designs.front());
     }
     method(page);
     page.raw("</body>\n</html>\n");
