@@ -97,12 +97,15 @@ TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
         << text;
     EXPECT_NE(text.find("Far | Not Legible |"), std::string::npos) << text;
     const std::string html = reviewHtml(review);
-    std::size_t sections = 0;
-    for (std::size_t at = html.find("<section class=\"design\">"); at != std::string::npos;
-         at = html.find("<section class=\"design\">", at + 1)) {
-        ++sections;
-    }
-    EXPECT_EQ(sections, 2U);
+    const auto count = [&html](std::string_view what) {
+        std::size_t n = 0;
+        for (std::size_t at = html.find(what); at != std::string::npos; at = html.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("<section class=\"design"), 2U);
+    EXPECT_EQ(count("<section class=\"design next\">"), 1U) << "only the later design starts a new page";
 }
 
 struct Hostile {
