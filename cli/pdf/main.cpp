@@ -44,6 +44,7 @@ table { border-collapse: collapse; margin-bottom: 6pt; }
 th { background-color: #e9edf1; font-weight: bold; }
 th, td { border: 1px solid #b9bec4; padding: 2px 4px; }
 td.num { text-align: right; }
+td.id { white-space: nowrap; }
 table.cards td, table.cards th { font-size: 8.5pt; }
 td.pass { color: #17692f; }
 td.fail { color: #a4161a; font-weight: bold; }
