@@ -100,7 +100,7 @@ class Page {
     void headerRow(std::initializer_list<std::pair<std::string_view, int>> headers) {
         raw("<thead><tr>");
         for (const auto& [h, percent] : headers) {
-            out_ += "<th width=\"" + std::to_string(percent) + "%\">";
+            out_.append("<th width=\"").append(std::to_string(percent)).append("%\">");
             text(h);
             out_ += "</th>";
         }
@@ -394,8 +394,32 @@ std::vector<ReviewQuantity> fieldsOf(const FieldStore& store, Role role) {
 
 } // namespace
 
-std::vector<ReviewQuantity> reviewInputs(const FieldStore& store) { return fieldsOf(store, Role::Input); }
-std::vector<ReviewQuantity> reviewResults(const FieldStore& store) { return fieldsOf(store, Role::Output); }
+ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e) {
+    ReviewDesign d;
+    d.name = std::move(name);
+    d.verdict = c.store().text(Field::Result);
+    d.margin = e.margin;
+    if (!e.message.empty()) {
+        d.messages.push_back(e.message);
+    }
+    d.inputs = fieldsOf(c.store(), Role::Input);
+    d.inputs.insert(d.inputs.begin(), {"Input mode", "", std::string(modeText(c.mode()))});
+    d.results = fieldsOf(c.store(), Role::Output);
+    d.results.push_back({"Margin", "log units", e.margin});
+    return d;
+}
+
+QuantityValues reviewQuantities(const Case& c, const Evaluation& e, const NumberText& numbers) {
+    return quantitiesFromRow(
+        [&c, &e](std::string_view column) -> std::optional<std::string_view> {
+            if (column == kMarginColumn) {
+                return e.margin;
+            }
+            const auto index = columnIndex(column);
+            return index ? std::optional(c.view(*index)) : std::nullopt;
+        },
+        numbers);
+}
 
 std::string failedChecksSummary(const ReviewDesign& design) {
     std::string required;
@@ -435,8 +459,8 @@ ReviewProfile reviewProfile(const Profile& profile, std::span<const CheckResult>
         check.quantity = std::string(kQuantities[c.quantity].name);
         check.value = shown(r.value);
         switch (c.kind) {
-        case CriterionKind::Minimum: check.limit = r.low ? "\u2265 " + shown(r.low) : ""; break;
-        case CriterionKind::Maximum: check.limit = r.high ? "\u2264 " + shown(r.high) : ""; break;
+        case CriterionKind::Minimum: check.limit = r.low ? std::string("\u2265 ") + shown(r.low) : ""; break;
+        case CriterionKind::Maximum: check.limit = r.high ? std::string("\u2264 ") + shown(r.high) : ""; break;
         case CriterionKind::Range: check.limit = r.low && r.high ? shown(r.low) + " to " + shown(r.high) : ""; break;
         }
         check.margin = shown(r.margin);

@@ -9,9 +9,8 @@
 // Every text of the model is plain text: the writer escapes it. Plots are
 // SVG documents from the plotter; the writer keeps only their drawing.
 
-#include "calc/calculate.h"
-#include "calc/fields.h"
 #include "calc/number_text.h"
+#include "cases.h"
 #include "explore.h"
 #include "profile.h"
 #include "tolerance.h"
@@ -118,10 +117,13 @@ struct Review {
     std::vector<ReviewDesign> designs;
 };
 
-// The inputs that hold a text, and every output but the verdict, with the
-// captions and units the window labels them with.
-[[nodiscard]] std::vector<ReviewQuantity> reviewInputs(const FieldStore& store);
-[[nodiscard]] std::vector<ReviewQuantity> reviewResults(const FieldStore& store);
+// The summary, inputs and results of an evaluated case: the input mode and
+// every input that holds a text, every output but the verdict, and the
+// margin, with the captions and units the window labels them with.
+[[nodiscard]] ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e);
+
+// The case's quantities for a standards check, margin_log included.
+[[nodiscard]] QuantityValues reviewQuantities(const Case& c, const Evaluation& e, const NumberText& numbers);
 
 // "ids that failed": required failures first, then recommended ones; empty
 // when nothing failed. A required criterion without a value counts as failed.

@@ -197,7 +197,7 @@ std::size_t parseTag(std::string_view s, std::size_t at, Tag& tag) {
         // Inline in a page the namespaces are implied; leaving them out keeps the page free of addresses.
         const bool kept = !lowered.starts_with("on") && !lowered.starts_with("xmlns");
         if (kept && safeReference(lowered, value, tag.name)) {
-            tag.attributes += " " + name + "=\"" + escapeHtml(value) + "\"";
+            tag.attributes.append(" ").append(name).append("=\"").append(escapeHtml(value)).append("\"");
         }
     }
     return std::min(s.size(), k + 1);
@@ -260,7 +260,7 @@ std::string sanitizedSvg(std::string_view svg) {
         const std::string_view name = allowedElement(tag.name);
         if (tag.closing) {
             if (!open.empty() && open.back() == name) {
-                out += "</" + std::string(name) + ">";
+                out.append("</").append(name).append(">");
                 open.pop_back();
                 if (open.empty()) {
                     break; // the drawing is complete
@@ -272,13 +272,13 @@ std::string sanitizedSvg(std::string_view svg) {
             skipDepth = tag.selfClosing ? 0 : 1;
             continue;
         }
-        out += "<" + std::string(name) + tag.attributes + (tag.selfClosing ? "/>" : ">");
+        out.append("<").append(name).append(tag.attributes).append(tag.selfClosing ? "/>" : ">");
         if (!tag.selfClosing) {
             open.push_back(name);
         }
     }
     for (auto it = open.rbegin(); it != open.rend(); ++it) {
-        out += "</" + std::string(*it) + ">";
+        out.append("</").append(*it).append(">");
     }
     return out;
 }

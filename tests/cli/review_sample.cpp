@@ -72,25 +72,8 @@ ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std:
                              const std::vector<std::string>& profiles, std::uint64_t samples) {
     Case c = caseOf(row);
     const Evaluation e = cli::evaluate(c, invariantNumbers());
-    ReviewDesign d;
-    d.name = name;
-    d.inputs = reviewInputs(c.store());
-    d.inputs.insert(d.inputs.begin(), {"Input mode", "", std::string(modeText(c.mode()))});
-    d.results = reviewResults(c.store());
-    d.results.push_back({"Margin", "log units", e.margin});
-    d.margin = e.margin;
-    d.verdict = c.store().text(Field::Result);
-    if (!e.message.empty()) {
-        d.messages.push_back(e.message);
-    }
-    const ColumnLookup lookup = [&c, &e](std::string_view column) -> std::optional<std::string_view> {
-        if (column == kMarginColumn) {
-            return e.margin;
-        }
-        const auto index = columnIndex(column);
-        return index ? std::optional(c.view(*index)) : std::nullopt;
-    };
-    const QuantityValues values = quantitiesFromRow(lookup, invariantNumbers());
+    ReviewDesign d = reviewDesign(name, c, e);
+    const QuantityValues values = reviewQuantities(c, e, invariantNumbers());
     for (const std::string& p : profiles) {
         auto loaded = loadProfile(profilesDir / (p + ".toml"));
         const Profile& profile = std::get<Profile>(loaded);
