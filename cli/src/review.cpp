@@ -324,7 +324,8 @@ void overview(Page& page, const Review& review) {
         page.cell("Design", "", d.name);
         page.cell("Verdict", verdictClass(d.verdict), d.verdict.empty() ? "No verdict" : d.verdict);
         page.cell("Margin (log units)", "num", orDash(d.margin));
-        page.cell("Failed checks", "", failedChecksSummary(d));
+        const std::string failed = failedChecksSummary(d);
+        page.cell("Failed checks", "", !failed.empty() ? failed : (d.profiles.empty() ? "\u2013" : "none"));
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");

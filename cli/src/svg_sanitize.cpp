@@ -110,9 +110,12 @@ bool safeReference(const std::string& name, const std::string& value, std::strin
             squeezed += c;
         }
     }
-    if (squeezed.find('\\') != std::string::npos || squeezed.find("@import") != std::string::npos ||
-        squeezed.find("javascript:") != std::string::npos || squeezed.find("expression(") != std::string::npos) {
-        return false;
+    // CSS can also load through image-set() and friends, which take a bare string.
+    for (const std::string_view loads :
+         {"\\", "@import", "javascript:", "expression(", "image-set(", "image(", "src("}) {
+        if (squeezed.find(loads) != std::string::npos) {
+            return false;
+        }
     }
     for (std::size_t at = squeezed.find("url("); at != std::string::npos; at = squeezed.find("url(", at + 1)) {
         const std::size_t open = at + 4;
