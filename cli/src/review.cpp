@@ -492,7 +492,7 @@ ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& wor
         t.notes.push_back(std::to_string(count) + " samples ended in the message: " + message);
     }
     if (worst.skipped) {
-        t.notes.push_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
+        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
     }
     for (std::size_t k = 0; k < worst.values.size() && k < names.size(); ++k) {
         t.worstCorner.push_back({names[k], numbers.plain(worst.values[k])});

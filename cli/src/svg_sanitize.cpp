@@ -280,8 +280,9 @@ std::string sanitizedSvg(std::string_view svg) {
             open.push_back(name);
         }
     }
-    for (auto it = open.rbegin(); it != open.rend(); ++it) {
-        out.append("</").append(*it).append(">");
+    while (!open.empty()) {
+        out.append("</").append(open.back()).append(">");
+        open.pop_back();
     }
     return out;
 }
