@@ -24,7 +24,7 @@ fail() {
 browse() { # URL NETLOG ARGS...
     local url="$1" log="$2"
     shift 2
-    timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run \
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run --user-data-dir="$dir/profile" \
         --disable-background-networking --disable-component-update --disable-sync --disable-default-apps \
         --host-resolver-rules="MAP * ~NOTFOUND" --log-net-log="$log" "$@" "$url" 2>/dev/null
 }

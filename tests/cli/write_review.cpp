@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes sample design reviews for the browser and PDF tests.
 //   write_review points COLUMN FROM TO STEP   plot lines of the worked case for vistrel-plot
-//   write_review html OUT.html [CAPTION=PLOT.svg...]
+//   write_review html OUT.html [CAPTION=PLOT.svg...]   with texts that hold markup
+//   write_review plain OUT.html [CAPTION=PLOT.svg...]  the worked case alone
 #include "review_sample.h"
 
 #include "cases.h"
@@ -40,8 +41,12 @@ int points(char** argv) {
     return 0;
 }
 
-int html(int argc, char** argv) {
-    Review review{"Design review <script>alert('title')</script>", "2026-01-01", VISTREL_VERSION, {}};
+// hostile: a title and a second design whose texts hold markup.
+int html(int argc, char** argv, bool hostile) {
+    Review review{hostile ? "Design review <script>alert('title')</script>" : "Design review: cluster speedometer",
+                  "2026-01-01",
+                  VISTREL_VERSION,
+                  {}};
     ReviewDesign worked = test::evaluatedDesign("Cluster speedometer, 6 mm", test::workedRow(), VISTREL_PROFILES_DIR,
                                                 {"text-legibility", "faa-distance"}, 20000);
     for (int k = 1; k < argc; ++k) {
@@ -67,11 +72,12 @@ int html(int argc, char** argv) {
     worked.conditions = grid;
     review.designs.push_back(std::move(worked));
 
-    // A design whose cells hold markup: it must arrive as text.
-    auto hostile = test::workedRow();
-    hostile[5].second = "6<script>document.title='injected'</script>";
-    review.designs.push_back(
-        test::evaluatedDesign("<script>alert(1)</script> & \"quoted\"", hostile, VISTREL_PROFILES_DIR, {}, 0));
+    if (hostile) {
+        auto row = test::workedRow();
+        row[5].second = "6<script>document.title='injected'</script>";
+        review.designs.push_back(
+            test::evaluatedDesign("<script>alert(1)</script> & \"quoted\"", row, VISTREL_PROFILES_DIR, {}, 0));
+    }
 
     std::ofstream out(argv[0]);
     out << reviewHtml(review);
@@ -90,9 +96,9 @@ int main(int argc, char** argv) {
     if (command == "points" && argc == 6) {
         return points(argv + 2);
     }
-    if (command == "html" && argc >= 3) {
-        return html(argc - 2, argv + 2);
+    if ((command == "html" || command == "plain") && argc >= 3) {
+        return html(argc - 2, argv + 2, command == "html");
     }
-    std::cerr << "usage: write_review points COLUMN FROM TO STEP | html OUT.html [CAPTION=PLOT.svg...]\n";
+    std::cerr << "usage: write_review points COLUMN FROM TO STEP | html|plain OUT.html [CAPTION=PLOT.svg...]\n";
     return 2;
 }
