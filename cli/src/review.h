@@ -35,7 +35,7 @@ struct ReviewCheck {
     std::string id;
     std::string quantity;
     std::string value;  // empty: no value
-    std::string limit;  // "16", "20 to 22"
+    std::string limit;  // "≥ 16.000", "20.000 to 22.000"
     std::string margin; // value - limit
     CheckStatus status = CheckStatus::NoValue;
     Level level = Level::Required;
@@ -49,7 +49,7 @@ struct ReviewProfile {
     std::vector<ReviewCheck> checks;
 };
 
-// One inverse answer: "legible up to 1,830 mm viewing distance".
+// One inverse answer: "Legible up to 2834.66 mm".
 struct ReviewAnswer {
     std::string question; // "Maximum viewing distance"
     std::string sentence;
@@ -139,8 +139,8 @@ struct Review {
                                               std::span<const std::string> names, const NumberText& numbers);
 
 // The inverse answer from a solve over one input: the first change of
-// verdict, read as a limit ("at least" when Legible lies above it, "up to"
-// when below), or the state that holds over the whole range.
+// verdict, read as a limit ("Legible from X" when Legible lies above it,
+// "Legible up to X" when below), or the state that holds over the whole range.
 [[nodiscard]] ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
                                         const NumberText& numbers);
 
