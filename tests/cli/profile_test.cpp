@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "bad expression in when"},
         Refusal{"unknown_top_level", "name = \"x\"\n" + kGood, 1, "unknown key 'name'"},
         Refusal{"no_criteria", "title = \"empty\"\n", 0, "no [[criterion]]"}),
-    [](const auto& p) { return std::string(p.param.name); });
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ProfileCheck, ReportsMarginsNotesAndRequiredOutcome) {
     const Profile profile = parsed(criterion("range", "low = 20\nhigh = 22") +

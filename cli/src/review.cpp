@@ -1,0 +1,563 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "review.h"
+
+#include <array>
+#include <cctype>
+#include <ctime>
+
+namespace vistrel::cli {
+
+namespace {
+
+// Styles the browser and the PDF helper both read; the PDF helper ignores
+// what its layout cannot do (media queries among them).
+constexpr std::string_view kStyle = R"css(
+body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;color:#1b1b1b;line-height:1.4;max-width:68rem;margin:0 auto;padding:1rem 1.2rem}
+h1{font-size:1.9rem;margin:.2rem 0}
+h2{font-size:1.45rem;margin:1.6rem 0 .4rem;border-bottom:2px solid #1b1b1b}
+h3{font-size:1.15rem;margin:1.2rem 0 .3rem}
+p.meta{color:#505050;margin:.2rem 0 1rem}
+p.verdict{font-size:2.6rem;font-weight:bold;margin:.2rem 0}
+p.margin{font-size:1.6rem;margin:0 0 .4rem}
+.legible{color:#17692f}
+.not-legible{color:#a4161a}
+.no-verdict{color:#8a4b00}
+p.failed{font-weight:bold;color:#a4161a}
+p.passed{color:#17692f}
+p.message{border-left:6px solid #a4161a;background:#fdeeee;padding:.5rem .7rem;font-weight:bold}
+div.wrap{overflow-x:auto}
+table{border-collapse:collapse;margin:.4rem 0 .8rem;min-width:50%}
+caption{text-align:left;font-weight:bold;padding:.2rem 0}
+th,td{border:1px solid #b9bec4;padding:.25rem .5rem;text-align:left;vertical-align:top}
+th{background:#e9edf1}
+td.num,td.id{white-space:nowrap}
+td.num{text-align:right}
+td.pass{color:#17692f}
+td.fail{color:#a4161a;font-weight:bold}
+td.worst{background:#fde3e3;font-weight:bold}
+figure{margin:.8rem 0}
+figure svg{display:block;width:100%;height:auto;max-width:52rem}
+figcaption{font-style:italic;color:#404040}
+p.none{color:#606060;font-style:italic}
+section.method p{margin:.3rem 0 .6rem}
+@media (max-width:40rem){body{padding:.5rem .6rem;font-size:15px}p.verdict{font-size:2rem}h1{font-size:1.5rem}table{min-width:100%}
+table.cards thead{display:none}table.cards tr{display:block;border:1px solid #b9bec4;margin:0 0 .5rem}
+table.cards td{display:block;border:none;text-align:left;white-space:normal;padding:.1rem .5rem}
+table.cards td::before{content:attr(data-label) ": ";font-weight:bold;color:#404040}}
+@media print{@page{size:A4;margin:14mm}body{max-width:none;padding:0;font-size:10.5pt}div.wrap{overflow:visible}
+section.next{break-before:page}figure,tr,p.verdict{break-inside:avoid}h2,h3{break-after:avoid}}
+)css";
+
+std::string_view verdictClass(std::string_view verdict) {
+    if (verdict == kLegible) {
+        return "legible";
+    }
+    return verdict == kNotLegible ? "not-legible" : "no-verdict";
+}
+
+class Page {
+  public:
+    void raw(std::string_view markup) { out_ += markup; }
+    void text(std::string_view text) { out_ += escapeHtml(text); }
+    // <tag class="cls">text</tag>
+    void element(std::string_view tag, std::string_view cls, std::string_view text) {
+        out_ += "<";
+        out_ += tag;
+        if (!cls.empty()) {
+            out_ += " class=\"";
+            out_ += cls;
+            out_ += "\"";
+        }
+        out_ += ">";
+        this->text(text);
+        out_ += "</";
+        out_ += tag;
+        out_ += ">\n";
+    }
+    // A cell that names its column, for the stacked layout of narrow screens.
+    void cell(std::string_view label, std::string_view cls, std::string_view text) {
+        out_ += "<td data-label=\"";
+        out_ += escapeHtml(label);
+        out_ += "\"";
+        if (!cls.empty()) {
+            out_ += " class=\"";
+            out_ += cls;
+            out_ += "\"";
+        }
+        out_ += ">";
+        this->text(text);
+        out_ += "</td>\n";
+    }
+    void headerRow(std::initializer_list<std::string_view> headers) {
+        raw("<thead><tr>");
+        for (const std::string_view h : headers) {
+            element("th", "", h);
+        }
+        raw("</tr></thead>\n<tbody>\n");
+    }
+    // With each column's share of the width, in percent: paper layouts
+    // otherwise share it out evenly.
+    void headerRow(std::initializer_list<std::pair<std::string_view, int>> headers) {
+        raw("<thead><tr>");
+        for (const auto& [h, percent] : headers) {
+            out_.append("<th width=\"").append(std::to_string(percent)).append("%\">");
+            text(h);
+            out_ += "</th>";
+        }
+        raw("</tr></thead>\n<tbody>\n");
+    }
+    std::string take() { return std::move(out_); }
+
+  private:
+    std::string out_;
+};
+
+std::string orDash(std::string_view text) { return text.empty() ? "\u2013" : std::string(text); }
+
+// Numbers line up on the right; words read from the left.
+std::string_view valueClass(std::string_view text) {
+    const bool number =
+        !text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) != 0 || text[0] == '-' ||
+                          text.starts_with("\u2265") || text.starts_with("\u2264") || text.starts_with("\u2013"));
+    return number ? "num" : "";
+}
+
+void quantities(Page& page, std::string_view heading, const std::vector<ReviewQuantity>& list, bool skipEmpty) {
+    page.raw("<div class=\"wrap\"><table>\n");
+    page.headerRow({heading == "Inputs" ? "Input" : "Result", "Unit", "Value"});
+    for (const ReviewQuantity& q : list) {
+        if (skipEmpty && q.value.empty()) {
+            continue;
+        }
+        page.raw("<tr>");
+        page.element("td", "", q.caption);
+        page.element("td", "", q.unit);
+        page.element("td", valueClass(orDash(q.value)), orDash(q.value));
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
+void summary(Page& page, const ReviewDesign& d) {
+    const std::string failed = failedChecksSummary(d);
+    page.element("p", std::string("verdict ") + std::string(verdictClass(d.verdict)),
+                 d.verdict.empty() ? "No verdict" : d.verdict);
+    if (!d.margin.empty()) {
+        page.element("p", "margin", "Margin " + d.margin + " log units");
+    }
+    if (!failed.empty()) {
+        page.element("p", "failed", "Failed checks: " + failed);
+    } else if (!d.profiles.empty()) {
+        page.element("p", "passed", "Every check passed.");
+    }
+}
+
+void standards(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "Standards");
+    if (d.profiles.empty()) {
+        page.element("p", "none", "No profile was checked.");
+    }
+    for (const ReviewProfile& p : d.profiles) {
+        page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
+        page.element("caption", "", p.title.empty() ? p.name : p.title + " (" + p.name + ")");
+        page.headerRow({std::pair<std::string_view, int>{"Criterion", 16},
+                        {"Quantity", 13},
+                        {"Value", 7},
+                        {"Limit", 10},
+                        {"Margin (value \u2212 limit)", 8},
+                        {"Result", 11},
+                        {"Level", 9},
+                        {"Source", 26}});
+        for (const ReviewCheck& c : p.checks) {
+            page.raw("<tr>");
+            page.cell("Criterion", "id", c.id);
+            page.cell("Quantity", "", c.quantity);
+            page.cell("Value", "num", orDash(c.value));
+            page.cell("Limit", "num", orDash(c.limit));
+            page.cell("Margin", "num", orDash(c.margin));
+            const bool pass = c.status == CheckStatus::Pass;
+            const bool fail = c.status == CheckStatus::Fail;
+            page.cell("Result", pass ? "pass" : (fail ? "fail" : ""),
+                      c.note.empty() || pass || fail ? std::string(statusText(c.status)) : c.note);
+            page.cell("Level", "", levelText(c.level));
+            page.cell("Source", "", c.source);
+            page.raw("</tr>\n");
+        }
+        page.raw("</tbody></table></div>\n");
+    }
+}
+
+void answers(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "What it would take");
+    if (d.answers.empty()) {
+        page.element("p", "none", "No inverse answers were computed.");
+        return;
+    }
+    page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
+    page.headerRow({"Question", "Answer", "Value", "Unit"});
+    for (const ReviewAnswer& a : d.answers) {
+        page.raw("<tr>");
+        page.cell("Question", "", a.question);
+        page.cell("Answer", "", a.sentence);
+        page.cell("Value", "num", orDash(a.value));
+        page.cell("Unit", "", a.unit);
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
+void figure(Page& page, std::string_view caption, std::string_view svg) {
+    const std::string clean = sanitizedSvg(svg);
+    if (clean.empty()) {
+        return;
+    }
+    page.raw("<figure>");
+    page.raw(clean);
+    page.element("figcaption", "", caption);
+    page.raw("</figure>\n");
+}
+
+void plots(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "Plots");
+    if (d.plots.empty()) {
+        page.element("p", "none", "No plots were drawn.");
+    }
+    for (const ReviewPlot& p : d.plots) {
+        figure(page, p.caption, p.svg);
+    }
+}
+
+void conditions(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "Conditions");
+    if (!d.conditions) {
+        page.element("p", "none", "No conditions were evaluated.");
+        return;
+    }
+    const ReviewGrid& g = *d.conditions;
+    page.raw("<div class=\"wrap\"><table class=\"grid\">\n");
+    page.element("caption", "", "Verdict and margin (log units) under each condition; the worst is marked");
+    page.raw("<thead><tr>");
+    page.element("th", "", "Design");
+    for (const std::string& c : g.columns) {
+        page.element("th", "", c);
+    }
+    page.raw("</tr></thead>\n<tbody>\n");
+    for (const ReviewGrid::Row& row : g.rows) {
+        page.raw("<tr>");
+        page.element("th", "", row.label);
+        for (const ReviewGridCell& cell : row.cells) {
+            const std::string text = cell.verdict + (cell.margin.empty() ? "" : " (" + cell.margin + ")");
+            page.element("td", cell.worst ? "worst" : "", cell.worst ? text + " \u2013 worst" : text);
+        }
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
+void tolerance(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "Tolerance");
+    if (!d.tolerance) {
+        page.element("p", "none", "No tolerances were given.");
+        return;
+    }
+    const ReviewTolerance& t = *d.tolerance;
+    page.raw("<div class=\"wrap\"><table>\n");
+    page.headerRow({"Quantity", "Value"});
+    const auto row = [&page](std::string_view name, std::string_view value) {
+        page.raw("<tr>");
+        page.element("td", "", name);
+        page.element("td", "num", orDash(value));
+        page.raw("</tr>\n");
+    };
+    row("Samples", t.samples);
+    row("Probability of Legible (%)", t.probability);
+    row("95% interval (%)", t.intervalLow + " to " + t.intervalHigh);
+    row("Margin, 5th percentile (log units)", t.p5);
+    row("Margin, median (log units)", t.p50);
+    row("Margin, 95th percentile (log units)", t.p95);
+    page.raw("</tbody></table></div>\n");
+    for (const std::string& note : t.notes) {
+        page.element("p", "", note);
+    }
+    if (!t.worstCorner.empty()) {
+        page.raw("<div class=\"wrap\"><table>\n");
+        page.element("caption", "", "Worst corner: margin " + t.worstMargin + " log units, " + t.worstVerdict);
+        page.headerRow({"Input", "Value"});
+        for (const ReviewCorner& c : t.worstCorner) {
+            row(c.input, c.value);
+        }
+        page.raw("</tbody></table></div>\n");
+    }
+    if (!t.tornadoSvg.empty()) {
+        figure(page, "Change of the margin as each input alone goes from its low to its high value", t.tornadoSvg);
+    }
+}
+
+// next: a later design, which starts a new page in print.
+void design(Page& page, const ReviewDesign& d, bool headed, bool next) {
+    page.raw(next ? "<section class=\"design next\">\n" : "<section class=\"design\">\n");
+    if (headed) {
+        page.element("h2", next ? "next" : "", d.name);
+    }
+    summary(page, d);
+    for (const std::string& m : d.messages) {
+        page.element("p", "message", m);
+    }
+    page.element("h3", "", "Inputs");
+    quantities(page, "Inputs", d.inputs, true);
+    page.element("h3", "", "Results");
+    quantities(page, "Results", d.results, false);
+    standards(page, d);
+    answers(page, d);
+    plots(page, d);
+    conditions(page, d);
+    tolerance(page, d);
+    page.raw("</section>\n");
+}
+
+void overview(Page& page, const Review& review) {
+    page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
+    page.element("caption", "", "Summary");
+    page.headerRow({"Design", "Verdict", "Margin (log units)", "Failed checks"});
+    for (const ReviewDesign& d : review.designs) {
+        page.raw("<tr>");
+        page.cell("Design", "", d.name);
+        page.cell("Verdict", verdictClass(d.verdict), d.verdict.empty() ? "No verdict" : d.verdict);
+        page.cell("Margin (log units)", "num", orDash(d.margin));
+        const std::string failed = failedChecksSummary(d);
+        page.cell("Failed checks", "", !failed.empty() ? failed : (d.profiles.empty() ? "\u2013" : "none"));
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
+void method(Page& page) {
+    page.raw("<section class=\"method\">\n");
+    page.element("h2", "method", "Method");
+    page.element("p", "",
+                 "The model compares the actual contrast of the letters, |L \u2212 B| / B for letter luminance L and "
+                 "background luminance B, with the threshold contrast that an observer of the given age needs to "
+                 "read strokes of this angular size against this background luminance, at the chosen ease of "
+                 "reading and field correction. The lettering is Legible when the actual contrast exceeds the "
+                 "threshold. The margin is log10 of the actual contrast minus log10 of the threshold contrast: "
+                 "positive is legible.");
+    page.element("p", "",
+                 "Every computed number is rounded to three decimals, halves away from zero, as soon as it is "
+                 "computed, and the next step computes with the rounded number. The numbers in this report are "
+                 "the numbers the calculation used.");
+    page.element("p", "",
+                 "The veil is the luminance that light reflected by the display's front surface adds equally to "
+                 "letters and background: the diffuse reflectance times the ambient illuminance, plus a mirrored "
+                 "source's luminance times the specular reflectance, plus any veil measured. It is added to both "
+                 "luminances before the contrast is computed. The contrast ratio is the brighter luminance over "
+                 "the darker, veil included; the modulation is (Lmax \u2212 Lmin) / (Lmax + Lmin).");
+    page.element("p", "",
+                 "The verdict is the tool's model, not a certification: it does not replace a test with observers "
+                 "or a standard's own measurement procedure.");
+    page.raw("</section>\n");
+}
+
+} // namespace
+
+std::string escapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        case '\0': out += "\uFFFD"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::vector<ReviewQuantity> fieldsOf(const FieldStore& store, Role role) {
+    std::vector<ReviewQuantity> out;
+    for (const FieldInfo& f : kFields) {
+        if (f.role != role || f.field == Field::Result) {
+            continue;
+        }
+        std::string value = store.text(f.field);
+        if (role == Role::Input && value.empty()) {
+            continue;
+        }
+        out.push_back({std::string(f.caption), std::string(f.unit), std::move(value)});
+    }
+    return out;
+}
+
+} // namespace
+
+ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e) {
+    ReviewDesign d;
+    d.name = std::move(name);
+    d.verdict = c.store().text(Field::Result);
+    d.margin = e.margin;
+    if (!e.message.empty()) {
+        d.messages.push_back(e.message);
+    }
+    d.inputs = fieldsOf(c.store(), Role::Input);
+    d.inputs.insert(d.inputs.begin(), {"Input mode", "", std::string(modeText(c.mode()))});
+    d.results = fieldsOf(c.store(), Role::Output);
+    d.results.push_back({"Margin", "log units", e.margin});
+    return d;
+}
+
+QuantityValues reviewQuantities(const Case& c, const Evaluation& e, const NumberText& numbers) {
+    return quantitiesFromRow(
+        [&c, &e](std::string_view column) -> std::optional<std::string_view> {
+            if (column == kMarginColumn) {
+                return e.margin;
+            }
+            const auto index = columnIndex(column);
+            return index ? std::optional(c.view(*index)) : std::nullopt;
+        },
+        numbers);
+}
+
+std::string failedChecksSummary(const ReviewDesign& design) {
+    std::string required;
+    std::string recommended;
+    for (const ReviewProfile& p : design.profiles) {
+        for (const ReviewCheck& c : p.checks) {
+            const bool isRequired = c.level == Level::Required;
+            const bool failed = c.status == CheckStatus::Fail || (isRequired && c.status == CheckStatus::NoValue);
+            if (!failed) {
+                continue;
+            }
+            std::string& list = isRequired ? required : recommended;
+            list += (list.empty() ? "" : ", ") + c.id;
+        }
+    }
+    if (required.empty() && recommended.empty()) {
+        return {};
+    }
+    if (recommended.empty()) {
+        return required + " (required)";
+    }
+    if (required.empty()) {
+        return recommended + " (recommended)";
+    }
+    return required + " (required); " + recommended + " (recommended)";
+}
+
+ReviewProfile reviewProfile(const Profile& profile, std::span<const CheckResult> results, const NumberText& numbers) {
+    ReviewProfile out{profile.name(), profile.title(), {}};
+    const auto shown = [&numbers](const std::optional<double>& v) {
+        return v ? numbers.threeDecimals(*v) : std::string();
+    };
+    for (const CheckResult& r : results) {
+        const Criterion& c = *r.criterion;
+        ReviewCheck check;
+        check.id = c.id;
+        check.quantity = std::string(kQuantities[c.quantity].name);
+        check.value = shown(r.value);
+        switch (c.kind) {
+        case CriterionKind::Minimum: check.limit = r.low ? std::string("\u2265 ") + shown(r.low) : ""; break;
+        case CriterionKind::Maximum: check.limit = r.high ? std::string("\u2264 ") + shown(r.high) : ""; break;
+        case CriterionKind::Range: check.limit = r.low && r.high ? shown(r.low) + " to " + shown(r.high) : ""; break;
+        }
+        check.margin = shown(r.margin);
+        check.status = r.status;
+        check.level = c.level;
+        check.source = c.source;
+        check.note = r.note;
+        out.checks.push_back(std::move(check));
+    }
+    return out;
+}
+
+ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& worst, std::span<const std::string> names,
+                                const NumberText& numbers) {
+    ReviewTolerance t;
+    const auto percent = [&numbers](double p) { return numbers.threeDecimals(100.0 * p); };
+    const auto shown = [&numbers](const std::optional<double>& v) {
+        return v ? numbers.threeDecimals(*v) : std::string();
+    };
+    t.samples = std::to_string(mc.samples);
+    t.probability = percent(mc.probability);
+    t.intervalLow = percent(mc.interval.low);
+    t.intervalHigh = percent(mc.interval.high);
+    t.p5 = shown(mc.p5);
+    t.p50 = shown(mc.p50);
+    t.p95 = shown(mc.p95);
+    for (const auto& [message, count] : mc.messages) {
+        t.notes.push_back(std::to_string(count) + " samples ended in the message: " + message);
+    }
+    if (worst.skipped) {
+        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
+    }
+    for (std::size_t k = 0; k < worst.values.size() && k < names.size(); ++k) {
+        t.worstCorner.push_back({names[k], numbers.plain(worst.values[k])});
+    }
+    t.worstMargin = shown(worst.margin);
+    t.worstVerdict = worst.values.empty() ? std::string() : std::string(worst.legible ? kLegible : kNotLegible);
+    return t;
+}
+
+ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
+                          const NumberText& numbers) {
+    ReviewAnswer a{std::move(question), {}, {}, std::move(unit)};
+    const std::string unitText = a.unit.empty() ? "" : " " + a.unit;
+    if (solved.changes.empty()) {
+        a.sentence = solved.stateAtMin + " everywhere from " + numbers.plain(solved.min) + " to " +
+                     numbers.plain(solved.max) + unitText;
+        return a;
+    }
+    const ChangePoint& c = solved.changes.front();
+    if (c.stateAbove == kLegible) {
+        a.value = numbers.plain(c.above);
+        a.sentence = "Legible from " + a.value + unitText;
+    } else {
+        a.value = numbers.plain(c.below);
+        a.sentence = (c.stateBelow == kLegible ? "Legible up to " : c.stateBelow + " up to ") + a.value + unitText;
+    }
+    if (solved.changes.size() > 1) {
+        a.sentence += "; the verdict changes again further on";
+    }
+    return a;
+}
+
+std::string todayUtc() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::array<char, 16> text{};
+    const std::size_t n = std::strftime(text.data(), text.size(), "%Y-%m-%d", &utc);
+    return std::string(text.data(), n);
+}
+
+std::string reviewHtml(const Review& review) {
+    Page page;
+    page.raw("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+             // Defence in depth: even a flaw in the escaping could run or fetch nothing.
+             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
+             "'unsafe-inline'; img-src data:\">\n");
+    page.element("title", "", review.title);
+    page.raw("<style>");
+    page.raw(kStyle);
+    page.raw("</style>\n</head>\n<body>\n<header>\n");
+    page.element("h1", "", review.title);
+    page.element("p", "meta", review.date + " \u00b7 Vistrel " + review.version);
+    page.raw("</header>\n");
+    const bool several = review.designs.size() > 1;
+    if (several) {
+        overview(page, review);
+    }
+    for (const ReviewDesign& d : review.designs) {
+        design(page, d, several || !d.name.empty(), &d != &review.designs.front());
+    }
+    method(page);
+    page.raw("</body>\n</html>\n");
+    return page.take();
+}
+
+} // namespace vistrel::cli

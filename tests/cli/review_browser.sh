@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Opens a sample design review in headless Chromium: the page must draw
+# something at desktop and phone width, hold every section, keep the markup
+# of its input cells as text, and fetch nothing.
+# Usage: review_browser.sh WRITE_REVIEW VISTREL_PLOT   (exit 77: skipped)
+set -u
+write_review="$1" plot="$2"
+if ! command -v chromium >/dev/null; then
+    echo "SKIP: chromium is not installed (scripts/install-deps dev installs it)"
+    exit 77
+fi
+dir="$(mktemp -d)"
+trap 'rm -rf "$dir"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# The browser's own services (updates, time) call out whatever the page
+# holds; every host is mapped to nowhere, and only hosts a blank page does not
+# name count as the page's.
+browse() { # URL NETLOG ARGS...
+    local url="$1" log="$2"
+    shift 2
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run --user-data-dir="$dir/profile" \
+        --disable-background-networking --disable-component-update --disable-sync --disable-default-apps \
+        --host-resolver-rules="MAP * ~NOTFOUND" --log-net-log="$log" "$@" "$url" 2>/dev/null
+}
+hosts() { grep -o '"url":"[a-z]*://[^/"]*' "$1" 2>/dev/null | sed 's/"url":"//' | sort -u; }
+page_requests() { comm -23 <(hosts "$1") <(hosts "$dir/blank.json"); }
+
+for spec in "viewing_distance_mm 100 4000 10 Viewing distance (mm)" "illuminance_lux 10 100000 100 Illuminance (lux)" \
+    "age 10 90 1 Age (years)"; do
+    read -r column from to step name <<<"$spec"
+    "$write_review" points "$column" "$from" "$to" "$step" | "$plot" svg "$name" >"$dir/$column.svg" ||
+        fail "vistrel-plot could not draw $column"
+done
+"$write_review" html "$dir/review.html" "Contrast against viewing distance=$dir/viewing_distance_mm.svg" \
+    "Contrast against ambient illuminance=$dir/illuminance_lux.svg" "Contrast against age=$dir/age.svg" ||
+    fail "write_review could not write the page"
+
+printf '<!DOCTYPE html><title>blank</title>' >"$dir/blank.html"
+browse "file://$dir/blank.html" "$dir/blank.json" --dump-dom >/dev/null
+# The check must see a request when a page makes one.
+printf '<!DOCTYPE html><img src="http://fetch.invalid/x.png">' >"$dir/fetching.html"
+browse "file://$dir/fetching.html" "$dir/fetching.json" --dump-dom >/dev/null
+page_requests "$dir/fetching.json" | grep -q "fetch.invalid" || fail "the request check missed a page's request"
+
+browse "file://$dir/review.html" "$dir/review.json" --dump-dom >"$dir/dom.html"
+requests="$(page_requests "$dir/review.json")"
+[ -z "$requests" ] || fail "the page asked for: $requests"
+if grep -Eiq '(src|href)="[^#"]|url\([^#)]|@import|://' "$dir/dom.html"; then
+    fail "the page names something outside itself: $(grep -Eio '.{20}((src|href)="[^#"]|url\([^#)]|@import|://).{20}' "$dir/dom.html" | head -3)"
+fi
+grep -qi '<script' "$dir/dom.html" && fail "a <script> element survived"
+grep -qF "6&lt;script&gt;document.title='injected'&lt;/script&gt;" "$dir/dom.html" ||
+    fail "the cell's markup did not arrive as text"
+grep -q "<title>Design review &lt;script&gt;" "$dir/dom.html" || fail "the title was changed or not escaped"
+
+for section in '<p class="verdict legible">Legible</p>' '<caption>Summary</caption>' '<h3>Inputs</h3>' \
+    '<h3>Results</h3>' '<h3>Standards</h3>' '<h3>What it would take</h3>' '<h3>Plots</h3>' \
+    '<h3>Conditions</h3>' '<h3>Tolerance</h3>' '<h2 class="method">Method</h2>'; do
+    grep -qF "$section" "$dir/dom.html" || fail "missing: $section"
+done
+[ "$(grep -o '<svg' "$dir/dom.html" | wc -l)" -eq 3 ] || fail "the three plots are not all drawn inline"
+
+for size in 1280,2000 390,2000; do
+    shot="$dir/shot-${size%,*}.png"
+    browse "file://$dir/review.html" "$dir/shot.json" --screenshot="$shot" --window-size="$size" >/dev/null
+    spread="$(identify -format '%[fx:standard_deviation]' "$shot" 2>/dev/null || echo 0)"
+    echo "screenshot at ${size%,*} px: spread $spread"
+    awk -v s="$spread" 'BEGIN { exit !(s > 0.05) }' || fail "the page at ${size%,*} px wide is blank (spread $spread)"
+done
+
+if [ "$failures" -eq 0 ]; then
+    echo "review_browser: 1 passed, 0 failed"
+    exit 0
+fi
+echo "review_browser: 0 passed, 1 failed ($failures checks)"
+exit 1

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Makes the PDF of a sample design review and reads it back with poppler: A4
+# pages, each numbered and not blank, the verdicts and every criterion id as
+# text; and puts it in place without harming what the path named before.
+# Usage: review_pdf.sh WRITE_REVIEW VISTREL_PDF PROFILES_DIR   (exit 77: skipped)
+set -u
+write_review="$1" pdf="$2" profiles="$3"
+for tool in pdftoppm pdftotext pdfinfo identify; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (scripts/install-deps dev installs it)"
+        exit 77
+    fi
+done
+dir="$(mktemp -d)"
+trap 'rm -rf "$dir"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+"$write_review" html "$dir/review.html" || fail "write_review could not write the page"
+"$pdf" "$dir/review.pdf" <"$dir/review.html" || fail "vistrel-pdf failed"
+pdftotext -layout "$dir/review.pdf" "$dir/review.txt" || fail "pdftotext cannot read the PDF"
+
+pages="$(pdfinfo "$dir/review.pdf" | awk '/^Pages:/ { print $2 }')"
+grep -q '^Page size: *595\(\.[0-9]*\)\? x 842' <(pdfinfo "$dir/review.pdf") || fail "the pages are not A4"
+# The first design with its checks, the second design, and the method.
+[ "${pages:-0}" -ge 3 ] && [ "${pages:-0}" -le 8 ] || fail "$pages pages"
+pdftoppm -r 30 -png "$dir/review.pdf" "$dir/page" || fail "pdftoppm cannot draw the PDF"
+[ "$(find "$dir" -name 'page-*.png' | wc -l)" -eq "${pages:-0}" ] || fail "pdftoppm drew a different number of pages"
+for n in $(seq 1 "${pages:-0}"); do
+    png="$(find "$dir" -name "page-*$n.png" | sort | head -1)"
+    spread="$(identify -format '%[fx:standard_deviation]' "$png" 2>/dev/null || echo 0)"
+    awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' || fail "page $n is blank"
+    last="$(pdftotext -layout -f "$n" -l "$n" "$dir/review.pdf" - | tr -d ' \f' | grep -v '^$' | tail -1)"
+    [ "$last" = "$n" ] || fail "page $n ends in \"$last\", not its number"
+done
+
+for text in "Legible" "Margin 1.052 log units" "No verdict" "Letter HT in mm is not a number." \
+    "6<script>document.title='injected'</script>" "Method" "not a certification"; do
+    grep -qF -- "$text" "$dir/review.txt" || fail "missing text: $text"
+done
+for id in $(sed -n 's/^id = "\(.*\)"/\1/p' "$profiles/text-legibility.toml" "$profiles/faa-distance.toml"); do
+    grep -qF -- "$id" "$dir/review.txt" || fail "missing criterion: $id"
+done
+
+# Where the PDF goes: a file keeps its mode, a link stays a link, a FIFO is
+# written into, a full device reports the failure, and nothing is left beside.
+mkdir "$dir/out"
+printf 'old' >"$dir/out/private.pdf" && chmod 600 "$dir/out/private.pdf"
+"$pdf" "$dir/out/private.pdf" <"$dir/review.html" || fail "cannot replace a file"
+[ "$(stat -c %a "$dir/out/private.pdf")" = 600 ] || fail "the replaced file lost its mode"
+printf 'old' >"$dir/out/target.pdf" && ln -s target.pdf "$dir/out/link.pdf"
+"$pdf" "$dir/out/link.pdf" <"$dir/review.html" || fail "cannot write through a link"
+[ -L "$dir/out/link.pdf" ] && head -c 4 "$dir/out/target.pdf" | grep -q '%PDF' || fail "the link was replaced"
+mkfifo "$dir/out/fifo"
+head -c 4 "$dir/out/fifo" >"$dir/fifo.head" &
+reader=$!
+"$pdf" "$dir/out/fifo" <"$dir/review.html" 2>/dev/null
+wait "$reader"
+[ -p "$dir/out/fifo" ] && grep -q '%PDF' "$dir/fifo.head" || fail "the FIFO was not written into, or was replaced"
+if err="$("$pdf" /dev/full <"$dir/review.html" 2>&1)"; then
+    fail "writing to /dev/full reported success"
+fi
+grep -q "cannot write /dev/full: No space left on device" <<<"$err" || fail "no reason for /dev/full: $err"
+[ -c /dev/full ] || fail "/dev/full is no longer a device"
+"$pdf" "$dir/missing/x.pdf" <"$dir/review.html" 2>/dev/null && fail "a missing folder reported success"
+[ -z "$(find "$dir/out" -name '.*.XXXXXX' -o -name '.*.pdf.*')" ] || fail "a temporary was left behind"
+
+if [ "$failures" -eq 0 ]; then
+    echo "review_pdf: 1 passed, 0 failed ($pages pages)"
+    exit 0
+fi
+echo "review_pdf: 0 passed, 1 failed ($failures checks)"
+exit 1

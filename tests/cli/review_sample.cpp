@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "review_sample.h"
+
+#include "cases.h"
+
+#include <stdexcept>
+#include <tuple>
+
+namespace vistrel::cli::test {
+
+namespace {
+
+const NumberText& invariantNumbers() {
+    static const NumberText numbers(NumberFormat::invariant());
+    return numbers;
+}
+
+Case caseOf(const Row& row) {
+    Case c;
+    for (const auto& [column, text] : row) {
+        const auto index = columnIndex(column);
+        if (!index || !c.set(*index, text)) {
+            throw std::invalid_argument("bad sample column " + column);
+        }
+    }
+    return c;
+}
+
+// Re-evaluates the case with its age set to each sample's value.
+class AgeEvaluator final : public SampleEvaluator {
+  public:
+    explicit AgeEvaluator(Case c) : case_(std::move(c)) {}
+    SampleOutcome evaluate(std::span<const double> values) override {
+        case_.set(*columnIndex("age"), invariantNumbers().plain(values[0]));
+        const Evaluation e = cli::evaluate(case_, invariantNumbers());
+        if (!e.hasVerdict()) {
+            return {false, std::nullopt, e.message};
+        }
+        return {case_.store().text(Field::Result) == kLegible, invariantNumbers().parse(e.margin).value, {}};
+    }
+
+  private:
+    Case case_;
+};
+
+ReviewTolerance ageTolerance(const Case& c, std::uint64_t samples) {
+    const auto spec = std::get<ToleranceSpec>(parseTolerance("age=normal:45:12"));
+    const std::vector<Distribution> inputs{std::get<Distribution>(makeDistribution(spec, 40.0, ValidRange{0.0}))};
+    const EvaluatorFactory factory = [&c] { return std::make_unique<AgeEvaluator>(c); };
+    const MonteCarloResult mc = runMonteCarlo(inputs, factory, {samples, 7, 1});
+    AgeEvaluator corners(c);
+    const WorstCase worst = findWorstCase(inputs, corners);
+    const std::vector<std::string> names{"age"};
+    return reviewTolerance(mc, worst, names, invariantNumbers());
+}
+
+} // namespace
+
+Row workedRow() {
+    return {{"mode", "illuminance"},
+            {"illuminance_lux", "1076"},
+            {"letter_factor", "0.8"},
+            {"background_factor", "0.2"},
+            {"age", "40"},
+            {"letter_height_mm", "6"},
+            {"viewing_distance_mm", "750"},
+            {"ratio", "7"},
+            {"ease", "90% confidence"}};
+}
+
+ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std::filesystem::path& profilesDir,
+                             const std::vector<std::string>& profiles, std::uint64_t samples) {
+    Case c = caseOf(row);
+    const Evaluation e = cli::evaluate(c, invariantNumbers());
+    ReviewDesign d = reviewDesign(name, c, e);
+    const QuantityValues values = reviewQuantities(c, e, invariantNumbers());
+    for (const std::string& p : profiles) {
+        auto loaded = loadProfile(profilesDir / (p + ".toml"));
+        const Profile& profile = std::get<Profile>(loaded);
+        d.profiles.push_back(reviewProfile(profile, profile.check(values), invariantNumbers()));
+    }
+    if (e.hasVerdict()) {
+        for (const auto& [question, column] :
+             {std::pair{"Minimum letter height", "letter_height_mm"},
+              std::pair{"Maximum viewing distance", "viewing_distance_mm"}, std::pair{"Maximum observer age", "age"}}) {
+            const SolveTarget& target = *solveTarget(column);
+            d.answers.push_back(reviewAnswer(question, std::string(target.unit),
+                                             solve(c, *columnIndex(column), target.range, invariantNumbers()),
+                                             invariantNumbers()));
+        }
+    }
+    if (samples > 0 && e.hasVerdict()) {
+        d.tolerance = ageTolerance(c, samples);
+    }
+    return d;
+}
+
+} // namespace vistrel::cli::test

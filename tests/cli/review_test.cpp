@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "review.h"
+#include "review_sample.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+using namespace vistrel::cli;
+
+std::string lowerCase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// What a reader sees: one line per block, table cells joined by " | ".
+std::string visibleText(std::string html) {
+    const std::size_t styleStart = html.find("<style>");
+    const std::size_t styleEnd = html.find("</style>");
+    if (styleStart != std::string::npos && styleEnd != std::string::npos) {
+        html.erase(styleStart, styleEnd - styleStart);
+    }
+    std::string text;
+    for (std::size_t k = 0; k < html.size();) {
+        if (html[k] != '<') {
+            text += html[k] == '\n' ? ' ' : html[k]; // as the browser collapses it
+            ++k;
+            continue;
+        }
+        const std::size_t end = html.find('>', k);
+        const std::string tag = html.substr(k + 1, end - k - 1);
+        const std::string name = tag.substr(0, tag.find_first_of(" />", tag[0] == '/' ? 1 : 0));
+        if (name == "/td" || name == "/th") {
+            text += " | ";
+        } else if (name != "td" && name != "th" && name != "tr") {
+            text += '\n';
+        }
+        k = end + 1;
+    }
+    std::string out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        for (const auto& [entity, c] :
+             {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}}) {
+            for (std::size_t at = line.find(entity); at != std::string::npos; at = line.find(entity, at + 1)) {
+                line.replace(at, std::string_view(entity).size(), c);
+            }
+        }
+        for (std::size_t at = line.find("  "); at != std::string::npos; at = line.find("  ", at)) {
+            line.erase(at, 1);
+        }
+        line.erase(0, line.find_first_not_of(' '));
+        line.erase(line.find_last_not_of(' ') + 1);
+        if (!line.empty()) {
+            out += line + '\n';
+        }
+    }
+    return out;
+}
+
+Review workedReview() {
+    // A fixed date and version: the golden pins the words, not the day or the release.
+    Review review{"Worked case", "2026-01-01", "VERSION", {}};
+    review.designs.push_back(
+        test::evaluatedDesign("", test::workedRow(), VISTREL_PROFILES_DIR, {"text-legibility", "faa-distance"}, 2000));
+    return review;
+}
+
+TEST(Review, WorkedCaseReadsAsTheGoldenText) {
+    const std::string golden = std::string(VISTREL_GOLDEN_DIR) + "/review_worked.txt";
+    const std::string text = visibleText(reviewHtml(workedReview()));
+    if (std::getenv("VISTREL_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(golden) << text;
+    }
+    std::ifstream in(golden);
+    const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, expected);
+}
+
+TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
+    Review review = workedReview();
+    auto farther = test::workedRow();
+    std::replace(farther.begin(), farther.end(), std::pair<std::string, std::string>{"viewing_distance_mm", "750"},
+                 std::pair<std::string, std::string>{"viewing_distance_mm", "9000"});
+    review.designs[0].name = "Near";
+    review.designs.push_back(test::evaluatedDesign("Far", farther, VISTREL_PROFILES_DIR, {}, 0));
+    const std::string text = visibleText(reviewHtml(review));
+    EXPECT_NE(text.find("Design | Verdict | Margin (log units) | Failed checks |\nNear | Legible | 1.052 |"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Far | Not Legible |"), std::string::npos) << text;
+    const std::string html = reviewHtml(review);
+    const auto count = [&html](std::string_view what) {
+        std::size_t n = 0;
+        for (std::size_t at = html.find(what); at != std::string::npos; at = html.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("<section class=\"design"), 2U);
+    EXPECT_EQ(count("<section class=\"design next\">"), 1U) << "only the later design starts a new page";
+}
+
+struct Hostile {
+    std::string_view slot;
+    std::function<void(Review&, const std::string&)> place;
+};
+
+class Escaping : public testing::TestWithParam<Hostile> {};
+
+// Text from a CSV cell or a profile reaches the page as text, never as markup.
+TEST_P(Escaping, HostileTextStaysText) {
+    const std::string hostile = "<script>alert(\"x\" & 'y')</script><img src=x onerror=alert(1)>";
+    Review review = workedReview();
+    GetParam().place(review, hostile);
+    const std::string html = reviewHtml(review);
+    EXPECT_EQ(lowerCase(html).find("<script"), std::string::npos) << GetParam().slot;
+    EXPECT_EQ(lowerCase(html).find("<img"), std::string::npos) << GetParam().slot;
+    EXPECT_NE(visibleText(html).find(hostile), std::string::npos) << GetParam().slot;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Slots, Escaping,
+    testing::Values(Hostile{"title", [](Review& r, const std::string& s) { r.title = s; }},
+                    Hostile{"design", [](Review& r, const std::string& s) { r.designs[0].name = s; }},
+                    Hostile{"input", [](Review& r, const std::string& s) { r.designs[0].inputs[1].value = s; }},
+                    Hostile{"message", [](Review& r, const std::string& s) { r.designs[0].messages = {s}; }},
+                    Hostile{"source",
+                            [](Review& r, const std::string& s) { r.designs[0].profiles[0].checks[0].source = s; }},
+                    Hostile{"answer",
+                            [](Review& r, const std::string& s) {
+                                r.designs[0].answers = {{"q", s, "1", "mm"}};
+                            }},
+                    Hostile{"condition",
+                            [](Review& r, const std::string& s) {
+                                r.designs[0].conditions = ReviewGrid{{s}, {{"row", {{s, "0.1", true}}}}};
+                            }},
+                    Hostile{"plot caption",
+                            [](Review& r, const std::string& s) {
+                                r.designs[0].plots = {{s, "<svg viewBox=\"0 0 1 1\"><path d=\"M0 0\"/></svg>"}};
+                            }}),
+    [](const testing::TestParamInfo<Hostile>& param) {
+        std::string name(param.param.slot);
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+struct SvgCase {
+    std::string_view name;
+    std::string_view svg;
+    std::vector<std::string_view> absent;  // lower case
+    std::vector<std::string_view> present; // exact
+};
+
+class SvgSanitising : public testing::TestWithParam<SvgCase> {};
+
+TEST_P(SvgSanitising, KeepsTheDrawingAndDropsWhatRunsOrFetches) {
+    const auto& p = GetParam();
+    const std::string clean = sanitizedSvg(p.svg);
+    for (const std::string_view a : p.absent) {
+        EXPECT_EQ(lowerCase(clean).find(a), std::string::npos) << p.name << ": " << clean;
+    }
+    for (const std::string_view a : p.present) {
+        EXPECT_NE(clean.find(a), std::string::npos) << p.name << ": " << clean;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, SvgSanitising,
+    testing::Values(
+        SvgCase{"script",
+                "<svg><script>if (a<b) alert(1)</script><path d=\"M0 0\"/></svg>",
+                {"script", "alert"},
+                {"<path d=\"M0 0\"/>"}},
+        SvgCase{"events",
+                "<svg onload=\"alert(1)\"><rect OnClick='x' width=\"2\"/></svg>",
+                {"onload", "onclick"},
+                {"<rect width=\"2\"/>"}},
+        SvgCase{"script link",
+                "<svg><a xlink:href=\"javascript:alert(1)\"><text>x</text></a><g/></svg>",
+                {"javascript", "<a"},
+                {"<g/>"}},
+        SvgCase{"external image", "<svg><image href=\"http://evil.example/x.png\"/></svg>", {"evil"}, {"<image/>"}},
+        SvgCase{"embedded image",
+                "<svg><image href=\"data:image/png;base64,AAAA\"/></svg>",
+                {},
+                {"href=\"data:image/png;base64,AAAA\""}},
+        SvgCase{"external paint",
+                "<svg><rect fill=\"url(http://evil/x)\"/><rect fill=\"url(#g)\"/></svg>",
+                {"evil"},
+                {"fill=\"url(#g)\""}},
+        SvgCase{"encoded url", "<svg><rect style=\"fill:u&#114;l( 'http://evil/x')\"/></svg>", {"evil"}, {"<rect/>"}},
+        SvgCase{"image set",
+                "<svg><rect style=\"fill:red;mask-image:image-set('http://evil/x' 1x)\"/></svg>",
+                {"evil"},
+                {"<rect/>"}},
+        SvgCase{"css escape", "<svg><rect fill=\"\\75 rl(http://evil/x)\"/></svg>", {"evil"}, {"<rect/>"}},
+        SvgCase{"encoded script link", "<svg><use href=\"&#106;avascript:alert(1)\"/></svg>", {"javascript"}, {"<use"}},
+        SvgCase{"foreign object",
+                "<svg><foreignObject><iframe src=\"x\"></iframe></foreignObject><g/></svg>",
+                {"iframe", "foreignobject"},
+                {"<g/>"}},
+        SvgCase{"style sheet",
+                "<svg><style>@import url(http://evil/x.css);</style><g/></svg>",
+                {"import", "evil"},
+                {"<g/>"}},
+        SvgCase{"escaped text",
+                "<svg><text>&lt;script&gt; &amp; more</text></svg>",
+                {"<script"},
+                {"&lt;script&gt; &amp; more"}},
+        SvgCase{"after the drawing",
+                "<svg><text>a</text></svg><script>alert(1)</script>",
+                {"script"},
+                {"<svg><text>a</text></svg>"}},
+        SvgCase{"unclosed", "<svg><g><text>cut", {}, {"<svg><g><text>cut</text></g></svg>"}},
+        SvgCase{"quote in a value",
+                "<svg><text x='1\"><script>'>t</text></svg>",
+                {"<script"},
+                {"x=\"1&quot;&gt;&lt;script&gt;\""}},
+        SvgCase{"prolog",
+                "<?xml version=\"1.0\"?><!DOCTYPE svg><svg><!-- <script> --><path/></svg>",
+                {"doctype", "<?xml", "script"},
+                {"<svg><path/></svg>"}},
+        SvgCase{"no drawing", "<html><body>text</body></html>", {"html", "text"}, {}},
+        SvgCase{"gradient case",
+                "<svg><linearGradient id=\"g\"><stop/></linearGradient></svg>",
+                {},
+                {"<linearGradient id=\"g\"><stop/></linearGradient>"}}),
+    [](const testing::TestParamInfo<SvgCase>& param) {
+        std::string name(param.param.name);
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+struct FailedCase {
+    std::vector<std::pair<CheckStatus, Level>> checks;
+    std::string_view expected;
+};
+
+class FailedSummary : public testing::TestWithParam<FailedCase> {};
+
+TEST_P(FailedSummary, NamesRequiredFailuresFirst) {
+    ReviewDesign d;
+    d.profiles.emplace_back();
+    char id = 'a';
+    for (const auto& [status, level] : GetParam().checks) {
+        d.profiles[0].checks.push_back({std::string(1, id++), "", "", "", "", status, level, "", ""});
+    }
+    EXPECT_EQ(failedChecksSummary(d), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, FailedSummary,
+                         testing::Values(FailedCase{{{CheckStatus::Pass, Level::Required},
+                                                     {CheckStatus::NotApplicable, Level::Required}},
+                                                    ""},
+                                         FailedCase{{{CheckStatus::NoValue, Level::Recommended}}, ""},
+                                         FailedCase{{{CheckStatus::NoValue, Level::Required}}, "a (required)"},
+                                         FailedCase{{{CheckStatus::Fail, Level::Recommended},
+                                                     {CheckStatus::Fail, Level::Required},
+                                                     {CheckStatus::Fail, Level::Required}},
+                                                    "b, c (required); a (recommended)"}));
+
+} // namespace
