@@ -176,20 +176,20 @@ struct RowWriter {
         }
     }
 
+    // The labels of a row too short or long to read are still shown where
+    // there are cells for them: they help to find the row.
     void writeUnreadable(std::string& out, const CsvRecord& record, const std::string& why) const {
-        const bool whole = record.cells.size() == layout.columns.size();
         if (json) {
-            out += unreadableJsonLine(why, whole ? labels(record) : std::vector<Label>{});
+            out += unreadableJsonLine(why, labels(record));
             return;
         }
+        const std::vector<Label> cells = labels(record);
         appendLaidOut(
             out, layout,
             [&](std::size_t s) -> std::string_view {
                 return s == kMessageSlot ? std::string_view(why) : std::string_view();
             },
-            [&](std::size_t k) -> std::string_view {
-                return whole ? std::string_view(record.cells[layout.labels[k].cell]) : "";
-            });
+            [&](std::size_t k) { return cells[k].second; });
     }
 
     Counts write(std::span<const CsvRecord> records, std::string& out) const {

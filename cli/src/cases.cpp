@@ -58,8 +58,11 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
 }
 
 bool looksLike(std::string_view typed, std::string_view name) {
-    const std::size_t d = editDistance(typed, name);
-    return d <= 2 && 2 * d < name.size();
+    std::string lower(typed);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::size_t d = editDistance(lower, name);
+    return (d <= 2 && 2 * d < name.size()) || (lower.size() >= 4 && name.starts_with(lower));
 }
 
 std::optional<std::string_view> nearColumn(std::string_view name) {

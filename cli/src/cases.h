@@ -78,7 +78,8 @@ inline constexpr std::array<std::string_view, kEaseLevels.size()> kEaseAliases{
 [[nodiscard]] std::optional<std::string_view> easeLevel(std::string_view text);
 // The number of single-byte insertions, deletions and substitutions from a to b.
 [[nodiscard]] std::size_t editDistance(std::string_view a, std::string_view b);
-// A name close enough to be a slip of the keyboard: at most two edits, and fewer than half its length.
+// A name close enough to be a slip of the keyboard, ignoring case: at most two
+// edits and fewer than half its length, or its start without the unit.
 [[nodiscard]] bool looksLike(std::string_view typed, std::string_view name);
 // The column (or alias) that name looks like, or nothing.
 [[nodiscard]] std::optional<std::string_view> nearColumn(std::string_view name);

@@ -30,7 +30,7 @@ std::string emptyMeaning(const FieldInfo& f) {
         return "empty: " + std::string(f.start);
     }
     const auto sameCaption = [&](const FieldInfo& other) { return other.caption == f.caption; };
-    const bool oneOfUnits = std::count_if(kFields.begin(), kFields.end(), sameCaption) > 1;
+    const auto units = std::count_if(kFields.begin(), kFields.end(), sameCaption);
     switch (f.group) {
     case ModeGroup::Source:
     case ModeGroup::Illuminance:
@@ -38,7 +38,10 @@ std::string emptyMeaning(const FieldInfo& f) {
         const std::string mode = f.group == ModeGroup::Source        ? "source"
                                  : f.group == ModeGroup::Illuminance ? "illuminance"
                                                                      : "luminance";
-        return "used in mode " + mode + (oneOfUnits ? "; give one unit, the others are filled in" : "");
+        return "used in mode " + mode +
+               (units == 1   ? ""
+                : units == 2 ? "; give one unit, the other is filled in"
+                             : "; give one unit, the others are filled in");
     }
     case ModeGroup::Reflectance: return "a fraction from 0 to 1; needed unless the mode is luminance";
     case ModeGroup::None: break;
@@ -209,8 +212,8 @@ constexpr std::string_view kSolveFooter =
     "Exit status: 0 when solved; 1 when no value in the range is Legible (also when the case cannot be "
     "evaluated) or the output could not be written; 2 for a usage error.";
 constexpr std::string_view kSweepFooter =
-    "Example:\n  vistrel-cli sweep --vary viewing_distance_mm=300:3000:10 --mode illuminance "
-    "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 "
+    "Example:\n  vistrel-cli sweep --vary viewing_distance_mm=100:3000:10 --mode illuminance "
+    "--illuminance_lux 1076 --letter_factor 0.25 --background_factor 0.2 --age 60 "
     "--letter_height_mm 6 --ratio 7 --ease 90 -o sweep.csv --plot sweep.svg\n"
     "At most 1000000 steps.\nExit status: 0 when written and some step had a verdict; 1 when no step had "
     "a verdict (the output is still written) or the output or the plot failed; 2 for a usage error or a "
