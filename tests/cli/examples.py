@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every command example of the guide as written and compares what it
 # writes with the golden files; the outputs the guide shows must be those files.
-# Usage: examples.py CLI_DIR GUIDE.md GOLDEN_DIR
+# The guide, each command's --help and the manual page name the same options,
+# ease levels and examples.
+# Usage: examples.py CLI_DIR GUIDE.md GOLDEN_DIR MANUAL.1
 import os
 import re
 import shlex
@@ -10,7 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-cli_dir, guide, golden = (os.path.abspath(a) for a in sys.argv[1:4])
+cli_dir, guide, golden, manual = (os.path.abspath(a) for a in sys.argv[1:5])
 text = open(guide, encoding="utf-8").read()
 failures = []
 
@@ -65,6 +67,33 @@ for name in ("eval.txt", "eval.json", "designs.csv", "results.csv", "solve.txt",
     fence = "csv" if name.endswith(".csv") else "text"
     if f"```{fence}\n{golden_text(name)}```" not in text:
         failures.append(f"{guide} does not show {name} as it is")
+
+# One spelling of an example: words joined by single blanks, without line continuations.
+def flat(example):
+    return " ".join(example.replace("\\\n", " ").split())
+
+
+page = open(manual, encoding="utf-8").read().replace("\\-", "-").replace("\\%", "")
+page_examples = {flat(e) for e in page.split(".nf\n", 1)[-1].split(".fi")[0].replace("\\\\\n", "\\\n").split("\n\n")}
+guide_examples = {flat(e) for e in examples}
+cli = os.path.join(cli_dir, "vistrel-cli")
+for command in ("eval", "batch", "solve", "sweep"):
+    help_text = subprocess.run([cli, command, "--help"], capture_output=True, text=True).stdout
+    for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z0-9_-]*", help_text))):
+        # The guide's table of names gives the inputs without their dashes.
+        if option not in text and f"`{option.lstrip('-')}`" not in text:
+            failures.append(f"{guide} does not name {option} of {command}")
+        if option not in page:
+            failures.append(f"{manual} does not name {option} of {command}")
+    for example in re.findall(r"Example:\n  (.*)", help_text):
+        if flat(example) not in guide_examples:
+            failures.append(f"the example of {command} --help is not in {guide}")
+        if flat(example) not in page_examples:
+            failures.append(f"the example of {command} --help is not in {manual}")
+    for alias in re.findall(r"^  (\S+) {2,}\S", help_text.split("levels")[-1], re.M):
+        for where, body in ((guide, text), (manual, page)):
+            if alias not in body:
+                failures.append(f"{where} does not list the ease level {alias}")
 
 for f in failures:
     print("FAIL:", f)
