@@ -137,10 +137,13 @@ std::vector<std::string> longNames(const CLI::App& app) {
 
 // The known name nearest to name, when it is near enough to be meant.
 std::optional<std::string> nearest(const std::string& name, const std::vector<std::string>& known) {
+    if (name.size() > 64) {
+        return std::nullopt; // no name is that long, and the distances would be slow to find
+    }
     const auto best = std::min_element(known.begin(), known.end(), [&](const auto& a, const auto& b) {
         return editDistance(name, a) < editDistance(name, b);
     });
-    if (best == known.end() || editDistance(name, *best) > std::max<std::size_t>(3, name.size() / 3)) {
+    if (best == known.end() || editDistance(name, *best) > std::max<std::size_t>(2, name.size() / 4)) {
         return std::nullopt;
     }
     return *best;
@@ -152,7 +155,9 @@ std::string unexpected(const std::string& arg, const std::vector<std::string>& k
         return "unexpected argument \"" + arg + "\"";
     }
     const std::string name = arg.substr(0, arg.find('='));
-    const auto meant = nearest(name, known);
+    std::string underscored = name;
+    std::replace(underscored.begin() + (name.starts_with("--") ? 2 : 0), underscored.end(), '-', '_');
+    const auto meant = nearest(underscored, known);
     return "unknown option " + name + (meant ? "; did you mean " + *meant + "?" : "");
 }
 
@@ -284,8 +289,9 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     batch->add_option("-o,--output", run.output, "Where to write the results; - or nothing for stdout");
     batch->add_flag("--json", run.json, "Write JSON Lines, one object per row, instead of CSV");
     batch->add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
-    batch->add_option("--delimiter", delimiter,
-                      "The input's cell separator, , or ; (default: ; when only it appears in the header)");
+    batch->add_option(
+        "--delimiter", delimiter,
+        "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
     batch->footer(easeHelp + std::string(kBatchFooter));
 
     CaseOptions solveCase;
@@ -358,12 +364,19 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                      "\nRun 'vistrel-cli --help' for more information.\n";
         return result;
     }
+    // The command that was given something it does not take, if any.
+    const auto withExtras = [&]() -> const CLI::App* {
+        for (const CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+            if (command->parsed() && !command->remaining().empty()) {
+                return command;
+            }
+        }
+        return nullptr;
+    };
     try {
         app.parse(reversed);
-        for (CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
-            if (command->parsed() && !command->remaining().empty()) {
-                return fail(command->get_name(), unexpected(command->remaining().front(), longNames(*command)));
-            }
+        if (const auto* command = withExtras()) {
+            return fail(command->get_name(), unexpected(command->remaining().front(), longNames(*command)));
         }
         if (eval->parsed()) {
             run.command = Command::Eval;
@@ -419,6 +432,9 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     } catch (const CLI::CallForVersion& e) {
         return helpOrVersion(e);
     } catch (const CLI::Error& e) {
+        if (const auto* command = withExtras()) { // a misspelt option reads better than what it left missing
+            return fail(command->get_name(), unexpected(command->remaining().front(), longNames(*command)));
+        }
         result.status = kUsageError;
         result.err = "vistrel-cli: " + escaped(e.what()) + "\nRun 'vistrel-cli --help' for more information.\n";
         return result;

@@ -50,6 +50,7 @@ expect 2 "more than 1000000 steps" sweep --vary letter_factor=-1e308:1e308:1
 expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot -
 expect 2 "did you mean --letter_height_mm?" eval --letter-hieght-mm 6
 expect 2 "unknown option --result" eval --result "Not Legible"
+expect 2 "did you mean --for?" solve --fro age
 expect 2 "unknown option --threshold_contrast" solve --for age --threshold_contrast 99
 expect 2 'unknown command "evl"; did you mean eval?' evl --age 40
 expect 2 "Very Easy to Read" eval --ease "very easy"
