@@ -56,13 +56,15 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
         if (!index && (name == kMessageColumn || name == kMarginColumn)) {
             slot = name == kMessageColumn ? kMessageSlot : kMarginSlot;
         } else if (!index) {
-            const auto near = nearColumn(name);
+            // A label that looks like a column's name is far more likely a misspelling.
+            const auto near = isLabel(name) ? std::nullopt : nearColumn(name);
             if (!isLabel(name) && (!keepUnknown || near)) {
-                std::string why = "unknown column \"" + name + "\" in the header";
+                const std::string why = "unknown column \"" + name + "\" in the header";
                 if (near) {
-                    why += "; did you mean \"" + std::string(*near) + "\"?";
+                    return why + "; did you mean \"" + std::string(*near) + "\"?" +
+                           (keepUnknown ? " It is too close to that name to pass through." : "");
                 }
-                return why + (keepUnknown || near ? "" : " (--keep-unknown passes such columns through)");
+                return why + " (--keep-unknown passes such columns through)";
             }
             layout.labels.push_back({k, slot, name});
         } else {

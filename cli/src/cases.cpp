@@ -66,6 +66,9 @@ bool looksLike(std::string_view typed, std::string_view name) {
 }
 
 std::optional<std::string_view> nearColumn(std::string_view name) {
+    if (name.size() > 64) {
+        return std::nullopt; // far from every name, and a header cell may be megabytes long
+    }
     std::optional<std::string_view> best;
     std::size_t bestDistance = 0;
     const auto consider = [&](std::string_view known) {
