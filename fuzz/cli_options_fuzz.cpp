@@ -28,7 +28,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
     switch (r.command) {
     case Command::Eval: {
         const Evaluation e = evaluate(r.base, numbers);
-        check(!evaluationTable(r.base, e).empty() && !evaluationJson(r.base, e).empty());
+        check(!evaluationTable(r.base, e).empty() && !evaluationJson(r.base, e, numbers).empty());
         break;
     }
     case Command::Solve: {
@@ -36,7 +36,8 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
         check(!solveGrid(r.range, grid) && grid.lo < grid.hi);
         if (grid.hi - grid.lo <= 200) {
             const SolveResult s = solve(r.base, r.solveColumn, r.range, numbers);
-            check(!solveText(r.solveFor, s, numbers).empty() && !solveJson(r.solveFor, s, numbers).empty());
+            check(!solveText(r.solveFor, s, numbers).empty() &&
+                  !solveJson(r.solveFor, s, r.base, evaluate(r.base, numbers), numbers).empty());
         }
         break;
     }

@@ -4,6 +4,9 @@
 #include "csv_reader.h"
 #include "worker_pool.h"
 
+#include "report.h"
+
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -14,27 +17,65 @@ namespace vistrel::cli {
 
 namespace {
 
+// The output's columns: kColumns, then message and margin_log.
+constexpr std::size_t kMessageSlot = kColumns.size();
+constexpr std::size_t kMarginSlot = kColumns.size() + 1;
+constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+
+// How the header's cells map to the case and where label cells go.
+struct Layout {
+    std::vector<std::optional<std::size_t>> columns; // per input cell: its column, if an input
+    struct LabelCell {
+        std::size_t cell;  // index in the input record
+        std::size_t after; // the output slot it follows; kNoSlot for the start
+        std::string name;
+    };
+    std::vector<LabelCell> labels;
+};
+
+bool isLabel(std::string_view name) {
+    return std::find(kLabelColumns.begin(), kLabelColumns.end(), name) != kLabelColumns.end();
+}
+
+bool isHeaderName(std::string_view name) {
+    return columnIndex(name) || isLabel(name) || name == kMessageColumn || name == kMarginColumn;
+}
+
 // Maps the header's cells to columns; message and margin_log are accepted and
 // ignored, so that an output file can be fed back in.
-std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::optional<std::size_t>>& columns) {
+std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout) {
     if (!header.error.empty()) {
         return "line " + std::to_string(header.line) + " (header): " + header.error;
     }
     bool anyInput = false;
     std::vector<bool> seen(kColumns.size(), false);
-    for (const std::string& name : header.cells) {
+    std::size_t slot = kNoSlot;
+    for (std::size_t k = 0; k < header.cells.size(); ++k) {
+        const std::string& name = header.cells[k];
         const auto index = columnIndex(name);
-        if (!index && name != kMessageColumn && name != kMarginColumn) {
-            return "unknown column \"" + name + "\" in the header";
-        }
-        if (index) {
+        if (!index && (name == kMessageColumn || name == kMarginColumn)) {
+            slot = name == kMessageColumn ? kMessageSlot : kMarginSlot;
+        } else if (!index) {
+            // A label that looks like a column's name is far more likely a misspelling.
+            const auto near = isLabel(name) ? std::nullopt : nearColumn(name);
+            if (!isLabel(name) && (!keepUnknown || near)) {
+                const std::string why = "unknown column \"" + name + "\" in the header";
+                if (near) {
+                    return why + "; did you mean \"" + std::string(*near) + "\"?" +
+                           (keepUnknown ? " It is too close to that name to pass through." : "");
+                }
+                return why + " (--keep-unknown passes such columns through)";
+            }
+            layout.labels.push_back({k, slot, name});
+        } else {
             if (seen[*index]) {
                 return "column \"" + name + "\" appears twice in the header";
             }
             seen[*index] = true;
             anyInput = true;
+            slot = *index;
         }
-        columns.push_back(index);
+        layout.columns.push_back(index);
     }
     if (!anyInput) {
         return std::string("the header names none of the input columns (see --help)");
@@ -42,12 +83,35 @@ std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::
     return std::nullopt;
 }
 
-void writeUnreadable(std::string& out, const std::string& why) {
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        out += ',';
+// One output line in CSV with the label cells in their place; slot gives the
+// other cells, label the label cells by their index in layout.labels.
+template <class Slot, class Label>
+void appendLaidOut(std::string& out, const Layout& layout, const Slot& slot, const Label& label) {
+    bool first = true;
+    const auto cell = [&](std::string_view text) {
+        if (!first) {
+            out += ',';
+        }
+        first = false;
+        appendCsvCell(out, text);
+    };
+    const auto labelsAfter = [&](std::size_t s) {
+        for (std::size_t k = 0; k < layout.labels.size(); ++k) {
+            if (layout.labels[k].after == s) {
+                cell(label(k));
+            }
+        }
+    };
+    labelsAfter(kNoSlot);
+    for (std::size_t s = 0; s <= kMarginSlot; ++s) {
+        cell(slot(s));
+        labelsAfter(s);
     }
-    appendCsvCell(out, why);
-    out += ",\n";
+    out += '\n';
+}
+
+std::string slotName(std::size_t s) {
+    return std::string(s == kMessageSlot ? kMessageColumn : s == kMarginSlot ? kMarginColumn : kColumns[s].name);
 }
 
 } // namespace
@@ -80,13 +144,55 @@ namespace {
 
 // Turns records into output rows; counts the rows that could not be read.
 struct RowWriter {
-    const std::vector<std::optional<std::size_t>>& columns;
+    const Layout& layout;
     const NumberText& numbers;
+    bool json;
 
     struct Counts {
         std::size_t unreadable = 0;
         std::string first;
     };
+
+    [[nodiscard]] std::vector<Label> labels(const CsvRecord& record) const {
+        std::vector<Label> out;
+        for (const Layout::LabelCell& l : layout.labels) {
+            out.emplace_back(l.name, l.cell < record.cells.size() ? std::string_view(record.cells[l.cell]) : "");
+        }
+        return out;
+    }
+
+    void writeRow(std::string& out, const CsvRecord& record, const Case& c, const Evaluation& e) const {
+        if (json) {
+            out += evaluationJsonLine(c, e, numbers, labels(record));
+        } else if (layout.labels.empty()) {
+            appendRow(out, c, e);
+        } else {
+            appendLaidOut(
+                out, layout,
+                [&](std::size_t s) -> std::string_view {
+                    return s == kMessageSlot  ? std::string_view(e.message)
+                           : s == kMarginSlot ? std::string_view(e.margin)
+                                              : c.view(s);
+                },
+                [&](std::size_t k) -> std::string_view { return record.cells[layout.labels[k].cell]; });
+        }
+    }
+
+    // The labels of a row too short or long to read are still shown where
+    // there are cells for them: they help to find the row.
+    void writeUnreadable(std::string& out, const CsvRecord& record, const std::string& why) const {
+        if (json) {
+            out += unreadableJsonLine(why, labels(record));
+            return;
+        }
+        const std::vector<Label> cells = labels(record);
+        appendLaidOut(
+            out, layout,
+            [&](std::size_t s) -> std::string_view {
+                return s == kMessageSlot ? std::string_view(why) : std::string_view();
+            },
+            [&](std::size_t k) { return cells[k].second; });
+    }
 
     Counts write(std::span<const CsvRecord> records, std::string& out) const {
         Counts counts;
@@ -95,29 +201,29 @@ struct RowWriter {
             if (counts.unreadable++ == 0) {
                 counts.first = message;
             }
-            writeUnreadable(out, message);
+            writeUnreadable(out, record, message);
         };
         for (const CsvRecord& record : records) {
             if (!record.error.empty()) {
                 unreadable(record, record.error);
                 continue;
             }
-            if (record.cells.size() != columns.size()) {
+            if (record.cells.size() != layout.columns.size()) {
                 unreadable(record, std::to_string(record.cells.size()) + " cells where the header has " +
-                                       std::to_string(columns.size()));
+                                       std::to_string(layout.columns.size()));
                 continue;
             }
             Case c;
             bool readable = true;
-            for (std::size_t k = 0; k < columns.size() && readable; ++k) {
-                readable = !columns[k] || c.set(*columns[k], record.cells[k]);
+            for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
+                readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);
             }
             if (!readable) {
                 unreadable(record, "mode must be " + std::string(kModeChoices));
                 continue;
             }
             const Evaluation e = evaluate(c, numbers);
-            appendRow(out, c, e);
+            writeRow(out, record, c, e);
         }
         return counts;
     }
@@ -133,19 +239,23 @@ constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
 
 BatchResult runBatch(const BatchIo& io) {
     BatchResult result;
-    CsvReader reader(io.in);
+    CsvReader reader(io.in, io.delimiter, isHeaderName);
     CsvRecord header;
     if (!reader.next(header)) {
         result.usageError = "the input is empty: it needs a header row";
         return result;
     }
-    std::vector<std::optional<std::size_t>> columns;
-    if (auto error = readHeader(header, columns)) {
+    Layout layout;
+    if (auto error = readHeader(header, io.keepUnknown, layout)) {
         result.usageError = std::move(*error);
         return result;
     }
-    const RowWriter writer{columns, *io.numbers};
-    if (!io.out->write(outputHeader())) {
+    const RowWriter writer{layout, *io.numbers, io.json};
+    std::string headerLine;
+    if (!layout.labels.empty()) {
+        appendLaidOut(headerLine, layout, slotName, [&](std::size_t k) { return layout.labels[k].name; });
+    }
+    if (!io.json && !io.out->write(layout.labels.empty() ? outputHeader() : headerLine)) {
         result.outputFailed = true;
         return result;
     }

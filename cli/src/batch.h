@@ -3,10 +3,12 @@
 #include "cases.h"
 #include "output_file.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vistrel::cli {
 
@@ -25,11 +27,19 @@ struct BatchIo {
     const NumberText* numbers = nullptr;
     // Called now and then with the bytes read so far; may be empty.
     std::function<void(std::uint64_t)> progress;
+    bool json = false;        // JSON Lines instead of CSV
+    bool keepUnknown = false; // pass every column that is no input through, not only id and label
+    char delimiter = 0;       // the input's separator; 0 to detect it from the header
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with
 // every column and the message and margin. Streams: memory stays flat.
+// Label columns are written in their place: after the column that came
+// before them in the input.
 BatchResult runBatch(const BatchIo& io);
+
+// Always passed through, also without --keep-unknown.
+inline constexpr std::array<std::string_view, 2> kLabelColumns{"id", "label"};
 
 // The header line every output starts with.
 std::string outputHeader();

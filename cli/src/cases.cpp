@@ -1,5 +1,9 @@
 #include "cases.h"
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 namespace vistrel::cli {
 
 namespace {
@@ -25,9 +29,68 @@ class CapturedMessage final : public MessageSink {
 } // namespace
 
 std::optional<std::size_t> columnIndex(std::string_view name) {
+    for (const ColumnAlias& a : kColumnAliases) {
+        if (a.alias == name) {
+            name = a.name;
+        }
+    }
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
         if (kColumns[k].name == name) {
             return k;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    std::iota(row.begin(), row.end(), std::size_t{0});
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+bool looksLike(std::string_view typed, std::string_view name) {
+    std::string lower(typed);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::size_t d = editDistance(lower, name);
+    return (d <= 2 && 2 * d < name.size()) || (lower.size() >= 4 && name.starts_with(lower));
+}
+
+std::optional<std::string_view> nearColumn(std::string_view name) {
+    if (name.size() > 64) {
+        return std::nullopt; // far from every name, and a header cell may be megabytes long
+    }
+    std::optional<std::string_view> best;
+    std::size_t bestDistance = 0;
+    const auto consider = [&](std::string_view known) {
+        const std::size_t d = editDistance(name, known);
+        if (looksLike(name, known) && (!best || d < bestDistance)) {
+            best = known;
+            bestDistance = d;
+        }
+    };
+    for (const Column& c : kColumns) {
+        consider(c.name);
+    }
+    for (const ColumnAlias& a : kColumnAliases) {
+        consider(a.alias);
+    }
+    return best;
+}
+
+std::optional<std::string_view> easeLevel(std::string_view text) {
+    for (std::size_t k = 0; k < kEaseLevels.size(); ++k) {
+        if (kEaseLevels[k].text == text || kEaseAliases[k] == text) {
+            return kEaseLevels[k].text;
         }
     }
     return std::nullopt;
@@ -49,7 +112,8 @@ std::string_view modeText(Mode mode) { return kModes[static_cast<std::size_t>(mo
 
 bool Case::set(std::size_t column, std::string_view text) {
     if (const auto field = kColumns[column].field) {
-        store_.setText(*field, text);
+        const auto level = *field == Field::EaseOfRead ? easeLevel(text) : std::nullopt;
+        store_.setText(*field, level.value_or(text));
         return true;
     }
     const auto mode = modeFromText(text);

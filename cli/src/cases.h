@@ -58,8 +58,32 @@ inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";
 inline constexpr std::size_t kOutputColumnCount = kColumns.size() + 2;
 
-// Index into kColumns, or nothing for a name that is no column.
+// Clearer names for two columns; read as the column, never written.
+struct ColumnAlias {
+    std::string_view alias;
+    std::string_view name;
+};
+inline constexpr std::array<ColumnAlias, 2> kColumnAliases{{
+    {"letter_reflectance", "letter_factor"},
+    {"background_reflectance", "background_factor"},
+}};
+
+// Index into kColumns, or nothing for a name that is no column; aliases count.
 [[nodiscard]] std::optional<std::size_t> columnIndex(std::string_view name);
+
+// Short names for the ease levels, in the order of kEaseLevels.
+inline constexpr std::array<std::string_view, kEaseLevels.size()> kEaseAliases{
+    "50", "90", "95", "99", "effort", "easy", "very-easy", "attention"};
+// The exact level for a level's text or alias, or nothing.
+[[nodiscard]] std::optional<std::string_view> easeLevel(std::string_view text);
+// The number of single-byte insertions, deletions and substitutions from a to b.
+[[nodiscard]] std::size_t editDistance(std::string_view a, std::string_view b);
+// A name close enough to be a slip of the keyboard, ignoring case: at most two
+// edits and fewer than half its length, or its start without the unit.
+[[nodiscard]] bool looksLike(std::string_view typed, std::string_view name);
+// The column (or alias) that name looks like, or nothing.
+[[nodiscard]] std::optional<std::string_view> nearColumn(std::string_view name);
+
 [[nodiscard]] std::optional<Mode> modeFromText(std::string_view text);
 [[nodiscard]] std::string_view modeText(Mode mode);
 inline constexpr std::string_view kModeChoices = "source, illuminance, luminance or none";
@@ -70,6 +94,7 @@ class Case {
     Case() = default;
 
     // False for an input mode that is none of the four; the case is unchanged.
+    // An ease alias is stored as its level's exact text.
     bool set(std::size_t column, std::string_view text);
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
     // The text without a copy, valid until the column is next set.

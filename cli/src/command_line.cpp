@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <sstream>
@@ -14,31 +15,151 @@ namespace vistrel::cli {
 
 namespace {
 
-// The case options every command but batch takes: --name value, one per column.
+std::string easeLevelList() {
+    std::string list;
+    for (std::size_t k = 0; k < kEaseLevels.size(); ++k) {
+        list += "  " + std::string(kEaseAliases[k]) + std::string(12 - kEaseAliases[k].size(), ' ') +
+                std::string(kEaseLevels[k].text) + "\n";
+    }
+    return list;
+}
+
+// What an empty value of a case option means, from the field's place in the table.
+std::string emptyMeaning(const FieldInfo& f) {
+    if (!f.start.empty()) {
+        return "empty: " + std::string(f.start);
+    }
+    const auto sameCaption = [&](const FieldInfo& other) { return other.caption == f.caption; };
+    const auto units = std::count_if(kFields.begin(), kFields.end(), sameCaption);
+    switch (f.group) {
+    case ModeGroup::Source:
+    case ModeGroup::Illuminance:
+    case ModeGroup::Luminance: {
+        const std::string mode = f.group == ModeGroup::Source        ? "source"
+                                 : f.group == ModeGroup::Illuminance ? "illuminance"
+                                                                     : "luminance";
+        return "used in mode " + mode +
+               (units == 1   ? ""
+                : units == 2 ? "; give one unit, the other is filled in"
+                             : "; give one unit, the others are filled in");
+    }
+    case ModeGroup::Reflectance: return "a fraction from 0 to 1; needed unless the mode is luminance";
+    case ModeGroup::None: break;
+    }
+    return "needed";
+}
+
+// The line of help of a case option: the quantity, its unit and what empty means.
+std::string caseHelp(std::size_t column) {
+    if (!kColumns[column].field) {
+        return "input mode: " + std::string(kModeChoices);
+    }
+    const FieldInfo& f = fieldInfo(*kColumns[column].field);
+    std::string help(f.caption);
+    if (!f.unit.empty()) {
+        help += ", " + std::string(f.unit);
+    }
+    if (f.field == Field::EaseOfRead) {
+        return help + ": one of the levels below, or its short name; needed";
+    }
+    help += "; " + emptyMeaning(f);
+    for (const ColumnAlias& a : kColumnAliases) {
+        if (a.name == kColumns[column].name) {
+            help += " (also --" + std::string(a.alias) + ")";
+        }
+    }
+    return help;
+}
+
+struct EaseError {
+    std::string message;
+};
+
+// The case options every command but batch takes: --name value, one per input column.
 struct CaseOptions {
-    std::array<std::string, kColumns.size()> values;
-    std::array<CLI::Option*, kColumns.size()> options{};
+    std::array<std::string, kFirstOutputColumn> values;
+    std::array<CLI::Option*, kFirstOutputColumn> options{};
 
     void addTo(CLI::App& app) {
-        for (std::size_t k = 0; k < kColumns.size(); ++k) {
-            const std::string name(kColumns[k].name);
-            const std::string help = k == 0 ? "input mode: " + std::string(kModeChoices)
-                                            : "the text of " + std::string(vistrel::fieldName(*kColumns[k].field));
-            options[k] = app.add_option("--" + name, values[k], help)->group("Case");
+        for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
+            options[k] = app.add_option("--" + std::string(kColumns[k].name), values[k], caseHelp(k))->group("Case");
         }
     }
 
-    // The case as given; throws a usage error for a bad mode.
+    // The case as given; throws a usage error for a bad mode, and an
+    // EaseError, whose message lists the levels, for a bad ease.
     [[nodiscard]] Case build() const {
         Case c;
-        for (std::size_t k = 0; k < kColumns.size(); ++k) {
-            if (options[k]->count() > 0 && !c.set(k, values[k])) {
+        for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
+            if (options[k]->count() == 0) {
+                continue;
+            }
+            if (kColumns[k].field == Field::EaseOfRead && !values[k].empty() && !easeLevel(values[k])) {
+                throw EaseError{"--ease \"" + values[k] + "\" is not an ease of reading level"};
+            }
+            if (!c.set(k, values[k])) {
                 throw CLI::ValidationError("--mode", "must be " + std::string(kModeChoices));
             }
         }
         return c;
     }
 };
+
+// Long option names as typed: hyphens for underscores, and the clearer aliases.
+std::string canonicalOption(const std::string& arg, const std::vector<std::string>& known) {
+    if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+        return arg;
+    }
+    const std::size_t equals = arg.find('=');
+    std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    std::replace(name.begin(), name.end(), '-', '_');
+    for (const ColumnAlias& a : kColumnAliases) {
+        if (name == a.alias) {
+            name = a.name;
+        }
+    }
+    if (std::find(known.begin(), known.end(), "--" + name) == known.end()) {
+        return arg;
+    }
+    return "--" + name + (equals == std::string::npos ? "" : arg.substr(equals));
+}
+
+// The long names an app takes.
+std::vector<std::string> longNames(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::Option* o : app.get_options()) {
+        for (const std::string& n : o->get_lnames()) {
+            names.push_back("--" + n);
+        }
+    }
+    return names;
+}
+
+// The known name nearest to name, when it is near enough to be meant.
+std::optional<std::string> nearest(const std::string& name, const std::vector<std::string>& known) {
+    if (name.size() > 64) {
+        return std::nullopt; // no name is that long, and the distances would be slow to find
+    }
+    const auto best = std::min_element(known.begin(), known.end(), [&](const auto& a, const auto& b) {
+        return editDistance(name, a) < editDistance(name, b);
+    });
+    if (best == known.end() || editDistance(name, *best) > std::max<std::size_t>(2, name.size() / 4)) {
+        return std::nullopt;
+    }
+    return *best;
+}
+
+// "unknown option --x; did you mean --y?" for what the command did not take.
+std::string unexpected(const std::string& arg, const std::vector<std::string>& known) {
+    if (arg.compare(0, 1, "-") != 0) {
+        return "unexpected argument \"" + arg + "\"";
+    }
+    const std::string name = arg.substr(0, arg.find('='));
+    std::string underscored = name;
+    std::replace(underscored.begin() + (name.starts_with("--") ? 2 : 0), underscored.end(), '-', '_');
+    const auto meant = nearest(underscored, known);
+    return "unknown option " + name + (meant ? "; did you mean " + *meant + "?" : "");
+}
 
 // An option's number, read as strictly as a field's text.
 std::optional<std::string> readNumber(std::string_view option, const std::string& text, double& value,
@@ -78,26 +199,34 @@ std::size_t utf8Length(std::string_view text) {
 
 constexpr std::string_view kEvalFooter =
     "Example:\n  vistrel-cli eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 "
-    "--background_factor 0.2 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
-    "--ease \"90% confidence\"\nExit status: 0 with a verdict, 1 when the case ended with a message or the "
-    "output could not be written, 2 for a usage error.";
+    "--background_factor 0.2 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease 90\n"
+    "Exit status: 0 with a verdict; 1 when the case ended with a message or the output could not be "
+    "written; 2 for a usage error.";
 constexpr std::string_view kBatchFooter =
     "Columns: the names of the eval options, in any order; message and margin_log are added.\n"
+    "id and label columns are passed through in their place; --keep-unknown passes any other\n"
+    "unknown column too, unless it looks like a misspelt column name.\n"
     "A record may hold at most 4 MiB and 4096 cells; a longer one is reported as unreadable.\n"
     "Example:\n  vistrel-cli batch designs.csv -o results.csv\n"
-    "Exit status: 0 when every row was read, 1 when some row could not be read or the input or output "
-    "failed, 2 for a usage error.";
+    "Exit status: 0 when every row was read; 1 when some row could not be read or the input or output "
+    "failed; 2 for a usage error.";
 constexpr std::string_view kSolveFooter =
     "Example:\n  vistrel-cli solve --for letter_height_mm --mode illuminance --illuminance_lux 1076 "
-    "--letter_factor 0.8 --background_factor 0.2 --age 60 --viewing_distance_mm 750 --ratio 7 "
-    "--ease \"90% confidence\"\n--min and --max lie within -1e9 and 1e9.\n"
-    "Exit status: 0 when solved, 1 when the output could not be written, 2 for a usage error.";
+    "--letter_factor 0.8 --background_factor 0.2 --age 60 --viewing_distance_mm 750 --ratio 7 --ease 90\n"
+    "--min and --max lie within -1e9 and 1e9.\n"
+    "Exit status: 0 when solved; 1 when no value in the range is Legible (also when the case cannot be "
+    "evaluated) or the output could not be written; 2 for a usage error.";
 constexpr std::string_view kSweepFooter =
-    "Example:\n  vistrel-cli sweep --vary viewing_distance_mm=300:3000:10 --mode illuminance "
-    "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 "
-    "--letter_height_mm 6 --ratio 7 --ease \"90% confidence\" -o sweep.csv --plot sweep.svg\n"
-    "At most 1000000 steps. Exit status: 0 when written, 1 when the output or the plot failed, 2 for a "
-    "usage error or a missing vistrel-plot.";
+    "Example:\n  vistrel-cli sweep --vary viewing_distance_mm=100:3000:10 --mode illuminance "
+    "--illuminance_lux 1076 --letter_factor 0.25 --background_factor 0.2 --age 60 "
+    "--letter_height_mm 6 --ratio 7 --ease 90 -o sweep.csv --plot sweep.svg\n"
+    "At most 1000000 steps.\nExit status: 0 when written and some step had a verdict; 1 when no step had "
+    "a verdict (the output is still written) or the output or the plot failed; 2 for a usage error or a "
+    "missing vistrel-plot.";
+constexpr std::string_view kAppFooter =
+    "An option given twice takes its last value; --letter-height-mm is --letter_height_mm.\n"
+    "Exit status: 0 on success, 1 when the command found no verdict or answer or could not write, "
+    "2 for a usage error; see each command's --help.";
 
 } // namespace
 
@@ -143,18 +272,27 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                  "vistrel-cli"};
     app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION);
     app.require_subcommand(1);
+    app.footer(std::string(kAppFooter));
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    const std::string easeHelp = "Ease of reading levels (short name, then level):\n" + easeLevelList();
 
     Invocation run;
     CaseOptions evalCase;
     auto* eval = app.add_subcommand("eval", "Evaluate one case");
-    eval->footer(std::string(kEvalFooter));
+    eval->footer(easeHelp + std::string(kEvalFooter));
     evalCase.addTo(*eval);
-    eval->add_flag("--json", run.json, "Print one JSON object keyed by the column names");
+    eval->add_flag("--json", run.json, "Print one JSON object: inputs, outputs, verdict, message, margin_log");
 
+    std::string delimiter;
     auto* batch = app.add_subcommand("batch", "Evaluate every row of a CSV file of cases");
     batch->add_option("input", run.input, "CSV with a header row of column names; - for stdin")->required();
     batch->add_option("-o,--output", run.output, "Where to write the results; - or nothing for stdout");
-    batch->footer(std::string(kBatchFooter));
+    batch->add_flag("--json", run.json, "Write JSON Lines, one object per row, instead of CSV");
+    batch->add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
+    batch->add_option(
+        "--delimiter", delimiter,
+        "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
+    batch->footer(easeHelp + std::string(kBatchFooter));
 
     CaseOptions solveCase;
     std::string solveMin;
@@ -170,33 +308,86 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     solveCmd->add_option("--for", run.solveFor, solveTargetNames())->required();
     solveCmd->add_option("--min", solveMin, "Start of the range (defaults: " + defaultMin + ")");
     solveCmd->add_option("--max", solveMax, "End of the range (defaults: " + defaultMax + ")");
-    solveCmd->add_flag("--json", run.json, "Print JSON");
+    solveCmd->add_flag("--json", run.json, "Print JSON: the case at the answer, the answer and the changes");
     solveCase.addTo(*solveCmd);
-    solveCmd->footer(std::string(kSolveFooter));
+    solveCmd->footer(easeHelp + std::string(kSolveFooter));
 
     CaseOptions sweepCase;
     std::string vary;
     auto* sweepCmd = app.add_subcommand("sweep", "Evaluate a case across a range of one input");
     sweepCmd->add_option("--vary", vary, "NAME=FROM:TO:STEP")->required();
     sweepCmd->add_option("-o,--output", run.output, "Where to write the CSV; - or nothing for stdout");
+    sweepCmd->add_flag("--json", run.json, "Write JSON Lines, one object per step, instead of CSV");
     sweepCmd->add_option("--plot", run.plot, "Draw the contrasts against the varied input to an .svg or .png");
     sweepCase.addTo(*sweepCmd);
-    sweepCmd->footer(std::string(kSweepFooter));
+    sweepCmd->footer(easeHelp + std::string(kSweepFooter));
+
+    for (CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+        command->allow_extras(); // reported below, with the nearest name
+    }
 
     ParsedCommandLine result;
-    std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed;
+    const CLI::App* current = &app;
+    std::vector<std::string> known;
+    for (std::size_t k = 1; k < args.size(); ++k) {
+        if (current == &app) {
+            for (CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+                if (args[k] == command->get_name()) {
+                    current = command;
+                    known = longNames(*command);
+                }
+            }
+        }
+        reversed.push_back(args[k] == "--" ? args[k] : canonicalOption(args[k], known));
+    }
+    std::reverse(reversed.begin(), reversed.end());
     const auto fail = [&](std::string_view command, const std::string& message) {
         result.status = kUsageError;
         result.err = usageMessage(command, message);
         return result;
     };
+    const auto helpOrVersion = [&](const CLI::Error& e) {
+        std::ostringstream out;
+        std::ostringstream err;
+        result.status = app.exit(e, out, err);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    };
+    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && current == &app) {
+        const auto meant = nearest(args[1], {"eval", "batch", "solve", "sweep"});
+        result.status = kUsageError;
+        result.err = "vistrel-cli: unknown command \"" + escaped(args[1]) + "\"; " +
+                     (meant ? "did you mean " + *meant + "?" : "the commands are eval, batch, solve and sweep") +
+                     "\nRun 'vistrel-cli --help' for more information.\n";
+        return result;
+    }
+    // The command that was given something it does not take, if any.
+    const auto withExtras = [&]() -> const CLI::App* {
+        for (const CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+            if (command->parsed() && !command->remaining().empty()) {
+                return command;
+            }
+        }
+        return nullptr;
+    };
     try {
         app.parse(reversed);
+        if (const auto* command = withExtras()) {
+            return fail(command->get_name(), unexpected(command->remaining().front(), longNames(*command)));
+        }
         if (eval->parsed()) {
             run.command = Command::Eval;
             run.base = evalCase.build();
         } else if (batch->parsed()) {
             run.command = Command::Batch;
+            if (delimiter == ";" || delimiter == ",") {
+                run.delimiter = delimiter[0];
+            } else if (batch->count("--delimiter") > 0) {
+                return fail("batch", "--delimiter must be , or ;");
+            }
         } else if (solveCmd->parsed()) {
             run.command = Command::Solve;
             run.base = solveCase.build();
@@ -228,28 +419,22 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                 return fail("sweep", "--plot must end in .svg or .png");
             }
         }
+    } catch (const EaseError& e) {
+        result.status = kUsageError;
+        const std::string command(run.name());
+        result.err = "vistrel-cli " + command + ": " + escaped(e.message) + "; the levels, by short name:\n" +
+                     easeLevelList() + "Run 'vistrel-cli " + command + " --help' for more information.\n";
+        return result;
     } catch (const CLI::CallForHelp& e) {
-        std::ostringstream out;
-        std::ostringstream err;
-        result.status = app.exit(e, out, err);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return helpOrVersion(e);
     } catch (const CLI::CallForAllHelp& e) {
-        std::ostringstream out;
-        std::ostringstream err;
-        result.status = app.exit(e, out, err);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return helpOrVersion(e);
     } catch (const CLI::CallForVersion& e) {
-        std::ostringstream out;
-        std::ostringstream err;
-        result.status = app.exit(e, out, err);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return helpOrVersion(e);
     } catch (const CLI::Error& e) {
+        if (const auto* command = withExtras()) { // a misspelt option reads better than what it left missing
+            return fail(command->get_name(), unexpected(command->remaining().front(), longNames(*command)));
+        }
         result.status = kUsageError;
         result.err = "vistrel-cli: " + escaped(e.what()) + "\nRun 'vistrel-cli --help' for more information.\n";
         return result;

@@ -18,9 +18,11 @@ struct Invocation {
     Command command = Command::Eval;
     Case base; // the case options of eval, solve and sweep
     bool json = false;
-    std::string input;  // batch
-    std::string output; // batch and sweep; empty for stdout
-    std::string plot;   // sweep
+    bool keepUnknown = false; // batch: pass columns that are no input through
+    char delimiter = 0;       // batch: the input's separator; 0 to detect it
+    std::string input;        // batch
+    std::string output;       // batch and sweep; empty for stdout
+    std::string plot;         // sweep
     std::string solveFor;
     std::size_t solveColumn = 0;
     SolveRange range{};

@@ -21,7 +21,8 @@ std::string tooLong() {
 
 } // namespace
 
-CsvReader::CsvReader(std::FILE* in) : in_(in), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
+CsvReader::CsvReader(std::FILE* in, char delimiter, NameTest known)
+    : in_(in), delimiter_(delimiter), known_(known), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
     *parser_ = {};
     restartParser();
 }
@@ -35,6 +36,7 @@ void CsvReader::restartParser() {
     *parser_ = {};
     csv_init(parser_.get(), CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(parser_.get(), noSpaces); // blanks are part of what was typed
+    csv_set_delim(parser_.get(), static_cast<unsigned char>(delimiter_ == 0 ? ',' : delimiter_));
     pending_ = CsvRecord{};
     pendingStarted_ = false;
     atRecordStart_ = true;
@@ -137,7 +139,40 @@ bool CsvReader::fill() {
     return n > 0;
 }
 
+void CsvReader::startInput() {
+    started_ = true;
+    if (!fill()) {
+        return;
+    }
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (std::string_view(buffer_.data(), end_).substr(0, kBom.size()) == kBom) {
+        begin_ = kBom.size();
+    }
+    if (delimiter_ == 0) {
+        const std::string_view text(buffer_.data() + begin_, end_ - begin_);
+        const std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+        const auto knownCells = [&](char separator) {
+            std::size_t count = 0;
+            for (std::size_t from = 0; from <= line.size();) {
+                const std::size_t to = std::min(line.find(separator, from), line.size());
+                std::string_view cell = line.substr(from, to - from);
+                if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
+                    cell = cell.substr(1, cell.size() - 2);
+                }
+                count += known_ != nullptr && known_(cell) ? 1U : 0U;
+                from = to + 1;
+            }
+            return count;
+        };
+        delimiter_ = knownCells(',') == 0 && knownCells(';') > 0 ? ';' : ',';
+    }
+    csv_set_delim(parser_.get(), static_cast<unsigned char>(delimiter_));
+}
+
 bool CsvReader::next(CsvRecord& record) {
+    if (!started_) {
+        startInput();
+    }
     while (ready_.empty() && !finished_) {
         if (begin_ == end_ && (eof_ || !fill())) {
             finish();

@@ -25,10 +25,14 @@ inline constexpr std::size_t kMaxRecordCells = 4096;
 
 // Streams RFC 4180 records (quoted cells, doubled quotes; LF, CRLF or CR line
 // ends) from a file and keeps going past a malformed one. Cells keep their
-// blanks: a cell is a field's text exactly as typed.
+// blanks: a cell is a field's text exactly as typed. A leading UTF-8 byte
+// order mark, as spreadsheets write, is skipped.
 class CsvReader {
   public:
-    explicit CsvReader(std::FILE* in);
+    // With delimiter 0 the first line decides: ';' when splitting it there
+    // gives some cell that known accepts and splitting at ',' gives none, else ','.
+    using NameTest = bool (*)(std::string_view);
+    explicit CsvReader(std::FILE* in, char delimiter = ',', NameTest known = nullptr);
     CsvReader(const CsvReader&) = delete;
     CsvReader& operator=(const CsvReader&) = delete;
     CsvReader(CsvReader&&) = delete;
@@ -50,8 +54,12 @@ class CsvReader {
     void reportBad(std::size_t line, std::string why);
     void finish();
     bool fill();
+    void startInput();
 
     std::FILE* in_;
+    char delimiter_;
+    NameTest known_;
+    bool started_ = false;
     std::unique_ptr<csv_parser> parser_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;

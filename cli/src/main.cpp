@@ -81,7 +81,7 @@ void showProgress(std::uint64_t done, std::uint64_t total) {
 int runEval(Invocation& run, const NumberText& numbers) {
     const Evaluation e = evaluate(run.base, numbers);
     auto out = openOutput(run, "-");
-    write(run, *out, run.json ? evaluationJson(run.base, e) : evaluationTable(run.base, e));
+    write(run, *out, run.json ? evaluationJson(run.base, e, numbers) : evaluationTable(run.base, e));
     return e.hasVerdict() ? 0 : 1;
 }
 
@@ -122,7 +122,7 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
         }
     } closer{in};
     auto out = openOutput(run, run.output);
-    BatchIo io{in, out.get(), &numbers, {}};
+    BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter};
     struct stat st {};
     if (!fromStdin && ::isatty(STDERR_FILENO) != 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
@@ -153,9 +153,17 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
 
 int runSolve(const Invocation& run, const NumberText& numbers) {
     const SolveResult result = solve(run.base, run.solveColumn, run.range, numbers);
+    const SolveAnswer answer = solveAnswer(run.solveFor, result, numbers);
     auto out = openOutput(run, "-");
-    write(run, *out, run.json ? solveJson(run.solveFor, result, numbers) : solveText(run.solveFor, result, numbers));
-    return 0;
+    if (run.json) {
+        Case at = run.base;
+        at.set(run.solveColumn, numbers.plain(answer.value.value_or(result.min)));
+        const Evaluation e = evaluate(at, numbers);
+        write(run, *out, solveJson(run.solveFor, result, at, e, numbers));
+    } else {
+        write(run, *out, solveText(run.solveFor, result, numbers));
+    }
+    return answer.value ? 0 : 1;
 }
 
 int runSweep(const Invocation& run, const NumberText& numbers) {
@@ -171,10 +179,16 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
     }
     auto out = openOutput(run, run.output);
     auto plotOut = run.plot.empty() ? nullptr : openOutput(run, run.plot);
-    std::string text = outputHeader();
+    std::string text = run.json ? std::string() : outputHeader();
     std::vector<PlotPoint> points;
+    bool anyVerdict = false;
     sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
-        appendRow(text, c, e);
+        anyVerdict = anyVerdict || e.hasVerdict();
+        if (run.json) {
+            text += evaluationJsonLine(c, e, numbers);
+        } else {
+            appendRow(text, c, e);
+        }
         if (plotOut) {
             points.push_back(plotPoint(c, e, run.sweep.column, numbers));
         }
@@ -195,7 +209,7 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
         commit(run, *plotOut);
     }
     commit(run, *out);
-    return 0;
+    return anyVerdict ? 0 : 1;
 }
 
 int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {

@@ -9,28 +9,84 @@ namespace vistrel::cli {
 
 namespace {
 
-// The answer to the question solve was asked, from the changes it found.
-std::string answer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
-    const auto number = [&](double v) { return numbers.plain(v); };
+using Json = nlohmann::ordered_json;
+
+std::string dump(const Json& j, int indent) {
+    return j.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
+}
+
+// A field's text as JSON: null when empty, a number when it reads as one.
+Json value(std::string_view text, const NumberText& numbers) {
+    if (text.empty()) {
+        return nullptr;
+    }
+    if (const ParsedNumber n = numbers.parse(text); n.ok()) {
+        return n.value;
+    }
+    return std::string(text);
+}
+
+Json text(std::string_view t) { return t.empty() ? Json(nullptr) : Json(std::string(t)); }
+
+void addLabels(Json& j, std::span<const Label> labels) {
+    if (labels.empty()) {
+        return;
+    }
+    Json out = Json::object();
+    for (const auto& [name, cell] : labels) {
+        out[std::string(name)] = std::string(cell);
+    }
+    j["labels"] = std::move(out);
+}
+
+bool isResult(std::size_t column) { return kColumns[column].field == Field::Result; }
+
+Json caseJson(const Case& c, const Evaluation& e, const NumberText& numbers, std::span<const Label> labels) {
+    Json inputs = Json::object();
+    Json outputs = Json::object();
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        const std::string name(kColumns[k].name);
+        const bool textual = k == 0 || kColumns[k].field == Field::EaseOfRead;
+        if (k < kFirstOutputColumn) {
+            inputs[name] = textual ? text(c.view(k)) : value(c.view(k), numbers);
+        } else if (!isResult(k)) {
+            outputs[name] = value(c.view(k), numbers);
+        }
+    }
+    Json j;
+    j["inputs"] = std::move(inputs);
+    j["outputs"] = std::move(outputs);
+    j["verdict"] = e.hasVerdict() ? text(c.store().view(Field::Result)) : Json(nullptr);
+    j["message"] = text(e.message);
+    j["margin_log"] = value(e.margin, numbers);
+    addLabels(j, labels);
+    return j;
+}
+
+} // namespace
+
+SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     const std::string legible(kLegible);
+    const auto answer = [&](std::string_view what, double v) {
+        return SolveAnswer{v, std::string(what) + " " + std::string(name) + " that is Legible: " + numbers.plain(v)};
+    };
     const SolveTarget* target = solveTarget(name);
     if (target != nullptr && target->smallestIsAnswer) {
         for (const ChangePoint& c : r.changes) {
             if (c.stateAbove == legible) {
-                return "smallest " + std::string(name) + " that is Legible: " + number(c.above);
+                return answer("smallest", c.above);
             }
         }
-        return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";
+        return r.stateAtMin == legible ? SolveAnswer{r.min, "Legible already at " + numbers.plain(r.min)}
+                                       : SolveAnswer{};
     }
     const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
                                    [&](const ChangePoint& c) { return c.stateBelow == legible; });
     if (last != r.changes.rend()) {
-        return "largest " + std::string(name) + " that is Legible: " + number(last->below);
+        return answer("largest", last->below);
     }
-    return r.stateAtMax == legible ? "Legible still at " + number(r.max) : "";
+    return r.stateAtMax == legible ? SolveAnswer{r.max, "Legible still at " + numbers.plain(r.max)} : SolveAnswer{};
 }
-
-} // namespace
 
 std::string evaluationTable(const Case& c, const Evaluation& e) {
     std::ostringstream out;
@@ -54,14 +110,31 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
     return out.str();
 }
 
-std::string evaluationJson(const Case& c, const Evaluation& e) {
-    nlohmann::ordered_json j;
+std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText& numbers) {
+    return dump(caseJson(c, e, numbers, {}), 2);
+}
+
+std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberText& numbers,
+                               std::span<const Label> labels) {
+    return dump(caseJson(c, e, numbers, labels), -1);
+}
+
+std::string unreadableJsonLine(std::string_view message, std::span<const Label> labels) {
+    Json inputs = Json::object();
+    Json outputs = Json::object();
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        j[std::string(kColumns[k].name)] = c.text(k);
+        if (!isResult(k)) {
+            (k < kFirstOutputColumn ? inputs : outputs)[std::string(kColumns[k].name)] = nullptr;
+        }
     }
-    j[std::string(kMessageColumn)] = e.message;
-    j[std::string(kMarginColumn)] = e.margin;
-    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
+    Json j;
+    j["inputs"] = std::move(inputs);
+    j["outputs"] = std::move(outputs);
+    j["verdict"] = nullptr;
+    j["message"] = std::string(message);
+    j["margin_log"] = nullptr;
+    addLabels(j, labels);
+    return dump(j, -1);
 }
 
 std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers) {
@@ -71,32 +144,33 @@ std::string solveText(std::string_view name, const SolveResult& r, const NumberT
         << number(r.min) << ", " << r.stateAtMax << " at " << number(r.max) << '\n';
     if (r.changes.empty()) {
         out << "The verdict does not change in this range.\n";
-        return out.str();
     }
     for (const ChangePoint& c : r.changes) {
         out << "  " << number(c.below) << " -> " << number(c.above) << ": " << c.stateBelow << " -> " << c.stateAbove
             << '\n';
     }
-    if (const std::string a = answer(name, r, numbers); !a.empty()) {
-        out << a << '\n';
-    }
+    const SolveAnswer a = solveAnswer(name, r, numbers);
+    out << (a.value ? a.sentence : "No " + std::string(name) + " in this range is Legible.") << '\n';
     return out.str();
 }
 
-std::string solveJson(std::string_view name, const SolveResult& r, const NumberText& numbers) {
-    nlohmann::ordered_json j;
+std::string solveJson(std::string_view name, const SolveResult& r, const Case& at, const Evaluation& e,
+                      const NumberText& numbers) {
+    Json j = caseJson(at, e, numbers, {});
     j["for"] = std::string(name);
     j["min"] = r.min;
     j["max"] = r.max;
     j["state_at_min"] = r.stateAtMin;
     j["state_at_max"] = r.stateAtMax;
-    j["changes"] = nlohmann::json::array();
+    j["changes"] = Json::array();
     for (const ChangePoint& c : r.changes) {
         j["changes"].push_back(
             {{"below", c.below}, {"above", c.above}, {"state_below", c.stateBelow}, {"state_above", c.stateAbove}});
     }
-    j["answer"] = answer(name, r, numbers);
-    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
+    const SolveAnswer a = solveAnswer(name, r, numbers);
+    j["answer"] = a.value ? Json(*a.value) : Json(nullptr);
+    j["sentence"] = text(a.sentence);
+    return dump(j, 2);
 }
 
 } // namespace vistrel::cli

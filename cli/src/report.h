@@ -3,16 +3,36 @@
 #include "cases.h"
 #include "explore.h"
 
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 
 namespace vistrel::cli {
 
+// A label column of a batch row, passed through: its header and its cell.
+using Label = std::pair<std::string_view, std::string_view>;
+
 // eval: a readable table of inputs, outputs, margin and verdict.
 std::string evaluationTable(const Case& c, const Evaluation& e);
-// eval --json: one object keyed by the column names.
-std::string evaluationJson(const Case& c, const Evaluation& e);
+// eval --json: one object with inputs, outputs, verdict, message and margin_log.
+std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText& numbers);
+// The same object on one line, as batch and sweep stream it.
+std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberText& numbers,
+                               std::span<const Label> labels = {});
+// The line of a row that could not be read: every value null, and why.
+std::string unreadableJsonLine(std::string_view message, std::span<const Label> labels = {});
+
+// What solve answers: the smallest (or largest) legible value, when there is one.
+struct SolveAnswer {
+    std::optional<double> value;
+    std::string sentence; // empty without a value
+};
+SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers);
 
 std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers);
-std::string solveJson(std::string_view name, const SolveResult& r, const NumberText& numbers);
+// at is the case evaluated at the answer, or at the start of the range without one.
+std::string solveJson(std::string_view name, const SolveResult& r, const Case& at, const Evaluation& e,
+                      const NumberText& numbers);
 
 } // namespace vistrel::cli

@@ -14,12 +14,12 @@ namespace {
 using namespace vistrel::cli;
 
 // Each record as "LINE:cell|cell" or "LINE:!error".
-std::vector<std::string> records(const std::string& text) {
+std::vector<std::string> records(const std::string& text, char delimiter = ',') {
     std::string bytes = text + '\0'; // fmemopen needs a buffer, even for no text
     std::FILE* in = ::fmemopen(bytes.data(), text.size(), "rb");
     std::vector<std::string> out;
     {
-        CsvReader reader(in);
+        CsvReader reader(in, delimiter, [](std::string_view name) { return name == "age" || name == "mode"; });
         CsvRecord r;
         while (reader.next(r)) {
             std::string s = std::to_string(r.line) + ":";
@@ -71,6 +71,56 @@ INSTANTIATE_TEST_SUITE_P(
                                kWideRow + "\nb",
                                {"1:!the record is longer than 4 MiB or 4096 cells", "2:b"}},
                     ReaderCase{"a cell across reads", kCellAcrossBuffers + ",z\n", {"1:100000|z"}}));
+
+struct DelimiterCase {
+    const char* name;
+    std::string text;
+    char delimiter; // 0 to let the header decide
+    std::vector<std::string> expected;
+};
+
+void PrintTo(const DelimiterCase& c, std::ostream* os) { *os << c.name; }
+
+class Delimiter : public testing::TestWithParam<DelimiterCase> {};
+
+TEST_P(Delimiter, SpreadsheetTables) { EXPECT_EQ(records(GetParam().text, GetParam().delimiter), GetParam().expected); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, Delimiter,
+    testing::Values(DelimiterCase{"byte order mark", "\xEF\xBB\xBFmode,age\n", ',', {"1:mode|age"}},
+                    DelimiterCase{"byte order mark only", "\xEF\xBB\xBF", ',', {}},
+                    DelimiterCase{"mark before a quote", "\xEF\xBB\xBF\"mode\";age\n", 0, {"1:mode|age"}},
+                    DelimiterCase{"semicolons detected", "mode;age\nnone;4,5\n", 0, {"1:mode|age", "2:none|4,5"}},
+                    DelimiterCase{"commas stay", "mode,age\nnone;x,4\n", 0, {"1:mode|age", "2:none;x|4"}},
+                    DelimiterCase{"both: commas", "mode,age;x\n", 0, {"1:mode|age;x"}},
+                    DelimiterCase{"no known name: commas", "a;b\n", 0, {"1:a;b"}},
+                    DelimiterCase{"quoted semicolon", "\"x;y\",age\n", 0, {"1:x;y|age"}},
+                    DelimiterCase{"given", "a;b\n", ';', {"1:a|b"}}));
+
+struct NameCase {
+    std::string typed;
+    std::optional<std::string_view> column; // the column it is taken for or looks like
+};
+
+class Names : public testing::TestWithParam<NameCase> {};
+
+TEST_P(Names, MisspellingsAreCaughtAndLabelsAreNot) { EXPECT_EQ(nearColumn(GetParam().typed), GetParam().column); }
+
+INSTANTIATE_TEST_SUITE_P(Columns, Names,
+                         testing::Values(NameCase{"leter_factor", "letter_factor"}, NameCase{"ag", "age"},
+                                         NameCase{"Age", "age"}, NameCase{"letter_height", "letter_height_mm"},
+                                         NameCase{"letter_reflectanse", "letter_reflectance"},
+                                         NameCase{"id", std::nullopt}, NameCase{"design", std::nullopt},
+                                         NameCase{"note", std::nullopt}, NameCase{"height_mm", std::nullopt}));
+
+TEST(Names, EaseLevelsByTextOrShortName) {
+    for (std::size_t k = 0; k < vistrel::kEaseLevels.size(); ++k) {
+        EXPECT_EQ(easeLevel(kEaseAliases[k]), vistrel::kEaseLevels[k].text);
+        EXPECT_EQ(easeLevel(vistrel::kEaseLevels[k].text), vistrel::kEaseLevels[k].text);
+    }
+    EXPECT_EQ(easeLevel("90%"), std::nullopt);
+    EXPECT_EQ(easeLevel(""), std::nullopt);
+}
 
 TEST(Reader, AnUnclosedQuoteStopsAtTheLimitAndReadingGoesOn) {
     std::string text = "\"a\n";

@@ -28,7 +28,6 @@ expect 2 "--mode" eval --mode sideways --age 40
 expect 2 "A subcommand is required" 
 expect 2 "would overwrite the input" batch in.csv -o in.csv
 expect 2 "cannot read missing.csv" batch missing.csv
-expect 2 'unknown column "colour"' batch <(printf 'colour,age\nred,40\n')
 expect 2 "none of the input columns" batch <(printf 'message\nx\n')
 expect 2 "needs a header row" batch <(printf '')
 expect 2 "STEP must not be zero" sweep --vary age=10:90:0
@@ -49,7 +48,21 @@ expect 2 '"letter_size_arcmin" is not a numeric input name' sweep --vary letter_
 expect 2 '"mode" is not a numeric input name' sweep --vary mode=1:2:1
 expect 2 "more than 1000000 steps" sweep --vary letter_factor=-1e308:1e308:1
 expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot -
+expect 2 "did you mean --letter_height_mm?" eval --letter-hieght-mm 6
+expect 2 "unknown option --result" eval --result "Not Legible"
+expect 2 "did you mean --for?" solve --fro age
+expect 2 "unknown option --threshold_contrast" solve --for age --threshold_contrast 99
+expect 2 'unknown command "evl"; did you mean eval?' evl --age 40
+expect 2 "Very Easy to Read" eval --ease "very easy"
+expect 2 "--delimiter must be , or ;" batch in.csv --delimiter tab
+expect 2 'unknown column "colour" in the header (--keep-unknown' batch <(printf 'colour,age\nred,40\n')
+expect 2 'did you mean "letter_factor"?' batch --keep-unknown <(printf 'id,leter_factor\n1,0.2\n')
 expect 1 "" eval --age 40
+expect 1 "" solve --for letter_height_mm --age 40
+expect 1 "" sweep --vary age=10:20:5 --ratio 2
+expect 0 "" batch --keep-unknown <(printf 'design,age,id\nA,40,1\n')
+expect 0 "" eval --mode illuminance --illuminance-lux 1076 --letter_reflectance 0.8 --background-reflectance 0.2 \
+    --age 40 --letter_height_mm 6 --viewing_distance_mm=750 --ratio 2 --ratio 7 --ease very-easy
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
 

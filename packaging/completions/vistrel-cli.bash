@@ -1,0 +1,53 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# bash completion for vistrel-cli: commands, options, column names and ease levels.
+
+_vistrel_cli() {
+    local cur prev command="" word
+    cur="${COMP_WORDS[COMP_CWORD]}"
+    prev="${COMP_WORDS[COMP_CWORD - 1]}"
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case "$word" in eval | batch | solve | sweep) command="$word"; break ;; esac
+    done
+
+    local numeric="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
+        background_cdm2 background_fl letter_cdm2 letter_fl letter_factor background_factor
+        letter_reflectance background_reflectance age viewing_distance_mm letter_height_mm ratio
+        field_correction"
+    local case_options="--mode --ease" name
+    for name in $numeric; do
+        case_options+=" --$name"
+    done
+
+    case "$prev" in
+    --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
+    --ease) mapfile -t COMPREPLY < <(compgen -W "50 90 95 99 effort easy very-easy attention" -- "$cur"); return ;;
+    --for) mapfile -t COMPREPLY < <(compgen -W "letter_height_mm viewing_distance_mm age" -- "$cur"); return ;;
+    --vary)
+        compopt -o nospace 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -W "$numeric" -S = -- "$cur")
+        return
+        ;;
+    --delimiter) COMPREPLY=("','" "';'"); return ;;
+    -o | --output | --plot) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --min | --max | --steps | --plot-size) return ;;
+    esac
+    if [[ " $case_options " == *" $prev "* ]]; then
+        return # a value is typed here
+    fi
+
+    local options
+    case "$command" in
+    "") options="eval batch solve sweep -h --help --version" ;;
+    eval) options="-h --help --json $case_options" ;;
+    batch) options="-h --help -o --output --json --keep-unknown --delimiter" ;;
+    solve) options="-h --help --for --min --max --json $case_options" ;;
+    sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
+    esac
+    if [[ "$command" == batch && "$cur" != -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return
+    fi
+    mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+}
+
+complete -F _vistrel_cli vistrel-cli

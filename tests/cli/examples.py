@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Runs every command example of the guide as written and compares what it
+# writes with the golden files; the outputs the guide shows must be those files.
+# The guide, each command's --help and the manual page name the same options,
+# ease levels and examples.
+# Usage: examples.py CLI_DIR GUIDE.md GOLDEN_DIR MANUAL.1
+import os
+import re
+import shlex
+import subprocess
+import sys
+import tempfile
+
+cli_dir, guide, golden, manual = (os.path.abspath(a) for a in sys.argv[1:5])
+text = open(guide, encoding="utf-8").read()
+failures = []
+
+
+def golden_text(name):
+    with open(os.path.join(golden, name), encoding="utf-8") as f:
+        return f.read()
+
+
+# What an example's stdout is compared with: by command, and by --json.
+def stdout_golden(words):
+    command = words[1]
+    if "--json" in words:
+        return command + (".jsonl" if command in ("batch", "sweep") else ".json")
+    return command + ".txt"
+
+
+examples = re.findall(r"```sh\n(.*?)```", text, re.S)
+if len(examples) < 6:
+    failures.append(f"only {len(examples)} examples found in {guide}")
+env = dict(os.environ, PATH=cli_dir + os.pathsep + os.environ["PATH"])
+for example in examples:
+    line = example.replace("\\\n", " ").strip()
+    words = shlex.split(line)
+    if "--plot" in words and not os.path.exists(os.path.join(cli_dir, "vistrel-plot")):
+        plot = words.index("--plot")
+        words[plot : plot + 2] = []  # built without the plotter
+        line = shlex.join(words)
+    with tempfile.TemporaryDirectory() as work:
+        with open(os.path.join(work, "designs.csv"), "w", encoding="utf-8") as f:
+            f.write(golden_text("designs.csv"))
+        run = subprocess.run(line, shell=True, cwd=work, env=env, capture_output=True, text=True)
+        if run.returncode != 0:
+            failures.append(f"{line}: exit status {run.returncode}: {run.stderr}")
+            continue
+        # A file written with -o has a golden file of its name; stdout one named by the command.
+        if "-o" in words:
+            name = words[words.index("-o") + 1]
+            got = open(os.path.join(work, name), encoding="utf-8").read()
+        else:
+            name = stdout_golden(words)
+            got = run.stdout
+        if got != golden_text(name):
+            failures.append(f"{line}: output differs from {name}")
+        if "--plot" in words:
+            plot = os.path.join(work, words[words.index("--plot") + 1])
+            if not os.path.getsize(plot):
+                failures.append(f"{line}: empty plot")
+
+# The outputs the guide shows are the golden files, byte for byte.
+for name in ("eval.txt", "eval.json", "designs.csv", "results.csv", "solve.txt", "solve.json"):
+    fence = "csv" if name.endswith(".csv") else "text"
+    if f"```{fence}\n{golden_text(name)}```" not in text:
+        failures.append(f"{guide} does not show {name} as it is")
+
+# One spelling of an example: words joined by single blanks, without line continuations.
+def flat(example):
+    return " ".join(example.replace("\\\n", " ").split())
+
+
+page = open(manual, encoding="utf-8").read().replace("\\-", "-").replace("\\%", "")
+page_examples = {flat(e) for e in page.split(".nf\n", 1)[-1].split(".fi")[0].replace("\\\\\n", "\\\n").split("\n\n")}
+guide_examples = {flat(e) for e in examples}
+cli = os.path.join(cli_dir, "vistrel-cli")
+for command in ("eval", "batch", "solve", "sweep"):
+    help_text = subprocess.run([cli, command, "--help"], capture_output=True, text=True).stdout
+    for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z0-9_-]*", help_text))):
+        # The guide's table of names gives the inputs without their dashes.
+        if option not in text and f"`{option.lstrip('-')}`" not in text:
+            failures.append(f"{guide} does not name {option} of {command}")
+        if option not in page:
+            failures.append(f"{manual} does not name {option} of {command}")
+    for example in re.findall(r"Example:\n  (.*)", help_text):
+        if flat(example) not in guide_examples:
+            failures.append(f"the example of {command} --help is not in {guide}")
+        if flat(example) not in page_examples:
+            failures.append(f"the example of {command} --help is not in {manual}")
+    for alias in re.findall(r"^  (\S+) {2,}\S", help_text.split("levels")[-1], re.M):
+        for where, body in ((guide, text), (manual, page)):
+            if alias not in body:
+                failures.append(f"{where} does not list the ease level {alias}")
+
+for f in failures:
+    print("FAIL:", f)
+print(f"{len(examples)} examples, {len(failures)} failures")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Every JSON object vistrel-cli writes, for verdicts, messages, unreadable rows
+# and answers found or not, must follow the schema the guide publishes.
+# Usage: json_schema.py VISTREL_CLI SCHEMA.json
+import json
+import subprocess
+import sys
+import tempfile
+
+try:
+    import jsonschema
+except ImportError:
+    print("python3-jsonschema is not installed (scripts/install-deps dev)")
+    sys.exit(77)
+
+cli, schema_path = sys.argv[1:3]
+schema = json.load(open(schema_path, encoding="utf-8"))
+jsonschema.Draft202012Validator.check_schema(schema)
+validator = jsonschema.Draft202012Validator(schema)
+
+CASE = ["--mode", "illuminance", "--illuminance_lux", "1076", "--letter_factor", "0.8", "--background_factor", "0.2",
+        "--age", "40", "--letter_height_mm", "6", "--viewing_distance_mm", "750", "--ratio", "7", "--ease", "90"]
+TABLE = ("id,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,ratio,ease\n"
+         "a,illuminance,1076,0.8,0.2,40,6,750,7,easy\n"
+         "b,illuminance,1076,0.8,0.2,40,6,750,2,90\n"
+         "c,sideways,1076,0.8,0.2,40,6,750,7,90\n"
+         "d,illuminance,x,0.8,0.2,40,6,750,7,90\n"
+         "e,too,few\n")
+
+# (arguments, stdin, one object or JSON Lines, objects expected)
+RUNS = [
+    (["eval", "--json"] + CASE, None, False, 1),
+    (["eval", "--json", "--age", "40"], None, False, 1),
+    (["eval", "--json"] + CASE + ["--age", "\xff"], None, False, 1),
+    (["solve", "--json", "--for", "letter_height_mm"] + CASE, None, False, 1),
+    (["solve", "--json", "--for", "age"] + CASE + ["--ratio", "2"], None, False, 1),
+    (["sweep", "--json", "--vary", "ratio=2:8:2"] + CASE, None, True, 4),
+    (["batch", "--json", "-"], TABLE, True, 5),
+]
+
+failures = []
+objects = []
+for args, stdin, lines, count in RUNS:
+    run = subprocess.run([cli] + args, input=(stdin or "").encode(), capture_output=True)
+    text = run.stdout.decode("utf-8")
+    found = [json.loads(l) for l in text.splitlines()] if lines else [json.loads(text)]
+    if len(found) != count:
+        failures.append(f"{args}: {len(found)} objects, expected {count}")
+    for o in found:
+        for error in validator.iter_errors(o):
+            failures.append(f"{args}: {error.json_path}: {error.message}")
+    objects += found
+
+# The schema must tell a wrong object from a right one, or the checks above prove nothing.
+good = objects[0]
+wrong = [
+    dict(good, margin_log=str(good["margin_log"])),
+    dict(good, inputs=dict(good["inputs"], age="")),
+    dict(good, outputs={k: v for k, v in good["outputs"].items() if k != "threshold_contrast"}),
+    dict(good, verdict="legible"),
+    dict(good, message="a verdict and a message"),
+    {k: v for k, v in good.items() if k != "verdict"},
+]
+for k, o in enumerate(wrong):
+    if validator.is_valid(o):
+        failures.append(f"wrong object {k} passed the schema")
+
+for f in failures:
+    print("FAIL:", f)
+print(f"{len(objects)} objects, {len(failures)} failures")
+sys.exit(1 if failures else 0)
