@@ -130,8 +130,8 @@ QString changeLabel(const Change& c, const QString& unit) {
                                                          : QStringLiteral("No verdict");
     // One digit finer than the spacing of the samples on either side.
     const int digit = c.gap > 0 ? std::clamp(static_cast<int>(std::floor(std::log10(c.gap))) - 1, -6, 15) : 0;
-    const double unit10 = std::pow(10.0, std::max(digit, 0));
-    const double value = std::round(c.x / unit10) * unit10;
+    const double place = std::pow(10.0, digit);
+    const double value = std::round(c.x / place) * place;
     QString text = state + QStringLiteral(" beyond ") + QString::number(value, 'f', std::max(-digit, 0));
     return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
 }

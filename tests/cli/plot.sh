@@ -55,4 +55,12 @@ light.svg|>100000<
 END
 grep -qF 'Illuminance 1076' light.svg && fail "the varied input is in the caption"
 head -c 5 distance.pdf | grep -q '%PDF-' || fail "distance.pdf is no PDF"
+# Each change is labelled halfway between its samples, one digit finer than their spacing.
+labels="$(printf '38,1,2,Legible\n39,3,2,Not Legible\n100,1,2,Legible\n100.01,,,\n2000,3,2,Not Legible\n' |
+    "$plotter" svg --x-unit mm | grep -o '[A-Za-z ]* beyond [^<]*')"
+expected='Not legible beyond 38.5 mm
+Legible beyond 70 mm
+No verdict beyond 100.005 mm
+Not legible beyond 1100 mm'
+[ "$labels" = "$expected" ] || fail "change labels: $labels"
 exit $((failures > 0))
