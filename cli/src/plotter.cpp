@@ -252,6 +252,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         args.emplace_back("--log-x");
     }
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
