@@ -251,6 +251,8 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
     attach(actual);
     threshold->setPen(QPen(QColor(200, 40, 40), 2));
     actual->setPen(QPen(QColor(30, 80, 200), 2));
+    threshold->setPointsVisible(threshold->count() == 1); // a lone point draws no line
+    actual->setPointsVisible(actual->count() == 1);
 
     Figure figure{chart, threshold, changesOf(points, o.logX), {}};
     for (const Change& c : figure.changes) {

@@ -44,7 +44,7 @@ struct Size {
     int width = 1000;
     int height = 620;
 };
-inline constexpr int kSmallestSide = 300;
+inline constexpr int kSmallestSide = 400;
 inline constexpr int kLargestSide = 4000;
 
 // Nothing unless both sides are whole numbers within the bounds above.

@@ -53,8 +53,8 @@ expect 2 "--log-x and --plot-size need --plot" sweep --vary age=10:20:1 --log-x
 expect 2 "--log-x and --plot-size need --plot" sweep --vary age=10:20:1 --plot-size 800x600
 expect 2 "--log-x needs FROM and TO above 0" sweep --vary age=0:20:1 --plot p.svg --log-x
 expect 2 "--log-x needs FROM and TO above 0" sweep --vary letter_factor=-1:1:0.5 --plot p.svg --log-x
-expect 2 '--plot-size "299x600" must be WxH, each side a whole number of pixels from 300 to 4000' \
-    sweep --vary age=10:20:1 --plot p.png --plot-size 299x600
+expect 2 '--plot-size "399x600" must be WxH, each side a whole number of pixels from 400 to 4000' \
+    sweep --vary age=10:20:1 --plot p.png --plot-size 399x600
 expect 2 '--plot-size "800x4001"' sweep --vary age=10:20:1 --plot p.png --plot-size 800x4001
 expect 2 '--plot-size "800.5x600"' sweep --vary age=10:20:1 --plot p.png --plot-size 800.5x600
 expect 2 '--plot-size "800X600"' sweep --vary age=10:20:1 --plot p.png --plot-size 800X600
