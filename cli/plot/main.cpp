@@ -347,8 +347,7 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
         generator.setSize(size);
         generator.setViewBox(whole);
         generator.setResolution(dpi); // text keeps the size it was laid out at
-        generator.setTitle(o.title);
-        generator.setDescription(o.caption);
+        generator.setTitle(o.title.toHtmlEscaped()); // written into the XML as it is given
         ok = paint(scene, generator, whole);
     } else if (o.format == Format::Pdf) {
         QPdfWriter writer(&buffer);

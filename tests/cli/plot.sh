@@ -47,7 +47,7 @@ while IFS='|' read -r file text; do
 done <<'END'
 distance.svg|Viewing distance (mm)
 distance.svg|Not legible beyond 2835 mm
-distance.svg|Observer's age 40
+distance.svg|Letter HT 6 mm
 distance.svg|Ease of reading 90% confidence
 light.svg|Illuminance (lux)
 light.svg|Legible beyond
@@ -55,6 +55,10 @@ light.svg|>100000<
 END
 grep -qF 'Illuminance 1076' light.svg && fail "the varied input is in the caption"
 head -c 5 distance.pdf | grep -q '%PDF-' || fail "distance.pdf is no PDF"
+# Texts from the command line cannot break the SVG's markup.
+printf '1,1,2,Legible\n' | "$plotter" svg --title '<t>&' --caption '<b>&"x</desc>' --x-title '&<' >markup.svg &&
+    rsvg-convert markup.svg -o markup.png || fail "markup in texts made an unreadable SVG"
+
 # Each change is labelled halfway between its samples, one digit finer than their spacing.
 labels="$(printf '38,1,2,Legible\n39,3,2,Not Legible\n100,1,2,Legible\n100.01,,,\n2000,3,2,Not Legible\n' |
     "$plotter" svg --x-unit mm | grep -o '[A-Za-z ]* beyond [^<]*')"
