@@ -176,6 +176,23 @@ QAbstractAxis* linearAxis(double low, double high, int widthPixels) {
     return axis;
 }
 
+struct Curves {
+    QLineSeries* threshold;
+    QLineSeries* actual;
+    QLineSeries* upper; // the shading's bounds: between the curves where legible,
+    QLineSeries* lower; // of no height elsewhere
+};
+
+// Beyond this many runs the rest are joined: each costs a series to draw.
+constexpr std::size_t kMostRuns = 200;
+
+Curves curvesOn(QChart* chart) {
+    Curves c{new QLineSeries, new QLineSeries, new QLineSeries(chart), new QLineSeries(chart)};
+    c.threshold->setName(QStringLiteral("Threshold contrast"));
+    c.actual->setName(QStringLiteral("Actual contrast"));
+    return c;
+}
+
 struct Figure {
     QChart* chart;
     QLineSeries* threshold; // attached to both axes, to place things by value
@@ -192,27 +209,28 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
     chart->setTitleFont(titleFont);
     chart->setBackgroundRoundness(0);
     chart->setDropShadowEnabled(false);
-    auto* threshold = new QLineSeries;
-    threshold->setName(QStringLiteral("Threshold contrast"));
-    auto* actual = new QLineSeries;
-    actual->setName(QStringLiteral("Actual contrast"));
-    // Shades where the lettering is legible: between the curves there, of no
-    // height elsewhere. One series, so that drawing stays linear in the points.
-    auto* upper = new QLineSeries(chart); // the area does not own its bounds
-    auto* lower = new QLineSeries(chart);
+    // A run of points with a verdict; the curves break where there is none.
+    std::vector<Curves> runs{curvesOn(chart)};
     double low = std::numeric_limits<double>::max();
     double high = 0;
     bool anyLegible = false;
+    bool broken = false;
     for (const Point& p : points) {
         if (!p.threshold || !p.actual) {
+            broken = runs.back().threshold->count() > 0;
             continue;
         }
-        threshold->append(p.x, *p.threshold);
-        actual->append(p.x, *p.actual);
+        if (broken && runs.size() < kMostRuns) {
+            runs.push_back(curvesOn(chart));
+        }
+        broken = false;
+        const Curves& c = runs.back();
+        c.threshold->append(p.x, *p.threshold);
+        c.actual->append(p.x, *p.actual);
         const bool legible = p.state == State::Legible;
         anyLegible = anyLegible || legible;
-        upper->append(p.x, legible ? *p.actual : *p.threshold);
-        lower->append(p.x, *p.threshold);
+        c.upper->append(p.x, legible ? *p.actual : *p.threshold);
+        c.lower->append(p.x, *p.threshold);
         low = std::min({low, *p.threshold, *p.actual});
         high = std::max({high, *p.threshold, *p.actual});
     }
@@ -239,22 +257,27 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
         s->attachAxis(xAxis);
         s->attachAxis(yAxis);
     };
-    auto* area = new QAreaSeries(upper, lower);
-    area->setName(QStringLiteral("Legible"));
-    area->setColor(QColor(60, 170, 90, 90));
-    area->setBorderColor(Qt::transparent);
-    attach(area);
-    QLegendMarker* legible = chart->legend()->markers(area).first();
-    legible->setVisible(anyLegible);
-    legible->setShape(QLegend::MarkerShapeRectangle);
-    attach(threshold);
-    attach(actual);
-    threshold->setPen(QPen(QColor(200, 40, 40), 2));
-    actual->setPen(QPen(QColor(30, 80, 200), 2));
-    threshold->setPointsVisible(threshold->count() == 1); // a lone point draws no line
-    actual->setPointsVisible(actual->count() == 1);
+    for (std::size_t k = 0; k < runs.size(); ++k) { // all shading first, under every curve
+        auto* area = new QAreaSeries(runs[k].upper, runs[k].lower);
+        area->setName(QStringLiteral("Legible"));
+        area->setColor(QColor(60, 170, 90, 90));
+        area->setBorderColor(Qt::transparent);
+        attach(area);
+        QLegendMarker* legible = chart->legend()->markers(area).first();
+        legible->setVisible(anyLegible && k == 0);
+        legible->setShape(QLegend::MarkerShapeRectangle);
+    }
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        for (QLineSeries* curve : {runs[k].threshold, runs[k].actual}) {
+            attach(curve);
+            curve->setPointsVisible(curve->count() == 1); // a lone point draws no line
+            chart->legend()->markers(curve).first()->setVisible(k == 0);
+        }
+        runs[k].threshold->setPen(QPen(QColor(200, 40, 40), 2));
+        runs[k].actual->setPen(QPen(QColor(30, 80, 200), 2));
+    }
 
-    Figure figure{chart, threshold, changesOf(points, o.logX), {}};
+    Figure figure{chart, runs.front().threshold, changesOf(points, o.logX), {}};
     for (const Change& c : figure.changes) {
         auto* line = new QLineSeries;
         line->setName(QStringLiteral("Verdict change"));
@@ -346,7 +369,7 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
         generator.setOutputDevice(&buffer);
         generator.setSize(size);
         generator.setViewBox(whole);
-        generator.setResolution(dpi); // text keeps the size it was laid out at
+        generator.setResolution(dpi);                // text keeps the size it was laid out at
         generator.setTitle(o.title.toHtmlEscaped()); // written into the XML as it is given
         ok = paint(scene, generator, whole);
     } else if (o.format == Format::Pdf) {
