@@ -56,8 +56,10 @@ END
 grep -qF 'Illuminance 1076' light.svg && fail "the varied input is in the caption"
 head -c 5 distance.pdf | grep -q '%PDF-' || fail "distance.pdf is no PDF"
 # Texts from the command line cannot break the SVG's markup.
-printf '1,1,2,Legible\n' | "$plotter" svg --title '<t>&' --caption '<b>&"x</desc>' --x-title '&<' >markup.svg &&
-    rsvg-convert markup.svg -o markup.png || fail "markup in texts made an unreadable SVG"
+if ! printf '1,1,2,Legible\n' | "$plotter" svg --title '<t>&' --caption '<b>&"x</desc>' --x-title '&<' >markup.svg ||
+    ! rsvg-convert markup.svg -o markup.png; then
+    fail "markup in texts made an unreadable SVG"
+fi
 
 # Each change is labelled halfway between its samples, one digit finer than their spacing.
 labels="$(printf '38,1,2,Legible\n39,3,2,Not Legible\n100,1,2,Legible\n100.01,,,\n2000,3,2,Not Legible\n' |
