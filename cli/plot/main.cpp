@@ -1,64 +1,236 @@
-// vistrel-plot: draws a sweep of vistrel-cli. Reads "x,threshold,actual,state"
-// lines on stdin and writes the chart as SVG or PNG to stdout, with no
-// display. The caller owns the file: it writes it atomically.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// vistrel-plot: draws a sweep of vistrel-cli as a figure for a design review.
+// Reads "x,threshold,actual,state" lines on stdin and writes the chart as SVG,
+// PNG or PDF to stdout, with no display. The caller owns the file: it writes
+// it atomically. The arguments are described in cli/src/plotter.h.
 
+#include "calc/number_text.h"
 #include "plot_points.h"
 
 #include <QApplication>
 #include <QAreaSeries>
 #include <QBuffer>
 #include <QChart>
-#include <QChartView>
+#include <QFont>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
+#include <QImage>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPainter>
-#include <QPixmap>
+#include <QPdfWriter>
+#include <QScreen>
 #include <QSvgGenerator>
+#include <QTextDocument>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string_view>
 
 namespace {
 
 using vistrel::plot::Point;
 using vistrel::plot::State;
 
-struct Chart {
-    QChart* chart;
-    QValueAxis* xAxis;
-    std::vector<double> changes; // where the verdict changes, drawn over the chart
+enum class Format { Svg, Png, Pdf };
+
+struct Options {
+    Format format = Format::Svg;
+    QString title = QStringLiteral("Threshold and actual contrast");
+    QString xTitle = QStringLiteral("x");
+    QString xUnit;
+    QString caption;
+    bool logX = false;
+    vistrel::plot::Size size;
 };
 
-Chart buildChart(const std::vector<Point>& points, const QString& xName) {
+constexpr std::string_view kUsage = "usage: vistrel-plot svg|png|pdf [--title TEXT] [--x-title TEXT] [--x-unit UNIT] "
+                                    "[--caption TEXT] [--log-x] [--size WxH] < points > chart\n";
+
+std::optional<Options> parseArguments(int argc, char** argv, const vistrel::NumberText& numbers) {
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    Options o;
+    const std::string_view format = argv[1];
+    if (format == "svg") {
+        o.format = Format::Svg;
+    } else if (format == "png") {
+        o.format = Format::Png;
+    } else if (format == "pdf") {
+        o.format = Format::Pdf;
+    } else {
+        return std::nullopt;
+    }
+    for (int k = 2; k < argc; ++k) {
+        const std::string_view name = argv[k];
+        if (name == "--log-x") {
+            o.logX = true;
+            continue;
+        }
+        if (k + 1 >= argc) {
+            return std::nullopt;
+        }
+        const char* value = argv[++k];
+        if (name == "--title") {
+            o.title = QString::fromUtf8(value);
+        } else if (name == "--x-title") {
+            o.xTitle = QString::fromUtf8(value);
+        } else if (name == "--x-unit") {
+            o.xUnit = QString::fromUtf8(value);
+        } else if (name == "--caption") {
+            o.caption = QString::fromUtf8(value);
+        } else if (name == "--size") {
+            const auto size = vistrel::plot::parseSize(value, numbers);
+            if (!size) {
+                return std::nullopt;
+            }
+            o.size = *size;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+// Where the verdict changes: between two samples, so the label's precision
+// follows their spacing.
+struct Change {
+    double x;
+    double gap;
+    State after;
+};
+
+std::vector<Change> changesOf(const std::vector<Point>& points, bool logX) {
+    std::vector<Change> changes;
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        const double a = points[k - 1].x;
+        const double b = points[k].x;
+        if (points[k].state != points[k - 1].state) {
+            changes.push_back({logX ? std::sqrt(a * b) : (a + b) / 2, std::fabs(b - a), points[k].state});
+        }
+    }
+    return changes;
+}
+
+QString changeLabel(const Change& c, const QString& unit) {
+    const QString state = c.after == State::Legible      ? QStringLiteral("Legible")
+                          : c.after == State::NotLegible ? QStringLiteral("Not legible")
+                                                         : QStringLiteral("No verdict");
+    // One digit finer than the spacing of the samples on either side.
+    const int digit = c.gap > 0 ? std::clamp(static_cast<int>(std::floor(std::log10(c.gap))) - 1, -6, 15) : 0;
+    const double place = std::pow(10.0, digit);
+    const double value = std::round(c.x / place) * place;
+    QString text = state + QStringLiteral(" beyond ") + QString::number(value, 'f', std::max(-digit, 0));
+    return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
+}
+
+// A round step near span / wanted: 1, 2 or 5 times a power of ten.
+double niceStep(double span, int wanted, int& minorTicks) {
+    const double raw = span / std::max(wanted, 1);
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    const double mantissa = raw / decade;
+    const double nice = mantissa <= 1 ? 1 : mantissa <= 2 ? 2 : mantissa <= 5 ? 5 : 10;
+    minorTicks = nice == 2 ? 3 : 4;
+    return nice * decade;
+}
+
+QLogValueAxis* logAxis(double low, double high) {
+    auto* axis = new QLogValueAxis;
+    axis->setBase(10);
+    // Whole decades, a hair wider so that rounding cannot drop the end labels.
+    const double bottom = std::pow(10.0, std::floor(std::log10(low)));
+    const double top = std::pow(10.0, std::ceil(std::log10(high)));
+    axis->setRange(bottom * (1 - 1e-9), (top > bottom ? top : top * 10) * (1 + 1e-9));
+    axis->setLabelFormat(QStringLiteral("%g"));
+    axis->setGridLinePen(QPen(QColor(180, 180, 180), 1));
+    return axis;
+}
+
+QAbstractAxis* linearAxis(double low, double high, int widthPixels) {
+    auto* axis = new QValueAxis;
+    if (low == high) {
+        low -= 1;
+        high += 1;
+    }
+    axis->setRange(low, high);
+    int minor = 4;
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(niceStep(high - low, widthPixels / 110, minor));
+    axis->setMinorTickCount(minor);
+    axis->setLabelFormat(QStringLiteral("%.10g"));
+    axis->setMinorGridLinePen(QPen(QColor(235, 235, 235), 1));
+    axis->setGridLinePen(QPen(QColor(180, 180, 180), 1));
+    return axis;
+}
+
+struct Curves {
+    QLineSeries* threshold;
+    QLineSeries* actual;
+    QLineSeries* upper; // the shading's bounds: between the curves where legible,
+    QLineSeries* lower; // of no height elsewhere
+};
+
+// Beyond this many runs the rest are joined: each costs a series to draw.
+constexpr std::size_t kMostRuns = 200;
+
+Curves curvesOn(QChart* chart) {
+    Curves c{new QLineSeries, new QLineSeries, new QLineSeries(chart), new QLineSeries(chart)};
+    c.threshold->setName(QStringLiteral("Threshold contrast"));
+    c.actual->setName(QStringLiteral("Actual contrast"));
+    return c;
+}
+
+struct Figure {
+    QChart* chart;
+    QLineSeries* threshold; // attached to both axes, to place things by value
+    std::vector<Change> changes;
+    std::vector<QLineSeries*> changeLines;
+};
+
+Figure buildChart(const std::vector<Point>& points, const Options& o) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Threshold and actual contrast against %1").arg(xName));
-    auto* threshold = new QLineSeries;
-    threshold->setName(QStringLiteral("Threshold contrast"));
-    auto* actual = new QLineSeries;
-    actual->setName(QStringLiteral("Actual contrast"));
-    // Shades where the lettering is legible: between the curves there, of no
-    // height elsewhere. One series, so that drawing stays linear in the points.
-    auto* upper = new QLineSeries(chart); // the area does not own its bounds
-    auto* lower = new QLineSeries(chart);
+    chart->setTitle(o.title);
+    QFont titleFont = chart->titleFont();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    // A run of points with a verdict; the curves break where there is none.
+    std::vector<Curves> runs{curvesOn(chart)};
     double low = std::numeric_limits<double>::max();
     double high = 0;
     bool anyLegible = false;
+    bool broken = false;
     for (const Point& p : points) {
         if (!p.threshold || !p.actual) {
+            broken = runs.back().threshold->count() > 0;
             continue;
         }
-        threshold->append(p.x, *p.threshold);
-        actual->append(p.x, *p.actual);
+        if (broken && runs.size() < kMostRuns) {
+            runs.push_back(curvesOn(chart));
+        }
+        broken = false;
+        const Curves& c = runs.back();
+        c.threshold->append(p.x, *p.threshold);
+        c.actual->append(p.x, *p.actual);
         const bool legible = p.state == State::Legible;
         anyLegible = anyLegible || legible;
-        upper->append(p.x, legible ? *p.actual : *p.threshold);
-        lower->append(p.x, *p.threshold);
+        c.upper->append(p.x, legible ? *p.actual : *p.threshold);
+        c.lower->append(p.x, *p.threshold);
         low = std::min({low, *p.threshold, *p.actual});
         high = std::max({high, *p.threshold, *p.actual});
     }
@@ -66,17 +238,17 @@ Chart buildChart(const std::vector<Point>& points, const QString& xName) {
         low = 0.1;
         high = 10;
     }
-    const double bottom = std::pow(10.0, std::floor(std::log10(low)));
-    const double top = std::pow(10.0, std::ceil(std::log10(high)));
-
-    auto* xAxis = new QValueAxis;
-    xAxis->setTitleText(xName);
-    xAxis->setLabelFormat(QStringLiteral("%g"));
-    auto* yAxis = new QLogValueAxis;
-    yAxis->setBase(10);
-    yAxis->setTitleText(QStringLiteral("Contrast (log scale)"));
-    yAxis->setRange(bottom * 0.98, top * 1.02); // keeps the end labels inside
-    yAxis->setLabelFormat(QStringLiteral("%g"));
+    double first = 1;
+    double last = 10;
+    if (!points.empty()) {
+        first = std::min(points.front().x, points.back().x);
+        last = std::max(points.front().x, points.back().x);
+    }
+    QAbstractAxis* xAxis =
+        o.logX ? static_cast<QAbstractAxis*>(logAxis(first, last)) : linearAxis(first, last, o.size.width);
+    xAxis->setTitleText(o.xTitle);
+    QLogValueAxis* yAxis = logAxis(low, high);
+    yAxis->setTitleText(QStringLiteral("Contrast"));
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
 
@@ -85,50 +257,82 @@ Chart buildChart(const std::vector<Point>& points, const QString& xName) {
         s->attachAxis(xAxis);
         s->attachAxis(yAxis);
     };
-    auto* area = new QAreaSeries(upper, lower);
-    area->setName(QStringLiteral("Legible"));
-    area->setColor(QColor(60, 170, 90, 90));
-    area->setBorderColor(Qt::transparent);
-    attach(area);
-    chart->legend()->markers(area).first()->setVisible(anyLegible);
-    attach(threshold);
-    attach(actual);
-    threshold->setPen(QPen(QColor(200, 40, 40), 2));
-    actual->setPen(QPen(QColor(30, 80, 200), 2));
-
-    Chart result{chart, xAxis, {}};
-    for (std::size_t k = 1; k < points.size(); ++k) {
-        if (points[k].state != points[k - 1].state) {
-            result.changes.push_back((points[k].x + points[k - 1].x) / 2);
+    for (std::size_t k = 0; k < runs.size(); ++k) { // all shading first, under every curve
+        auto* area = new QAreaSeries(runs[k].upper, runs[k].lower);
+        area->setName(QStringLiteral("Legible"));
+        area->setColor(QColor(60, 170, 90, 90));
+        area->setBorderColor(Qt::transparent);
+        attach(area);
+        QLegendMarker* legible = chart->legend()->markers(area).first();
+        legible->setVisible(anyLegible && k == 0);
+        legible->setShape(QLegend::MarkerShapeRectangle);
+    }
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        for (QLineSeries* curve : {runs[k].threshold, runs[k].actual}) {
+            attach(curve);
+            curve->setPointsVisible(curve->count() == 1); // a lone point draws no line
+            chart->legend()->markers(curve).first()->setVisible(k == 0);
         }
+        runs[k].threshold->setPen(QPen(QColor(200, 40, 40), 2));
+        runs[k].actual->setPen(QPen(QColor(30, 80, 200), 2));
     }
-    if (!result.changes.empty()) {
-        auto* legendOnly = new QLineSeries; // the marks themselves are drawn over the chart
-        legendOnly->setName(QStringLiteral("Verdict changes"));
-        legendOnly->setPen(QPen(Qt::black, 1, Qt::DashLine));
-        attach(legendOnly);
+
+    Figure figure{chart, runs.front().threshold, changesOf(points, o.logX), {}};
+    for (const Change& c : figure.changes) {
+        auto* line = new QLineSeries;
+        line->setName(QStringLiteral("Verdict change"));
+        line->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        line->append(c.x, yAxis->min());
+        line->append(c.x, yAxis->max());
+        attach(line);
+        chart->legend()->markers(line).first()->setVisible(figure.changeLines.empty());
+        figure.changeLines.push_back(line);
     }
-    if (!points.empty()) {
-        const double first = points.front().x;
-        const double last = points.back().x;
-        xAxis->setRange(std::min(first, last) - (first == last ? 1 : 0),
-                        std::max(first, last) + (first == last ? 1 : 0));
-    }
-    return result;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    return figure;
 }
 
-// A dashed vertical line at each change of verdict, in one pass.
-void drawChanges(QPainter& painter, const Chart& c) {
-    const QRectF area = c.chart->plotArea();
-    const double min = c.xAxis->min();
-    const double span = c.xAxis->max() - min;
-    if (!(span > 0)) {
-        return;
+// Each change's value beside its line, stacked when they are close.
+void labelChanges(const Figure& f, const Options& o) {
+    const QRectF area = f.chart->plotArea();
+    const QFont font = f.chart->legend()->font();
+    for (std::size_t k = 0; k < f.changes.size(); ++k) {
+        auto* text = new QGraphicsSimpleTextItem(changeLabel(f.changes[k], o.xUnit), f.chart);
+        text->setFont(font);
+        text->setZValue(11);
+        const QRectF box = text->boundingRect();
+        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.changeLines[k]).x();
+        const double left = at + 4 + box.width() <= area.right() ? at + 4 : at - 4 - box.width();
+        text->setPos(left, area.top() + 4 + static_cast<double>(k % 4) * (box.height() + 2));
+        auto* backing = new QGraphicsRectItem(text->mapRectToParent(box).adjusted(-2, 0, 2, 0), f.chart);
+        backing->setBrush(QColor(255, 255, 255, 210));
+        backing->setPen(Qt::NoPen);
+        backing->setZValue(10);
     }
-    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
-    for (const double x : c.changes) {
-        const double at = area.left() + (x - min) / span * area.width();
-        painter.drawLine(QPointF(at, area.top()), QPointF(at, area.bottom()));
+}
+
+// A log axis's minor ticks and gridlines at 2 to 9 times each power of ten,
+// where a reader looks for them; the chart's own minor ticks are evenly spaced.
+void logMinorLines(const Figure& f, Qt::Orientation orientation) {
+    const auto* axis = static_cast<const QLogValueAxis*>(f.chart->axes(orientation).first());
+    const QRectF area = f.chart->plotArea();
+    const QPen pen(QColor(225, 225, 225), 1);
+    for (double decade = std::pow(10.0, std::floor(std::log10(axis->min()))); decade < axis->max(); decade *= 10) {
+        for (int m = 2; m <= 9; ++m) {
+            const double v = m * decade;
+            if (v <= axis->min() || v >= axis->max()) {
+                continue;
+            }
+            const bool vertical = orientation == Qt::Horizontal;
+            const QPointF at = f.chart->mapToPosition(vertical ? QPointF(v, axis->min()) : QPointF(1, v), f.threshold);
+            const QLineF grid = vertical ? QLineF(at.x(), area.top(), at.x(), area.bottom())
+                                         : QLineF(area.left(), at.y(), area.right(), at.y());
+            const QLineF tick = vertical ? QLineF(at.x(), area.bottom(), at.x(), area.bottom() + 3)
+                                         : QLineF(area.left() - 3, at.y(), area.left(), at.y());
+            (new QGraphicsLineItem(grid, f.chart))->setPen(pen);
+            (new QGraphicsLineItem(tick, f.chart))->setPen(QPen(QColor(120, 120, 120), 1));
+        }
     }
 }
 
@@ -140,69 +344,110 @@ void quietMessages(QtMsgType type, const QMessageLogContext& /*context*/, const 
     std::fprintf(stderr, "vistrel-plot: %s\n", qPrintable(message));
 }
 
-QByteArray render(QChartView& view, const Chart& chart, bool svg) {
+// The scene laid out at its final size, then drawn onto the whole device:
+// explicit source and target rectangles, so no format rescales a part of it.
+bool paint(QGraphicsScene& scene, QPaintDevice& device, const QRectF& target) {
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        return false;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    scene.render(&painter, target, scene.sceneRect(), Qt::IgnoreAspectRatio);
+    return painter.end();
+}
+
+QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (svg) {
+    const QSize size(o.size.width, o.size.height);
+    const QRectF whole(QPointF(0, 0), QSizeF(size));
+    bool ok = false;
+    if (o.format == Format::Svg) {
         QSvgGenerator generator;
         generator.setOutputDevice(&buffer);
-        generator.setSize(view.size());
-        generator.setViewBox(QRect(QPoint(0, 0), view.size()));
-        generator.setTitle(chart.chart->title());
-        QPainter painter;
-        if (!painter.begin(&generator)) {
-            return {};
-        }
-        view.render(&painter);
-        drawChanges(painter, chart);
-        if (!painter.end()) {
-            return {};
-        }
-        buffer.close();
-        return bytes;
-    }
-    QPixmap pixmap = view.grab();
-    {
-        QPainter painter(&pixmap);
-        drawChanges(painter, chart);
-    }
-    if (!pixmap.save(&buffer, "PNG")) {
-        return {};
+        generator.setSize(size);
+        generator.setViewBox(whole);
+        generator.setResolution(dpi);                // text keeps the size it was laid out at
+        generator.setTitle(o.title.toHtmlEscaped()); // written into the XML as it is given
+        ok = paint(scene, generator, whole);
+    } else if (o.format == Format::Pdf) {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(dpi);
+        writer.setPageSize(QPageSize(QSizeF(size) * 72.0 / dpi, QPageSize::Point, {}, QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setTitle(o.title);
+        writer.setCreator(QStringLiteral("vistrel-plot"));
+        ok = paint(scene, writer, QRectF(0, 0, writer.width(), writer.height()));
+    } else {
+        QImage image(size, QImage::Format_ARGB32);
+        const int dotsPerMeter = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        image.fill(Qt::white);
+        ok = paint(scene, image, whole) && image.save(&buffer, "PNG");
     }
     buffer.close();
-    return bytes;
+    return ok ? bytes : QByteArray();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "svg") != 0 && std::strcmp(argv[1], "png") != 0)) {
-        std::fprintf(stderr, "usage: vistrel-plot svg|png X_NAME < points > chart\n");
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    const auto options = parseArguments(argc, argv, numbers);
+    if (!options) {
+        std::fputs(kUsage.data(), stderr);
         return 2;
     }
+    const Options& o = *options;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen"); // it never shows a window
     }
     qInstallMessageHandler(quietMessages);
     int qtArgc = 1; // no argument is Qt's to read
     QApplication app(qtArgc, argv);
-    const bool svg = std::strcmp(argv[1], "svg") == 0;
-    const QString xName = QString::fromLocal8Bit(argv[2]);
-    const vistrel::plot::Points read = vistrel::plot::readPoints(stdin);
+    vistrel::plot::Points read = vistrel::plot::readPoints(stdin);
+    if (o.logX) {
+        const auto notPositive =
+            std::remove_if(read.points.begin(), read.points.end(), [](const Point& p) { return !(p.x > 0); });
+        read.skipped += static_cast<std::size_t>(read.points.end() - notPositive);
+        read.points.erase(notPositive, read.points.end());
+    }
     if (read.skipped > 0) {
         std::fprintf(stderr,
-                     "vistrel-plot: %zu points could not be drawn (not numbers, or beyond %g) and are left out\n",
-                     read.skipped, vistrel::plot::kLargestX);
+                     "vistrel-plot: %zu points could not be drawn (not numbers, beyond %g%s) and are left out\n",
+                     read.skipped, vistrel::plot::kLargestX, o.logX ? ", or not above 0 on a log axis" : "");
     }
 
-    const Chart chart = buildChart(read.points, xName);
-    QChartView view(chart.chart);
-    view.setRenderHint(QPainter::Antialiasing);
-    view.resize(1000, 620);
-    view.chart()->resize(view.size());
+    QGraphicsScene scene;
+    scene.setBackgroundBrush(Qt::white);
+    const QRectF whole(0, 0, o.size.width, o.size.height);
+    scene.setSceneRect(whole);
+    const Figure figure = buildChart(read.points, o);
+    scene.addItem(figure.chart);
+    double chartHeight = whole.height();
+    if (!o.caption.isEmpty()) {
+        auto* caption = new QGraphicsTextItem;
+        caption->setPlainText(o.caption);
+        caption->setDefaultTextColor(QColor(60, 60, 60));
+        caption->setTextWidth(whole.width() - 24);
+        scene.addItem(caption);
+        const double height = caption->document()->size().height();
+        chartHeight = std::max(whole.height() / 2, whole.height() - height - 6);
+        caption->setPos(12, chartHeight);
+    }
+    figure.chart->setGeometry(QRectF(0, 0, whole.width(), chartHeight));
+    QCoreApplication::processEvents(); // lays the chart out at its size before anything is placed on it
+    labelChanges(figure, o);
+    logMinorLines(figure, Qt::Vertical);
+    if (o.logX) {
+        logMinorLines(figure, Qt::Horizontal);
+    }
 
-    const QByteArray bytes = render(view, chart, svg);
+    const int dpi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY());
+    const QByteArray bytes = render(scene, o, dpi);
     if (bytes.isEmpty()) {
         std::fprintf(stderr, "vistrel-plot: cannot draw the chart\n");
         return 1;

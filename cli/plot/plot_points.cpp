@@ -90,4 +90,25 @@ Points readPoints(std::FILE* in) {
     return result;
 }
 
+std::optional<Size> parseSize(std::string_view text, const NumberText& numbers) {
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto side = [&](std::string_view part) -> std::optional<int> {
+        const ParsedNumber parsed = numbers.parse(part);
+        if (!parsed.ok() || parsed.value != std::floor(parsed.value) || parsed.value < kSmallestSide ||
+            parsed.value > kLargestSide) {
+            return std::nullopt;
+        }
+        return static_cast<int>(parsed.value);
+    };
+    const auto width = side(text.substr(0, x));
+    const auto height = side(text.substr(x + 1));
+    if (!width || !height) {
+        return std::nullopt;
+    }
+    return Size{*width, *height};
+}
+
 } // namespace vistrel::plot

@@ -7,7 +7,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 #include <vector>
+
+namespace vistrel {
+class NumberText;
+}
 
 namespace vistrel::plot {
 
@@ -32,5 +37,17 @@ struct Points {
 };
 
 Points readPoints(std::FILE* in);
+
+// A figure's size in pixels, "WxH". Big enough for the legend and caption,
+// small enough that a PNG stays well under 100 MB in memory.
+struct Size {
+    int width = 1000;
+    int height = 620;
+};
+inline constexpr int kSmallestSide = 400;
+inline constexpr int kLargestSide = 4000;
+
+// Nothing unless both sides are whole numbers within the bounds above.
+std::optional<Size> parseSize(std::string_view text, const NumberText& numbers);
 
 } // namespace vistrel::plot

@@ -220,6 +220,7 @@ constexpr std::string_view kSweepFooter =
     "Example:\n  vistrel-cli sweep --vary viewing_distance_mm=100:3000:10 --mode illuminance "
     "--illuminance_lux 1076 --letter_factor 0.25 --background_factor 0.2 --age 60 "
     "--letter_height_mm 6 --ratio 7 --ease 90 -o sweep.csv --plot sweep.svg\n"
+    "Over decades, log-spaced: --vary illuminance_lux=10:100000:x1.2589 --log-x --plot light.pdf\n"
     "At most 1000000 steps.\nExit status: 0 when written and some step had a verdict; 1 when no step had "
     "a verdict (the output is still written) or the output or the plot failed; 2 for a usage error or a "
     "missing vistrel-plot.";
@@ -315,10 +316,13 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     CaseOptions sweepCase;
     std::string vary;
     auto* sweepCmd = app.add_subcommand("sweep", "Evaluate a case across a range of one input");
-    sweepCmd->add_option("--vary", vary, "NAME=FROM:TO:STEP")->required();
+    std::string plotSize;
+    sweepCmd->add_option("--vary", vary, "NAME=FROM:TO:STEP, or NAME=FROM:TO:xFACTOR for log-spaced steps")->required();
     sweepCmd->add_option("-o,--output", run.output, "Where to write the CSV; - or nothing for stdout");
     sweepCmd->add_flag("--json", run.json, "Write JSON Lines, one object per step, instead of CSV");
-    sweepCmd->add_option("--plot", run.plot, "Draw the contrasts against the varied input to an .svg or .png");
+    sweepCmd->add_option("--plot", run.plot, "Draw the contrasts against the varied input to an .svg, .png or .pdf");
+    sweepCmd->add_flag("--log-x", run.logX, "Plot the varied input on a log axis (FROM and TO above 0)");
+    sweepCmd->add_option("--plot-size", plotSize, "The plot's width and height in pixels, WxH (default 1000x620)");
     sweepCase.addTo(*sweepCmd);
     sweepCmd->footer(easeHelp + std::string(kSweepFooter));
 
@@ -415,8 +419,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
             if (const auto error = parseSweepSpec(vary, run.sweep, numbers)) {
                 return fail("sweep", *error);
             }
-            if (!run.plot.empty() && !plotFormatSupported(run.plot)) {
-                return fail("sweep", "--plot must end in .svg or .png");
+            if (const auto error = checkPlotOptions(run.plot, run.logX, plotSize, run.sweep, numbers, run.plotSize)) {
+                return fail("sweep", *error);
             }
         }
     } catch (const EaseError& e) {

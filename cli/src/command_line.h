@@ -5,6 +5,7 @@
 
 #include "cases.h"
 #include "explore.h"
+#include "plot_points.h"
 
 #include <span>
 #include <string>
@@ -23,6 +24,8 @@ struct Invocation {
     std::string input;        // batch
     std::string output;       // batch and sweep; empty for stdout
     std::string plot;         // sweep
+    bool logX = false;        // sweep --plot
+    plot::Size plotSize;
     std::string solveFor;
     std::size_t solveColumn = 0;
     SolveRange range{};

@@ -98,10 +98,16 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
     return result;
 }
 
+double SweepSpec::at(std::size_t k) const {
+    const auto n = static_cast<double>(k);
+    return factor != 0 ? from * std::pow(factor, n) : from + n * step;
+}
+
 std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers) {
+    const std::string form("--vary needs NAME=FROM:TO:STEP or NAME=FROM:TO:xFACTOR");
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
-        return std::string("--vary needs NAME=FROM:TO:STEP");
+        return form;
     }
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
@@ -112,32 +118,53 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     spec.column = *column;
     std::string_view rest = text.substr(equals + 1);
     std::array<double, 3> parts{};
-    const std::array<const char*, 3> partNames{"FROM", "TO", "STEP"};
+    std::array<std::string, 3> partNames{"FROM", "TO", "STEP"};
     for (std::size_t k = 0; k < 3; ++k) {
         const std::size_t colon = k < 2 ? rest.find(':') : rest.size();
         if (colon == std::string_view::npos) {
-            return std::string("--vary needs NAME=FROM:TO:STEP");
+            return form;
         }
-        const auto parsed = numbers.parse(rest.substr(0, colon));
+        std::string_view part = rest.substr(0, colon);
+        if (k == 2 && part.starts_with('x')) {
+            part.remove_prefix(1);
+            partNames[k] = "FACTOR";
+        }
+        const auto parsed = numbers.parse(part);
         if (!parsed.ok()) {
-            return "--vary: " + std::string(partNames[k]) + " \"" + std::string(rest.substr(0, colon)) +
-                   "\" is not a number";
+            return "--vary: " + partNames[k] + " \"" + std::string(part) + "\" is not a number";
         }
         parts[k] = parsed.value;
         rest = k < 2 ? rest.substr(colon + 1) : std::string_view{};
     }
     spec.from = parts[0];
     spec.to = parts[1];
-    spec.step = parts[2];
-    if (spec.step == 0) {
-        return std::string("--vary: STEP must not be zero");
-    }
-    if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
-        return std::string("--vary: STEP goes the wrong way from FROM to TO");
+    const bool logSteps = partNames[2] == "FACTOR";
+    spec.step = logSteps ? 0 : parts[2];
+    spec.factor = logSteps ? parts[2] : 0;
+    double steps = 0;
+    if (logSteps) {
+        if (!(spec.from > 0 && spec.to > 0)) {
+            return std::string("--vary: FROM and TO must be above 0 with xFACTOR");
+        }
+        if (!(spec.factor > 0) || spec.factor == 1) {
+            return std::string("--vary: FACTOR must be above 0 and not 1");
+        }
+        if ((spec.to > spec.from && spec.factor < 1) || (spec.to < spec.from && spec.factor > 1)) {
+            return std::string("--vary: FACTOR goes the wrong way from FROM to TO");
+        }
+        // Logarithms, not TO / FROM, which can overflow.
+        steps = std::floor((std::log(spec.to) - std::log(spec.from)) / std::log(spec.factor) + 1e-9);
+    } else {
+        if (spec.step == 0) {
+            return std::string("--vary: STEP must not be zero");
+        }
+        if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
+            return std::string("--vary: STEP goes the wrong way from FROM to TO");
+        }
+        steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
     }
     // Exactly the largest number of steps is allowed; infinity and NaN (from
     // huge ends) are not.
-    const double steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
     if (!(steps <= static_cast<double>(kMaxSweepSteps))) {
         return "--vary: more than " + std::to_string(kMaxSweepSteps) + " steps";
     }
@@ -149,8 +176,7 @@ void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
            const std::function<void(const Case&, const Evaluation&)>& visit) {
     for (std::size_t k = 0; k < spec.count; ++k) {
         Case c = base;
-        // From the start each time, so that steps do not gather rounding.
-        c.set(spec.column, numbers.plain(spec.from + static_cast<double>(k) * spec.step));
+        c.set(spec.column, numbers.plain(spec.at(k)));
         const Evaluation e = evaluate(c, numbers);
         visit(c, e);
     }

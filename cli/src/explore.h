@@ -73,14 +73,20 @@ struct SweepSpec {
     std::size_t column = 0;
     double from = 0;
     double to = 0;
-    double step = 0;
+    double step = 0;   // added at each step
+    double factor = 0; // or, when not 0, multiplied at each step
     std::size_t count = 0;
+
+    // The k-th value, computed from FROM so that steps do not gather rounding.
+    [[nodiscard]] double at(std::size_t k) const;
 };
 
 // Steps from FROM to TO; a sweep has one row more than it has steps.
 inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 
-// Reads NAME=FROM:TO:STEP, where NAME is a numeric input; on failure returns why.
+// Reads NAME=FROM:TO:STEP, or NAME=FROM:TO:xFACTOR for steps evenly spaced on
+// a log scale (FROM and TO above 0), where NAME is a numeric input; on
+// failure returns why.
 std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers);
 
 // Evaluates the case at every step, handing each evaluated case to visit.

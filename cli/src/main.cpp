@@ -200,7 +200,11 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
     write(run, *out, text);
     if (plotOut) {
         std::string error;
-        if (!drawPlot(plotter, points, kColumns[run.sweep.column].name, run.plot, numbers, *plotOut, error)) {
+        PlotFigure figure = sweepFigure(run.base, run.sweep.column);
+        figure.format = *plotFormat(run.plot);
+        figure.logX = run.logX;
+        figure.size = run.plotSize;
+        if (!drawPlot(plotter, points, figure, run.plot, numbers, *plotOut, error)) {
             if (error.empty()) {
                 outputFailed(run, *plotOut);
             }

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plotter.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -21,6 +23,51 @@ constexpr std::size_t kMostSent = 100'000; // stays below what the plotter takes
 
 bool endsWith(std::string_view s, std::string_view tail) {
     return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+constexpr const char* kCaptionSeparator = " \u00B7 ";
+
+std::string lowerFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+    return text;
+}
+
+// "Letter HT to Stroke Width Ratio" as a figure labels it: "Letter HT to
+// stroke width ratio". Capitalised words after the first are lowered;
+// abbreviations, all in capitals, stay.
+std::string sentenceCase(std::string_view caption) {
+    std::string out;
+    std::size_t start = 0;
+    while (start <= caption.size()) {
+        const std::size_t space = std::min(caption.find(' ', start), caption.size());
+        std::string word(caption.substr(start, space - start));
+        const bool capitalised = word.size() > 1 && std::all_of(word.begin() + 1, word.end(),
+                                                                [](char c) { return !(c >= 'A' && c <= 'Z'); });
+        out += (start == 0 ? "" : " ") + (start > 0 && capitalised ? lowerFirst(word) : word);
+        start = space + 1;
+    }
+    return out;
+}
+
+// The window's unit labels as symbols: "LUX" is lux, "cd/m^2" is cd/m².
+// Mixed case such as fL (foot-lambert) is kept.
+std::string unitText(std::string_view unit) {
+    std::string out;
+    bool mixed = false;
+    for (std::size_t k = 1; k < unit.size(); ++k) {
+        mixed = mixed || (unit[k - 1] >= 'a' && unit[k - 1] <= 'z' && unit[k] >= 'A' && unit[k] <= 'Z');
+    }
+    for (std::size_t k = 0; k < unit.size(); ++k) {
+        if (unit.substr(k, 2) == "^2") {
+            out += "\u00B2";
+            ++k;
+        } else {
+            out += !mixed && unit[k] >= 'A' && unit[k] <= 'Z' ? static_cast<char>(unit[k] - 'A' + 'a') : unit[k];
+        }
+    }
+    return out;
 }
 
 // Thins a long sweep for drawing, keeping both sides of every change of
@@ -102,7 +149,63 @@ PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn
     return p;
 }
 
-bool plotFormatSupported(std::string_view path) { return endsWith(path, ".svg") || endsWith(path, ".png"); }
+std::optional<PlotFormat> plotFormat(std::string_view path) {
+    for (const auto& [ending, format] :
+         {std::pair{".svg", PlotFormat::Svg}, std::pair{".png", PlotFormat::Png}, std::pair{".pdf", PlotFormat::Pdf}}) {
+        if (endsWith(path, ending)) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
+    PlotFigure figure;
+    const FieldInfo& varied = fieldInfo(*kColumns[variedColumn].field);
+    const std::string quantity = sentenceCase(varied.caption);
+    const std::string unit = unitText(varied.unit);
+    figure.xTitle = unit.empty() ? quantity : quantity + " (" + unit + ")";
+    figure.xUnit = unit;
+    figure.title = "Threshold and actual contrast against " + lowerFirst(quantity);
+    const std::string_view mode = base.view(0);
+    figure.caption = mode.empty() ? std::string() : "Mode: " + std::string(mode);
+    for (std::size_t k = 1; k < kFirstOutputColumn; ++k) {
+        const FieldInfo& f = fieldInfo(*kColumns[k].field);
+        const std::string_view text = base.view(k);
+        if (k == variedColumn || text.empty() || text == f.start) {
+            continue;
+        }
+        const std::string fieldUnit = unitText(f.unit);
+        figure.caption += std::string(figure.caption.empty() ? "" : kCaptionSeparator) + sentenceCase(f.caption) + " " +
+                          std::string(text) + (fieldUnit.empty() ? "" : " " + fieldUnit);
+    }
+    return figure;
+}
+
+std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
+                                            const SweepSpec& sweep, const NumberText& numbers, plot::Size& size) {
+    if (path.empty()) {
+        if (logX || !sizeText.empty()) {
+            return std::string("--log-x and --plot-size need --plot");
+        }
+        return std::nullopt;
+    }
+    if (!plotFormat(path)) {
+        return std::string("--plot must end in .svg, .png or .pdf");
+    }
+    if (!sizeText.empty()) {
+        const auto parsed = plot::parseSize(sizeText, numbers);
+        if (!parsed) {
+            return "--plot-size \"" + sizeText + "\" must be WxH, each side a whole number of pixels from " +
+                   std::to_string(plot::kSmallestSide) + " to " + std::to_string(plot::kLargestSide);
+        }
+        size = *parsed;
+    }
+    if (logX && !(sweep.from > 0 && sweep.to > 0)) {
+        return std::string("--log-x needs FROM and TO above 0");
+    }
+    return std::nullopt;
+}
 
 std::string findPlotter() {
     std::array<char, PATH_MAX> self{};
@@ -118,7 +221,7 @@ std::string findPlotter() {
     return {};
 }
 
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
+bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
               std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
@@ -137,9 +240,23 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toPlotter[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromPlotter[1], STDOUT_FILENO);
-    std::string format(endsWith(path, ".png") ? "png" : "svg");
-    std::string name(xName);
-    std::array<char*, 4> argv{const_cast<char*>(plotter.c_str()), format.data(), name.data(), nullptr};
+    constexpr std::array<const char*, 3> kFormats{"svg", "png", "pdf"};
+    std::vector<std::string> args{
+        plotter,     kFormats[static_cast<std::size_t>(figure.format)],
+        "--title",   figure.title,
+        "--x-title", figure.xTitle,
+        "--x-unit",  figure.xUnit,
+        "--caption", figure.caption,
+        "--size",    std::to_string(figure.size.width) + "x" + std::to_string(figure.size.height)};
+    if (figure.logX) {
+        args.emplace_back("--log-x");
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = 0;
     const int spawned = ::posix_spawn(&pid, plotter.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

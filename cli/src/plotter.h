@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "cases.h"
+#include "explore.h"
 #include "output_file.h"
+#include "plot_points.h"
 
 #include <optional>
 #include <string>
@@ -18,17 +21,48 @@ struct PlotPoint {
 };
 
 PlotPoint plotPoint(const Case& c, const Evaluation& e, std::size_t variedColumn, const NumberText& numbers);
-bool plotFormatSupported(std::string_view path);
+
+enum class PlotFormat { Svg, Png, Pdf };
+// By the path's ending: .svg, .png or .pdf; nothing for any other.
+std::optional<PlotFormat> plotFormat(std::string_view path);
+
+// What vistrel-plot is asked to draw, besides the points. Its command line:
+//   vistrel-plot svg|png|pdf [--title TEXT] [--x-title TEXT] [--x-unit UNIT]
+//                [--caption TEXT] [--log-x] [--size WxH] < points > figure
+// Points are "x,threshold,actual,state" lines in the invariant number format,
+// state "Legible", "Not Legible" or empty (no verdict: no contrasts drawn).
+// The contrasts are drawn on a log axis, the legible region shaded, and each
+// change of state marked with a dashed line and labelled with its x value
+// and unit. Unreadable points, and points at or below 0 with --log-x, are
+// left out and counted on stderr. Exit status 0 when the figure was written
+// to stdout, 1 when it could not be drawn or written, 2 for bad arguments.
+struct PlotFigure {
+    PlotFormat format = PlotFormat::Svg;
+    std::string title;   // above the chart
+    std::string xTitle;  // quantity and unit: "Viewing distance (mm)"
+    std::string xUnit;   // in the change labels: "Not legible beyond 335 mm"; may be empty
+    std::string caption; // the fixed inputs, under the chart; wrapped when long
+    bool logX = false;
+    plot::Size size;
+};
+
+// The figure of a sweep of one input of base: titles and caption from the
+// engine's field table, so that they read as the window's captions do.
+PlotFigure sweepFigure(const Case& base, std::size_t variedColumn);
+
+// Checks a sweep's plot options: the file's ending, the size ("" keeps the
+// default) and a log axis over values above 0. Why not, when they do not fit.
+std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
+                                            const SweepSpec& sweep, const NumberText& numbers, plot::Size& size);
 
 // vistrel-plot, which only this step needs, with the charting library:
 // beside this program in a build tree, or in ../libexec/vistrel once
 // installed. Empty when it is in neither place.
 std::string findPlotter();
 
-// Has the plotter draw the contrasts against the varied input, as SVG or PNG
-// by the path's ending, and writes the chart to out. False with error set
+// Has the plotter draw the figure and writes it to out. False with error set
 // when the plotter fails in any way, or empty when writing to out failed.
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
+bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
               std::string_view path, const NumberText& numbers, Sink& out, std::string& error);
 
 } // namespace vistrel::cli

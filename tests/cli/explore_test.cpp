@@ -91,6 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Ranges, Sweep,
                          testing::Values(SweepCase{"letter_height_mm=0.1:0.7:0.1", 7, {"0.1", "0.2", "0.3", "0.4"}},
                                          SweepCase{"viewing_distance_mm=1000:100:-100", 10, {"1000", "900"}},
                                          SweepCase{"age=40:40:1", 1, {"40"}},
-                                         SweepCase{"age=10:11:0.3", 4, {"10", "10.3", "10.6", "10.9"}}));
+                                         SweepCase{"age=10:11:0.3", 4, {"10", "10.3", "10.6", "10.9"}},
+                                         SweepCase{"illuminance_lux=10:100000:x10", 5, {"10", "100", "1000", "10000"}},
+                                         SweepCase{"illuminance_lux=1000:1:x0.1", 4, {"1000", "100", "10", "1"}},
+                                         SweepCase{"background_cdm2=1:8:x2", 4, {"1", "2", "4", "8"}}));
 
 } // namespace

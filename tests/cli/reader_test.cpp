@@ -186,11 +186,19 @@ TEST_P(SweepSteps, RowsOrRefusal) {
     EXPECT_EQ(error ? 0 : spec.count, GetParam().second) << error.value_or("");
 }
 
-INSTANTIATE_TEST_SUITE_P(Specs, SweepSteps,
-                         testing::Values(std::pair{"age=0:1000000:1", 1'000'001}, std::pair{"age=0:1000001:1", 0},
-                                         std::pair{"letter_factor=0:1:0.000001", 1'000'001},
-                                         std::pair{"letter_factor=-1e308:1e308:1e300", 0},
-                                         std::pair{"field_correction=0:1:0.5", 3}, std::pair{"result=0:1:1", 0},
-                                         std::pair{"threshold_contrast=0:1:1", 0}, std::pair{"ease=0:1:1", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Specs, SweepSteps,
+    testing::Values(std::pair{"age=0:1000000:1", 1'000'001}, std::pair{"age=0:1000001:1", 0},
+                    std::pair{"letter_factor=0:1:0.000001", 1'000'001},
+                    std::pair{"letter_factor=-1e308:1e308:1e300", 0}, std::pair{"field_correction=0:1:0.5", 3},
+                    std::pair{"result=0:1:1", 0}, std::pair{"threshold_contrast=0:1:1", 0}, std::pair{"ease=0:1:1", 0},
+                    // Log-spaced: the same limit, no overflow from the ends' ratio.
+                    std::pair{"background_cdm2=1:1e6:x1.0000138156", 1'000'001},
+                    std::pair{"background_cdm2=1:1e6:x1.0000138", 0},
+                    std::pair{"background_cdm2=1e-300:1e300:x1e300", 3},
+                    std::pair{"background_cdm2=1e-300:1e300:x1.00001", 0}, std::pair{"background_cdm2=5:5:x2", 1},
+                    std::pair{"background_cdm2=0:10:x2", 0}, std::pair{"background_cdm2=10:1:x2", 0},
+                    std::pair{"background_cdm2=1:10:x1", 0}, std::pair{"background_cdm2=1:10:x-2", 0},
+                    std::pair{"background_cdm2=1:10:2x", 0}));
 
 } // namespace

@@ -34,7 +34,7 @@ page_requests() { comm -23 <(hosts "$1") <(hosts "$dir/blank.json"); }
 for spec in "viewing_distance_mm 100 4000 10 Viewing distance (mm)" "illuminance_lux 10 100000 100 Illuminance (lux)" \
     "age 10 90 1 Age (years)"; do
     read -r column from to step name <<<"$spec"
-    "$write_review" points "$column" "$from" "$to" "$step" | "$plot" svg "$name" >"$dir/$column.svg" ||
+    "$write_review" points "$column" "$from" "$to" "$step" | "$plot" svg --x-title "$name" >"$dir/$column.svg" ||
         fail "vistrel-plot could not draw $column"
 done
 "$write_review" html "$dir/review.html" "Contrast against viewing distance=$dir/viewing_distance_mm.svg" \

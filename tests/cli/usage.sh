@@ -37,7 +37,7 @@ expect 2 "more than 1000000 steps" sweep --vary age=0:2000000:1
 expect 2 'TO "x" is not a number' sweep --vary age=0:x:1
 expect 2 '"result" is not a numeric input name' sweep --vary result=0:1:1
 expect 2 "NAME=FROM:TO:STEP" sweep --vary age
-expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot out.pdf
+expect 2 "--plot must end in .svg, .png or .pdf" sweep --vary age=10:20:1 --plot out.txt
 expect 2 "--for must be" solve --for ratio
 expect 2 "--min must be below --max" solve --for age --min 50 --max 20
 expect 2 "--min and --max must lie within -1e9 and 1e9" solve --for age --min 1e17 --max 1.0000000001e17
@@ -47,7 +47,6 @@ expect 2 '--max "inf" is not a number' solve --for age --max inf
 expect 2 '"letter_size_arcmin" is not a numeric input name' sweep --vary letter_size_arcmin=1:2:1
 expect 2 '"mode" is not a numeric input name' sweep --vary mode=1:2:1
 expect 2 "more than 1000000 steps" sweep --vary letter_factor=-1e308:1e308:1
-expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot -
 expect 2 "did you mean --letter_height_mm?" eval --letter-hieght-mm 6
 expect 2 "unknown option --result" eval --result "Not Legible"
 expect 2 "did you mean --for?" solve --fro age
@@ -57,6 +56,22 @@ expect 2 "Very Easy to Read" eval --ease "very easy"
 expect 2 "--delimiter must be , or ;" batch in.csv --delimiter tab
 expect 2 'unknown column "colour" in the header (--keep-unknown' batch <(printf 'colour,age\nred,40\n')
 expect 2 'did you mean "letter_factor"?' batch --keep-unknown <(printf 'id,leter_factor\n1,0.2\n')
+expect 2 "--plot must end in .svg, .png or .pdf" sweep --vary age=10:20:1 --plot -
+expect 2 "--log-x and --plot-size need --plot" sweep --vary age=10:20:1 --log-x
+expect 2 "--log-x and --plot-size need --plot" sweep --vary age=10:20:1 --plot-size 800x600
+expect 2 "--log-x needs FROM and TO above 0" sweep --vary age=0:20:1 --plot p.svg --log-x
+expect 2 "--log-x needs FROM and TO above 0" sweep --vary letter_factor=-1:1:0.5 --plot p.svg --log-x
+expect 2 '--plot-size "399x600" must be WxH, each side a whole number of pixels from 400 to 4000' \
+    sweep --vary age=10:20:1 --plot p.png --plot-size 399x600
+expect 2 '--plot-size "800x4001"' sweep --vary age=10:20:1 --plot p.png --plot-size 800x4001
+expect 2 '--plot-size "800.5x600"' sweep --vary age=10:20:1 --plot p.png --plot-size 800.5x600
+expect 2 '--plot-size "800X600"' sweep --vary age=10:20:1 --plot p.png --plot-size 800X600
+expect 2 '--plot-size "1e308x1e308"' sweep --vary age=10:20:1 --plot p.png --plot-size 1e308x1e308
+expect 2 "FROM and TO must be above 0 with xFACTOR" sweep --vary illuminance_lux=0:100:x2
+expect 2 "FACTOR goes the wrong way" sweep --vary illuminance_lux=100:1:x2
+expect 2 "FACTOR must be above 0 and not 1" sweep --vary illuminance_lux=1:100:x1
+expect 2 'FACTOR "2x" is not a number' sweep --vary illuminance_lux=1:100:x2x
+expect 2 "more than 1000000 steps" sweep --vary illuminance_lux=1e-300:1e300:x1.000001
 expect 1 "" eval --age 40
 expect 1 "" solve --for letter_height_mm --age 40
 expect 1 "" sweep --vary age=10:20:5 --ratio 2

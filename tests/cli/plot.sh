@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The figures of sweep --plot: SVG and PDF, rendered by other programs, show
+# what the PNG shows at the same size, and the figure carries its titles and
+# labelled changes. Exits 77 (skipped) without vistrel-plot or the renderers.
+# Usage: plot.sh VISTREL_CLI [VISTREL_PLOT PLOT_COMPARE]
+set -u
+cli="$1"
+plotter="${2:-}"
+compare="${3:-}"
+if [ -z "$plotter" ] || ! command -v rsvg-convert >/dev/null || ! command -v pdftoppm >/dev/null; then
+    echo "SKIP: needs vistrel-plot, rsvg-convert (librsvg2-bin) and pdftoppm (poppler-utils)"
+    exit 77
+fi
+dir="$(mktemp -d)"
+trap 'rm -rf "$dir"' EXIT
+cd "$dir" || exit 1
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+case_options=(--mode illuminance --letter_factor 0.8 --background_factor 0.2 --age 40 --letter_height_mm 6
+    --ratio 7 --ease "90% confidence")
+distance=(--vary viewing_distance_mm=100:3000:10 --illuminance_lux 1076 "${case_options[@]}")
+light=(--vary illuminance_lux=0.1:100000:x1.1 --log-x --viewing_distance_mm 750 "${case_options[@]}")
+for ext in png svg pdf; do
+    "$cli" sweep "${distance[@]}" -o distance.csv --plot "distance.$ext" --plot-size 900x560 ||
+        fail "sweep --plot distance.$ext"
+    "$cli" sweep "${light[@]}" -o light.csv --plot "light.$ext" || fail "sweep --log-x --plot light.$ext"
+done
+for name in distance light; do
+    rsvg-convert "$name.svg" -o "$name-svg.png" || fail "rsvg-convert cannot read $name.svg"
+    pdftoppm -r 96 -singlefile -png "$name.pdf" "$name-pdf" || fail "pdftoppm cannot read $name.pdf"
+    for other in svg pdf; do
+        "$compare" "$name.png" "$name-$other.png" >"$name.size" ||
+            fail "$name.$other does not show what $name.png shows"
+    done
+done
+[ "$(cat distance.size)" = 900x560 ] || fail "--plot-size 900x560 drew $(cat distance.size)"
+[ "$(cat light.size)" = 1000x620 ] || fail "the default size is $(cat light.size)"
+
+# The texts are in the SVG as text, where a reviewer can find them.
+while IFS='|' read -r file text; do
+    grep -qF -- "$text" "$file" || fail "$file lacks \"$text\""
+done <<'END'
+distance.svg|Viewing distance (mm)
+distance.svg|Not legible beyond 2835 mm
+distance.svg|Letter HT 6 mm
+distance.svg|Ease of reading 90% confidence
+light.svg|Illuminance (lux)
+light.svg|Legible beyond
+light.svg|>100000<
+END
+grep -qF 'Illuminance 1076' light.svg && fail "the varied input is in the caption"
+head -c 5 distance.pdf | grep -q '%PDF-' || fail "distance.pdf is no PDF"
+# Texts from the command line cannot break the SVG's markup.
+if ! printf '1,1,2,Legible\n' | "$plotter" svg --title '<t>&' --caption '<b>&"x</desc>' --x-title '&<' >markup.svg ||
+    ! rsvg-convert markup.svg -o markup.png; then
+    fail "markup in texts made an unreadable SVG"
+fi
+
+# Each change is labelled halfway between its samples, one digit finer than their spacing.
+labels="$(printf '38,1,2,Legible\n39,3,2,Not Legible\n100,1,2,Legible\n100.01,,,\n2000,3,2,Not Legible\n' |
+    "$plotter" svg --x-unit mm | grep -o '[A-Za-z ]* beyond [^<]*')"
+expected='Not legible beyond 38.5 mm
+Legible beyond 70 mm
+No verdict beyond 100.005 mm
+Not legible beyond 1100 mm'
+[ "$labels" = "$expected" ] || fail "change labels: $labels"
+exit $((failures > 0))
