@@ -40,6 +40,9 @@ class Window : public testing::Test {
         form.emplace(&sink);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*form));
+        // Under a window manager focus arrives only once the window is active.
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&*form));
     }
     void TearDown() override { QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); }
 
