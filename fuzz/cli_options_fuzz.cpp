@@ -41,7 +41,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
         break;
     }
     case Command::Sweep: {
-        check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && r.sweep.column < kFirstOutputColumn);
+        check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && isInputColumn(r.sweep.column));
         if (r.sweep.count <= 50) {
             std::string text;
             sweep(r.base, r.sweep, numbers, [&](const Case& c, const Evaluation& e) {

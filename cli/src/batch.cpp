@@ -16,7 +16,8 @@ namespace {
 
 // Maps the header's cells to columns; message and margin_log are accepted and
 // ignored, so that an output file can be fed back in.
-std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::optional<std::size_t>>& columns) {
+std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::optional<std::size_t>>& columns,
+                                      bool& daylight) {
     if (!header.error.empty()) {
         return "line " + std::to_string(header.line) + " (header): " + header.error;
     }
@@ -33,6 +34,7 @@ std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::
             }
             seen[*index] = true;
             anyInput = true;
+            daylight = daylight || isDaylightColumn(*index);
         }
         columns.push_back(index);
     }
@@ -42,31 +44,31 @@ std::optional<std::string> readHeader(const CsvRecord& header, std::vector<std::
     return std::nullopt;
 }
 
-void writeUnreadable(std::string& out, const std::string& why) {
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        out += ',';
-    }
+void writeUnreadable(std::string& out, const std::string& why, std::size_t columns, std::size_t extras) {
+    out.append(columns, ',');
     appendCsvCell(out, why);
-    out += ",\n";
+    out += ',';
+    out.append(extras, ',');
+    out += '\n';
 }
 
 } // namespace
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
         appendCsvCell(out, c.view(k));
         out += ',';
     }
-    appendCsvCell(out, e.message);
+    appendCsvCell(out, e.messageText());
     out += ',';
     out += e.margin;
     out += '\n';
 }
 
-std::string outputHeader() {
+std::string outputHeader(bool daylight) {
     std::string line;
-    for (const Column& c : kColumns) {
-        line += c.name;
+    for (std::size_t k = 0; k < shownColumns(daylight); ++k) {
+        line += kColumns[k].name;
         line += ',';
     }
     line += kMessageColumn;
@@ -82,20 +84,22 @@ namespace {
 struct RowWriter {
     const std::vector<std::optional<std::size_t>>& columns;
     const NumberText& numbers;
+    bool daylight;
+    std::size_t extraCount;
 
     struct Counts {
         std::size_t unreadable = 0;
         std::string first;
     };
 
-    Counts write(std::span<const CsvRecord> records, std::string& out) const {
+    Counts write(std::span<const CsvRecord> records, std::string& out, ExtraColumns* extras) const {
         Counts counts;
         const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
             const std::string message = "line " + std::to_string(record.line) + ": " + why;
             if (counts.unreadable++ == 0) {
                 counts.first = message;
             }
-            writeUnreadable(out, message);
+            writeUnreadable(out, message, shownColumns(daylight), extraCount);
         };
         for (const CsvRecord& record : records) {
             if (!record.error.empty()) {
@@ -107,7 +111,7 @@ struct RowWriter {
                                        std::to_string(columns.size()));
                 continue;
             }
-            Case c;
+            Case c(daylight);
             bool readable = true;
             for (std::size_t k = 0; k < columns.size() && readable; ++k) {
                 readable = !columns[k] || c.set(*columns[k], record.cells[k]);
@@ -118,6 +122,11 @@ struct RowWriter {
             }
             const Evaluation e = evaluate(c, numbers);
             appendRow(out, c, e);
+            if (extras != nullptr) {
+                out.pop_back(); // the line's end comes after the extra cells
+                extras->appendCells(out, c, e);
+                out += '\n';
+            }
         }
         return counts;
     }
@@ -140,12 +149,23 @@ BatchResult runBatch(const BatchIo& io) {
         return result;
     }
     std::vector<std::optional<std::size_t>> columns;
-    if (auto error = readHeader(header, columns)) {
+    bool daylight = io.daylight;
+    if (auto error = readHeader(header, columns, daylight)) {
         result.usageError = std::move(*error);
         return result;
     }
-    const RowWriter writer{columns, *io.numbers};
-    if (!io.out->write(outputHeader())) {
+    std::string headerLine = outputHeader(daylight);
+    std::size_t extraCount = 0;
+    if (io.extras) {
+        headerLine.pop_back();
+        for (const std::string& name : io.extras()->names()) {
+            headerLine += ',' + name;
+            ++extraCount;
+        }
+        headerLine += '\n';
+    }
+    const RowWriter writer{columns, *io.numbers, daylight, extraCount};
+    if (!io.out->write(headerLine)) {
         result.outputFailed = true;
         return result;
     }
@@ -164,18 +184,23 @@ BatchResult runBatch(const BatchIo& io) {
     std::vector<CsvRecord> next(kChunkRows);
     std::vector<std::string> out;
     std::vector<RowWriter::Counts> counts;
+    std::vector<std::unique_ptr<ExtraColumns>> extras;
     // Declared last, so that it finishes a round before what the round uses goes.
     WorkerPool pool;
     out.resize(pool.size());
     counts.resize(pool.size());
+    for (std::size_t k = 0; k < pool.size(); ++k) {
+        extras.push_back(io.extras ? io.extras() : nullptr);
+    }
+
     for (std::size_t n = readChunk(current); n > 0;) {
         // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
         const std::size_t parts = pool.size();
         // By value: if reading throws, the pool finishes this round after the loop body is gone.
-        pool.start(parts, [&writer, &counts, &out, rows, n, parts](std::size_t k) {
+        pool.start(parts, [&writer, &counts, &out, &extras, rows, n, parts](std::size_t k) {
             const std::size_t from = n * k / parts;
-            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k]);
+            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k], extras[k].get());
         });
         const std::size_t following = readChunk(next);
         pool.wait();

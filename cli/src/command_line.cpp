@@ -24,7 +24,7 @@ struct CaseOptions {
             const std::string name(kColumns[k].name);
             const std::string help = k == 0 ? "input mode: " + std::string(kModeChoices)
                                             : "the text of " + std::string(vistrel::fieldName(*kColumns[k].field));
-            options[k] = app.add_option("--" + name, values[k], help)->group("Case");
+            options[k] = app.add_option("--" + name, values[k], help)->group(isDaylightColumn(k) ? "Daylight" : "Case");
         }
     }
 
@@ -160,16 +160,9 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     std::string solveMin;
     std::string solveMax;
     auto* solveCmd = app.add_subcommand("solve", "Find where the verdict changes as one input varies");
-    std::string defaultMin;
-    std::string defaultMax;
-    for (const SolveTarget& t : kSolveTargets) {
-        const std::string unit = " " + std::string(t.unit);
-        defaultMin += (defaultMin.empty() ? "" : ", ") + numbers.plain(t.range.min) + unit;
-        defaultMax += (defaultMax.empty() ? "" : ", ") + numbers.plain(t.range.max) + unit;
-    }
-    solveCmd->add_option("--for", run.solveFor, solveTargetNames())->required();
-    solveCmd->add_option("--min", solveMin, "Start of the range (defaults: " + defaultMin + ")");
-    solveCmd->add_option("--max", solveMax, "End of the range (defaults: " + defaultMax + ")");
+    solveCmd->add_option("--for", run.solveFor, "Any numeric input: " + solveTargetNames())->required();
+    solveCmd->add_option("--min", solveMin, "Start of the range (default: the input's own; see the manual)");
+    solveCmd->add_option("--max", solveMax, "End of the range (default: the input's own; see the manual)");
     solveCmd->add_flag("--json", run.json, "Print JSON");
     solveCase.addTo(*solveCmd);
     solveCmd->footer(std::string(kSolveFooter));
@@ -215,7 +208,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                 }
             }
             SolveGrid grid{};
-            if (const auto error = solveGrid(run.range, grid)) {
+            if (const auto error = solveGrid(run.range, grid, target->logarithmic)) {
                 return fail("solve", *error);
             }
         } else {

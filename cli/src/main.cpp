@@ -122,7 +122,7 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
         }
     } closer{in};
     auto out = openOutput(run, run.output);
-    BatchIo io{in, out.get(), &numbers, {}};
+    BatchIo io{in, out.get(), &numbers, {}, false, {}};
     struct stat st {};
     if (!fromStdin && ::isatty(STDERR_FILENO) != 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
@@ -171,7 +171,7 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
     }
     auto out = openOutput(run, run.output);
     auto plotOut = run.plot.empty() ? nullptr : openOutput(run, run.plot);
-    std::string text = outputHeader();
+    std::string text = outputHeader(run.base.daylight() || isDaylightColumn(run.sweep.column));
     std::vector<PlotPoint> points;
     sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
         appendRow(text, c, e);

@@ -9,6 +9,32 @@ namespace vistrel::cli {
 
 namespace {
 
+// A number for a sentence, its thousands grouped: 12,400.
+std::string grouped(double v, const NumberText& numbers) {
+    std::string text = numbers.plain(v);
+    const std::size_t sign = text.starts_with('-') ? 1 : 0;
+    std::size_t end = text.find('.');
+    if (end == std::string::npos) {
+        end = text.size();
+    }
+    while (end > sign + 3) {
+        end -= 3;
+        text.insert(end, ",");
+    }
+    return text;
+}
+
+// "smallest NAME that is Legible: V", or the input's own sentence.
+std::string sentence(const SolveTarget* target, std::string_view name, std::string_view plain, double v,
+                     const NumberText& numbers) {
+    if (target == nullptr || target->sentence.empty()) {
+        return std::string(plain) + " " + std::string(name) + " that is Legible: " + numbers.plain(v);
+    }
+    std::string text(target->sentence);
+    text.replace(text.find("{}"), 2, grouped(v, numbers));
+    return text;
+}
+
 // The answer to the question solve was asked, from the changes it found.
 std::string answer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     const auto number = [&](double v) { return numbers.plain(v); };
@@ -17,7 +43,7 @@ std::string answer(std::string_view name, const SolveResult& r, const NumberText
     if (target != nullptr && target->smallestIsAnswer) {
         for (const ChangePoint& c : r.changes) {
             if (c.stateAbove == legible) {
-                return "smallest " + std::string(name) + " that is Legible: " + number(c.above);
+                return sentence(target, name, "smallest", c.above, numbers);
             }
         }
         return r.stateAtMin == legible ? "Legible already at " + number(r.min) : "";
@@ -25,7 +51,7 @@ std::string answer(std::string_view name, const SolveResult& r, const NumberText
     const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
                                    [&](const ChangePoint& c) { return c.stateBelow == legible; });
     if (last != r.changes.rend()) {
-        return "largest " + std::string(name) + " that is Legible: " + number(last->below);
+        return sentence(target, name, "largest", last->below, numbers);
     }
     return r.stateAtMax == legible ? "Legible still at " + number(r.max) : "";
 }
@@ -37,15 +63,23 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
     const auto row = [&](std::string_view name, const std::string& value) {
         out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
     };
+    const std::size_t shown = shownColumns(c.daylight());
     out << "Inputs\n";
-    for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
-        row(kColumns[k].name, c.text(k));
+    for (std::size_t k = 0; k < shown; ++k) {
+        if (isInputColumn(k)) {
+            row(kColumns[k].name, c.text(k));
+        }
     }
     out << "Outputs\n";
-    for (std::size_t k = kFirstOutputColumn; k + 1 < kColumns.size(); ++k) {
-        row(kColumns[k].name, c.text(k));
+    for (std::size_t k = 0; k < shown; ++k) {
+        if (!isInputColumn(k) && k + 1 != kWindowColumnCount) { // the result is the verdict below
+            row(kColumns[k].name, c.text(k));
+        }
     }
     row(kMarginColumn, e.margin);
+    if (e.hasVerdict() && !e.notes.empty()) {
+        row(kMessageColumn, e.notes);
+    }
     if (e.hasVerdict()) {
         out << "Verdict: " << c.store().text(Field::Result) << '\n';
     } else {
@@ -56,10 +90,10 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
 
 std::string evaluationJson(const Case& c, const Evaluation& e) {
     nlohmann::ordered_json j;
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
         j[std::string(kColumns[k].name)] = c.text(k);
     }
-    j[std::string(kMessageColumn)] = e.message;
+    j[std::string(kMessageColumn)] = e.messageText();
     j[std::string(kMarginColumn)] = e.margin;
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
 }

@@ -39,7 +39,8 @@ expect 2 'TO "x" is not a number' sweep --vary age=0:x:1
 expect 2 '"result" is not a numeric input name' sweep --vary result=0:1:1
 expect 2 "NAME=FROM:TO:STEP" sweep --vary age
 expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot out.pdf
-expect 2 "--for must be" solve --for ratio
+expect 2 "--for must be" solve --for result
+expect 2 "logarithmic grid" solve --for ambient_lux --min 0 --max 10
 expect 2 "--min must be below --max" solve --for age --min 50 --max 20
 expect 2 "--min and --max must lie within -1e9 and 1e9" solve --for age --min 1e17 --max 1.0000000001e17
 expect 2 "at least two steps of 0.01" solve --for age --min 5.001 --max 5.002
