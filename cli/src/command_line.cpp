@@ -99,10 +99,27 @@ constexpr std::string_view kSweepFooter =
     "At most 1000000 steps. Exit status: 0 when written, 1 when the output or the plot failed, 2 for a "
     "usage error or a missing vistrel-plot.";
 
+constexpr std::string_view kCheckFooter =
+    "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
+    "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
+    "--ease \"90% confidence\" --ambient_lux 5000 --display_reflectance 0.02\n"
+    "Exit status: 0 when every required criterion passes, 1 otherwise, 2 for a usage error or a bad profile.";
+constexpr std::string_view kConditionsFooter =
+    "A condition is a named row (column condition; a comment column is ignored) whose non-empty cells "
+    "override the design's.\nExample:\n  vistrel-cli conditions designs.csv --conditions day.csv -o all.csv\n"
+    "Exit status: 0 when every design is legible under every condition, 1 otherwise, 2 for a usage error.";
+constexpr std::string_view kToleranceFooter =
+    "SPREAD: +-X or ±X, +-X% or ±X%, normal:SD, normal:MEAN:SD, uniform:LO:HI, triangular:LO:MODE:HI.\n"
+    "Example:\n  vistrel-cli tolerance --tol age=normal:45:12 --tol illuminance_lux=±10% --mode illuminance "
+    "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 45 --letter_height_mm 6 "
+    "--viewing_distance_mm 750 --ratio 7 --ease \"90% confidence\"\n"
+    "Exit status: 0 when the analysis ran, 1 when the output could not be written, 2 for a usage error.";
+
 } // namespace
 
 std::string_view Invocation::name() const {
-    constexpr std::array<std::string_view, 4> kNames{"eval", "batch", "solve", "sweep"};
+    constexpr std::array<std::string_view, 7> kNames{"eval",  "batch",      "solve",    "sweep",
+                                                     "check", "conditions", "tolerance"};
     return kNames[static_cast<std::size_t>(command)];
 }
 
@@ -154,6 +171,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     auto* batch = app.add_subcommand("batch", "Evaluate every row of a CSV file of cases");
     batch->add_option("input", run.input, "CSV with a header row of column names; - for stdin")->required();
     batch->add_option("-o,--output", run.output, "Where to write the results; - or nothing for stdout");
+    batch->add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
     batch->footer(std::string(kBatchFooter));
 
     CaseOptions solveCase;
@@ -175,6 +193,33 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     sweepCmd->add_option("--plot", run.plot, "Draw the contrasts against the varied input to an .svg or .png");
     sweepCase.addTo(*sweepCmd);
     sweepCmd->footer(std::string(kSweepFooter));
+
+    CaseOptions checkCase;
+    auto* checkCmd = app.add_subcommand("check", "Check one case against standards profiles");
+    checkCmd->add_option("--profile", run.profiles, "A built-in profile's name or a .toml file; repeatable")
+        ->required();
+    checkCmd->add_flag("--json", run.json, "Print JSON");
+    checkCase.addTo(*checkCmd);
+    checkCmd->footer(std::string(kCheckFooter));
+
+    auto* conditionsCmd = app.add_subcommand("conditions", "Evaluate every design under every condition");
+    conditionsCmd->add_option("designs", run.input, "CSV of designs, as for batch; a design column names them")
+        ->required();
+    conditionsCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
+    conditionsCmd->add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
+    conditionsCmd->footer(std::string(kConditionsFooter));
+
+    CaseOptions toleranceCase;
+    auto* toleranceCmd = app.add_subcommand("tolerance", "How sure the verdict is when inputs spread");
+    toleranceCmd->add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
+    toleranceCmd->add_option("--samples", run.samples, "Monte Carlo samples (default 100000)")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
+    toleranceCmd->add_option("--seed", run.seed, "Seed of the draws (default 1)");
+    toleranceCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
+        ->check(CLI::Range(1U, 256U));
+    toleranceCmd->add_flag("--json", run.json, "Print JSON");
+    toleranceCase.addTo(*toleranceCmd);
+    toleranceCmd->footer(std::string(kToleranceFooter));
 
     ParsedCommandLine result;
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
@@ -211,6 +256,14 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
             if (const auto error = solveGrid(run.range, grid, target->logarithmic)) {
                 return fail("solve", *error);
             }
+        } else if (checkCmd->parsed()) {
+            run.command = Command::Check;
+            run.base = checkCase.build();
+        } else if (conditionsCmd->parsed()) {
+            run.command = Command::Conditions;
+        } else if (toleranceCmd->parsed()) {
+            run.command = Command::Tolerance;
+            run.base = toleranceCase.build();
         } else {
             run.command = Command::Sweep;
             run.base = sweepCase.build();
