@@ -8,6 +8,7 @@ dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
 printf 'mode,age\nnone,40\n' > in.csv
+printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
 failures=0
 
 expect() { # STATUS PHRASE ARGS...
@@ -50,11 +51,26 @@ expect 2 '"letter_size_arcmin" is not a numeric input name' sweep --vary letter_
 expect 2 '"mode" is not a numeric input name' sweep --vary mode=1:2:1
 expect 2 "more than 1000000 steps" sweep --vary letter_factor=-1e308:1e308:1
 expect 2 "--plot must end in .svg or .png" sweep --vary age=10:20:1 --plot -
+expect 2 "--profile is required" check --age 40
+expect 2 "--profile no-such: no such profile" check --profile no-such --age 40
+expect 2 "--profile no-such: no such profile" batch in.csv --profile no-such
+expect 2 "bad.toml" check --profile bad.toml --age 40
+expect 2 "designs is required" conditions
+expect 2 "cannot read missing.csv" conditions missing.csv
+expect 2 'unknown column "colour"' conditions <(printf 'colour,age\nred,40\n')
+expect 2 'unknown column "age2"' conditions in.csv --conditions <(printf 'condition,age2\nx,40\n')
+expect 2 "no rows" conditions in.csv --conditions <(printf 'condition,ambient_lux\n')
+expect 2 "--tol is required" tolerance --age 40
+expect 2 '"result" is not a numeric input' tolerance --age 40 --tol result=±1
+expect 2 "--tol age is given twice" tolerance --age 40 --tol age=±1 --tol age=normal:3
+expect 2 "--tol age=uniform:9:3" tolerance --age 40 --tol age=uniform:9:3
+expect 2 "--samples" tolerance --age 40 --tol age=±1 --samples 0
+expect 2 "--tol age=sideways" tolerance --age 40 --tol age=sideways
 expect 1 "" eval --age 40
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
 
-leftovers=$(ls -A | grep -v '^in.csv$' || true)
+leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))
