@@ -11,17 +11,17 @@ namespace {
 
 // A number for a sentence, its thousands grouped: 12,400.
 std::string grouped(double v, const NumberText& numbers) {
-    std::string text = numbers.plain(v);
+    const std::string text = numbers.plain(v);
     const std::size_t sign = text.starts_with('-') ? 1 : 0;
-    std::size_t end = text.find('.');
-    if (end == std::string::npos) {
-        end = text.size();
+    const std::size_t point = std::min(text.find('.'), text.size());
+    std::string out = text.substr(0, sign);
+    for (std::size_t k = sign; k < point; ++k) {
+        if (k > sign && (point - k) % 3 == 0) {
+            out += ',';
+        }
+        out += text[k];
     }
-    while (end > sign + 3) {
-        end -= 3;
-        text.insert(end, ",");
-    }
-    return text;
+    return out + text.substr(point);
 }
 
 // "smallest NAME that is Legible: V", or the input's own sentence.

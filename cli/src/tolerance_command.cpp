@@ -196,7 +196,7 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
     for (const TornadoBar& b : bars) {
         const std::string_view name = kColumns[columns[b.input]].name;
         text << "  " << name << " " << num(b.lowValue, numbers) << " -> " << num(b.highValue, numbers) << ": "
-             << (b.swing ? (*b.swing >= 0 ? "+" : "") + num(b.swing, numbers) : std::string("no swing")) << " ("
+             << (b.swing && *b.swing >= 0 ? "+" : "") << (b.swing ? num(b.swing, numbers) : "no swing") << " ("
              << outcomeText(b.atLow, numbers) << " -> " << outcomeText(b.atHigh, numbers) << ")\n";
         json["tornado"].push_back({{"name", name},
                                    {"low", b.lowValue},
