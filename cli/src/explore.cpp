@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vistrel::cli {
 
@@ -44,9 +46,10 @@ double SolveGrid::value(long long index) const {
     if (!logarithmic) {
         return static_cast<double>(index) / 100.0;
     }
-    const double v = std::pow(10.0, static_cast<double>(index) / kLogStepsPerDecade);
-    const double unit = std::pow(10.0, std::floor(std::log10(v)) - 3);
-    return std::round(v / unit) * unit;
+    // Through decimal text, so that 138.7 is the double nearest 138.7 and reads back as such.
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.4g", std::pow(10.0, static_cast<double>(index) / kLogStepsPerDecade));
+    return std::strtod(text.data(), nullptr);
 }
 
 bool logarithmicColumn(std::size_t column) {
