@@ -1,14 +1,17 @@
 // vistrel-plot: draws a sweep of vistrel-cli. Reads "x,threshold,actual,state"
-// lines on stdin and writes the chart as SVG or PNG to stdout, with no
-// display. The caller owns the file: it writes it atomically.
+// lines (or, with --tornado, the bars of a tolerance run) on stdin and writes the chart as SVG or PNG to stdout, with
+// no display. The caller owns the file: it writes it atomically.
 
 #include "plot_points.h"
 
 #include <QApplication>
 #include <QAreaSeries>
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QHorizontalBarSeries>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -21,8 +24,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -117,6 +122,58 @@ Chart buildChart(const std::vector<Point>& points, const QString& xName) {
     return result;
 }
 
+// A tornado of vistrel-cli tolerance: "name,margin at low,margin at high"
+// lines, largest swing first, drawn with the largest at the top. Lines
+// without both numbers are left out.
+Chart buildTornado(std::FILE* in) {
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("margin_log with each input at its low and its high value"));
+    auto* atLow = new QBarSet(QStringLiteral("At the low value"));
+    auto* atHigh = new QBarSet(QStringLiteral("At the high value"));
+    QStringList names;
+    std::vector<std::string> lines;
+    std::string line;
+    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+        if (c == '\n' && lines.size() < 1000) {
+            lines.push_back(std::move(line));
+            line.clear();
+        } else if (line.size() < 200) {
+            line += static_cast<char>(c);
+        }
+    }
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const std::size_t first = it->find(',');
+        const std::size_t second = it->find(',', first == std::string::npos ? first : first + 1);
+        if (second == std::string::npos) {
+            continue;
+        }
+        char* end = nullptr;
+        const double low = std::strtod(it->c_str() + first + 1, &end);
+        const bool lowRead = end == it->c_str() + second;
+        const double high = std::strtod(it->c_str() + second + 1, &end);
+        if (!lowRead || end == it->c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
+            continue;
+        }
+        names << QString::fromStdString(it->substr(0, first));
+        *atLow << low;
+        *atHigh << high;
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(atLow);
+    series->append(atHigh);
+    chart->addSeries(series);
+    auto* inputs = new QBarCategoryAxis;
+    inputs->append(names);
+    chart->addAxis(inputs, Qt::AlignLeft);
+    series->attachAxis(inputs);
+    auto* margin = new QValueAxis;
+    margin->setTitleText(QStringLiteral("margin_log (0: at the threshold)"));
+    margin->setLabelFormat(QStringLiteral("%g"));
+    chart->addAxis(margin, Qt::AlignBottom);
+    series->attachAxis(margin);
+    return {chart, margin, {}};
+}
+
 // A dashed vertical line at each change of verdict, in one pass.
 void drawChanges(QPainter& painter, const Chart& c) {
     const QRectF area = c.chart->plotArea();
@@ -178,7 +235,7 @@ QByteArray render(QChartView& view, const Chart& chart, bool svg) {
 
 int main(int argc, char** argv) {
     if (argc != 3 || (std::strcmp(argv[1], "svg") != 0 && std::strcmp(argv[1], "png") != 0)) {
-        std::fprintf(stderr, "usage: vistrel-plot svg|png X_NAME < points > chart\n");
+        std::fprintf(stderr, "usage: vistrel-plot svg|png X_NAME|--tornado < points > chart\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -189,14 +246,18 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     const bool svg = std::strcmp(argv[1], "svg") == 0;
     const QString xName = QString::fromLocal8Bit(argv[2]);
-    const vistrel::plot::Points read = vistrel::plot::readPoints(stdin);
+    const bool tornado = std::strcmp(argv[2], "--tornado") == 0;
+    vistrel::plot::Points read;
+    if (!tornado) {
+        read = vistrel::plot::readPoints(stdin);
+    }
     if (read.skipped > 0) {
         std::fprintf(stderr,
                      "vistrel-plot: %zu points could not be drawn (not numbers, or beyond %g) and are left out\n",
                      read.skipped, vistrel::plot::kLargestX);
     }
 
-    const Chart chart = buildChart(read.points, xName);
+    const Chart chart = tornado ? buildTornado(stdin) : buildChart(read.points, xName);
     QChartView view(chart.chart);
     view.setRenderHint(QPainter::Antialiasing);
     view.resize(1000, 620);

@@ -218,6 +218,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     toleranceCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
         ->check(CLI::Range(1U, 256U));
     toleranceCmd->add_flag("--json", run.json, "Print JSON");
+    toleranceCmd->add_option("--plot", run.plot, "Draw the tornado ranking to an .svg or .png");
     toleranceCase.addTo(*toleranceCmd);
     toleranceCmd->footer(std::string(kToleranceFooter));
 
@@ -264,6 +265,9 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         } else if (toleranceCmd->parsed()) {
             run.command = Command::Tolerance;
             run.base = toleranceCase.build();
+            if (!run.plot.empty() && !plotFormatSupported(run.plot)) {
+                return fail("tolerance", "--plot must end in .svg or .png");
+            }
         } else {
             run.command = Command::Sweep;
             run.base = sweepCase.build();

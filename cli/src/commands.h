@@ -21,6 +21,7 @@ struct CommandResult {
     std::string table; // conditions: the full table, for -o (or stdout before the report)
     std::string error;
     bool usageError = false;
+    std::string tornado; // tolerance: the plotter's input for --plot
 };
 
 // The folder this program runs from, where its data is looked up.

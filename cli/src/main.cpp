@@ -219,6 +219,21 @@ int runReport(const Invocation& run, const CommandResult& result) {
         }
         commit(run, *table);
     }
+    if (!run.plot.empty()) {
+        const std::string plotter = findPlotter();
+        if (plotter.empty()) {
+            usage(run, "--plot needs vistrel-plot, which is not installed: install the 'vistrel' package");
+        }
+        auto plotOut = openOutput(run, run.plot);
+        std::string error;
+        if (!drawTornado(plotter, result.tornado, run.plot, *plotOut, error)) {
+            if (error.empty()) {
+                outputFailed(run, *plotOut);
+            }
+            failed(run, error);
+        }
+        commit(run, *plotOut);
+    }
     auto out = openOutput(run, "-");
     write(run, *out, result.out);
     commit(run, *out);

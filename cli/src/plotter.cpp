@@ -118,8 +118,12 @@ std::string findPlotter() {
     return {};
 }
 
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
-              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
+namespace {
+
+// Runs the plotter with its format and one argument, hands it text and
+// copies the chart it writes to out.
+bool runPlotter(const std::string& plotter, std::string_view argument, const std::string& text, std::string_view path,
+                Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
@@ -138,7 +142,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
     posix_spawn_file_actions_adddup2(&actions, toPlotter[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromPlotter[1], STDOUT_FILENO);
     std::string format(endsWith(path, ".png") ? "png" : "svg");
-    std::string name(xName);
+    std::string name(argument);
     std::array<char*, 4> argv{const_cast<char*>(plotter.c_str()), format.data(), name.data(), nullptr};
     pid_t pid = 0;
     const int spawned = ::posix_spawn(&pid, plotter.c_str(), &actions, nullptr, argv.data(), environ);
@@ -151,12 +155,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         error = "cannot start " + plotter + ": " + std::strerror(spawned);
         return false;
     }
-    // The plotter reads every point before it writes: no deadlock.
-    std::string text;
-    for (const PlotPoint* p : thinned(points)) {
-        text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
-                (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
-    }
+    // The plotter reads all its input before it writes: no deadlock.
     writeAll(toPlotter[1], text); // a plotter that stopped reading says why in its status
     ::close(toPlotter[1]);
     bool readFailed = false;
@@ -193,6 +192,23 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, std::string_view xName,
+              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
+    std::string text;
+    for (const PlotPoint* p : thinned(points)) {
+        text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
+                (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
+    }
+    return runPlotter(plotter, xName, text, path, out, error);
+}
+
+bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
+                 std::string& error) {
+    return runPlotter(plotter, "--tornado", bars, path, out, error);
 }
 
 } // namespace vistrel::cli

@@ -198,6 +198,10 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
         text << "  " << name << " " << num(b.lowValue, numbers) << " -> " << num(b.highValue, numbers) << ": "
              << (b.swing && *b.swing >= 0 ? "+" : "") << (b.swing ? num(b.swing, numbers) : "no swing") << " ("
              << outcomeText(b.atLow, numbers) << " -> " << outcomeText(b.atHigh, numbers) << ")\n";
+        if (b.atLow.margin && b.atHigh.margin) {
+            result.tornado +=
+                std::string(name) + ',' + numbers.plain(*b.atLow.margin) + ',' + numbers.plain(*b.atHigh.margin) + '\n';
+        }
         json["tornado"].push_back({{"name", name},
                                    {"low", b.lowValue},
                                    {"high", b.highValue},

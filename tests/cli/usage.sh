@@ -66,6 +66,7 @@ expect 2 "--tol age is given twice" tolerance --age 40 --tol age=±1 --tol age=n
 expect 2 "--tol age=uniform:9:3" tolerance --age 40 --tol age=uniform:9:3
 expect 2 "--samples" tolerance --age 40 --tol age=±1 --samples 0
 expect 2 "--tol age=sideways" tolerance --age 40 --tol age=sideways
+expect 2 "--plot must end in .svg or .png" tolerance --age 40 --tol age=±1 --plot t.pdf
 expect 1 "" eval --age 40
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
