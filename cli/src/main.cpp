@@ -247,7 +247,14 @@ int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
     case Command::Solve: return runSolve(run, numbers);
     case Command::Sweep: return runSweep(run, numbers);
     case Command::Check: return runReport(run, runCheck(run, numbers));
-    case Command::Conditions: return runReport(run, runConditions(run, numbers));
+    case Command::Conditions:
+        for (const std::string& input : {run.input, run.conditions}) {
+            if (!run.output.empty() && run.output != "-" && !input.empty() && input != "-" &&
+                (run.output == input || sameFile(input, run.output))) {
+                usage(run, "the output " + run.output + " would overwrite the input");
+            }
+        }
+        return runReport(run, runConditions(run, numbers));
     case Command::Tolerance: return runReport(run, runTolerance(run, numbers));
     }
     return kUsageError;

@@ -60,6 +60,7 @@ expect 2 "cannot read missing.csv" conditions missing.csv
 expect 2 'unknown column "colour"' conditions <(printf 'colour,age\nred,40\n')
 expect 2 'unknown column "age2"' conditions in.csv --conditions <(printf 'condition,age2\nx,40\n')
 expect 2 "no rows" conditions in.csv --conditions <(printf 'condition,ambient_lux\n')
+expect 2 "would overwrite the input" conditions in.csv -o in.csv
 expect 2 "--tol is required" tolerance --age 40
 expect 2 '"result" is not a numeric input' tolerance --age 40 --tol result=±1
 expect 2 "--tol age is given twice" tolerance --age 40 --tol age=±1 --tol age=normal:3
