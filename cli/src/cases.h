@@ -110,7 +110,8 @@ class Case {
     // As the window starts: everything empty but field_correction "0.0".
     // A daylight case holds every field; any other holds the window's only,
     // and is written exactly as the window's fields have always been.
-    explicit Case(bool daylight = false) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
+    Case() = default;
+    explicit Case(bool daylight) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
 
     // False for an input mode that is none of the four; the case is unchanged.
     // Setting a daylight column makes the case a daylight case.
