@@ -33,7 +33,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
     }
     case Command::Solve: {
         SolveGrid grid{};
-        check(!solveGrid(r.range, grid) && grid.lo < grid.hi);
+        check(!solveGrid(r.range, grid, logarithmicColumn(r.solveColumn)) && grid.lo < grid.hi);
         if (grid.hi - grid.lo <= 200) {
             const SolveResult s = solve(r.base, r.solveColumn, r.range, numbers);
             check(!solveText(r.solveFor, s, numbers).empty() &&
@@ -42,7 +42,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
         break;
     }
     case Command::Sweep: {
-        check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && r.sweep.column < kFirstOutputColumn);
+        check(r.sweep.count >= 1 && r.sweep.count <= kMaxSweepSteps + 1 && isInputColumn(r.sweep.column));
         if (r.sweep.count <= 50) {
             std::string text;
             sweep(r.base, r.sweep, numbers, [&](const Case& c, const Evaluation& e) {
@@ -52,7 +52,11 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
         }
         break;
     }
-    case Command::Batch: break; // its paths are checked when it runs
+    case Command::Batch:      // its paths are checked when it runs
+    case Command::Check:      // reads profiles
+    case Command::Conditions: // reads files
+    case Command::Tolerance:  // runs long; its spreads are checked when it runs
+        break;
     }
 }
 

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in != nullptr) {
         MemorySink sink;
         const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
-        const vistrel::cli::BatchResult r = vistrel::cli::runBatch({in, &sink, &numbers, {}});
+        const vistrel::cli::BatchResult r = vistrel::cli::runBatch(
+            {in, &sink, &numbers, {}, /*json*/ false, /*keepUnknown*/ false, /*delimiter*/ 0, /*daylight*/ false, {}});
         check(!r.usageError.empty() || r.rows + 1 == records);
         check(r.usageError.empty() || sink.text.empty());
         std::fclose(in);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vistrel-plot: draws a sweep of vistrel-cli as a figure for a design review.
-// Reads "x,threshold,actual,state" lines on stdin and writes the chart as SVG,
-// PNG or PDF to stdout, with no display. The caller owns the file: it writes
+// Reads "x,threshold,actual,state" lines (or, with --tornado, the bars of a
+// tolerance run) on stdin and writes the chart as SVG, PNG or PDF to stdout,
+// with no display. The caller owns the file: it writes
 // it atomically. The arguments are described in cli/src/plotter.h.
 
 #include "calc/number_text.h"
@@ -9,6 +10,8 @@
 
 #include <QApplication>
 #include <QAreaSeries>
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QBuffer>
 #include <QChart>
 #include <QFont>
@@ -17,6 +20,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
+#include <QHorizontalBarSeries>
 #include <QImage>
 #include <QLegend>
 #include <QLegendMarker>
@@ -33,9 +37,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -51,12 +57,14 @@ struct Options {
     QString xTitle = QStringLiteral("x");
     QString xUnit;
     QString caption;
+    bool titled = false; // --title was given
     bool logX = false;
+    bool tornado = false; // bars of a tolerance run instead of points
     vistrel::plot::Size size;
 };
 
 constexpr std::string_view kUsage = "usage: vistrel-plot svg|png|pdf [--title TEXT] [--x-title TEXT] [--x-unit UNIT] "
-                                    "[--caption TEXT] [--log-x] [--size WxH] < points > chart\n";
+                                    "[--caption TEXT] [--log-x] [--tornado] [--size WxH] < points > chart\n";
 
 std::optional<Options> parseArguments(int argc, char** argv, const vistrel::NumberText& numbers) {
     if (argc < 2) {
@@ -75,8 +83,8 @@ std::optional<Options> parseArguments(int argc, char** argv, const vistrel::Numb
     }
     for (int k = 2; k < argc; ++k) {
         const std::string_view name = argv[k];
-        if (name == "--log-x") {
-            o.logX = true;
+        if (name == "--log-x" || name == "--tornado") {
+            (name == "--log-x" ? o.logX : o.tornado) = true;
             continue;
         }
         if (k + 1 >= argc) {
@@ -85,6 +93,7 @@ std::optional<Options> parseArguments(int argc, char** argv, const vistrel::Numb
         const char* value = argv[++k];
         if (name == "--title") {
             o.title = QString::fromUtf8(value);
+            o.titled = true;
         } else if (name == "--x-title") {
             o.xTitle = QString::fromUtf8(value);
         } else if (name == "--x-unit") {
@@ -392,6 +401,80 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
     return ok ? bytes : QByteArray();
 }
 
+// A tornado of vistrel-cli tolerance: "name,margin at low,margin at high"
+// lines, largest swing first, drawn with the largest at the top. Lines
+// without both numbers are left out.
+QChart* buildTornado(std::FILE* in, const Options& o) {
+    auto* chart = new QChart;
+    chart->setTitle(o.titled ? o.title : QStringLiteral("margin_log with each input at its low and its high value"));
+    auto* atLow = new QBarSet(QStringLiteral("At the low value"));
+    auto* atHigh = new QBarSet(QStringLiteral("At the high value"));
+    QStringList names;
+    double least = 0;
+    double most = 0;
+    std::vector<std::string> lines;
+    std::string line;
+    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+        if (c == '\n' && lines.size() < 1000) {
+            lines.push_back(std::move(line));
+            line.clear();
+        } else if (line.size() < 200) {
+            line += static_cast<char>(c);
+        }
+    }
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const std::size_t first = it->find(',');
+        const std::size_t second = it->find(',', first == std::string::npos ? first : first + 1);
+        if (second == std::string::npos) {
+            continue;
+        }
+        char* end = nullptr;
+        const double low = std::strtod(it->c_str() + first + 1, &end);
+        const bool lowRead = end == it->c_str() + second;
+        const double high = std::strtod(it->c_str() + second + 1, &end);
+        if (!lowRead || end == it->c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
+            continue;
+        }
+        names << QString::fromStdString(it->substr(0, first));
+        *atLow << low;
+        *atHigh << high;
+        least = std::min({least, low, high});
+        most = std::max({most, low, high});
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(atLow);
+    series->append(atHigh);
+    chart->addSeries(series);
+    auto* inputs = new QBarCategoryAxis;
+    inputs->append(names);
+    chart->addAxis(inputs, Qt::AlignLeft);
+    series->attachAxis(inputs);
+    // Round ticks, with 0, the threshold, always in range.
+    QAbstractAxis* margin = linearAxis(least, most, o.size.width);
+    margin->setTitleText(QStringLiteral("margin_log (0: at the threshold)"));
+    chart->addAxis(margin, Qt::AlignBottom);
+    series->attachAxis(margin);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+// Renders the scene and writes it to stdout; the exit status.
+int writeChart(QGraphicsScene& scene, const Options& o) {
+    const int dpi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY());
+    const QByteArray bytes = render(scene, o, dpi);
+    if (bytes.isEmpty()) {
+        std::fprintf(stderr, "vistrel-plot: cannot draw the chart\n");
+        return 1;
+    }
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+            static_cast<std::size_t>(bytes.size()) ||
+        std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vistrel-plot: cannot write the chart: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -408,6 +491,17 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(quietMessages);
     int qtArgc = 1; // no argument is Qt's to read
     QApplication app(qtArgc, argv);
+    QGraphicsScene scene;
+    scene.setBackgroundBrush(Qt::white);
+    const QRectF whole(0, 0, o.size.width, o.size.height);
+    scene.setSceneRect(whole);
+    if (o.tornado) {
+        QChart* chart = buildTornado(stdin, o);
+        scene.addItem(chart);
+        chart->setGeometry(whole);
+        QCoreApplication::processEvents();
+        return writeChart(scene, o);
+    }
     vistrel::plot::Points read = vistrel::plot::readPoints(stdin);
     if (o.logX) {
         const auto notPositive =
@@ -421,10 +515,6 @@ int main(int argc, char** argv) {
                      read.skipped, vistrel::plot::kLargestX, o.logX ? ", or not above 0 on a log axis" : "");
     }
 
-    QGraphicsScene scene;
-    scene.setBackgroundBrush(Qt::white);
-    const QRectF whole(0, 0, o.size.width, o.size.height);
-    scene.setSceneRect(whole);
     const Figure figure = buildChart(read.points, o);
     scene.addItem(figure.chart);
     double chartHeight = whole.height();
@@ -446,17 +536,5 @@ int main(int argc, char** argv) {
         logMinorLines(figure, Qt::Horizontal);
     }
 
-    const int dpi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY());
-    const QByteArray bytes = render(scene, o, dpi);
-    if (bytes.isEmpty()) {
-        std::fprintf(stderr, "vistrel-plot: cannot draw the chart\n");
-        return 1;
-    }
-    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
-            static_cast<std::size_t>(bytes.size()) ||
-        std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "vistrel-plot: cannot write the chart: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return writeChart(scene, o);
 }

@@ -4,6 +4,7 @@
 #include "csv_reader.h"
 #include "worker_pool.h"
 
+#include "json_shape.h"
 #include "report.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ bool isHeaderName(std::string_view name) {
 
 // Maps the header's cells to columns; message and margin_log are accepted and
 // ignored, so that an output file can be fed back in.
-std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout) {
+std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout, bool& daylight) {
     if (!header.error.empty()) {
         return "line " + std::to_string(header.line) + " (header): " + header.error;
     }
@@ -73,6 +74,7 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
             }
             seen[*index] = true;
             anyInput = true;
+            daylight = daylight || isDaylightColumn(*index);
             slot = *index;
         }
         layout.columns.push_back(index);
@@ -84,9 +86,11 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
 }
 
 // One output line in CSV with the label cells in their place; slot gives the
-// other cells, label the label cells by their index in layout.labels.
+// other cells, label the label cells by their index in layout.labels, extra
+// the cells a command adds at the end.
 template <class Slot, class Label>
-void appendLaidOut(std::string& out, const Layout& layout, const Slot& slot, const Label& label) {
+void appendLaidOut(std::string& out, const Layout& layout, bool daylight, const Slot& slot, const Label& label,
+                   std::span<const std::string> extra) {
     bool first = true;
     const auto cell = [&](std::string_view text) {
         if (!first) {
@@ -103,9 +107,16 @@ void appendLaidOut(std::string& out, const Layout& layout, const Slot& slot, con
         }
     };
     labelsAfter(kNoSlot);
-    for (std::size_t s = 0; s <= kMarginSlot; ++s) {
+    for (std::size_t s = 0; s < shownColumns(daylight); ++s) {
         cell(slot(s));
         labelsAfter(s);
+    }
+    for (const std::size_t s : {kMessageSlot, kMarginSlot}) {
+        cell(slot(s));
+        labelsAfter(s);
+    }
+    for (const std::string& e : extra) {
+        cell(e);
     }
     out += '\n';
 }
@@ -117,20 +128,20 @@ std::string slotName(std::size_t s) {
 } // namespace
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
         appendCsvCell(out, c.view(k));
         out += ',';
     }
-    appendCsvCell(out, e.message);
+    appendCsvCell(out, e.messageText());
     out += ',';
     out += e.margin;
     out += '\n';
 }
 
-std::string outputHeader() {
+std::string outputHeader(bool daylight) {
     std::string line;
-    for (const Column& c : kColumns) {
-        line += c.name;
+    for (std::size_t k = 0; k < shownColumns(daylight); ++k) {
+        line += kColumns[k].name;
         line += ',';
     }
     line += kMessageColumn;
@@ -147,6 +158,8 @@ struct RowWriter {
     const Layout& layout;
     const NumberText& numbers;
     bool json;
+    bool daylight;
+    std::vector<std::string> extraNames;
 
     struct Counts {
         std::size_t unreadable = 0;
@@ -161,20 +174,30 @@ struct RowWriter {
         return out;
     }
 
-    void writeRow(std::string& out, const CsvRecord& record, const Case& c, const Evaluation& e) const {
+    void writeRow(std::string& out, const CsvRecord& record, const Case& c, const Evaluation& e,
+                  ExtraColumns* extras) const {
+        const std::vector<std::string> extra = extras != nullptr ? extras->cells(c, e) : std::vector<std::string>{};
         if (json) {
-            out += evaluationJsonLine(c, e, numbers, labels(record));
-        } else if (layout.labels.empty()) {
+            nlohmann::ordered_json j = caseJson(c, e, numbers, labels(record));
+            if (extras != nullptr) {
+                nlohmann::ordered_json checks = nlohmann::ordered_json::object();
+                for (std::size_t k = 0; k < extraNames.size() && k < extra.size(); ++k) {
+                    checks[extraNames[k]] = jsonText(extra[k]);
+                }
+                j["checks"] = std::move(checks);
+            }
+            out += dumped(j, -1);
+        } else if (layout.labels.empty() && extra.empty()) {
             appendRow(out, c, e);
         } else {
             appendLaidOut(
-                out, layout,
+                out, layout, daylight,
                 [&](std::size_t s) -> std::string_view {
-                    return s == kMessageSlot  ? std::string_view(e.message)
+                    return s == kMessageSlot  ? std::string_view(e.messageText())
                            : s == kMarginSlot ? std::string_view(e.margin)
                                               : c.view(s);
                 },
-                [&](std::size_t k) -> std::string_view { return record.cells[layout.labels[k].cell]; });
+                [&](std::size_t k) -> std::string_view { return record.cells[layout.labels[k].cell]; }, extra);
         }
     }
 
@@ -182,19 +205,20 @@ struct RowWriter {
     // there are cells for them: they help to find the row.
     void writeUnreadable(std::string& out, const CsvRecord& record, const std::string& why) const {
         if (json) {
-            out += unreadableJsonLine(why, labels(record));
+            out += unreadableJsonLine(why, daylight, labels(record));
             return;
         }
         const std::vector<Label> cells = labels(record);
+        const std::vector<std::string> extra(extraNames.size());
         appendLaidOut(
-            out, layout,
+            out, layout, daylight,
             [&](std::size_t s) -> std::string_view {
                 return s == kMessageSlot ? std::string_view(why) : std::string_view();
             },
-            [&](std::size_t k) { return cells[k].second; });
+            [&](std::size_t k) { return cells[k].second; }, extra);
     }
 
-    Counts write(std::span<const CsvRecord> records, std::string& out) const {
+    Counts write(std::span<const CsvRecord> records, std::string& out, ExtraColumns* extras) const {
         Counts counts;
         const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
             const std::string message = "line " + std::to_string(record.line) + ": " + why;
@@ -213,7 +237,7 @@ struct RowWriter {
                                        std::to_string(layout.columns.size()));
                 continue;
             }
-            Case c;
+            Case c(daylight);
             bool readable = true;
             for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
                 readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);
@@ -223,7 +247,7 @@ struct RowWriter {
                 continue;
             }
             const Evaluation e = evaluate(c, numbers);
-            writeRow(out, record, c, e);
+            writeRow(out, record, c, e, extras);
         }
         return counts;
     }
@@ -246,16 +270,18 @@ BatchResult runBatch(const BatchIo& io) {
         return result;
     }
     Layout layout;
-    if (auto error = readHeader(header, io.keepUnknown, layout)) {
+    bool daylight = io.daylight;
+    if (auto error = readHeader(header, io.keepUnknown, layout, daylight)) {
         result.usageError = std::move(*error);
         return result;
     }
-    const RowWriter writer{layout, *io.numbers, io.json};
+    const RowWriter writer{layout, *io.numbers, io.json, daylight,
+                           io.extras ? io.extras()->names() : std::vector<std::string>{}};
     std::string headerLine;
-    if (!layout.labels.empty()) {
-        appendLaidOut(headerLine, layout, slotName, [&](std::size_t k) { return layout.labels[k].name; });
-    }
-    if (!io.json && !io.out->write(layout.labels.empty() ? outputHeader() : headerLine)) {
+    appendLaidOut(
+        headerLine, layout, daylight, slotName, [&](std::size_t k) { return layout.labels[k].name; },
+        writer.extraNames);
+    if (!io.json && !io.out->write(headerLine)) {
         result.outputFailed = true;
         return result;
     }
@@ -274,18 +300,22 @@ BatchResult runBatch(const BatchIo& io) {
     std::vector<CsvRecord> next(kChunkRows);
     std::vector<std::string> out;
     std::vector<RowWriter::Counts> counts;
+    std::vector<std::unique_ptr<ExtraColumns>> extras;
     // Declared last, so that it finishes a round before what the round uses goes.
     WorkerPool pool;
     out.resize(pool.size());
     counts.resize(pool.size());
+    for (std::size_t k = 0; k < pool.size(); ++k) {
+        extras.push_back(io.extras ? io.extras() : nullptr);
+    }
     for (std::size_t n = readChunk(current); n > 0;) {
         // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
         const std::size_t parts = pool.size();
         // By value: if reading throws, the pool finishes this round after the loop body is gone.
-        pool.start(parts, [&writer, &counts, &out, rows, n, parts](std::size_t k) {
+        pool.start(parts, [&writer, &counts, &out, &extras, rows, n, parts](std::size_t k) {
             const std::size_t from = n * k / parts;
-            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k]);
+            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k], extras[k].get());
         });
         const std::size_t following = readChunk(next);
         pool.wait();

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vistrel::cli {
 
@@ -21,15 +23,35 @@ struct BatchResult {
     bool outputFailed = false;   // a write failed; the output says why
 };
 
+// Columns a command adds after margin_log, such as a profile's checks. One
+// instance per worker thread.
+class ExtraColumns {
+  public:
+    ExtraColumns() = default;
+    ExtraColumns(const ExtraColumns&) = delete;
+    ExtraColumns& operator=(const ExtraColumns&) = delete;
+    ExtraColumns(ExtraColumns&&) = delete;
+    ExtraColumns& operator=(ExtraColumns&&) = delete;
+    virtual ~ExtraColumns() = default;
+
+    [[nodiscard]] virtual std::vector<std::string> names() const = 0;
+    // One cell per name.
+    [[nodiscard]] virtual std::vector<std::string> cells(const Case& c, const Evaluation& e) = 0;
+};
+using ExtraColumnsFactory = std::function<std::unique_ptr<ExtraColumns>()>;
+
 struct BatchIo {
     std::FILE* in = nullptr;
     Sink* out = nullptr;
     const NumberText* numbers = nullptr;
     // Called now and then with the bytes read so far; may be empty.
     std::function<void(std::uint64_t)> progress;
-    bool json = false;        // JSON Lines instead of CSV
+    bool json = false;        // JSON Lines instead of CSV; the extra cells go under "checks"
     bool keepUnknown = false; // pass every column that is no input through, not only id and label
     char delimiter = 0;       // the input's separator; 0 to detect it from the header
+    // Evaluates every row as a daylight case even without daylight columns.
+    bool daylight = false;
+    ExtraColumnsFactory extras; // may be empty
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with
@@ -41,9 +63,9 @@ BatchResult runBatch(const BatchIo& io);
 // Always passed through, also without --keep-unknown.
 inline constexpr std::array<std::string_view, 2> kLabelColumns{"id", "label"};
 
-// The header line every output starts with.
-std::string outputHeader();
-// One output row: every column, then message and margin_log.
+// The header line every output starts with; the daylight columns only for daylight cases.
+std::string outputHeader(bool daylight = false);
+// One output row: every column the case shows, then message and margin_log.
 void appendRow(std::string& out, const Case& c, const Evaluation& e);
 
 } // namespace vistrel::cli

@@ -110,8 +110,27 @@ std::optional<Mode> modeFromText(std::string_view text) {
 
 std::string_view modeText(Mode mode) { return kModes[static_cast<std::size_t>(mode)].text; }
 
+void Case::makeDaylight() {
+    if (daylight()) {
+        return;
+    }
+    MemoryStore every(Holds::EveryField);
+    for (const FieldInfo& f : kFields) {
+        if (f.window) {
+            every.setText(f.field, store_.view(f.field));
+        }
+    }
+    if (const auto option = kModes[static_cast<std::size_t>(mode())].option) {
+        every.select(*option);
+    }
+    store_ = std::move(every);
+}
+
 bool Case::set(std::size_t column, std::string_view text) {
     if (const auto field = kColumns[column].field) {
+        if (!fieldInfo(*field).window) {
+            makeDaylight();
+        }
         const auto level = *field == Field::EaseOfRead ? easeLevel(text) : std::nullopt;
         store_.setText(*field, level.value_or(text));
         return true;
@@ -149,6 +168,9 @@ Evaluation evaluate(Case& c, const NumberText& numbers) {
     Evaluation e;
     e.outcome = calculate(c.store(), numbers, captured);
     e.message = std::move(captured.message);
+    if (c.daylight()) {
+        e.notes = c.store().text(Field::Notes);
+    }
     if (e.hasVerdict()) {
         const auto actual = numbers.parse(c.store().text(Field::LogActualCon));
         const auto threshold = numbers.parse(c.store().text(Field::LogThresholdCon));

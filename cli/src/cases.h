@@ -20,43 +20,84 @@ struct Column {
     std::optional<Field> field; // empty for the input mode
 };
 
-// The case's columns, in the order every table and CSV shows them.
-inline constexpr std::array<Column, 27> kColumns{{
-    {"mode", std::nullopt},
-    {"source_cd", Field::SourceID2},
-    {"distance_m", Field::DistSinM2},
-    {"distance_ft", Field::DistSinFT2},
-    {"distance_in", Field::DistSinIn2},
-    {"illuminance_lux", Field::ILLLUX2},
-    {"illuminance_fc", Field::ILLFC2},
-    {"background_cdm2", Field::BackLumCDM},
-    {"background_fl", Field::BackLum},
-    {"letter_cdm2", Field::LetterLumCDM},
-    {"letter_fl", Field::LetterLum},
-    {"letter_factor", Field::LetterTrans2},
-    {"background_factor", Field::BackTrans2},
-    {"age", Field::Age},
-    {"viewing_distance_mm", Field::ViewDist2},
-    {"letter_height_mm", Field::LetterHT2},
-    {"ratio", Field::LHSW},
-    {"ease", Field::EaseOfRead},
-    {"field_correction", Field::FieldCorr},
-    {"letter_size_arcmin", Field::LetterSize},
-    {"stroke_size_arcmin", Field::StrokeSize},
-    {"threshold_contrast", Field::ThresholdCon},
-    {"actual_contrast", Field::ActualCon},
-    {"log_threshold_contrast", Field::LogThresholdCon},
-    {"log_actual_contrast", Field::LogActualCon},
-    {"log_background_fl", Field::LogBack},
-    {"result", Field::Result},
-}};
-// The columns from here on are outputs of the calculation.
+namespace cases_detail {
+
+// The fields behind the columns, in the order tables show them: the window's
+// first, as they have always been written, then daylight's inputs and outputs.
+inline constexpr std::array<Field, 36> kColumnFields{
+    Field::SourceID2,
+    Field::DistSinM2,
+    Field::DistSinFT2,
+    Field::DistSinIn2,
+    Field::ILLLUX2,
+    Field::ILLFC2,
+    Field::BackLumCDM,
+    Field::BackLum,
+    Field::LetterLumCDM,
+    Field::LetterLum,
+    Field::LetterTrans2,
+    Field::BackTrans2,
+    Field::Age,
+    Field::ViewDist2,
+    Field::LetterHT2,
+    Field::LHSW,
+    Field::EaseOfRead,
+    Field::FieldCorr,
+    Field::LetterSize,
+    Field::StrokeSize,
+    Field::ThresholdCon,
+    Field::ActualCon,
+    Field::LogThresholdCon,
+    Field::LogActualCon,
+    Field::LogBack,
+    Field::Result,
+    Field::AmbientLux,
+    Field::DisplayReflectance,
+    Field::SpecularCdm2,
+    Field::SpecularReflectance,
+    Field::VeilCdm2,
+    Field::VeilFl,
+    Field::ContrastRatio,
+    Field::Modulation,
+    Field::Polarity,
+    Field::NearPointMm,
+};
+
+// Each column is named by its field's key: one name per fact.
+constexpr std::array<Column, kColumnFields.size() + 1> columns() {
+    std::array<Column, kColumnFields.size() + 1> out{};
+    out[0] = {"mode", std::nullopt};
+    for (std::size_t k = 0; k < kColumnFields.size(); ++k) {
+        out[k + 1] = {fieldInfo(kColumnFields[k]).key, kColumnFields[k]};
+    }
+    return out;
+}
+
+} // namespace cases_detail
+
+// The case's columns, in the order every table and CSV shows them. The
+// daylight columns come last and are written only for a daylight case.
+inline constexpr auto kColumns = cases_detail::columns();
+// The columns from here on to kWindowColumnCount are outputs of the calculation.
 inline constexpr std::size_t kFirstOutputColumn = 19;
 static_assert(kColumns[kFirstOutputColumn].name == "letter_size_arcmin");
-// Written only: what the window would have said, and the log margin.
+inline constexpr std::size_t kWindowColumnCount = 27;
+static_assert(kColumns[kWindowColumnCount - 1].name == "result");
+static_assert(kColumns[kWindowColumnCount].name == "ambient_lux");
+// Written only: what the window would have said (or the engine's notes), and the log margin.
 inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";
-inline constexpr std::size_t kOutputColumnCount = kColumns.size() + 2;
+
+// The number of columns a case shows: the daylight ones only for a daylight case.
+[[nodiscard]] constexpr std::size_t shownColumns(bool daylight) {
+    return daylight ? kColumns.size() : kWindowColumnCount;
+}
+// True for the mode and every column the user gives rather than the calculation.
+[[nodiscard]] constexpr bool isInputColumn(std::size_t k) {
+    return !kColumns[k].field || fieldInfo(*kColumns[k].field).role == Role::Input;
+}
+// True for the inputs and outputs the window lacks.
+[[nodiscard]] constexpr bool isDaylightColumn(std::size_t k) { return k >= kWindowColumnCount; }
 
 // Clearer names for two columns; read as the column, never written.
 struct ColumnAlias {
@@ -91,11 +132,18 @@ inline constexpr std::string_view kModeChoices = "source, illuminance, luminance
 class Case {
   public:
     // As the window starts: everything empty but field_correction "0.0".
+    // A daylight case holds every field; any other holds the window's only,
+    // and is written exactly as the window's fields have always been.
     Case() = default;
+    explicit Case(bool daylight) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
 
     // False for an input mode that is none of the four; the case is unchanged.
-    // An ease alias is stored as its level's exact text.
+    // An ease alias is stored as its level's exact text. Setting a daylight
+    // column makes the case a daylight case.
     bool set(std::size_t column, std::string_view text);
+    [[nodiscard]] bool daylight() const { return store_.holdsEveryField(); }
+    // Keeps every text and the mode, and from now on holds every field.
+    void makeDaylight();
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
     // The text without a copy, valid until the column is next set.
     [[nodiscard]] std::string_view view(std::size_t column) const;
@@ -113,8 +161,11 @@ struct Evaluation {
     Outcome outcome = Outcome::Fault;
     std::string message;
     std::string margin; // log_actual_contrast - log_threshold_contrast; empty without a verdict
+    std::string notes;  // a daylight case's notes: never a reason for no verdict
 
     [[nodiscard]] bool hasVerdict() const { return outcome == Outcome::Verdict; }
+    // The message column: why there is no verdict, or else the notes.
+    [[nodiscard]] const std::string& messageText() const { return message.empty() ? notes : message; }
 };
 
 // Runs the calculate operation on the case in place, as a press of the button would.

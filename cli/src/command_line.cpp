@@ -29,6 +29,9 @@ std::string emptyMeaning(const FieldInfo& f) {
     if (!f.start.empty()) {
         return "empty: " + std::string(f.start);
     }
+    if (!f.window) {
+        return "empty: 0; giving it makes the case a daylight case";
+    }
     const auto sameCaption = [&](const FieldInfo& other) { return other.caption == f.caption; };
     const auto units = std::count_if(kFields.begin(), kFields.end(), sameCaption);
     switch (f.group) {
@@ -77,12 +80,15 @@ struct EaseError {
 
 // The case options every command but batch takes: --name value, one per input column.
 struct CaseOptions {
-    std::array<std::string, kFirstOutputColumn> values;
-    std::array<CLI::Option*, kFirstOutputColumn> options{};
+    std::array<std::string, kColumns.size()> values;
+    std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs
 
     void addTo(CLI::App& app) {
-        for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
-            options[k] = app.add_option("--" + std::string(kColumns[k].name), values[k], caseHelp(k))->group("Case");
+        for (std::size_t k = 0; k < kColumns.size(); ++k) {
+            if (isInputColumn(k)) {
+                options[k] = app.add_option("--" + std::string(kColumns[k].name), values[k], caseHelp(k))
+                                 ->group(isDaylightColumn(k) ? "Daylight" : "Case");
+            }
         }
     }
 
@@ -90,8 +96,8 @@ struct CaseOptions {
     // EaseError, whose message lists the levels, for a bad ease.
     [[nodiscard]] Case build() const {
         Case c;
-        for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
-            if (options[k]->count() == 0) {
+        for (std::size_t k = 0; k < kColumns.size(); ++k) {
+            if (options[k] == nullptr || options[k]->count() == 0) {
                 continue;
             }
             if (kColumns[k].field == Field::EaseOfRead && !values[k].empty() && !easeLevel(values[k])) {
@@ -229,10 +235,30 @@ constexpr std::string_view kAppFooter =
     "Exit status: 0 on success, 1 when the command found no verdict or answer or could not write, "
     "2 for a usage error; see each command's --help.";
 
+constexpr std::string_view kCheckFooter =
+    "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
+    "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
+    "--ease 90 --ambient_lux 5000 --display_reflectance 0.02\n"
+    "Exit status: 0 when every required criterion passes; 1 when one fails or the output could not be "
+    "written; 2 for a usage error or a bad profile.";
+constexpr std::string_view kConditionsFooter =
+    "A condition is a named row (column condition; a comment column is ignored) whose non-empty cells "
+    "override the design's.\nExample:\n  vistrel-cli conditions designs.csv -o all.csv\n"
+    "Exit status: 0 when every design is legible under every condition; 1 otherwise or when the input or "
+    "output failed; 2 for a usage error.";
+constexpr std::string_view kToleranceFooter =
+    "SPREAD: +-X or \u00b1X, +-X% or \u00b1X%, normal:SD, normal:MEAN:SD, uniform:LO:HI, triangular:LO:MODE:HI.\n"
+    "Example:\n  vistrel-cli tolerance --tol age=normal:45:12 --tol illuminance_lux=+-10% --mode illuminance "
+    "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 45 --letter_height_mm 6 "
+    "--viewing_distance_mm 750 --ratio 7 --ease 90\n"
+    "Exit status: 0 when the analysis ran; 1 when the output or the plot could not be written; 2 for a "
+    "usage error.";
+
 } // namespace
 
 std::string_view Invocation::name() const {
-    constexpr std::array<std::string_view, 4> kNames{"eval", "batch", "solve", "sweep"};
+    constexpr std::array<std::string_view, 7> kNames{"eval",  "batch",      "solve",    "sweep",
+                                                     "check", "conditions", "tolerance"};
     return kNames[static_cast<std::size_t>(command)];
 }
 
@@ -293,22 +319,16 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     batch->add_option(
         "--delimiter", delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
+    batch->add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
     batch->footer(easeHelp + std::string(kBatchFooter));
 
     CaseOptions solveCase;
     std::string solveMin;
     std::string solveMax;
     auto* solveCmd = app.add_subcommand("solve", "Find where the verdict changes as one input varies");
-    std::string defaultMin;
-    std::string defaultMax;
-    for (const SolveTarget& t : kSolveTargets) {
-        const std::string unit = " " + std::string(t.unit);
-        defaultMin += (defaultMin.empty() ? "" : ", ") + numbers.plain(t.range.min) + unit;
-        defaultMax += (defaultMax.empty() ? "" : ", ") + numbers.plain(t.range.max) + unit;
-    }
-    solveCmd->add_option("--for", run.solveFor, solveTargetNames())->required();
-    solveCmd->add_option("--min", solveMin, "Start of the range (defaults: " + defaultMin + ")");
-    solveCmd->add_option("--max", solveMax, "End of the range (defaults: " + defaultMax + ")");
+    solveCmd->add_option("--for", run.solveFor, "Any numeric input: " + solveTargetNames())->required();
+    solveCmd->add_option("--min", solveMin, "Start of the range (default: the input's own; see the manual)");
+    solveCmd->add_option("--max", solveMax, "End of the range (default: the input's own; see the manual)");
     solveCmd->add_flag("--json", run.json, "Print JSON: the case at the answer, the answer and the changes");
     solveCase.addTo(*solveCmd);
     solveCmd->footer(easeHelp + std::string(kSolveFooter));
@@ -326,7 +346,36 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     sweepCase.addTo(*sweepCmd);
     sweepCmd->footer(easeHelp + std::string(kSweepFooter));
 
-    for (CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+    CaseOptions checkCase;
+    auto* checkCmd = app.add_subcommand("check", "Check one case against standards profiles");
+    checkCmd->add_option("--profile", run.profiles, "A built-in profile's name or a .toml file; repeatable")
+        ->required();
+    checkCmd->add_flag("--json", run.json, "Print JSON");
+    checkCase.addTo(*checkCmd);
+    checkCmd->footer(easeHelp + std::string(kCheckFooter));
+
+    auto* conditionsCmd = app.add_subcommand("conditions", "Evaluate every design under every condition");
+    conditionsCmd->add_option("designs", run.input, "CSV of designs, as for batch; a design column names them")
+        ->required();
+    conditionsCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
+    conditionsCmd->add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
+    conditionsCmd->footer(std::string(kConditionsFooter));
+
+    CaseOptions toleranceCase;
+    auto* toleranceCmd = app.add_subcommand("tolerance", "How sure the verdict is when inputs spread");
+    toleranceCmd->add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
+    toleranceCmd->add_option("--samples", run.samples, "Monte Carlo samples (default 100000)")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
+    toleranceCmd->add_option("--seed", run.seed, "Seed of the draws (default 1)");
+    toleranceCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
+        ->check(CLI::Range(1U, 256U));
+    toleranceCmd->add_flag("--json", run.json, "Print JSON");
+    toleranceCmd->add_option("--plot", run.plot, "Draw the tornado ranking to an .svg, .png or .pdf");
+    toleranceCase.addTo(*toleranceCmd);
+    toleranceCmd->footer(easeHelp + std::string(kToleranceFooter));
+
+    const std::array<CLI::App*, 7> commands{eval, batch, solveCmd, sweepCmd, checkCmd, conditionsCmd, toleranceCmd};
+    for (CLI::App* command : commands) {
         command->allow_extras(); // reported below, with the nearest name
     }
 
@@ -337,7 +386,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     std::vector<std::string> known;
     for (std::size_t k = 1; k < args.size(); ++k) {
         if (current == &app) {
-            for (CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+            for (CLI::App* command : commands) {
                 if (args[k] == command->get_name()) {
                     current = command;
                     known = longNames(*command);
@@ -361,16 +410,21 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         return result;
     };
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && current == &app) {
-        const auto meant = nearest(args[1], {"eval", "batch", "solve", "sweep"});
+        std::vector<std::string> names;
+        for (const CLI::App* command : commands) {
+            names.push_back(command->get_name());
+        }
+        const auto meant = nearest(args[1], names);
         result.status = kUsageError;
         result.err = "vistrel-cli: unknown command \"" + escaped(args[1]) + "\"; " +
-                     (meant ? "did you mean " + *meant + "?" : "the commands are eval, batch, solve and sweep") +
+                     (meant ? "did you mean " + *meant + "?"
+                            : "the commands are eval, batch, solve, sweep, check, conditions and tolerance") +
                      "\nRun 'vistrel-cli --help' for more information.\n";
         return result;
     }
     // The command that was given something it does not take, if any.
     const auto withExtras = [&]() -> const CLI::App* {
-        for (const CLI::App* command : {eval, batch, solveCmd, sweepCmd}) {
+        for (const CLI::App* command : commands) {
             if (command->parsed() && !command->remaining().empty()) {
                 return command;
             }
@@ -410,8 +464,19 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                 }
             }
             SolveGrid grid{};
-            if (const auto error = solveGrid(run.range, grid)) {
+            if (const auto error = solveGrid(run.range, grid, target->logarithmic)) {
                 return fail("solve", *error);
+            }
+        } else if (checkCmd->parsed()) {
+            run.command = Command::Check;
+            run.base = checkCase.build();
+        } else if (conditionsCmd->parsed()) {
+            run.command = Command::Conditions;
+        } else if (toleranceCmd->parsed()) {
+            run.command = Command::Tolerance;
+            run.base = toleranceCase.build();
+            if (!run.plot.empty() && !plotFormat(run.plot)) {
+                return fail("tolerance", "--plot must end in .svg, .png or .pdf");
             }
         } else {
             run.command = Command::Sweep;

@@ -10,10 +10,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vistrel::cli {
 
-enum class Command { Eval, Batch, Solve, Sweep };
+enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance };
 
 struct Invocation {
     Command command = Command::Eval;
@@ -30,6 +31,12 @@ struct Invocation {
     std::size_t solveColumn = 0;
     SolveRange range{};
     SweepSpec sweep;
+    std::vector<std::string> profiles;   // check and batch
+    std::string conditions;              // empty for the default conditions
+    std::vector<std::string> tolerances; // NAME=SPREAD, as given
+    std::uint64_t samples = 100'000;
+    std::uint64_t seed = 1;
+    unsigned threads = 0; // every core
 
     [[nodiscard]] std::string_view name() const;
 };

@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vistrel::cli {
 
 namespace {
 
-// The state of the case with the column at a number of hundredths.
-std::string stateAt(const Case& base, std::size_t column, long long hundredths, const NumberText& numbers) {
+// The state of the case with the column at a point of the grid.
+std::string stateAt(const Case& base, std::size_t column, const SolveGrid& grid, long long index,
+                    const NumberText& numbers) {
     Case c = base;
-    c.set(column, numbers.plain(static_cast<double>(hundredths) / 100.0));
+    c.set(column, numbers.plain(grid.value(index)));
     const Evaluation e = evaluate(c, numbers);
     return verdictState(c, e);
 }
@@ -39,13 +42,41 @@ std::string solveTargetNames() {
     return names;
 }
 
-std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {
+double SolveGrid::value(long long index) const {
+    if (!logarithmic) {
+        return static_cast<double>(index) / 100.0;
+    }
+    // Through decimal text, so that 138.7 is the double nearest 138.7 and reads back as such.
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.4g", std::pow(10.0, static_cast<double>(index) / kLogStepsPerDecade));
+    return std::strtod(text.data(), nullptr);
+}
+
+bool logarithmicColumn(std::size_t column) {
+    const SolveTarget* t = solveTarget(kColumns[column].name);
+    return t != nullptr && t->logarithmic;
+}
+
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid, bool logarithmic) {
     const auto bounded = [](double v) { return std::isfinite(v) && std::fabs(v) <= kLargestSolveBound; };
     if (!bounded(range.min) || !bounded(range.max)) {
         return "--min and --max must lie within -1e9 and 1e9";
     }
     if (!(range.min < range.max)) {
         return std::string("--min must be below --max");
+    }
+    grid.logarithmic = logarithmic;
+    if (logarithmic) {
+        if (!(range.min >= 1e-9)) {
+            return std::string("--min must be at least 1e-9: this input is searched on a logarithmic grid");
+        }
+        // Within 18 decades: at most 18,000 points.
+        grid.lo = static_cast<long long>(std::ceil(std::log10(range.min) * kLogStepsPerDecade - 1e-6));
+        grid.hi = static_cast<long long>(std::floor(std::log10(range.max) * kLogStepsPerDecade + 1e-6));
+        if (grid.hi <= grid.lo) {
+            return std::string("--min and --max must enclose at least two steps of 0.001 decade");
+        }
+        return std::nullopt;
     }
     // Both ends are within 1e11 hundredths: the products and casts cannot overflow.
     grid.lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
@@ -58,7 +89,7 @@ std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid) {
 
 SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers) {
     SolveGrid grid{};
-    if (solveGrid(range, grid)) {
+    if (solveGrid(range, grid, logarithmicColumn(column))) {
         return {range.min, range.max, {}, {}, {}};
     }
     const long long lo = grid.lo;
@@ -66,13 +97,13 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
     // Enough samples that changes closer together than about a sample apart
     // are the only ones a scan can miss.
     const long long samples = std::min<long long>(hi - lo, 20000);
-    SolveResult result{static_cast<double>(lo) / 100, static_cast<double>(hi) / 100, {}, {}, {}};
+    SolveResult result{grid.value(lo), grid.value(hi), {}, {}, {}};
     long long a = lo;
-    std::string stateA = stateAt(base, column, lo, numbers);
+    std::string stateA = stateAt(base, column, grid, lo, numbers);
     result.stateAtMin = stateA;
     for (long long j = 1; j <= samples; ++j) {
         const long long x = lo + (hi - lo) * j / samples;
-        const std::string stateX = stateAt(base, column, x, numbers);
+        const std::string stateX = stateAt(base, column, grid, x, numbers);
         // Every change between a and x, one bisection each, until x's state is reached.
         while (stateA != stateX) {
             long long l = a;
@@ -80,7 +111,7 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
             std::string stateR = stateX;
             while (r - l > 1) {
                 const long long mid = l + (r - l) / 2;
-                std::string s = stateAt(base, column, mid, numbers);
+                std::string s = stateAt(base, column, grid, mid, numbers);
                 if (s == stateA) {
                     l = mid;
                 } else {
@@ -88,7 +119,7 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
                     stateR = std::move(s);
                 }
             }
-            result.changes.push_back({static_cast<double>(l) / 100, static_cast<double>(r) / 100, stateA, stateR});
+            result.changes.push_back({grid.value(l), grid.value(r), stateA, stateR});
             a = r;
             stateA = std::move(stateR);
         }
@@ -112,7 +143,7 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
     const auto field = column ? kColumns[*column].field : std::nullopt;
-    if (!field || *field == Field::EaseOfRead || *column >= kFirstOutputColumn) {
+    if (!field || *field == Field::EaseOfRead || !isInputColumn(*column)) {
         return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
     }
     spec.column = *column;

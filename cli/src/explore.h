@@ -4,9 +4,11 @@
 // along one input (solve), and what every step of a range gives (sweep).
 
 #include "cases.h"
+#include "tolerance.h"
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@ std::string verdictState(const Case& c, const Evaluation& e);
 
 struct ChangePoint {
     double below;
-    double above; // 0.01 above below
+    double above; // one step of the grid above below
     std::string stateBelow;
     std::string stateAbove;
 };
@@ -36,37 +38,75 @@ struct SolveRange {
     double max;
 };
 
-// What solve can solve for: the input, a sensible range for it, and whether
-// the answer is its smallest legible value (bigger letters read better) or
-// its largest.
+// Every numeric input: what solve can solve for and tolerance can spread.
+// A sensible range, whether the answer is its smallest legible value (bigger
+// letters read better) or its largest, whether it spans decades (searched on
+// a logarithmic grid), where it stops being valid, and the answer's sentence
+// ({} is the value; empty for the plain "smallest NAME that is Legible").
 struct SolveTarget {
     std::string_view name;
     std::string_view unit;
     SolveRange range;
     bool smallestIsAnswer;
+    bool logarithmic = false;
+    ValidRange valid{};
+    std::string_view sentence{};
 };
-inline constexpr std::array<SolveTarget, 3> kSolveTargets{{
-    {"letter_height_mm", "mm", {0.5, 100}, true},
-    {"viewing_distance_mm", "mm", {100, 5000}, false},
-    {"age", "years", {10, 90}, false},
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+inline constexpr ValidRange kPositive{0, kInf, false, true};
+inline constexpr ValidRange kNonNegative{0, kInf, true, true};
+inline constexpr ValidRange kFraction{0, 1, true, true};
+// clang-format off
+inline constexpr std::array<SolveTarget, 22> kSolveTargets{{
+    {"letter_height_mm", "mm", {0.5, 100}, true, false, kPositive},
+    {"viewing_distance_mm", "mm", {100, 5000}, false, false, kPositive},
+    {"age", "years", {10, 90}, false, false, kNonNegative},
+    {"source_cd", "cd", {0.1, 1e6}, true, true, kNonNegative, "needs a source of at least {} cd"},
+    {"distance_m", "m", {0.1, 100}, false, false, kPositive, "legible up to {} m from the source"},
+    {"distance_ft", "ft", {0.5, 300}, false, false, kPositive, "legible up to {} ft from the source"},
+    {"distance_in", "in", {1, 4000}, false, false, kPositive, "legible up to {} in from the source"},
+    {"illuminance_lux", "lux", {0.1, 200000}, true, true, kNonNegative, "needs at least {} lux"},
+    {"illuminance_fc", "fc", {0.01, 20000}, true, true, kNonNegative, "needs at least {} fc"},
+    {"background_cdm2", "cd/m²", {0.01, 100000}, false, true, kNonNegative, "legible up to a background of {} cd/m²"},
+    {"background_fl", "fL", {0.01, 30000}, false, true, kNonNegative, "legible up to a background of {} fL"},
+    {"letter_cdm2", "cd/m²", {0.01, 100000}, true, true, kNonNegative, "needs letters of at least {} cd/m²"},
+    {"letter_fl", "fL", {0.01, 30000}, true, true, kNonNegative, "needs letters of at least {} fL"},
+    {"letter_factor", "", {0, 1}, true, false, kFraction},
+    {"background_factor", "", {0, 1}, false, false, kFraction},
+    {"ratio", "", {1, 30}, false, false, kPositive},
+    {"field_correction", "", {-3, 3}, false, false, ValidRange{}},
+    {"ambient_lux", "lux", {1, 200000}, false, true, kNonNegative, "legible up to {} lux ambient"},
+    {"display_reflectance", "", {0, 1}, false, false, kFraction, "legible up to a display reflectance of {}"},
+    {"specular_cdm2", "cd/m²", {1, 1e6}, false, true, kNonNegative, "legible up to a mirrored source of {} cd/m²"},
+    {"specular_reflectance", "", {0, 1}, false, false, kFraction, "legible up to a specular reflectance of {}"},
+    {"veil_cdm2", "cd/m²", {0.01, 100000}, false, true, kNonNegative, "legible up to a veil of {} cd/m²"},
 }};
+// clang-format on
 
 // The row for name, or null when solve cannot solve for it.
 const SolveTarget* solveTarget(std::string_view name);
 // "a, b or c", for help and messages.
 std::string solveTargetNames();
 
-// The ends of a range in hundredths, the grid solve works on.
+// The ends of a range on the grid solve works on: hundredths, or for a
+// logarithmic input thousandths of a decade, each point rounded to four
+// significant digits.
 struct SolveGrid {
     long long lo;
     long long hi;
+    bool logarithmic = false;
+
+    [[nodiscard]] double value(long long index) const;
 };
+inline constexpr double kLogStepsPerDecade = 1000;
 // Bounds and the grid of a range; why it cannot be solved over, when not.
 inline constexpr double kLargestSolveBound = 1e9;
-std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid);
+std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid, bool logarithmic = false);
+// Whether the column is searched on the logarithmic grid.
+[[nodiscard]] bool logarithmicColumn(std::size_t column);
 
-// Scans the range on a 0.01 grid and bisects every change of state to 0.01.
-// The range must have passed solveGrid.
+// Scans the range on the column's grid and bisects every change of state to
+// one step of it. The range must have passed solveGrid.
 SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers);
 
 struct SweepSpec {

@@ -5,6 +5,7 @@
 #include "batch.h"
 #include "cases.h"
 #include "command_line.h"
+#include "commands.h"
 #include "explore.h"
 #include "output_file.h"
 #include "plotter.h"
@@ -122,7 +123,14 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
         }
     } closer{in};
     auto out = openOutput(run, run.output);
-    BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter};
+    BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter, !run.profiles.empty(), {}};
+    if (!run.profiles.empty()) {
+        std::string error;
+        io.extras = profileColumns(run.profiles, numbers, error);
+        if (!io.extras) {
+            usage(run, error);
+        }
+    }
     struct stat st {};
     if (!fromStdin && ::isatty(STDERR_FILENO) != 0 && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
@@ -179,7 +187,8 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
     }
     auto out = openOutput(run, run.output);
     auto plotOut = run.plot.empty() ? nullptr : openOutput(run, run.plot);
-    std::string text = run.json ? std::string() : outputHeader();
+    std::string text =
+        run.json ? std::string() : outputHeader(run.base.daylight() || isDaylightColumn(run.sweep.column));
     std::vector<PlotPoint> points;
     bool anyVerdict = false;
     sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
@@ -216,12 +225,56 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
     return anyVerdict ? 0 : 1;
 }
 
+// check, conditions and tolerance: the report to stdout, a table to -o.
+int runReport(const Invocation& run, const CommandResult& result) {
+    if (result.usageError) {
+        usage(run, result.error);
+    }
+    if (!result.table.empty()) {
+        auto table = openOutput(run, run.output);
+        write(run, *table, result.table);
+        if (run.output.empty() || run.output == "-") {
+            write(run, *table, "\n");
+        }
+        commit(run, *table);
+    }
+    if (!run.plot.empty()) {
+        const std::string plotter = findPlotter();
+        if (plotter.empty()) {
+            usage(run, "--plot needs vistrel-plot, which is not installed: install the 'vistrel' package");
+        }
+        auto plotOut = openOutput(run, run.plot);
+        std::string error;
+        if (!drawTornado(plotter, result.tornado, run.plot, *plotOut, error)) {
+            if (error.empty()) {
+                outputFailed(run, *plotOut);
+            }
+            failed(run, error);
+        }
+        commit(run, *plotOut);
+    }
+    auto out = openOutput(run, "-");
+    write(run, *out, result.out);
+    commit(run, *out);
+    return result.status;
+}
+
 int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
     switch (run.command) {
     case Command::Eval: return runEval(run, numbers);
     case Command::Batch: return runBatchCommand(run, stdinClosed, numbers);
     case Command::Solve: return runSolve(run, numbers);
     case Command::Sweep: return runSweep(run, numbers);
+    case Command::Check: return runReport(run, runCheck(run, numbers));
+    case Command::Conditions:
+        for (const std::string& input : {run.input, run.conditions}) {
+            if (!run.output.empty() && run.output != "-" && !input.empty() && input != "-" &&
+                (run.output == input || sameFile(input, run.output))) {
+                usage(run, "the output " + run.output + " would overwrite the input");
+            }
+        }
+        return runReport(run, runConditions(run, numbers));
+    case Command::Tolerance: return runReport(run, runTolerance(run, numbers));
     }
     return kUsageError;
 }

@@ -221,8 +221,14 @@ std::string findPlotter() {
     return {};
 }
 
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
-              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
+namespace {
+
+constexpr std::array<const char*, 3> kFormats{"svg", "png", "pdf"};
+
+// Runs the plotter with args after its own name, hands it text and copies
+// the chart it writes to out.
+bool runPlotter(const std::string& plotter, std::vector<std::string> args, const std::string& text,
+                std::string_view path, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
@@ -240,17 +246,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toPlotter[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromPlotter[1], STDOUT_FILENO);
-    constexpr std::array<const char*, 3> kFormats{"svg", "png", "pdf"};
-    std::vector<std::string> args{
-        plotter,     kFormats[static_cast<std::size_t>(figure.format)],
-        "--title",   figure.title,
-        "--x-title", figure.xTitle,
-        "--x-unit",  figure.xUnit,
-        "--caption", figure.caption,
-        "--size",    std::to_string(figure.size.width) + "x" + std::to_string(figure.size.height)};
-    if (figure.logX) {
-        args.emplace_back("--log-x");
-    }
+    args.insert(args.begin(), plotter);
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (std::string& a : args) {
@@ -268,12 +264,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         error = "cannot start " + plotter + ": " + std::strerror(spawned);
         return false;
     }
-    // The plotter reads every point before it writes: no deadlock.
-    std::string text;
-    for (const PlotPoint* p : thinned(points)) {
-        text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
-                (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
-    }
+    // The plotter reads all its input before it writes: no deadlock.
     writeAll(toPlotter[1], text); // a plotter that stopped reading says why in its status
     ::close(toPlotter[1]);
     bool readFailed = false;
@@ -310,6 +301,43 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
+              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
+    std::vector<std::string> args{kFormats[static_cast<std::size_t>(figure.format)],
+                                  "--title",
+                                  figure.title,
+                                  "--x-title",
+                                  figure.xTitle,
+                                  "--x-unit",
+                                  figure.xUnit,
+                                  "--caption",
+                                  figure.caption,
+                                  "--size",
+                                  std::to_string(figure.size.width) + "x" + std::to_string(figure.size.height)};
+    if (figure.logX) {
+        args.emplace_back("--log-x");
+    }
+    std::string text;
+    for (const PlotPoint* p : thinned(points)) {
+        text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
+                (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
+    }
+    return runPlotter(plotter, std::move(args), text, path, out, error);
+}
+
+bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
+                 std::string& error) {
+    const PlotFormat format = plotFormat(path).value_or(PlotFormat::Svg);
+    const plot::Size size;
+    return runPlotter(plotter,
+                      {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
+                       "margin_log with each input at its low and its high value", "--size",
+                       std::to_string(size.width) + "x" + std::to_string(size.height)},
+                      bars, path, out, error);
 }
 
 } // namespace vistrel::cli

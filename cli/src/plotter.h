@@ -65,4 +65,9 @@ std::string findPlotter();
 bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
               std::string_view path, const NumberText& numbers, Sink& out, std::string& error);
 
+// Has the plotter draw a tornado chart from "name,margin at low,margin at high"
+// lines, largest swing first; otherwise as drawPlot.
+bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
+                 std::string& error);
+
 } // namespace vistrel::cli

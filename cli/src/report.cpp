@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "json_shape.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -11,70 +13,41 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string dump(const Json& j, int indent) {
-    return j.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n"; // bad UTF-8 becomes U+FFFD
-}
-
-// A field's text as JSON: null when empty, a number when it reads as one.
-Json value(std::string_view text, const NumberText& numbers) {
-    if (text.empty()) {
-        return nullptr;
-    }
-    if (const ParsedNumber n = numbers.parse(text); n.ok()) {
-        return n.value;
-    }
-    return std::string(text);
-}
-
-Json text(std::string_view t) { return t.empty() ? Json(nullptr) : Json(std::string(t)); }
-
-void addLabels(Json& j, std::span<const Label> labels) {
-    if (labels.empty()) {
-        return;
-    }
-    Json out = Json::object();
-    for (const auto& [name, cell] : labels) {
-        out[std::string(name)] = std::string(cell);
-    }
-    j["labels"] = std::move(out);
-}
-
-bool isResult(std::size_t column) { return kColumns[column].field == Field::Result; }
-
-Json caseJson(const Case& c, const Evaluation& e, const NumberText& numbers, std::span<const Label> labels) {
-    Json inputs = Json::object();
-    Json outputs = Json::object();
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        const std::string name(kColumns[k].name);
-        const bool textual = k == 0 || kColumns[k].field == Field::EaseOfRead;
-        if (k < kFirstOutputColumn) {
-            inputs[name] = textual ? text(c.view(k)) : value(c.view(k), numbers);
-        } else if (!isResult(k)) {
-            outputs[name] = value(c.view(k), numbers);
+// A number for a sentence, its thousands grouped: 12,400.
+std::string grouped(double v, const NumberText& numbers) {
+    const std::string text = numbers.plain(v);
+    const std::size_t sign = text.starts_with('-') ? 1 : 0;
+    const std::size_t point = std::min(text.find('.'), text.size());
+    std::string out = text.substr(0, sign);
+    for (std::size_t k = sign; k < point; ++k) {
+        if (k > sign && (point - k) % 3 == 0) {
+            out += ',';
         }
+        out += text[k];
     }
-    Json j;
-    j["inputs"] = std::move(inputs);
-    j["outputs"] = std::move(outputs);
-    j["verdict"] = e.hasVerdict() ? text(c.store().view(Field::Result)) : Json(nullptr);
-    j["message"] = text(e.message);
-    j["margin_log"] = value(e.margin, numbers);
-    addLabels(j, labels);
-    return j;
+    return out + text.substr(point);
+}
+
+// "smallest NAME that is Legible: V", or the input's own sentence.
+std::string sentence(const SolveTarget* target, std::string_view name, std::string_view plain, double v,
+                     const NumberText& numbers) {
+    if (target == nullptr || target->sentence.empty()) {
+        return std::string(plain) + " " + std::string(name) + " that is Legible: " + numbers.plain(v);
+    }
+    std::string text(target->sentence);
+    text.replace(text.find("{}"), 2, grouped(v, numbers));
+    return text;
 }
 
 } // namespace
 
 SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     const std::string legible(kLegible);
-    const auto answer = [&](std::string_view what, double v) {
-        return SolveAnswer{v, std::string(what) + " " + std::string(name) + " that is Legible: " + numbers.plain(v)};
-    };
     const SolveTarget* target = solveTarget(name);
     if (target != nullptr && target->smallestIsAnswer) {
         for (const ChangePoint& c : r.changes) {
             if (c.stateAbove == legible) {
-                return answer("smallest", c.above);
+                return SolveAnswer{c.above, sentence(target, name, "smallest", c.above, numbers)};
             }
         }
         return r.stateAtMin == legible ? SolveAnswer{r.min, "Legible already at " + numbers.plain(r.min)}
@@ -83,7 +56,7 @@ SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const Numbe
     const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
                                    [&](const ChangePoint& c) { return c.stateBelow == legible; });
     if (last != r.changes.rend()) {
-        return answer("largest", last->below);
+        return SolveAnswer{last->below, sentence(target, name, "largest", last->below, numbers)};
     }
     return r.stateAtMax == legible ? SolveAnswer{r.max, "Legible still at " + numbers.plain(r.max)} : SolveAnswer{};
 }
@@ -93,15 +66,23 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
     const auto row = [&](std::string_view name, const std::string& value) {
         out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
     };
+    const std::size_t shown = shownColumns(c.daylight());
     out << "Inputs\n";
-    for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
-        row(kColumns[k].name, c.text(k));
+    for (std::size_t k = 0; k < shown; ++k) {
+        if (isInputColumn(k)) {
+            row(kColumns[k].name, c.text(k));
+        }
     }
     out << "Outputs\n";
-    for (std::size_t k = kFirstOutputColumn; k + 1 < kColumns.size(); ++k) {
-        row(kColumns[k].name, c.text(k));
+    for (std::size_t k = 0; k < shown; ++k) {
+        if (!isInputColumn(k) && k + 1 != kWindowColumnCount) { // the result is the verdict below
+            row(kColumns[k].name, c.text(k));
+        }
     }
     row(kMarginColumn, e.margin);
+    if (e.hasVerdict() && !e.notes.empty()) {
+        row(kMessageColumn, e.notes);
+    }
     if (e.hasVerdict()) {
         out << "Verdict: " << c.store().text(Field::Result) << '\n';
     } else {
@@ -111,30 +92,16 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
 }
 
 std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText& numbers) {
-    return dump(caseJson(c, e, numbers, {}), 2);
+    return dumped(caseJson(c, e, numbers));
 }
 
 std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberText& numbers,
                                std::span<const Label> labels) {
-    return dump(caseJson(c, e, numbers, labels), -1);
+    return dumped(caseJson(c, e, numbers, labels), -1);
 }
 
-std::string unreadableJsonLine(std::string_view message, std::span<const Label> labels) {
-    Json inputs = Json::object();
-    Json outputs = Json::object();
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        if (!isResult(k)) {
-            (k < kFirstOutputColumn ? inputs : outputs)[std::string(kColumns[k].name)] = nullptr;
-        }
-    }
-    Json j;
-    j["inputs"] = std::move(inputs);
-    j["outputs"] = std::move(outputs);
-    j["verdict"] = nullptr;
-    j["message"] = std::string(message);
-    j["margin_log"] = nullptr;
-    addLabels(j, labels);
-    return dump(j, -1);
+std::string unreadableJsonLine(std::string_view message, bool daylight, std::span<const Label> labels) {
+    return dumped(unreadableJson(message, daylight, labels), -1);
 }
 
 std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers) {
@@ -156,7 +123,7 @@ std::string solveText(std::string_view name, const SolveResult& r, const NumberT
 
 std::string solveJson(std::string_view name, const SolveResult& r, const Case& at, const Evaluation& e,
                       const NumberText& numbers) {
-    Json j = caseJson(at, e, numbers, {});
+    Json j = caseJson(at, e, numbers);
     j["for"] = std::string(name);
     j["min"] = r.min;
     j["max"] = r.max;
@@ -169,8 +136,8 @@ std::string solveJson(std::string_view name, const SolveResult& r, const Case& a
     }
     const SolveAnswer a = solveAnswer(name, r, numbers);
     j["answer"] = a.value ? Json(*a.value) : Json(nullptr);
-    j["sentence"] = text(a.sentence);
-    return dump(j, 2);
+    j["sentence"] = jsonText(a.sentence);
+    return dumped(j);
 }
 
 } // namespace vistrel::cli

@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "explore.h"
+#include "json_shape.h"
 
 #include <optional>
 #include <span>
@@ -9,9 +10,6 @@
 #include <utility>
 
 namespace vistrel::cli {
-
-// A label column of a batch row, passed through: its header and its cell.
-using Label = std::pair<std::string_view, std::string_view>;
 
 // eval: a readable table of inputs, outputs, margin and verdict.
 std::string evaluationTable(const Case& c, const Evaluation& e);
@@ -21,7 +19,7 @@ std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText&
 std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberText& numbers,
                                std::span<const Label> labels = {});
 // The line of a row that could not be read: every value null, and why.
-std::string unreadableJsonLine(std::string_view message, std::span<const Label> labels = {});
+std::string unreadableJsonLine(std::string_view message, bool daylight, std::span<const Label> labels = {});
 
 // What solve answers: the smallest (or largest) legible value, when there is one.
 struct SolveAnswer {

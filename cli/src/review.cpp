@@ -381,7 +381,8 @@ namespace {
 std::vector<ReviewQuantity> fieldsOf(const FieldStore& store, Role role) {
     std::vector<ReviewQuantity> out;
     for (const FieldInfo& f : kFields) {
-        if (f.role != role || f.field == Field::Result) {
+        // The verdict has its own line, and the notes are shown with the messages.
+        if (f.role != role || f.field == Field::Result || f.field == Field::Notes) {
             continue;
         }
         std::string value = store.text(f.field);
@@ -400,8 +401,8 @@ ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e) 
     d.name = std::move(name);
     d.verdict = c.store().text(Field::Result);
     d.margin = e.margin;
-    if (!e.message.empty()) {
-        d.messages.push_back(e.message);
+    if (!e.messageText().empty()) { // the message, or a daylight case's notes
+        d.messages.push_back(e.messageText());
     }
     d.inputs = fieldsOf(c.store(), Role::Input);
     d.inputs.insert(d.inputs.begin(), {"Input mode", "", std::string(modeText(c.mode()))});

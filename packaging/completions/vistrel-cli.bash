@@ -6,13 +6,14 @@ _vistrel_cli() {
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD - 1]}"
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        case "$word" in eval | batch | solve | sweep) command="$word"; break ;; esac
+        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance) command="$word"; break ;; esac
     done
 
-    local numeric="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
+    local solvable="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
         background_cdm2 background_fl letter_cdm2 letter_fl letter_factor background_factor
-        letter_reflectance background_reflectance age viewing_distance_mm letter_height_mm ratio
-        field_correction"
+        age viewing_distance_mm letter_height_mm ratio field_correction
+        ambient_lux display_reflectance specular_cdm2 specular_reflectance veil_cdm2"
+    local numeric="$solvable letter_reflectance background_reflectance"
     local case_options="--mode --ease" name
     for name in $numeric; do
         case_options+=" --$name"
@@ -21,15 +22,17 @@ _vistrel_cli() {
     case "$prev" in
     --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
     --ease) mapfile -t COMPREPLY < <(compgen -W "50 90 95 99 effort easy very-easy attention" -- "$cur"); return ;;
-    --for) mapfile -t COMPREPLY < <(compgen -W "letter_height_mm viewing_distance_mm age" -- "$cur"); return ;;
-    --vary)
+    --for) mapfile -t COMPREPLY < <(compgen -W "$solvable" -- "$cur"); return ;;
+    --profile) mapfile -t COMPREPLY < <(compgen -W "text-legibility stroke-width faa-distance" -- "$cur")
+        mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
+    --vary | --tol)
         compopt -o nospace 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -W "$numeric" -S = -- "$cur")
         return
         ;;
     --delimiter) COMPREPLY=("','" "';'"); return ;;
-    -o | --output | --plot) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --min | --max | --steps | --plot-size) return ;;
+    -o | --output | --plot | --conditions) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --min | --max | --steps | --plot-size | --samples | --seed | --threads) return ;;
     esac
     if [[ " $case_options " == *" $prev "* ]]; then
         return # a value is typed here
@@ -37,13 +40,16 @@ _vistrel_cli() {
 
     local options
     case "$command" in
-    "") options="eval batch solve sweep -h --help --version" ;;
+    "") options="eval batch solve sweep check conditions tolerance -h --help --version" ;;
     eval) options="-h --help --json $case_options" ;;
-    batch) options="-h --help -o --output --json --keep-unknown --delimiter" ;;
+    batch) options="-h --help -o --output --json --keep-unknown --delimiter --profile" ;;
     solve) options="-h --help --for --min --max --json $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
+    check) options="-h --help --profile --json $case_options" ;;
+    conditions) options="-h --help --conditions -o --output" ;;
+    tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
     esac
-    if [[ "$command" == batch && "$cur" != -* ]]; then
+    if [[ ("$command" == batch || "$command" == conditions) && "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
     fi

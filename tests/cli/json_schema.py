@@ -37,6 +37,9 @@ RUNS = [
     (["solve", "--json", "--for", "age"] + CASE + ["--ratio", "2"], None, False, 1),
     (["sweep", "--json", "--vary", "ratio=2:8:2"] + CASE, None, True, 4),
     (["batch", "--json", "-"], TABLE, True, 5),
+    (["eval", "--json"] + CASE + ["--ambient_lux", "5000", "--display_reflectance", "0.02"], None, False, 1),
+    (["solve", "--json", "--for", "ambient_lux"] + CASE + ["--display_reflectance", "0.04"], None, False, 1),
+    (["batch", "--json", "--profile", "faa-distance", "-"], TABLE, True, 5),
 ]
 
 failures = []
@@ -54,6 +57,7 @@ for args, stdin, lines, count in RUNS:
 
 # The schema must tell a wrong object from a right one, or the checks above prove nothing.
 good = objects[0]
+daylight = next(o for o in objects if "ambient_lux" in o["inputs"])
 wrong = [
     dict(good, margin_log=str(good["margin_log"])),
     dict(good, inputs=dict(good["inputs"], age="")),
@@ -61,6 +65,8 @@ wrong = [
     dict(good, verdict="legible"),
     dict(good, message="a verdict and a message"),
     {k: v for k, v in good.items() if k != "verdict"},
+    dict(daylight, outputs=dict(daylight["outputs"], polarity="sideways")),
+    dict(daylight, inputs=dict(daylight["inputs"], ambient_lux="")),
 ]
 for k, o in enumerate(wrong):
     if validator.is_valid(o):

@@ -15,8 +15,9 @@ const NumberText& invariantNumbers() {
     return numbers;
 }
 
+// A daylight case: the review shows the contrast ratio, modulation and polarity too.
 Case caseOf(const Row& row) {
-    Case c;
+    Case c(true);
     for (const auto& [column, text] : row) {
         const auto index = columnIndex(column);
         if (!index || !c.set(*index, text)) {

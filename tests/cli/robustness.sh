@@ -136,6 +136,8 @@ table <<END
 2|-o and --plot name the same file|ln -sf same.svg link.svg; "$cli" $sweep -o link.svg --plot ./same.svg
 2|install the 'vistrel' package|lone/bin/vistrel-cli $sweep --plot p.svg
 1|vistrel-plot ended with exit status 3|broken/vistrel-cli $sweep --plot old.svg
+1|vistrel-plot ended with exit status 3|broken/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot old.svg
+2|install the 'vistrel' package|lone/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot t.svg
 END
 [ "$(cat old.svg)" = old ] || fail "a failed plot replaced the old one"
 if [ -n "$plotter" ]; then
@@ -144,8 +146,10 @@ if [ -n "$plotter" ]; then
 0||installed/bin/vistrel-cli $sweep -o - --plot=-dash.svg
 1|cannot write full.svg: No space left on device|ln -sf /dev/full full.svg; "$cli" $sweep --plot full.svg
 0|2 points could not be drawn|"$cli" sweep --vary letter_factor=2e307:3e307:1e307 $case_options --viewing_distance_mm 750 --plot huge.png
+0||installed/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot tornado.svg
 END
     head -c 5 ./-dash.svg | grep -q '<?xml' || fail "the plot whose name starts with - was not written"
+    grep -q '<svg' tornado.svg || fail "the tornado chart was not written"
 fi
 
 # An ignored SIGHUP (nohup) stays ignored; SIGTERM removes the temporary.

@@ -8,6 +8,7 @@ dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
 printf 'mode,age\nnone,40\n' > in.csv
+printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
 failures=0
 
 expect() { # STATUS PHRASE ARGS...
@@ -38,7 +39,8 @@ expect 2 'TO "x" is not a number' sweep --vary age=0:x:1
 expect 2 '"result" is not a numeric input name' sweep --vary result=0:1:1
 expect 2 "NAME=FROM:TO:STEP" sweep --vary age
 expect 2 "--plot must end in .svg, .png or .pdf" sweep --vary age=10:20:1 --plot out.txt
-expect 2 "--for must be" solve --for ratio
+expect 2 "--for must be" solve --for result
+expect 2 "logarithmic grid" solve --for ambient_lux --min 0 --max 10
 expect 2 "--min must be below --max" solve --for age --min 50 --max 20
 expect 2 "--min and --max must lie within -1e9 and 1e9" solve --for age --min 1e17 --max 1.0000000001e17
 expect 2 "at least two steps of 0.01" solve --for age --min 5.001 --max 5.002
@@ -72,16 +74,40 @@ expect 2 "FACTOR goes the wrong way" sweep --vary illuminance_lux=100:1:x2
 expect 2 "FACTOR must be above 0 and not 1" sweep --vary illuminance_lux=1:100:x1
 expect 2 'FACTOR "2x" is not a number' sweep --vary illuminance_lux=1:100:x2x
 expect 2 "more than 1000000 steps" sweep --vary illuminance_lux=1e-300:1e300:x1.000001
+expect 2 "--profile is required" check --age 40
+expect 2 "--profile no-such: no such profile" check --profile no-such --age 40
+expect 2 "--profile no-such: no such profile" batch in.csv --profile no-such
+expect 2 "bad.toml" check --profile bad.toml --age 40
+expect 2 "designs is required" conditions
+expect 2 "cannot read missing.csv" conditions missing.csv
+expect 2 'unknown column "colour"' conditions <(printf 'colour,age\nred,40\n')
+expect 2 'unknown column "age2"' conditions in.csv --conditions <(printf 'condition,age2\nx,40\n')
+expect 2 "no rows" conditions in.csv --conditions <(printf 'condition,ambient_lux\n')
+expect 2 "would overwrite the input" conditions in.csv -o in.csv
+expect 2 "--tol is required" tolerance --age 40
+expect 2 '"result" is not a numeric input' tolerance --age 40 --tol result=±1
+expect 2 "--tol age is given twice" tolerance --age 40 --tol age=±1 --tol age=normal:3
+expect 2 "--tol age=uniform:9:3" tolerance --age 40 --tol age=uniform:9:3
+expect 2 "--samples" tolerance --age 40 --tol age=±1 --samples 0
+expect 2 "--tol age=sideways" tolerance --age 40 --tol age=sideways
+expect 2 "--plot must end in .svg, .png or .pdf" tolerance --age 40 --tol age=±1 --plot t.txt
+expect 2 'did you mean "letter_factor"?' conditions <(printf 'design,leter_factor\nA,0.2\n')
+expect 2 'unknown command "chek"; did you mean check?' chek --age 40
+expect 2 "did you mean --samples?" tolerance --age 40 --tol age=+-1 --sampels 5
+expect 2 "Very Easy to Read" check --profile faa-distance --ease "very easy"
 expect 1 "" eval --age 40
 expect 1 "" solve --for letter_height_mm --age 40
 expect 1 "" sweep --vary age=10:20:5 --ratio 2
+# Semicolons, an id column and an ease level's short name, as batch reads them.
+expect 0 "" conditions <(printf 'id;mode;illuminance_lux;letter_factor;background_factor;age;letter_height_mm;%s\n%s\n' \
+    'viewing_distance_mm;ratio;ease' 'A;illuminance;1076;0.8;0.2;40;6;750;7;90')
 expect 0 "" batch --keep-unknown <(printf 'design,age,id\nA,40,1\n')
 expect 0 "" eval --mode illuminance --illuminance-lux 1076 --letter_reflectance 0.8 --background-reflectance 0.2 \
     --age 40 --letter_height_mm 6 --viewing_distance_mm=750 --ratio 2 --ratio 7 --ease very-easy
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
 
-leftovers=$(ls -A | grep -v '^in.csv$' || true)
+leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+#include "csv_reader.h"
+#include "json_shape.h"
+#include "profile.h"
+
+#include <array>
+#include <climits>
+#include <sstream>
+#include <unistd.h>
+
+namespace vistrel::cli {
+
+namespace {
+
+// Loads every profile named, or says which could not be loaded and why.
+std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error) {
+    std::vector<Profile> profiles;
+    const auto dirs = profileSearchDirs(programDir());
+    for (const std::string& name : names) {
+        const auto file = findProfile(name, dirs);
+        if (!file) {
+            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file)";
+            return {};
+        }
+        auto loaded = loadProfile(*file);
+        if (auto* bad = std::get_if<ProfileError>(&loaded)) {
+            error = bad->text();
+            return {};
+        }
+        profiles.push_back(std::move(std::get<Profile>(loaded)));
+    }
+    return profiles;
+}
+
+QuantityValues quantities(const Case& c, const Evaluation& e, const NumberText& numbers) {
+    return quantitiesFromRow(
+        [&](std::string_view column) -> std::optional<std::string_view> {
+            if (column == kMarginColumn) {
+                return std::string_view(e.margin);
+            }
+            const auto k = columnIndex(column);
+            if (!k || *k >= shownColumns(c.daylight())) {
+                return std::nullopt;
+            }
+            return c.view(*k);
+        },
+        numbers);
+}
+
+std::string number(std::optional<double> v, const NumberText& numbers) {
+    return v ? numbers.plain(NumberText::roundThreeDecimals(*v)) : std::string("-");
+}
+
+std::string limitText(const CheckResult& r, const NumberText& numbers) {
+    if (r.criterion->kind == CriterionKind::Range) {
+        return number(r.low, numbers) + ".." + number(r.high, numbers);
+    }
+    return number(r.limit, numbers);
+}
+
+// "id (recommended)" for the failed_checks list.
+std::string failedList(std::span<const CheckResult> results, std::string_view prefix) {
+    std::string out;
+    for (const CheckResult& r : results) {
+        if (r.status == CheckStatus::Fail ||
+            (r.status == CheckStatus::NoValue && r.criterion->level == Level::Required)) {
+            out += (out.empty() ? "" : "; ") + std::string(prefix) + r.criterion->id;
+            if (r.criterion->level == Level::Recommended) {
+                out += " (recommended)";
+            }
+        }
+    }
+    return out;
+}
+
+class ProfileColumns final : public ExtraColumns {
+  public:
+    ProfileColumns(std::vector<Profile> profiles, const NumberText& numbers)
+        : profiles_(std::move(profiles)), numbers_(numbers) {}
+
+    [[nodiscard]] std::vector<std::string> names() const override {
+        std::vector<std::string> out;
+        for (const Profile& p : profiles_) {
+            for (const Criterion& c : p.criteria()) {
+                out.push_back(prefix(p) + c.id);
+            }
+        }
+        out.emplace_back("failed_checks");
+        return out;
+    }
+
+    [[nodiscard]] std::vector<std::string> cells(const Case& c, const Evaluation& e) override {
+        const QuantityValues values = quantities(c, e, numbers_);
+        std::vector<std::string> out;
+        std::string failed;
+        for (const Profile& p : profiles_) {
+            const auto results = p.check(values);
+            for (const CheckResult& r : results) {
+                out.emplace_back(statusText(r.status));
+            }
+            const std::string list = failedList(results, prefix(p));
+            failed += (failed.empty() || list.empty() ? "" : "; ") + list;
+        }
+        out.push_back(std::move(failed));
+        return out;
+    }
+
+  private:
+    [[nodiscard]] std::string prefix(const Profile& p) const {
+        return profiles_.size() > 1 ? p.name() + "." : std::string();
+    }
+
+    std::vector<Profile> profiles_;
+    const NumberText& numbers_;
+};
+
+} // namespace
+
+std::filesystem::path programDir() {
+    std::array<char, PATH_MAX> self{};
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
+    const std::filesystem::path path(std::string(self.data(), n > 0 ? static_cast<std::size_t>(n) : 0));
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,
+                                   std::string& error) {
+    if (loadProfiles(names, error).empty()) {
+        return {};
+    }
+    // Compiled expressions keep state: every worker loads its own copy.
+    return [names, &numbers]() -> std::unique_ptr<ExtraColumns> {
+        std::string ignored;
+        return std::make_unique<ProfileColumns>(loadProfiles(names, ignored), numbers);
+    };
+}
+
+CommandResult runCheck(Invocation& run, const NumberText& numbers) {
+    CommandResult result;
+    const std::vector<Profile> profiles = loadProfiles(run.profiles, result.error);
+    if (profiles.empty()) {
+        result.usageError = true;
+        return result;
+    }
+    run.base.makeDaylight(); // contrast ratio, modulation and polarity are daylight outputs
+    const Evaluation e = evaluate(run.base, numbers);
+    const QuantityValues values = quantities(run.base, e, numbers);
+    bool pass = true;
+    std::ostringstream text;
+    nlohmann::ordered_json json = caseJson(run.base, e, numbers);
+    json["profiles"] = nlohmann::ordered_json::array();
+    text << (e.hasVerdict() ? "Verdict: " + run.base.store().text(Field::Result) + ", margin_log " + e.margin
+                            : "No verdict: " + e.message)
+         << '\n';
+    for (const Profile& p : profiles) {
+        const auto results = p.check(values);
+        const bool profilePass = allRequiredPass(results);
+        pass = pass && profilePass;
+        text << "\nProfile " << p.name() << (p.title().empty() ? "" : " (" + p.title() + ")") << ": "
+             << (profilePass ? "every required criterion passes" : "a required criterion fails") << '\n';
+        nlohmann::ordered_json criteria = nlohmann::ordered_json::array();
+        for (const CheckResult& r : results) {
+            const Criterion& c = *r.criterion;
+            text << "  " << statusText(r.status) << "  " << c.id << " (" << levelText(c.level)
+                 << "): " << kQuantities[c.quantity].name << " " << number(r.value, numbers) << ", " << kindText(c.kind)
+                 << " " << limitText(r, numbers) << ", margin " << number(r.margin, numbers) << " (ratio "
+                 << number(r.marginRatio, numbers) << ")" << (r.note.empty() ? "" : "; " + r.note)
+                 << "\n      source: " << c.source << '\n';
+            criteria.push_back({{"id", c.id},
+                                {"quantity", kQuantities[c.quantity].name},
+                                {"kind", kindText(c.kind)},
+                                {"level", levelText(c.level)},
+                                {"value", jsonNumber(r.value)},
+                                {"limit", jsonNumber(r.limit)},
+                                {"low", jsonNumber(r.low)},
+                                {"high", jsonNumber(r.high)},
+                                {"margin", jsonNumber(r.margin)},
+                                {"margin_ratio", jsonNumber(r.marginRatio)},
+                                {"status", statusText(r.status)},
+                                {"source", c.source},
+                                {"note", jsonText(r.note)}});
+        }
+        json["profiles"].push_back({{"name", p.name()},
+                                    {"title", jsonText(p.title())},
+                                    {"passed", profilePass},
+                                    {"criteria", std::move(criteria)}});
+    }
+    json["passed"] = pass;
+    result.out = run.json ? dumped(json) : text.str();
+    result.status = pass ? 0 : 1;
+    return result;
+}
+
+} // namespace vistrel::cli

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+#include "csv_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
+namespace vistrel::cli {
+
+namespace {
+
+struct Named {
+    std::string name;
+    // (column, text) pairs; a condition leaves out its empty cells
+    std::vector<std::pair<std::size_t, std::string>> cells;
+};
+
+// A name either file's header may hold: decides a ; separated file.
+bool isNamedHeader(std::string_view name) {
+    return columnIndex(name) || std::find(kLabelColumns.begin(), kLabelColumns.end(), name) != kLabelColumns.end() ||
+           name == "design" || name == "condition" || name == "comment" || name == kMessageColumn ||
+           name == kMarginColumn;
+}
+
+// Reads a CSV of named rows: the first of the label columns the header has
+// names each row; the ignored columns and the id and label columns are
+// skipped, the others must be case columns. Separated by , or ;, as batch
+// reads them.
+std::vector<Named> readNamed(const std::string& path, std::initializer_list<std::string_view> labels,
+                             std::initializer_list<std::string_view> ignored, bool keepEmpty, std::string& error) {
+    std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rbe");
+    if (in == nullptr) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return {};
+    }
+    CsvReader reader(in, 0, isNamedHeader);
+    std::vector<Named> rows;
+    CsvRecord record;
+    std::vector<std::optional<std::size_t>> columns;
+    std::optional<std::size_t> labelAt;
+    std::size_t labelRank = labels.size(); // of the label column found, in labels' order
+    const auto fail = [&](const std::string& why) {
+        error = path + ": " + why;
+        rows.clear();
+    };
+    if (!reader.next(record)) {
+        fail("the input is empty: it needs a header row");
+    } else if (!record.error.empty()) {
+        fail("line " + std::to_string(record.line) + " (header): " + record.error);
+    } else {
+        for (std::size_t k = 0; k < record.cells.size() && error.empty(); ++k) {
+            const std::string& name = record.cells[k];
+            const auto index = columnIndex(name);
+            columns.push_back(index);
+            const auto rank = static_cast<std::size_t>(std::find(labels.begin(), labels.end(), name) - labels.begin());
+            if (rank < labelRank) {
+                labelAt = k;
+                labelRank = rank;
+            } else if (!index && rank == labels.size() &&
+                       std::find(ignored.begin(), ignored.end(), name) == ignored.end() &&
+                       std::find(kLabelColumns.begin(), kLabelColumns.end(), name) == kLabelColumns.end()) {
+                const auto near = nearColumn(name);
+                fail("unknown column \"" + name + "\" in the header" +
+                     (near ? "; did you mean \"" + std::string(*near) + "\"?" : ""));
+            }
+        }
+        while (error.empty() && reader.next(record)) {
+            if (!record.error.empty() || record.cells.size() != columns.size()) {
+                fail("line " + std::to_string(record.line) + ": " +
+                     (record.error.empty() ? "the row's cells do not match the header" : record.error));
+                break;
+            }
+            Named row{labelAt ? record.cells[*labelAt] : std::to_string(rows.size() + 1), {}};
+            for (std::size_t k = 0; k < columns.size(); ++k) {
+                if (columns[k] && (keepEmpty || !record.cells[k].empty())) {
+                    row.cells.emplace_back(*columns[k], record.cells[k]);
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    if (error.empty() && reader.inputFailed()) {
+        fail(std::string("reading failed: ") + std::strerror(reader.inputErrno()));
+    }
+    if (in != stdin) {
+        std::fclose(in);
+    }
+    return rows;
+}
+
+std::string defaultConditions() {
+    const std::filesystem::path dir = programDir();
+    std::error_code ec;
+    for (const auto& candidate :
+         {dir / "conditions" / "default.csv", (dir / VISTREL_CONDITIONS_FROM_BIN / "default.csv").lexically_normal()}) {
+        if (std::filesystem::is_regular_file(candidate, ec)) {
+            return candidate.string();
+        }
+    }
+    return {};
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+} // namespace
+
+CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
+    CommandResult result;
+    result.usageError = true; // until both files are read
+    const std::string conditionsPath = run.conditions.empty() ? defaultConditions() : run.conditions;
+    if (conditionsPath.empty()) {
+        result.error = "the default conditions file is not installed: give --conditions FILE.csv";
+        return result;
+    }
+    const auto designs = readNamed(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true, result.error);
+    if (!result.error.empty()) {
+        return result;
+    }
+    const auto conditions = readNamed(conditionsPath, {"condition"}, {"comment"}, false, result.error);
+    if (!result.error.empty()) {
+        return result;
+    }
+    if (designs.empty() || conditions.empty()) {
+        result.error = (designs.empty() ? run.input : conditionsPath) + ": no rows";
+        return result;
+    }
+    result.usageError = false;
+
+    // Every design under every condition, as a daylight case.
+    std::string table = "design,condition," + outputHeader(true);
+    std::vector<std::vector<std::string>> grid(designs.size());
+    std::vector<std::size_t> worst(designs.size(), 0);
+    bool allLegible = true;
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        double worstMargin = 0;
+        bool worstHasVerdict = true;
+        for (std::size_t k = 0; k < conditions.size(); ++k) {
+            Case c(true);
+            bool readable = true;
+            for (const auto& cells : {&designs[d].cells, &conditions[k].cells}) {
+                for (const auto& [column, text] : *cells) {
+                    readable = c.set(column, text) && readable;
+                }
+            }
+            const Evaluation e = readable
+                                     ? evaluate(c, numbers)
+                                     : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
+            appendCsvCell(table, designs[d].name);
+            table += ',';
+            appendCsvCell(table, conditions[k].name);
+            table += ',';
+            appendRow(table, c, e);
+            const bool legible = e.hasVerdict() && c.store().view(Field::Result) == kLegible;
+            allLegible = allLegible && legible;
+            const double margin = e.hasVerdict() ? numbers.parse(e.margin).value : 0;
+            grid[d].push_back(e.hasVerdict() ? c.store().text(Field::Result) + " " + e.margin : "no verdict");
+            // No verdict is worse than any margin; ties keep the first condition.
+            if (k == 0 || (worstHasVerdict && (!e.hasVerdict() || margin < worstMargin))) {
+                worst[d] = k;
+                worstMargin = margin;
+                worstHasVerdict = e.hasVerdict();
+            }
+        }
+        grid[d][worst[d]] += " *";
+    }
+
+    std::vector<std::size_t> widths(conditions.size() + 1, std::string("design").size());
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        widths[0] = std::max(widths[0], designs[d].name.size());
+        for (std::size_t k = 0; k < conditions.size(); ++k) {
+            widths[k + 1] = std::max({widths[k + 1], conditions[k].name.size(), grid[d][k].size()});
+        }
+    }
+    std::ostringstream out;
+    const auto line = [&](const std::string& first, const auto& cell) {
+        std::string text = padded(first, widths[0]);
+        for (std::size_t k = 0; k < conditions.size(); ++k) {
+            text += "  " + padded(cell(k), widths[k + 1]);
+        }
+        text.erase(text.find_last_not_of(' ') + 1);
+        out << text << '\n';
+    };
+    line("design", [&](std::size_t k) { return conditions[k].name; });
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        line(designs[d].name, [&](std::size_t k) { return grid[d][k]; });
+    }
+    out << "* the worst condition of the design (verdict and margin_log)\n"
+        << (allLegible ? "Every design is legible under every condition.\n"
+                       : "Some design is not legible under some condition.\n");
+    result.table = std::move(table);
+    result.out = out.str();
+    result.status = allLegible ? 0 : 1;
+    return result;
+}
+
+} // namespace vistrel::cli

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+#include "json_shape.h"
+#include "tolerance.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace vistrel::cli {
+
+namespace {
+
+struct Spread {
+    std::string text; // as given after --tol
+    std::size_t column = 0;
+    Distribution distribution;
+};
+
+// The case with the spread inputs set, pressed through the whole calculation.
+class CaseEvaluator final : public SampleEvaluator {
+  public:
+    CaseEvaluator(const Case& base, const std::vector<std::size_t>& columns, const NumberText& numbers)
+        : base_(base), work_(base), columns_(columns), numbers_(numbers) {}
+
+    SampleOutcome evaluate(std::span<const double> values) override {
+        work_ = base_; // unit siblings and outputs of the last sample must not carry over
+        for (std::size_t k = 0; k < columns_.size(); ++k) {
+            work_.set(columns_[k], numbers_.plain(values[k]));
+        }
+        const Evaluation e = vistrel::cli::evaluate(work_, numbers_);
+        if (!e.hasVerdict()) {
+            return {false, std::nullopt, e.message};
+        }
+        const ParsedNumber margin = numbers_.parse(e.margin);
+        return {work_.store().view(Field::Result) == kLegible,
+                margin.ok() ? std::optional(margin.value) : std::nullopt,
+                {}};
+    }
+
+  private:
+    const Case& base_;
+    Case work_;
+    const std::vector<std::size_t>& columns_;
+    const NumberText& numbers_;
+};
+
+std::string num(std::optional<double> v, const NumberText& numbers) {
+    return v ? numbers.plain(NumberText::roundThreeDecimals(*v)) : std::string("none");
+}
+
+// A probability to four decimals, enough for a million samples' interval.
+std::string probability(double p, const NumberText& numbers) { return numbers.plain(std::round(p * 1e4) / 1e4); }
+
+std::string outcomeText(const SampleOutcome& o, const NumberText& numbers) {
+    if (!o.margin) {
+        return "no verdict (" + o.message + ")";
+    }
+    return std::string(o.legible ? kLegible : kNotLegible) + ", margin_log " + num(o.margin, numbers);
+}
+
+nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
+    return {{"verdict", o.margin ? nlohmann::ordered_json(o.legible ? kLegible : kNotLegible) : nullptr},
+            {"message", jsonText(o.message)},
+            {"margin_log", jsonNumber(o.margin)}};
+}
+
+} // namespace
+
+CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
+    CommandResult result;
+    std::vector<Spread> spreads;
+    std::vector<std::size_t> columns;
+    std::vector<Distribution> inputs;
+    for (const std::string& text : run.tolerances) {
+        auto parsed = parseTolerance(text);
+        if (auto* why = std::get_if<std::string>(&parsed)) {
+            result.usageError = true;
+            result.error = "--tol " + text + ": " + *why;
+            return result;
+        }
+        const auto& spec = std::get<ToleranceSpec>(parsed);
+        const SolveTarget* target = solveTarget(spec.name);
+        if (target == nullptr) {
+            result.usageError = true;
+            result.error = "--tol " + text + ": \"" + spec.name + "\" is not a numeric input";
+            return result;
+        }
+        const std::size_t column = *columnIndex(spec.name);
+        if (std::find(columns.begin(), columns.end(), column) != columns.end()) {
+            result.usageError = true;
+            result.error = "--tol " + spec.name + " is given twice";
+            return result;
+        }
+        const ParsedNumber nominal = numbers.parse(run.base.view(column));
+        auto made = makeDistribution(spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
+        if (auto* why = std::get_if<std::string>(&made)) {
+            result.usageError = true;
+            result.error = "--tol " + text + ": " + *why;
+            return result;
+        }
+        columns.push_back(column);
+        inputs.push_back(std::get<Distribution>(made));
+        spreads.push_back({text, column, inputs.back()});
+    }
+    Case nominalCase = run.base;
+    const Evaluation nominal = evaluate(nominalCase, numbers);
+
+    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(run.base, columns, numbers); };
+    const MonteCarloResult mc = runMonteCarlo(inputs, factory, {run.samples, run.seed, run.threads});
+    CaseEvaluator evaluator(run.base, columns, numbers);
+    const WorstCase worst = findWorstCase(inputs, evaluator);
+    const std::vector<TornadoBar> bars = tornado(inputs, evaluator);
+
+    std::ostringstream text;
+    nlohmann::ordered_json json;
+    json["nominal"] = caseJson(nominalCase, nominal, numbers);
+    text << "Nominal: "
+         << (nominal.hasVerdict() ? nominalCase.store().text(Field::Result) + ", margin_log " + nominal.margin
+                                  : "no verdict (" + nominal.message + ")")
+         << "\nTolerances:\n";
+    json["tolerances"] = nlohmann::ordered_json::array();
+    for (const Spread& s : spreads) {
+        const Distribution& d = s.distribution;
+        text << "  " << s.text << ": " << num(d.low(), numbers) << " to " << num(d.high(), numbers);
+        if (d.truncated()) {
+            text << "; truncated to the input's valid values, " << num(100 * d.excludedFraction(), numbers)
+                 << "% of the distribution cut away";
+        }
+        text << '\n';
+        json["tolerances"].push_back({{"name", kColumns[s.column].name},
+                                      {"spread", s.text},
+                                      {"low", d.low()},
+                                      {"high", d.high()},
+                                      {"truncated", d.truncated()},
+                                      {"excluded_fraction", d.excludedFraction()}});
+    }
+    text << "Monte Carlo: " << mc.samples << " samples, seed " << run.seed << '\n'
+         << "  P(Legible) " << probability(mc.probability, numbers) << ", 95% interval "
+         << probability(mc.interval.low, numbers) << " to " << probability(mc.interval.high, numbers) << '\n'
+         << "  margin_log p5 " << num(mc.p5, numbers) << ", p50 " << num(mc.p50, numbers) << ", p95 "
+         << num(mc.p95, numbers) << '\n'
+         << "  samples ending in a message: " << mc.messageSamples << '\n';
+    nlohmann::ordered_json messages = nlohmann::ordered_json::object();
+    for (const auto& [message, count] : mc.messages) {
+        text << "    " << count << "  " << message << '\n';
+        messages[message] = count;
+    }
+    json["monte_carlo"] = {{"samples", mc.samples},
+                           {"seed", run.seed},
+                           {"legible", mc.legible},
+                           {"probability_legible", mc.probability},
+                           {"interval_95", {{"low", mc.interval.low}, {"high", mc.interval.high}}},
+                           {"margin_log_p5", jsonNumber(mc.p5)},
+                           {"margin_log_p50", jsonNumber(mc.p50)},
+                           {"margin_log_p95", jsonNumber(mc.p95)},
+                           {"message_samples", mc.messageSamples},
+                           {"messages", std::move(messages)}};
+
+    const auto valuesText = [&](const std::vector<double>& values) {
+        std::string out;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            out += (k == 0 ? "" : ", ") + std::string(kColumns[columns[k]].name) + "=" + num(values[k], numbers);
+        }
+        return out;
+    };
+    const auto valuesJson = [&](const std::vector<double>& values) {
+        nlohmann::ordered_json j = nlohmann::ordered_json::object();
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            j[std::string(kColumns[columns[k]].name)] = values[k];
+        }
+        return j;
+    };
+    nlohmann::ordered_json worstJson{{"skipped", worst.skipped}, {"corners", worst.corners}};
+    if (worst.skipped) {
+        text << "Worst corner: skipped, more than " << kMaxCornerInputs << " inputs vary\n";
+    } else if (worst.values.empty()) {
+        text << "Worst corner: no corner of " << worst.corners << " reached a verdict\n";
+    } else {
+        text << "Worst corner of " << worst.corners << ": " << valuesText(worst.values) << ": "
+             << (worst.legible ? kLegible : kNotLegible) << ", margin_log " << num(worst.margin, numbers) << '\n';
+    }
+    if (worst.messageCorners > 0) {
+        text << "  " << worst.messageCorners << " corners ended in a message, the first at "
+             << valuesText(worst.messageValues) << ": " << worst.message << '\n';
+    }
+    worstJson["values"] = worst.values.empty() ? nlohmann::ordered_json(nullptr) : valuesJson(worst.values);
+    worstJson["verdict"] =
+        worst.values.empty() ? nlohmann::ordered_json(nullptr) : (worst.legible ? kLegible : kNotLegible);
+    worstJson["margin_log"] = jsonNumber(worst.margin);
+    worstJson["message_corners"] = worst.messageCorners;
+    worstJson["message"] = jsonText(worst.message);
+    json["worst_corner"] = std::move(worstJson);
+
+    text << "Tornado (change of margin_log from each input's low to its high value):\n";
+    json["tornado"] = nlohmann::ordered_json::array();
+    for (const TornadoBar& b : bars) {
+        const std::string_view name = kColumns[columns[b.input]].name;
+        text << "  " << name << " " << num(b.lowValue, numbers) << " -> " << num(b.highValue, numbers) << ": "
+             << (b.swing && *b.swing >= 0 ? "+" : "") << (b.swing ? num(b.swing, numbers) : "no swing") << " ("
+             << outcomeText(b.atLow, numbers) << " -> " << outcomeText(b.atHigh, numbers) << ")\n";
+        if (b.atLow.margin && b.atHigh.margin) {
+            result.tornado +=
+                std::string(name) + ',' + numbers.plain(*b.atLow.margin) + ',' + numbers.plain(*b.atHigh.margin) + '\n';
+        }
+        json["tornado"].push_back({{"name", name},
+                                   {"low", b.lowValue},
+                                   {"high", b.highValue},
+                                   {"swing", jsonNumber(b.swing)},
+                                   {"at_low", outcomeJson(b.atLow)},
+                                   {"at_high", outcomeJson(b.atHigh)}});
+    }
+    result.out = run.json ? dumped(json) : text.str();
+    return result;
+}
+
+} // namespace vistrel::cli

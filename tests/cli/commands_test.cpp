@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+namespace {
+
+using namespace vistrel;
+using namespace vistrel::cli;
+
+const NumberText kNumbers(NumberFormat::invariant());
+
+Invocation parsed(std::vector<std::string> args) {
+    args.insert(args.begin(), "vistrel-cli");
+    for (const char* option : {"--mode", "illuminance", "--illuminance_lux", "1076", "--letter_factor", "0.8",
+                               "--background_factor", "0.2", "--age", "45", "--letter_height_mm", "6",
+                               "--viewing_distance_mm", "750", "--ratio", "7", "--ease", "90% confidence"}) {
+        args.emplace_back(option);
+    }
+    ParsedCommandLine p = parseCommandLine(args, kNumbers);
+    EXPECT_TRUE(p.invocation) << p.err;
+    return p.invocation ? std::move(*p.invocation) : Invocation{};
+}
+
+struct Analytic {
+    const char* spread;
+    double probability; // of Legible: margin_log is 0.975 - field_correction in this case
+    double low;         // the spread's ends
+    double high;
+};
+
+void PrintTo(const Analytic& a, std::ostream* os) { *os << a.spread; }
+
+class ToleranceCommand : public testing::TestWithParam<Analytic> {};
+
+// The margin falls one for one with the field correction, so the probability,
+// the worst corner and the swing are known without simulation.
+TEST_P(ToleranceCommand, MatchesWhatIsKnownWithoutSimulation) {
+    const Invocation run = parsed({"tolerance", "--json", "--samples", "20000", "--seed", "5", "--tol",
+                                   std::string("field_correction=") + GetParam().spread});
+    const CommandResult result = runTolerance(run, kNumbers);
+    ASSERT_FALSE(result.usageError) << result.error;
+    const auto j = nlohmann::json::parse(result.out);
+    const auto& mc = j["monte_carlo"];
+    EXPECT_LE(mc["interval_95"]["low"].get<double>(), GetParam().probability);
+    EXPECT_GE(mc["interval_95"]["high"].get<double>(), GetParam().probability);
+    EXPECT_NEAR(j["worst_corner"]["margin_log"].get<double>(), 0.975 - GetParam().high,
+                0.005); // three-decimal texts bend the line a little
+    EXPECT_NEAR(j["tornado"][0]["swing"].get<double>(), GetParam().low - GetParam().high,
+                0.005); // three-decimal texts bend the line a little
+    EXPECT_EQ(j["nominal"]["margin_log"].get<double>(), 0.975);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spreads, ToleranceCommand,
+                         testing::Values(Analytic{"uniform:-1:2", 1.975 / 3, -1, 2},
+                                         Analytic{"uniform:0:1", 0.975, 0, 1}, Analytic{"+-0.5", 1.0, -0.5, 0.5},
+                                         Analytic{"uniform:1:2", 0.0, 1, 2},
+                                         Analytic{"triangular:0:1:2", 0.975 * 0.975 / 2, 0, 2}));
+
+TEST(ToleranceCommand, RefusesWhatItCannotSpread) {
+    for (const auto& [tol, why] :
+         std::vector<std::pair<std::string, std::string>>{{"ease=+-1", "not a numeric input"},
+                                                          {"letter_factor=uniform:2:3", "letter_factor=uniform:2:3"},
+                                                          {"age=normal:-1", "age=normal:-1"}}) {
+        const CommandResult r = runTolerance(parsed({"tolerance", "--tol", tol}), kNumbers);
+        EXPECT_TRUE(r.usageError) << tol;
+        EXPECT_NE(r.error.find(why), std::string::npos) << r.error;
+    }
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch.h"
+#include "explore.h"
+#include "report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using namespace vistrel;
+using namespace vistrel::cli;
+
+const NumberText kNumbers(NumberFormat::invariant());
+
+// A backlit display: 60-year-old reader, 3 mm letters, 4% front-surface reflectance.
+Case dimDesign(std::initializer_list<std::pair<std::string_view, std::string_view>> more = {}) {
+    Case c;
+    const std::pair<std::string_view, std::string_view> texts[] = {
+        {"mode", "luminance"}, {"letter_cdm2", "50"},     {"background_cdm2", "1"},
+        {"age", "60"},         {"letter_height_mm", "3"}, {"viewing_distance_mm", "750"},
+        {"ratio", "7"},        {"ease", "90% confidence"}};
+    for (const auto& [name, text] : texts) {
+        EXPECT_TRUE(c.set(*columnIndex(name), text));
+    }
+    for (const auto& [name, text] : more) {
+        EXPECT_TRUE(c.set(*columnIndex(name), text));
+    }
+    return c;
+}
+
+std::string stateWith(Case c, std::size_t column, double x) {
+    c.set(column, kNumbers.plain(x));
+    const Evaluation e = evaluate(c, kNumbers);
+    return verdictState(c, e);
+}
+
+TEST(Columns, EveryInputKeyIsOneColumnAndWindowCasesShowOnlyTheirs) {
+    for (const FieldInfo& f : kFields) {
+        const auto k = columnIndex(f.key);
+        if (f.field == Field::Notes) {
+            EXPECT_FALSE(k) << "notes are written in the message column";
+            continue;
+        }
+        ASSERT_TRUE(k) << f.key;
+        EXPECT_EQ(kColumns[*k].field, f.field);
+        EXPECT_EQ(isDaylightColumn(*k), !f.window) << f.key;
+    }
+    EXPECT_EQ(outputHeader().find("ambient_lux"), std::string::npos);
+    EXPECT_NE(outputHeader(true).find("ambient_lux"), std::string::npos);
+}
+
+// A daylight case without a veil ends with every window field as the window's would.
+TEST(Columns, DaylightCaseWithoutVeilKeepsTheWindowTexts) {
+    Case window = dimDesign();
+    Case daylight = dimDesign({{"ambient_lux", ""}});
+    ASSERT_FALSE(window.daylight());
+    ASSERT_TRUE(daylight.daylight());
+    const Evaluation w = evaluate(window, kNumbers);
+    const Evaluation d = evaluate(daylight, kNumbers);
+    for (std::size_t k = 0; k < kWindowColumnCount; ++k) {
+        EXPECT_EQ(window.text(k), daylight.text(k)) << kColumns[k].name;
+    }
+    EXPECT_EQ(w.margin, d.margin);
+    // The 60-year-old's near point is 2 m: the focus warning reaches the message, not the verdict.
+    EXPECT_TRUE(w.messageText().empty());
+    EXPECT_EQ(d.messageText(), kNearCorrectionNote);
+    EXPECT_TRUE(d.hasVerdict());
+}
+
+struct LogSolveCase {
+    const char* column;
+    std::vector<std::pair<std::string_view, std::string_view>> more;
+    const char* sentence; // the answer's start
+};
+
+void PrintTo(const LogSolveCase& c, std::ostream* os) { *os << c.column; }
+
+class LogSolve : public testing::TestWithParam<LogSolveCase> {};
+
+// Change points are real changes one step of the logarithmic grid apart, and
+// the answer is the input's own sentence.
+TEST_P(LogSolve, ChangePointsAreRealAndOneStepApart) {
+    Case base = dimDesign();
+    for (const auto& [name, text] : GetParam().more) {
+        base.set(*columnIndex(name), text);
+    }
+    const std::size_t column = *columnIndex(GetParam().column);
+    const SolveTarget* target = solveTarget(GetParam().column);
+    ASSERT_TRUE(target != nullptr && target->logarithmic);
+    const SolveResult r = solve(base, column, target->range, kNumbers);
+    ASSERT_FALSE(r.changes.empty());
+    for (const ChangePoint& c : r.changes) {
+        EXPECT_NEAR(std::log10(c.above / c.below), 1.0 / kLogStepsPerDecade, 0.0005) << c.below;
+        EXPECT_EQ(stateWith(base, column, c.below), c.stateBelow) << c.below;
+        EXPECT_EQ(stateWith(base, column, c.above), c.stateAbove) << c.above;
+    }
+    const std::string text = solveText(GetParam().column, r, kNumbers);
+    EXPECT_NE(text.find(std::string("\n") + GetParam().sentence), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, LogSolve,
+    testing::Values(LogSolveCase{"ambient_lux", {{"display_reflectance", "0.04"}}, "legible up to "},
+                    LogSolveCase{"letter_cdm2",
+                                 {{"ambient_lux", "5000"}, {"display_reflectance", "0.04"}},
+                                 "needs letters of at least "},
+                    LogSolveCase{"veil_cdm2", {}, "legible up to a veil of "}));
+
+struct GridCase {
+    long long index;
+    double value;
+};
+
+class LogGrid : public testing::TestWithParam<GridCase> {};
+
+// Four significant digits, so that neighbouring points never read the same.
+TEST_P(LogGrid, PointsHaveFourSignificantDigits) {
+    const SolveGrid grid{0, 0, true};
+    EXPECT_DOUBLE_EQ(grid.value(GetParam().index), GetParam().value);
+    EXPECT_LT(grid.value(GetParam().index), grid.value(GetParam().index + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, LogGrid,
+                         testing::Values(GridCase{0, 1}, GridCase{1, 1.002}, GridCase{4093, 12390},
+                                         GridCase{-2000, 0.01}, GridCase{2924, 839.5}, GridCase{999, 9.977}));
+
+TEST(LogGrid, RefusesRangesItCannotSearch) {
+    SolveGrid grid{};
+    EXPECT_TRUE(solveGrid({0, 100}, grid, true));
+    EXPECT_TRUE(solveGrid({-5, 100}, grid, true));
+    EXPECT_TRUE(solveGrid({100, 100.1}, grid, true));
+    EXPECT_FALSE(solveGrid({0.01, 1e9}, grid, true));
+    EXPECT_EQ(grid.hi - grid.lo, 11000);
+}
+
+} // namespace
