@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Throughput and peak memory of `vistrel-cli batch` on generated rows.
 # Usage: bench/batch_throughput.sh [ROWS] [VISTREL_CLI] [CSV_PASS]   (1000000 rows, the release build by default)
 # CSV_PASS is the bare libcsv read-split-write pass batch is compared with.

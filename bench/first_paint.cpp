@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to the first painted window: Form1, or with --bare a single empty QWidget.
 #include "ui/form1.h"
 

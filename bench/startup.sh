@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Time from process start to the first painted window: Form1 against a bare QWidget, side by side.
 # Usage: bench/startup.sh [build dir]   (build/release by default; needs hyperfine)
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole calculate operation on arbitrary field texts, input mode and ease
 // of reading, in a store like the window's or one that also holds the
 // daylight fields. It must not crash or hang, shows at most one message,

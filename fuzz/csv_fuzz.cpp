@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's CSV reading and batch on arbitrary bytes: no crash, no
 // hang, and exactly one output row for every record read.
 

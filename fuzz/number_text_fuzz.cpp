@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text-to-number conversion on arbitrary bytes, in several formats: it must
 // never crash, never produce NaN or infinity, and what it accepts must come
 // back to the same number through the texts the engine writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vistrel-cli: the calculation of the window, for many cases at once.
 // Commands: eval (one case), batch (a CSV of cases), solve (where the verdict
 // changes along one input) and sweep (every step of a range, with a plot).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one batch golden case: the output must match byte for byte, and the
 # exit status must be the expected one.
 # Usage: golden.sh VISTREL_CLI INPUT.csv EXPECTED STATUS [BATCH OPTION...]

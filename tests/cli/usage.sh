@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every bad invocation exits 2 with one clear line naming what is wrong, and
 # leaves nothing behind.
 set -u

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/field_adapter.h"
 
 #include "ui/utf8.h"
