@@ -33,10 +33,13 @@ std::string fieldSubject(Field field) {
     return subject;
 }
 
-MemoryStore::MemoryStore(Holds holds) : holds_(holds) {
+MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
+
+void MemoryStore::reset() {
     for (const FieldInfo& f : kFields) {
-        texts_[index(f.field)] = f.start;
+        texts_[index(f.field)].assign(f.start);
     }
+    selectNone();
 }
 
 std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }

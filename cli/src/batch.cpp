@@ -203,6 +203,7 @@ struct RowWriter {
             }
             writeUnreadable(out, record, message);
         };
+        Case c;
         for (const CsvRecord& record : records) {
             if (!record.error.empty()) {
                 unreadable(record, record.error);
@@ -213,7 +214,7 @@ struct RowWriter {
                                        std::to_string(layout.columns.size()));
                 continue;
             }
-            Case c;
+            c.reset();
             bool readable = true;
             for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
                 readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);

@@ -150,8 +150,8 @@ Evaluation evaluate(Case& c, const NumberText& numbers) {
     e.outcome = calculate(c.store(), numbers, captured);
     e.message = std::move(captured.message);
     if (e.hasVerdict()) {
-        const auto actual = numbers.parse(c.store().text(Field::LogActualCon));
-        const auto threshold = numbers.parse(c.store().text(Field::LogThresholdCon));
+        const auto actual = numbers.parse(c.store().view(Field::LogActualCon));
+        const auto threshold = numbers.parse(c.store().view(Field::LogThresholdCon));
         if (actual.ok() && threshold.ok()) {
             e.margin = numbers.threeDecimals(actual.value - threshold.value);
         }

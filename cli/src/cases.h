@@ -92,6 +92,8 @@ class Case {
   public:
     // As the window starts: everything empty but field_correction "0.0".
     Case() = default;
+    // As a new case, reusing the memory of the texts it held.
+    void reset() { store_.reset(); }
 
     // False for an input mode that is none of the four; the case is unchanged.
     // An ease alias is stored as its level's exact text.

@@ -298,6 +298,9 @@ class MemoryStore final : public FieldStore {
     // Selects one option and deselects the others, as the option group does.
     void select(ModeOption option);
     void selectNone();
+    // Back to how the store starts; the texts keep their memory, so a store
+    // used for case after case stops allocating.
+    void reset();
 
   private:
     std::array<std::string, kFieldCount> texts_;
