@@ -44,8 +44,6 @@ void MemoryStore::reset() {
 
 std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }
 
-std::string_view MemoryStore::view(Field field) const { return texts_[index(field)]; }
-
 void MemoryStore::setText(Field field, std::string_view text) {
     if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
         throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
