@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
             ++n;
         }
         const auto read = Clock::now();
+        Case c;
         for (std::size_t k = 0; k < n; ++k) {
-            Case c;
+            c.reset();
             for (std::size_t j = 0; j < columns.size() && j < chunk[k].cells.size(); ++j) {
                 if (columns[j]) {
                     c.set(*columns[j], chunk[k].cells[j]);

@@ -69,21 +69,24 @@ bool significandOf(double value, std::uint64_t& significand, int& exponent) {
         }
         const double power = kPowersOfTen[static_cast<std::size_t>(k)];
         const double p = a * power;
-        const double err = std::fma(a, power, -p);
+        // The product's rounding error matters only at a decade's edge or on a
+        // tie, so the fma that gives it runs only there.
+        const auto err = [a, power, p] { return std::fma(a, power, -p); };
         const double r = nearestInteger(p);
         const double d = p - r; // exact: the product is p + err, so it is r + d + err
-        const bool below = r < 1e14 || (r == 1e14 && (d < 0 || (d == 0 && err < 0)));
-        const bool above = r > 1e15 || (r == 1e15 && (d > 0 || (d == 0 && err >= 0)));
+        const bool below = r < 1e14 || (r == 1e14 && (d < 0 || (d == 0 && err() < 0)));
+        const bool above = r > 1e15 || (r == 1e15 && (d > 0 || (d == 0 && err() >= 0)));
         if (below || above) { // the decade was missed by one
             e10 += below ? -1 : 1;
             continue;
         }
         double n = r;
         if (d == 0.5 || d == -0.5) {
-            if (err == 0.0) {
+            const double e = err();
+            if (e == 0.0) {
                 return false;
             }
-            if ((d > 0) == (err > 0)) {
+            if ((d > 0) == (e > 0)) {
                 n += d > 0 ? 1 : -1;
             }
         }

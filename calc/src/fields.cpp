@@ -34,15 +34,16 @@ std::string fieldSubject(Field field) {
     return subject;
 }
 
-MemoryStore::MemoryStore(Holds holds) : holds_(holds) {
+MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
+
+void MemoryStore::reset() {
     for (const FieldInfo& f : kFields) {
-        texts_[index(f.field)] = f.start;
+        texts_[index(f.field)].assign(f.start);
     }
+    selectNone();
 }
 
 std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }
-
-std::string_view MemoryStore::view(Field field) const { return texts_[index(field)]; }
 
 void MemoryStore::setText(Field field, std::string_view text) {
     if (!fieldInfo(field).window && holds_ != Holds::EveryField) {

@@ -228,6 +228,7 @@ struct RowWriter {
             }
             writeUnreadable(out, record, message);
         };
+        Case c(daylight);
         for (const CsvRecord& record : records) {
             if (!record.error.empty()) {
                 unreadable(record, record.error);
@@ -238,7 +239,7 @@ struct RowWriter {
                                        std::to_string(layout.columns.size()));
                 continue;
             }
-            Case c(daylight);
+            c.reset();
             bool readable = true;
             for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
                 readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);
@@ -254,11 +255,12 @@ struct RowWriter {
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in as many parts as there
-// are workers while the next is read, and written in order. A chunk also ends at a size
+// Rows are read in chunks; each chunk is evaluated in parts by the workers
+// while the next is read, and written in order. A chunk also ends at a size
 // in bytes, so that long records cannot make it large.
 constexpr std::size_t kChunkRows = 2048;
 constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+constexpr std::size_t kPartsPerWorker = 4;
 
 } // namespace
 
@@ -299,37 +301,46 @@ BatchResult runBatch(const BatchIo& io) {
     };
     std::vector<CsvRecord> current(kChunkRows);
     std::vector<CsvRecord> next(kChunkRows);
-    std::vector<std::string> out;
-    std::vector<RowWriter::Counts> counts;
-    std::vector<std::unique_ptr<ExtraColumns>> extras;
+    // Each part's rows and counts on cache lines of their own: workers append
+    // to neighbouring parts all the time, and a shared line would pass between
+    // their cores on every append. Each part has its own extra columns, since
+    // a part is worked by one worker at a time and they keep state.
+    struct alignas(64) Part {
+        std::string out;
+        RowWriter::Counts counts;
+        std::unique_ptr<ExtraColumns> extras;
+    };
+    std::vector<Part> done;
     // Declared last, so that it finishes a round before what the round uses goes.
     WorkerPool pool;
-    out.resize(pool.size());
-    counts.resize(pool.size());
-    for (std::size_t k = 0; k < pool.size(); ++k) {
-        extras.push_back(io.extras ? io.extras() : nullptr);
+    // More parts than workers, taken as each is free: the worker that shares
+    // its core with the reader takes fewer, and no core idles at a round's end.
+    const std::size_t parts = pool.size() * kPartsPerWorker;
+    done.resize(parts);
+    for (Part& part : done) {
+        part.extras = io.extras ? io.extras() : nullptr;
     }
     for (std::size_t n = readChunk(current); n > 0;) {
         // The parts are evaluated while this thread reads the next chunk.
         const std::span<const CsvRecord> rows(current.data(), n);
-        const std::size_t parts = pool.size();
         // By value: if reading throws, the pool finishes this round after the loop body is gone.
-        pool.start(parts, [&writer, &counts, &out, &extras, rows, n, parts](std::size_t k) {
+        pool.start(parts, [&writer, &done, rows, n, parts](std::size_t k) {
             const std::size_t from = n * k / parts;
-            counts[k] = writer.write(rows.subspan(from, n * (k + 1) / parts - from), out[k], extras[k].get());
+            done[k].counts =
+                writer.write(rows.subspan(from, n * (k + 1) / parts - from), done[k].out, done[k].extras.get());
         });
         const std::size_t following = readChunk(next);
         pool.wait();
-        for (std::size_t k = 0; k < parts; ++k) {
+        for (Part& part : done) {
             if (result.unreadable == 0) {
-                result.firstUnreadable = std::move(counts[k].first);
+                result.firstUnreadable = std::move(part.counts.first);
             }
-            result.unreadable += counts[k].unreadable;
-            if (!io.out->write(out[k])) {
+            result.unreadable += part.counts.unreadable;
+            if (!io.out->write(part.out)) {
                 result.outputFailed = true;
                 return result;
             }
-            out[k].clear();
+            part.out.clear();
         }
         result.rows += n;
         if (io.progress) {

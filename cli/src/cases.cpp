@@ -173,8 +173,8 @@ Evaluation evaluate(Case& c, const NumberText& numbers) {
         e.notes = c.store().text(Field::Notes);
     }
     if (e.hasVerdict()) {
-        const auto actual = numbers.parse(c.store().text(Field::LogActualCon));
-        const auto threshold = numbers.parse(c.store().text(Field::LogThresholdCon));
+        const auto actual = numbers.parse(c.store().view(Field::LogActualCon));
+        const auto threshold = numbers.parse(c.store().view(Field::LogThresholdCon));
         if (actual.ok() && threshold.ok()) {
             e.margin = numbers.threeDecimals(actual.value - threshold.value);
         }

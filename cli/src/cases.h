@@ -137,6 +137,8 @@ class Case {
     // and is written exactly as the window's fields have always been.
     Case() = default;
     explicit Case(bool daylight) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
+    // As a new case, reusing the memory of the texts it held.
+    void reset() { store_.reset(); }
 
     // False for an input mode that is none of the four; the case is unchanged.
     // An ease alias is stored as its level's exact text. Setting a daylight

@@ -4,6 +4,7 @@
 #include <csv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -12,8 +13,20 @@ namespace vistrel::cli {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
+// A record handed back is reused only up to this much memory: a caller keeps
+// thousands of records, and each would otherwise hold on to its largest cells.
+constexpr std::size_t kReusedRecordBytes = 1024;
 
 int noSpaces(unsigned char /*c*/) { return 0; }
+
+// What a record holds beyond its own size; short cells live inside their strings.
+std::size_t heapBytes(const CsvRecord& record) {
+    std::size_t bytes = record.cells.capacity() * sizeof(std::string) + record.error.capacity();
+    for (const std::string& cell : record.cells) {
+        bytes += cell.capacity();
+    }
+    return bytes;
+}
 
 std::string tooLong() {
     return "the record is longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
@@ -38,7 +51,13 @@ void CsvReader::restartParser() {
     csv_init(parser_.get(), CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(parser_.get(), noSpaces); // blanks are part of what was typed
     csv_set_delim(parser_.get(), static_cast<unsigned char>(delimiter_ == 0 ? ',' : delimiter_));
-    pending_ = CsvRecord{};
+    pending_ = CsvRecord{}; // after a bad record, whatever it had is let go
+    startRecord();
+}
+
+void CsvReader::startRecord() {
+    pending_.error.clear();
+    pendingCells_ = 0;
     pendingStarted_ = false;
     atRecordStart_ = true;
     recordBytes_ = 0;
@@ -50,7 +69,13 @@ void CsvReader::onCell(void* data, std::size_t length, void* self) {
         r.pendingStarted_ = true;
         r.pending_.line = r.line_;
     }
-    r.pending_.cells.emplace_back(static_cast<const char*>(data), length);
+    auto& cells = r.pending_.cells;
+    if (r.pendingCells_ < cells.size()) {
+        cells[r.pendingCells_].assign(static_cast<const char*>(data), length);
+    } else {
+        cells.emplace_back(static_cast<const char*>(data), length);
+    }
+    ++r.pendingCells_;
 }
 
 void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
@@ -58,15 +83,14 @@ void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
     if (!r.pendingStarted_) {
         r.pending_.line = r.line_;
     }
+    r.pending_.cells.resize(r.pendingCells_);
     if (r.recordBytes_ > kMaxRecordBytes || r.pending_.cells.size() > kMaxRecordCells) {
         r.pending_.cells.clear(); // it ended within the piece that took it over a limit
         r.pending_.error = tooLong();
     }
     r.ready_.push_back(std::move(r.pending_));
-    r.pending_ = CsvRecord{};
-    r.pendingStarted_ = false;
-    r.atRecordStart_ = true;
-    r.recordBytes_ = 0;
+    std::swap(r.pending_, r.spare_);
+    r.startRecord();
 }
 
 void CsvReader::reportBad(std::size_t line, std::string why) {
@@ -93,7 +117,7 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
         skipping_ = !endsLine;
         return;
     }
-    if (atRecordStart_ || (recordBytes_ <= kMaxRecordBytes && pending_.cells.size() <= kMaxRecordCells)) {
+    if (atRecordStart_ || (recordBytes_ <= kMaxRecordBytes && pendingCells_ <= kMaxRecordCells)) {
         return;
     }
     const std::size_t began = recordLine_;
@@ -215,13 +239,24 @@ bool CsvReader::next(CsvRecord& record) {
     if (ready_.empty()) {
         return false;
     }
-    record = std::move(ready_.front());
+    std::swap(record, ready_.front());
+    if (heapBytes(ready_.front()) <= kReusedRecordBytes) {
+        spare_ = std::move(ready_.front());
+    }
     ready_.pop_front();
     return true;
 }
 
 void appendCsvCell(std::string& out, std::string_view cell) {
-    const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+    // One look-up per byte: nearly every cell is written as it is.
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char c : {',', '"', '\r', '\n'}) {
+            special[static_cast<unsigned char>(c)] = true;
+        }
+        return special;
+    }();
+    const auto special = [](char c) { return kSpecial[static_cast<unsigned char>(c)]; };
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     const bool quote = std::any_of(cell.begin(), cell.end(), special) ||
                        (!cell.empty() && (blank(cell.front()) || blank(cell.back())));

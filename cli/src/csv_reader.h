@@ -40,7 +40,9 @@ class CsvReader {
     CsvReader& operator=(CsvReader&&) = delete;
     ~CsvReader();
 
-    // False once the input is exhausted.
+    // False once the input is exhausted. What record held before lends its
+    // memory to a later record, so a caller that reuses its records reads
+    // without allocating.
     bool next(CsvRecord& record);
     [[nodiscard]] std::uint64_t bytesRead() const { return bytesRead_; }
     // Set when reading the input itself failed; inputErrno() says why.
@@ -51,6 +53,7 @@ class CsvReader {
     static void onCell(void* data, std::size_t length, void* self);
     static void onRecordEnd(int terminator, void* self);
     void restartParser();
+    void startRecord();
     void feed(std::string_view piece, bool endsLine);
     void reportBad(std::size_t line, std::string why);
     void finish();
@@ -77,7 +80,9 @@ class CsvReader {
     std::size_t recordLine_ = 0; // where the record being read began
     std::size_t recordBytes_ = 0;
     CsvRecord pending_;
+    std::size_t pendingCells_ = 0; // the cells of pending_ read so far; later ones are spare memory
     bool pendingStarted_ = false;
+    CsvRecord spare_; // a record handed back by the caller, for its memory
     std::deque<CsvRecord> ready_;
 };
 

@@ -269,4 +269,25 @@ TEST(ClearFields, EmptiesTheCalculationScreenOnly) {
     EXPECT_TRUE(s.isSelected(ModeOption::ILL2Op));
 }
 
+// A store reused for case after case must start each one as a new store does.
+TEST(MemoryStore, ResetStartsAfreshInEveryField) {
+    for (const Holds holds : {Holds::WindowFields, Holds::EveryField}) {
+        MemoryStore used(holds);
+        used.select(ModeOption::BackLum2Op);
+        for (const FieldInfo& f : kFields) {
+            if (f.window || holds == Holds::EveryField) {
+                used.setText(f.field, std::string(40, 'x')); // longer than a string holds inline
+            }
+        }
+        used.reset();
+        const MemoryStore fresh(holds);
+        for (const FieldInfo& f : kFields) {
+            EXPECT_EQ(used.text(f.field), fresh.text(f.field)) << f.name;
+        }
+        for (const ModeOption o : {ModeOption::SourceID2Op, ModeOption::ILL2Op, ModeOption::BackLum2Op}) {
+            EXPECT_FALSE(used.isSelected(o)) << modeOptionName(o);
+        }
+    }
+}
+
 } // namespace

@@ -72,6 +72,19 @@ INSTANTIATE_TEST_SUITE_P(
                                {"1:!the record is longer than 4 MiB or 4096 cells", "2:b"}},
                     ReaderCase{"a cell across reads", kCellAcrossBuffers + ",z\n", {"1:100000|z"}}));
 
+// records() reads every record into the same CsvRecord, whose memory the
+// reader reuses: nothing of an earlier record may show in a later one.
+INSTANTIATE_TEST_SUITE_P(
+    ReusedRecords, Reader,
+    testing::Values(ReaderCase{"fewer cells than before", "a,b,c\nd,e,f\ng\nh\n", {"1:a|b|c", "2:d|e|f", "3:g", "4:h"}},
+                    ReaderCase{"bad quoting after some cells",
+                               "a,b,c\nd,e\"f,g\nh\ni\nj\n",
+                               {"1:a|b|c", "2:!bad quoting", "3:h", "4:i", "5:j"}},
+                    ReaderCase{"records after errors",
+                               "a\"b\nc,d\n" + kLongCell + "\ne\nf\ng\n",
+                               {"1:!bad quoting", "2:c|d", "3:!the record is longer than 4 MiB or 4096 cells", "4:e",
+                                "5:f", "6:g"}}));
+
 struct DelimiterCase {
     const char* name;
     std::string text;

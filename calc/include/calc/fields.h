@@ -294,11 +294,14 @@ class MemoryStore final : public FieldStore {
     [[nodiscard]] bool keepsTextsUnseen() const override { return true; }
     [[nodiscard]] bool holdsEveryField() const override { return holds_ == Holds::EveryField; }
     // The text without a copy, valid until the field is next written.
-    [[nodiscard]] std::string_view view(Field field) const;
+    [[nodiscard]] std::string_view view(Field field) const { return texts_[static_cast<std::size_t>(field)]; }
 
     // Selects one option and deselects the others, as the option group does.
     void select(ModeOption option);
     void selectNone();
+    // Back to how the store starts; the texts keep their memory, so a store
+    // used for case after case stops allocating.
+    void reset();
 
   private:
     std::array<std::string, kFieldCount> texts_;
