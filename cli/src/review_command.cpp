@@ -126,6 +126,10 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         if (!result.error.empty()) {
             return result;
         }
+        if (conditions.empty()) {
+            result.error = conditionsPath + ": no rows";
+            return result;
+        }
     }
 
     Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
