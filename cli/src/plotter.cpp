@@ -45,7 +45,10 @@ std::string sentenceCase(std::string_view caption) {
         std::string word(caption.substr(start, space - start));
         const bool capitalised = word.size() > 1 && std::all_of(word.begin() + 1, word.end(),
                                                                 [](char c) { return !(c >= 'A' && c <= 'Z'); });
-        out += (start == 0 ? "" : " ") + (start > 0 && capitalised ? lowerFirst(word) : word);
+        if (start > 0) {
+            out += ' ';
+        }
+        out += start > 0 && capitalised ? lowerFirst(word) : word;
         start = space + 1;
     }
     return out;
