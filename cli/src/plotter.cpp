@@ -337,9 +337,8 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
 }
 
 bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error) {
+                 std::string& error, plot::Size size) {
     const PlotFormat format = plotFormat(path).value_or(PlotFormat::Svg);
-    const plot::Size size;
     return runHelper(plotter,
                      {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
                       "margin_log with each input at its low and its high value", "--size",

@@ -76,6 +76,6 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
 // Has the plotter draw a tornado chart from "name,margin at low,margin at high"
 // lines, largest swing first; otherwise as drawPlot.
 bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error);
+                 std::string& error, plot::Size size = {});
 
 } // namespace vistrel::cli

@@ -178,7 +178,10 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
             const std::string bars = tornadoBars(*analysis, numbers);
             if (!setting.plotter.empty() && !bars.empty()) {
                 TextSink sink;
-                if (!drawTornado(setting.plotter, bars, "the report.svg", sink, result.error)) {
+                // As tall as its bars need: a page is no place for one bar 600 pixels high.
+                const auto count = static_cast<int>(std::count(bars.begin(), bars.end(), '\n'));
+                const plot::Size size{1000, std::clamp(220 + 70 * count, plot::kSmallestSide, 620)};
+                if (!drawTornado(setting.plotter, bars, "the report.svg", sink, result.error, size)) {
                     result.usageError = false;
                     result.status = 1;
                     return result;
