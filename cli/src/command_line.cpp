@@ -437,6 +437,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     };
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && current == &app) {
         std::vector<std::string> names;
+        names.reserve(commands.size());
         for (const CLI::App* command : commands) {
             names.push_back(command->get_name());
         }

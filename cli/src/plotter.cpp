@@ -218,8 +218,8 @@ std::string findHelper(std::string_view name) {
     const std::string path(self.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
     const std::size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    const std::string file(name);
-    for (const std::string& candidate : {dir + "/" + file, dir + "/../libexec/vistrel/" + file}) {
+    for (std::string candidate : {dir + "/", dir + "/../libexec/vistrel/"}) {
+        candidate += name;
         if (::access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }
@@ -227,7 +227,7 @@ std::string findHelper(std::string_view name) {
     return {};
 }
 
-bool runHelper(const std::string& plotter, std::vector<std::string> args, const std::string& text,
+bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
                std::string_view task, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
@@ -246,7 +246,7 @@ bool runHelper(const std::string& plotter, std::vector<std::string> args, const 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toPlotter[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromPlotter[1], STDOUT_FILENO);
-    args.insert(args.begin(), plotter);
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (std::string& a : args) {
@@ -254,14 +254,14 @@ bool runHelper(const std::string& plotter, std::vector<std::string> args, const 
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, plotter.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toPlotter[0]);
     ::close(fromPlotter[1]);
     if (spawned != 0) {
         ::close(toPlotter[1]);
         ::close(fromPlotter[0]);
-        error = "cannot start " + plotter + ": " + std::strerror(spawned);
+        error = "cannot start " + program + ": " + std::strerror(spawned);
         return false;
     }
     // The plotter reads all its input before it writes: no deadlock.
@@ -293,7 +293,7 @@ bool runHelper(const std::string& plotter, std::vector<std::string> args, const 
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        const std::string name = plotter.substr(plotter.rfind('/') + 1);
+        const std::string name = program.substr(program.rfind('/') + 1);
         error = std::string(task) + " failed: " + name + " ended with " + exitText(status);
         return false;
     }

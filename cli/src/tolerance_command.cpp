@@ -116,7 +116,11 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
         result.usageError = true;
         return result;
     }
-    const auto& [texts, columns, inputs, mc, worst, bars] = *analysis;
+    const auto& texts = analysis->texts;
+    const auto& columns = analysis->columns;
+    const auto& inputs = analysis->inputs;
+    const MonteCarloResult& mc = analysis->mc;
+    const WorstCase& worst = analysis->worst;
     Case nominalCase = run.base;
     const Evaluation nominal = evaluate(nominalCase, numbers);
 
@@ -202,7 +206,7 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
 
     text << "Tornado (change of margin_log from each input's low to its high value):\n";
     json["tornado"] = nlohmann::ordered_json::array();
-    for (const TornadoBar& b : bars) {
+    for (const TornadoBar& b : analysis->bars) {
         const std::string_view name = kColumns[columns[b.input]].name;
         text << "  " << name << " " << num(b.lowValue, numbers) << " -> " << num(b.highValue, numbers) << ": "
              << (b.swing && *b.swing >= 0 ? "+" : "") << (b.swing ? num(b.swing, numbers) : "no swing") << " ("
