@@ -139,6 +139,31 @@ grep -q "No plots: vistrel-plot is not installed" tools/r.html 2>/dev/null || {
     echo "FAIL: the page without plots does not say why"
     failures=$((failures + 1))
 }
+# A helper that fails fails the report, and the page it would replace stays.
+printf 'design,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,%s\n%s\n' \
+    'ratio,ease' 'A,illuminance,1076,0.8,0.2,40,6,750,7,90' >tools/worked.csv
+printf 'old' >tools/kept.html
+printf '#!/bin/sh\nexit 3\n' >tools/vistrel-plot && chmod +x tools/vistrel-plot
+expect_alone 1 "failed: vistrel-plot ended with exit status 3" report tools/worked.csv -o tools/kept.html
+if [ -x "$(dirname "$cli")/vistrel-plot" ]; then
+    ln -sf "$(dirname "$cli")/vistrel-plot" tools/vistrel-plot
+    printf '#!/bin/sh\ncat >/dev/null; exit 4\n' >tools/vistrel-pdf && chmod +x tools/vistrel-pdf
+    printf 'old' >tools/kept.pdf
+    expect_alone 1 "writing the PDF tools/kept.pdf failed: vistrel-pdf ended with exit status 4" \
+        report tools/worked.csv -o tools/kept.pdf
+else
+    total=$((total - 1))
+fi
+for kept in tools/kept.html tools/kept.pdf; do
+    [ ! -e "$kept" ] || [ "$(cat "$kept")" = old ] || {
+        echo "FAIL: a failed report changed $kept"
+        failures=$((failures + 1))
+    }
+done
+[ -z "$(find tools -name '.*')" ] || {
+    echo "FAIL: a failed report left a temporary: $(find tools -name '.*')"
+    failures=$((failures + 1))
+}
 rm -rf tools
 
 leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$' || true)
