@@ -254,11 +254,11 @@ constexpr std::string_view kToleranceFooter =
     "Exit status: 0 when the analysis ran; 1 when the output or the plot could not be written; 2 for a "
     "usage error.";
 constexpr std::string_view kReportFooter =
-    "Each row of the designs file is one design, named by its design, id or label column. The page holds, "
-    "per design: the verdict and failed checks, inputs, results, the standards tables (text-legibility "
-    "unless --profile is given), what it would take, plots against viewing distance, ambient illuminance and "
-    "age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with --tol) "
-    "and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when it is set.\n"
+    "Each row of the designs file is one design, named by its design, id or label column. Per design the\n"
+    "page holds the verdict and failed checks, inputs, results, the standards tables (text-legibility\n"
+    "unless --profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
+    "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
+    "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
     "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
     "Exit status: 0 when the report was written, whatever its verdicts; 1 when the output or a plot could "
     "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf.";
