@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vistrel-pdf: lays out a design-review page of vistrel-cli as an A4 PDF with
-// page numbers and selectable text. Reads the HTML on stdin; the plots in it
+// page numbers and selectable text. Reads the HTML on stdin and writes OUT.pdf
+// (- for stdout); the plots in it
 // are drawn as pictures, since the text layout cannot draw SVG itself.
 
 #include "write_output.h"
@@ -17,7 +18,9 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -182,6 +185,16 @@ int main(int argc, char** argv) {
     if (!pdf.startsWith("%PDF")) {
         std::fprintf(stderr, "vistrel-pdf: the PDF could not be made\n");
         return 1;
+    }
+    if (path == "-") { // for vistrel-cli, which puts it in place
+        const bool written = std::fwrite(pdf.constData(), 1, static_cast<std::size_t>(pdf.size()), stdout) ==
+                                 static_cast<std::size_t>(pdf.size()) &&
+                             std::fflush(stdout) == 0;
+        if (!written) {
+            std::fprintf(stderr, "vistrel-pdf: cannot write stdout: %s\n", std::strerror(errno));
+            return 1;
+        }
+        return 0;
     }
     std::string error;
     if (!vistrel::pdf::writeOutput(path, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())),

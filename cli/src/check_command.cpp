@@ -13,26 +13,6 @@ namespace vistrel::cli {
 
 namespace {
 
-// Loads every profile named, or says which could not be loaded and why.
-std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error) {
-    std::vector<Profile> profiles;
-    const auto dirs = profileSearchDirs(programDir());
-    for (const std::string& name : names) {
-        const auto file = findProfile(name, dirs);
-        if (!file) {
-            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file)";
-            return {};
-        }
-        auto loaded = loadProfile(*file);
-        if (auto* bad = std::get_if<ProfileError>(&loaded)) {
-            error = bad->text();
-            return {};
-        }
-        profiles.push_back(std::move(std::get<Profile>(loaded)));
-    }
-    return profiles;
-}
-
 QuantityValues quantities(const Case& c, const Evaluation& e, const NumberText& numbers) {
     return quantitiesFromRow(
         [&](std::string_view column) -> std::optional<std::string_view> {
@@ -116,6 +96,25 @@ class ProfileColumns final : public ExtraColumns {
 };
 
 } // namespace
+
+std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error) {
+    std::vector<Profile> profiles;
+    const auto dirs = profileSearchDirs(programDir());
+    for (const std::string& name : names) {
+        const auto file = findProfile(name, dirs);
+        if (!file) {
+            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file)";
+            return {};
+        }
+        auto loaded = loadProfile(*file);
+        if (auto* bad = std::get_if<ProfileError>(&loaded)) {
+            error = bad->text();
+            return {};
+        }
+        profiles.push_back(std::move(std::get<Profile>(loaded)));
+    }
+    return profiles;
+}
 
 std::filesystem::path programDir() {
     std::array<char, PATH_MAX> self{};

@@ -253,12 +253,21 @@ constexpr std::string_view kToleranceFooter =
     "--viewing_distance_mm 750 --ratio 7 --ease 90\n"
     "Exit status: 0 when the analysis ran; 1 when the output or the plot could not be written; 2 for a "
     "usage error.";
+constexpr std::string_view kReportFooter =
+    "Each row of the designs file is one design, named by its design, id or label column. Per design the\n"
+    "page holds the verdict and failed checks, inputs, results, the standards tables (text-legibility\n"
+    "unless --profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
+    "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
+    "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
+    "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
+    "Exit status: 0 when the report was written, whatever its verdicts; 1 when the output or a plot could "
+    "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf.";
 
 } // namespace
 
 std::string_view Invocation::name() const {
-    constexpr std::array<std::string_view, 7> kNames{"eval",  "batch",      "solve",    "sweep",
-                                                     "check", "conditions", "tolerance"};
+    constexpr std::array<std::string_view, 8> kNames{"eval",  "batch",      "solve",     "sweep",
+                                                     "check", "conditions", "tolerance", "report"};
     return kNames[static_cast<std::size_t>(command)];
 }
 
@@ -374,7 +383,24 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     toleranceCase.addTo(*toleranceCmd);
     toleranceCmd->footer(easeHelp + std::string(kToleranceFooter));
 
-    const std::array<CLI::App*, 7> commands{eval, batch, solveCmd, sweepCmd, checkCmd, conditionsCmd, toleranceCmd};
+    auto* reportCmd = app.add_subcommand("report", "Write a design review of every design to HTML or PDF");
+    reportCmd->add_option("designs", run.input, "CSV of designs, as for batch; a design, id or label column names them")
+        ->required();
+    reportCmd->add_option("-o,--output", run.output, "The page to write: .html (or .htm) or .pdf")->required();
+    reportCmd->add_option("--profile", run.profiles,
+                          "A built-in profile's name or a .toml file; repeatable (default text-legibility)");
+    reportCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
+    reportCmd->add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
+    reportCmd->add_option("--samples", run.samples, "Monte Carlo samples of --tol (default 100000)")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
+    reportCmd->add_option("--seed", run.seed, "Seed of the draws (default 1)");
+    reportCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
+        ->check(CLI::Range(1U, 256U));
+    reportCmd->add_option("--title", run.title, "The page's title (default: Design review)");
+    reportCmd->footer(std::string(kReportFooter));
+
+    const std::array<CLI::App*, 8> commands{eval,     batch,         solveCmd,     sweepCmd,
+                                            checkCmd, conditionsCmd, toleranceCmd, reportCmd};
     for (CLI::App* command : commands) {
         command->allow_extras(); // reported below, with the nearest name
     }
@@ -411,6 +437,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     };
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && current == &app) {
         std::vector<std::string> names;
+        names.reserve(commands.size());
         for (const CLI::App* command : commands) {
             names.push_back(command->get_name());
         }
@@ -418,7 +445,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         result.status = kUsageError;
         result.err = "vistrel-cli: unknown command \"" + escaped(args[1]) + "\"; " +
                      (meant ? "did you mean " + *meant + "?"
-                            : "the commands are eval, batch, solve, sweep, check, conditions and tolerance") +
+                            : "the commands are eval, batch, solve, sweep, check, conditions, tolerance and report") +
                      "\nRun 'vistrel-cli --help' for more information.\n";
         return result;
     }
@@ -472,6 +499,12 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
             run.base = checkCase.build();
         } else if (conditionsCmd->parsed()) {
             run.command = Command::Conditions;
+        } else if (reportCmd->parsed()) {
+            run.command = Command::Report;
+            const std::string_view out = run.output;
+            if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
+                return fail("report", "-o must end in .html, .htm or .pdf");
+            }
         } else if (toleranceCmd->parsed()) {
             run.command = Command::Tolerance;
             run.base = toleranceCase.build();

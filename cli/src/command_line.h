@@ -14,7 +14,7 @@
 
 namespace vistrel::cli {
 
-enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance };
+enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance, Report };
 
 struct Invocation {
     Command command = Command::Eval;
@@ -22,7 +22,7 @@ struct Invocation {
     bool json = false;
     bool keepUnknown = false; // batch: pass columns that are no input through
     char delimiter = 0;       // batch: the input's separator; 0 to detect it
-    std::string input;        // batch
+    std::string input;        // batch, conditions and report
     std::string output;       // batch and sweep; empty for stdout
     std::string plot;         // sweep
     bool logX = false;        // sweep --plot
@@ -31,12 +31,13 @@ struct Invocation {
     std::size_t solveColumn = 0;
     SolveRange range{};
     SweepSpec sweep;
-    std::vector<std::string> profiles;   // check and batch
+    std::vector<std::string> profiles;   // check, batch and report
     std::string conditions;              // empty for the default conditions
     std::vector<std::string> tolerances; // NAME=SPREAD, as given
     std::uint64_t samples = 100'000;
     std::uint64_t seed = 1;
     unsigned threads = 0; // every core
+    std::string title;    // report
 
     [[nodiscard]] std::string_view name() const;
 };

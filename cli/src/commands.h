@@ -6,9 +6,15 @@
 
 #include "batch.h"
 #include "command_line.h"
+#include "profile.h"
+#include "tolerance.h"
 
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrel::cli {
@@ -22,6 +28,7 @@ struct CommandResult {
     std::string error;
     bool usageError = false;
     std::string tornado; // tolerance: the plotter's input for --plot
+    std::string notice;  // report: what was left out, for stderr
 };
 
 // The folder this program runs from, where its data is looked up.
@@ -30,6 +37,75 @@ struct CommandResult {
 CommandResult runCheck(Invocation& run, const NumberText& numbers);
 CommandResult runConditions(const Invocation& run, const NumberText& numbers);
 CommandResult runTolerance(const Invocation& run, const NumberText& numbers);
+
+// What report needs from outside: the helpers it runs (empty when missing)
+// and the date it prints.
+struct ReviewSetting {
+    std::string plotter;
+    std::string date;
+};
+// The review page of every design in run.input, in out; the status is 0.
+CommandResult runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
+
+// A row of a designs or conditions file: its name and (column, text) pairs.
+struct NamedRow {
+    std::string name; // the row's number when no column names it
+    std::vector<std::pair<std::size_t, std::string>> cells;
+    bool named = false;
+};
+
+// Reads a CSV of named rows: the first of the label columns the header has
+// names each row (else its number); the ignored columns and the id and label
+// columns are skipped, the others must be case columns. Separated by , or ;,
+// as batch reads them. keepEmpty keeps empty cells, which a condition leaves out.
+std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
+                                    std::initializer_list<std::string_view> ignored, bool keepEmpty,
+                                    std::string& error);
+
+// The conditions file given, or the shipped one; empty when that is not installed.
+[[nodiscard]] std::string conditionsFile(const std::string& given);
+
+// The design as a daylight case, with the condition's cells over its own;
+// false when a mode cell is none of the modes.
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
+// The same, evaluated.
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
+
+struct ConditionOutcome {
+    bool hasVerdict = false;
+    bool legible = false;
+    std::string result; // the verdict's text
+    std::string margin;
+};
+struct ConditionsGrid {
+    std::vector<std::vector<ConditionOutcome>> cells; // [design][condition]
+    std::vector<std::size_t> worst;                   // each design's worst condition
+    bool allLegible = true;
+};
+using ConditionVisitor =
+    std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
+// Every design under every condition; visit sees each evaluated case.
+ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
+                                  const NumberText& numbers, const ConditionVisitor& visit = {});
+
+// Loads every profile named, or says in error which could not be loaded and why.
+std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error);
+
+// A tolerance analysis of one case: the spreads as distributions, the
+// Monte Carlo run, the worst corner and the tornado bars.
+struct ToleranceAnalysis {
+    std::vector<std::string> texts; // as given after --tol
+    std::vector<std::size_t> columns;
+    std::vector<Distribution> inputs;
+    MonteCarloResult mc;
+    WorstCase worst;
+    std::vector<TornadoBar> bars;
+};
+// error says why a spread cannot be used for this case (a usage error).
+std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
+                                                  std::string& error);
+// The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.
+std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
 
 // batch --profile: one column per criterion and failed_checks. Loads every
 // profile once to refuse a bad one before anything is written; error says why.

@@ -11,12 +11,6 @@ namespace vistrel::cli {
 
 namespace {
 
-struct Named {
-    std::string name;
-    // (column, text) pairs; a condition leaves out its empty cells
-    std::vector<std::pair<std::size_t, std::string>> cells;
-};
-
 // A name either file's header may hold: decides a ; separated file.
 bool isNamedHeader(std::string_view name) {
     return columnIndex(name) || std::find(kLabelColumns.begin(), kLabelColumns.end(), name) != kLabelColumns.end() ||
@@ -24,19 +18,18 @@ bool isNamedHeader(std::string_view name) {
            name == kMarginColumn;
 }
 
-// Reads a CSV of named rows: the first of the label columns the header has
-// names each row; the ignored columns and the id and label columns are
-// skipped, the others must be case columns. Separated by , or ;, as batch
-// reads them.
-std::vector<Named> readNamed(const std::string& path, std::initializer_list<std::string_view> labels,
-                             std::initializer_list<std::string_view> ignored, bool keepEmpty, std::string& error) {
+} // namespace
+
+std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
+                                    std::initializer_list<std::string_view> ignored, bool keepEmpty,
+                                    std::string& error) {
     std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
         error = "cannot read " + path + ": " + std::strerror(errno);
         return {};
     }
     CsvReader reader(in, 0, isNamedHeader);
-    std::vector<Named> rows;
+    std::vector<NamedRow> rows;
     CsvRecord record;
     std::vector<std::optional<std::size_t>> columns;
     std::optional<std::size_t> labelAt;
@@ -72,7 +65,7 @@ std::vector<Named> readNamed(const std::string& path, std::initializer_list<std:
                      (record.error.empty() ? "the row's cells do not match the header" : record.error));
                 break;
             }
-            Named row{labelAt ? record.cells[*labelAt] : std::to_string(rows.size() + 1), {}};
+            NamedRow row{labelAt ? record.cells[*labelAt] : std::to_string(rows.size() + 1), {}, labelAt.has_value()};
             for (std::size_t k = 0; k < columns.size(); ++k) {
                 if (columns[k] && (keepEmpty || !record.cells[k].empty())) {
                     row.cells.emplace_back(*columns[k], record.cells[k]);
@@ -90,7 +83,10 @@ std::vector<Named> readNamed(const std::string& path, std::initializer_list<std:
     return rows;
 }
 
-std::string defaultConditions() {
+std::string conditionsFile(const std::string& given) {
+    if (!given.empty()) {
+        return given;
+    }
     const std::filesystem::path dir = programDir();
     std::error_code ec;
     for (const auto& candidate :
@@ -102,6 +98,56 @@ std::string defaultConditions() {
     return {};
 }
 
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
+    c = Case(true);
+    bool readable = true;
+    for (const NamedRow* row : {&design, condition}) {
+        if (row != nullptr) {
+            for (const auto& [column, text] : row->cells) {
+                readable = c.set(column, text) && readable;
+            }
+        }
+    }
+    return readable;
+}
+
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers) {
+    return designCase(design, condition, c)
+               ? evaluate(c, numbers)
+               : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
+}
+
+ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
+                                  const NumberText& numbers, const ConditionVisitor& visit) {
+    ConditionsGrid grid;
+    grid.cells.resize(designs.size());
+    grid.worst.assign(designs.size(), 0);
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        double worstMargin = 0;
+        bool worstHasVerdict = true;
+        for (std::size_t k = 0; k < conditions.size(); ++k) {
+            Case c;
+            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers);
+            if (visit) {
+                visit(d, k, c, e);
+            }
+            const bool legible = e.hasVerdict() && c.store().view(Field::Result) == kLegible;
+            grid.allLegible = grid.allLegible && legible;
+            const double margin = e.hasVerdict() ? numbers.parse(e.margin).value : 0;
+            grid.cells[d].push_back({e.hasVerdict(), legible, c.store().text(Field::Result), e.margin});
+            // No verdict is worse than any margin; ties keep the first condition.
+            if (k == 0 || (worstHasVerdict && (!e.hasVerdict() || margin < worstMargin))) {
+                grid.worst[d] = k;
+                worstMargin = margin;
+                worstHasVerdict = e.hasVerdict();
+            }
+        }
+    }
+    return grid;
+}
+
+namespace {
+
 std::string padded(const std::string& text, std::size_t width) {
     return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
 }
@@ -111,16 +157,17 @@ std::string padded(const std::string& text, std::size_t width) {
 CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     CommandResult result;
     result.usageError = true; // until both files are read
-    const std::string conditionsPath = run.conditions.empty() ? defaultConditions() : run.conditions;
+    const std::string conditionsPath = conditionsFile(run.conditions);
     if (conditionsPath.empty()) {
         result.error = "the default conditions file is not installed: give --conditions FILE.csv";
         return result;
     }
-    const auto designs = readNamed(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true, result.error);
+    const auto designs =
+        readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true, result.error);
     if (!result.error.empty()) {
         return result;
     }
-    const auto conditions = readNamed(conditionsPath, {"condition"}, {"comment"}, false, result.error);
+    const auto conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
     if (!result.error.empty()) {
         return result;
     }
@@ -132,40 +179,21 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
 
     // Every design under every condition, as a daylight case.
     std::string table = "design,condition," + outputHeader(true);
-    std::vector<std::vector<std::string>> grid(designs.size());
-    std::vector<std::size_t> worst(designs.size(), 0);
-    bool allLegible = true;
-    for (std::size_t d = 0; d < designs.size(); ++d) {
-        double worstMargin = 0;
-        bool worstHasVerdict = true;
-        for (std::size_t k = 0; k < conditions.size(); ++k) {
-            Case c(true);
-            bool readable = true;
-            for (const auto& cells : {&designs[d].cells, &conditions[k].cells}) {
-                for (const auto& [column, text] : *cells) {
-                    readable = c.set(column, text) && readable;
-                }
-            }
-            const Evaluation e = readable
-                                     ? evaluate(c, numbers)
-                                     : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
+    const ConditionsGrid outcomes = evaluateConditions(
+        designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
             appendCsvCell(table, designs[d].name);
             table += ',';
             appendCsvCell(table, conditions[k].name);
             table += ',';
             appendRow(table, c, e);
-            const bool legible = e.hasVerdict() && c.store().view(Field::Result) == kLegible;
-            allLegible = allLegible && legible;
-            const double margin = e.hasVerdict() ? numbers.parse(e.margin).value : 0;
-            grid[d].push_back(e.hasVerdict() ? c.store().text(Field::Result) + " " + e.margin : "no verdict");
-            // No verdict is worse than any margin; ties keep the first condition.
-            if (k == 0 || (worstHasVerdict && (!e.hasVerdict() || margin < worstMargin))) {
-                worst[d] = k;
-                worstMargin = margin;
-                worstHasVerdict = e.hasVerdict();
-            }
+        });
+    const bool allLegible = outcomes.allLegible;
+    std::vector<std::vector<std::string>> grid(designs.size());
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        for (const ConditionOutcome& o : outcomes.cells[d]) {
+            grid[d].push_back(o.hasVerdict ? o.result + " " + o.margin : "no verdict");
         }
-        grid[d][worst[d]] += " *";
+        grid[d][outcomes.worst[d]] += " *";
     }
 
     std::vector<std::size_t> widths(conditions.size() + 1, std::string("design").size());

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vistrel-cli: the calculation of the window, for many cases at once.
 // Commands: eval (one case), batch (a CSV of cases), solve (where the verdict
-// changes along one input) and sweep (every step of a range, with a plot).
+// changes along one input), sweep (every step of a range, with a plot), the
+// judging commands (check, conditions, tolerance) and report (a review page).
 
 #include "batch.h"
 #include "cases.h"
@@ -11,10 +12,12 @@
 #include "output_file.h"
 #include "plotter.h"
 #include "report.h"
+#include "review.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
@@ -260,6 +263,55 @@ int runReport(const Invocation& run, const CommandResult& result) {
     return result.status;
 }
 
+// The input files a command reads, which its -o must not name.
+void refuseOverwrite(const Invocation& run, std::initializer_list<std::string> inputs) {
+    for (const std::string& input : inputs) {
+        if (!run.output.empty() && run.output != "-" && !input.empty() && input != "-" &&
+            (run.output == input || sameFile(input, run.output))) {
+            usage(run, "the output " + run.output + " would overwrite the input");
+        }
+    }
+}
+
+// report: the page, or the PDF that vistrel-pdf lays out from it.
+int runReviewCommand(const Invocation& run, const NumberText& numbers) {
+    refuseOverwrite(run, {run.input, run.conditions});
+    const bool pdf = run.output.ends_with(".pdf");
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); // reproducible pages, as other tools make them
+    const ReviewSetting setting{findPlotter(), utcDate(epoch != nullptr ? epoch : "").value_or(todayUtc())};
+    const std::string pdfHelper = pdf ? findHelper("vistrel-pdf") : std::string();
+    if (pdf && (setting.plotter.empty() || pdfHelper.empty())) {
+        usage(run, "a PDF report needs vistrel-plot and vistrel-pdf, which are not installed: install the "
+                   "'vistrel' package");
+    }
+    auto out = openOutput(run, run.output); // a bad path fails before the work
+    const CommandResult result = runReview(run, setting, numbers);
+    if (result.usageError) {
+        usage(run, result.error);
+    }
+    if (result.status != 0) {
+        failed(run, result.error);
+    }
+    if (pdf) {
+        std::string error;
+        if (!runHelper(pdfHelper, {"--", "-"}, result.out, "writing the PDF " + run.output, *out, error)) {
+            if (error.empty()) {
+                outputFailed(run, *out);
+            }
+            failed(run, error);
+        }
+    } else {
+        write(run, *out, result.out);
+    }
+    commit(run, *out);
+    for (std::size_t start = 0; start < result.notice.size();) {
+        const std::size_t end = result.notice.find('\n', start);
+        say("vistrel-cli report: " + escaped(result.notice.substr(start, end - start)) + "\n");
+        start = end == std::string::npos ? end : end + 1;
+    }
+    return 0;
+}
+
 int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
     switch (run.command) {
     case Command::Eval: return runEval(run, numbers);
@@ -268,14 +320,10 @@ int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
     case Command::Sweep: return runSweep(run, numbers);
     case Command::Check: return runReport(run, runCheck(run, numbers));
     case Command::Conditions:
-        for (const std::string& input : {run.input, run.conditions}) {
-            if (!run.output.empty() && run.output != "-" && !input.empty() && input != "-" &&
-                (run.output == input || sameFile(input, run.output))) {
-                usage(run, "the output " + run.output + " would overwrite the input");
-            }
-        }
+        refuseOverwrite(run, {run.input, run.conditions});
         return runReport(run, runConditions(run, numbers));
     case Command::Tolerance: return runReport(run, runTolerance(run, numbers));
+    case Command::Report: return runReviewCommand(run, numbers);
     }
     return kUsageError;
 }

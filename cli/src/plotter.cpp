@@ -210,13 +210,16 @@ std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, 
     return std::nullopt;
 }
 
-std::string findPlotter() {
+std::string findPlotter() { return findHelper("vistrel-plot"); }
+
+std::string findHelper(std::string_view name) {
     std::array<char, PATH_MAX> self{};
     const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
     const std::string path(self.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
     const std::size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    for (const std::string& candidate : {dir + "/vistrel-plot", dir + "/../libexec/vistrel/vistrel-plot"}) {
+    for (std::string candidate : {dir + "/", dir + "/../libexec/vistrel/"}) {
+        candidate += name;
         if (::access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }
@@ -224,22 +227,16 @@ std::string findPlotter() {
     return {};
 }
 
-namespace {
-
-constexpr std::array<const char*, 3> kFormats{"svg", "png", "pdf"};
-
-// Runs the plotter with args after its own name, hands it text and copies
-// the chart it writes to out.
-bool runPlotter(const std::string& plotter, std::vector<std::string> args, const std::string& text,
-                std::string_view path, Sink& out, std::string& error) {
+bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
+               std::string_view task, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
-        error = std::string("cannot draw the plot: ") + std::strerror(errno);
+        error = std::string(task) + " failed: " + std::strerror(errno);
         return false;
     }
     if (::pipe2(fromPlotter.data(), O_CLOEXEC) != 0) {
-        error = std::string("cannot draw the plot: ") + std::strerror(errno);
+        error = std::string(task) + " failed: " + std::strerror(errno);
         ::close(toPlotter[0]);
         ::close(toPlotter[1]);
         return false;
@@ -249,7 +246,7 @@ bool runPlotter(const std::string& plotter, std::vector<std::string> args, const
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toPlotter[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromPlotter[1], STDOUT_FILENO);
-    args.insert(args.begin(), plotter);
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (std::string& a : args) {
@@ -257,14 +254,14 @@ bool runPlotter(const std::string& plotter, std::vector<std::string> args, const
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, plotter.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toPlotter[0]);
     ::close(fromPlotter[1]);
     if (spawned != 0) {
         ::close(toPlotter[1]);
         ::close(fromPlotter[0]);
-        error = "cannot start " + plotter + ": " + std::strerror(spawned);
+        error = "cannot start " + program + ": " + std::strerror(spawned);
         return false;
     }
     // The plotter reads all its input before it writes: no deadlock.
@@ -296,15 +293,22 @@ bool runPlotter(const std::string& plotter, std::vector<std::string> args, const
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "drawing the plot to " + std::string(path) + " failed: vistrel-plot ended with " + exitText(status);
+        const std::string name = program.substr(program.rfind('/') + 1);
+        error = std::string(task) + " failed: " + name + " ended with " + exitText(status);
         return false;
     }
     if (readFailed) {
-        error = "drawing the plot to " + std::string(path) + " failed: " + std::strerror(errno);
+        error = std::string(task) + " failed: " + std::strerror(errno);
         return false;
     }
     return true;
 }
+
+namespace {
+
+constexpr std::array<const char*, 3> kFormats{"svg", "png", "pdf"};
+
+std::string drawingTo(std::string_view path) { return "drawing the plot to " + std::string(path); }
 
 } // namespace
 
@@ -329,18 +333,17 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
                 (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
     }
-    return runPlotter(plotter, std::move(args), text, path, out, error);
+    return runHelper(plotter, std::move(args), text, drawingTo(path), out, error);
 }
 
 bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error) {
+                 std::string& error, plot::Size size) {
     const PlotFormat format = plotFormat(path).value_or(PlotFormat::Svg);
-    const plot::Size size;
-    return runPlotter(plotter,
-                      {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
-                       "margin_log with each input at its low and its high value", "--size",
-                       std::to_string(size.width) + "x" + std::to_string(size.height)},
-                      bars, path, out, error);
+    return runHelper(plotter,
+                     {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
+                      "margin_log with each input at its low and its high value", "--size",
+                      std::to_string(size.width) + "x" + std::to_string(size.height)},
+                     bars, drawingTo(path), out, error);
 }
 
 } // namespace vistrel::cli

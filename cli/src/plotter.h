@@ -59,6 +59,14 @@ std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, 
 // beside this program in a build tree, or in ../libexec/vistrel once
 // installed. Empty when it is in neither place.
 std::string findPlotter();
+// Any helper program, looked up where the plotter is.
+std::string findHelper(std::string_view name);
+
+// Runs a helper with args after its own name, hands it text on stdin and
+// copies what it writes to out. False with error set ("TASK failed: ...")
+// when it fails in any way, or empty when writing to out failed.
+bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
+               std::string_view task, Sink& out, std::string& error);
 
 // Has the plotter draw the figure and writes it to out. False with error set
 // when the plotter fails in any way, or empty when writing to out failed.
@@ -68,6 +76,6 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
 // Has the plotter draw a tornado chart from "name,margin at low,margin at high"
 // lines, largest swing first; otherwise as drawPlot.
 bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error);
+                 std::string& error, plot::Size size = {});
 
 } // namespace vistrel::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "review.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <ctime>
@@ -220,7 +221,7 @@ void figure(Page& page, std::string_view caption, std::string_view svg) {
 void plots(Page& page, const ReviewDesign& d) {
     page.element("h3", "", "Plots");
     if (d.plots.empty()) {
-        page.element("p", "none", "No plots were drawn.");
+        page.element("p", "none", d.plotsNote.empty() ? "No plots were drawn." : d.plotsNote);
     }
     for (const ReviewPlot& p : d.plots) {
         figure(page, p.caption, p.svg);
@@ -503,36 +504,70 @@ ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& wor
     return t;
 }
 
-ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
+ReviewAnswer reviewAnswer(std::string question, const SolveTarget& target, const SolveResult& solved,
                           const NumberText& numbers) {
-    ReviewAnswer a{std::move(question), {}, {}, std::move(unit)};
+    ReviewAnswer a{std::move(question), {}, {}, std::string(target.unit)};
     const std::string unitText = a.unit.empty() ? "" : " " + a.unit;
-    if (solved.changes.empty()) {
-        a.sentence = solved.stateAtMin + " everywhere from " + numbers.plain(solved.min) + " to " +
-                     numbers.plain(solved.max) + unitText;
+    const std::string range = " from " + numbers.plain(solved.min) + " to " + numbers.plain(solved.max) + unitText;
+    const auto& changes = solved.changes;
+    if (changes.empty()) {
+        a.sentence = solved.stateAtMin + " everywhere" + range;
         return a;
     }
-    const ChangePoint& c = solved.changes.front();
-    if (c.stateAbove == kLegible) {
-        a.value = numbers.plain(c.above);
-        a.sentence = "Legible from " + a.value + unitText;
+    // The limit is the change into Legible for a smallest value, and out of
+    // it for a largest: a change elsewhere (dark letters on a bright
+    // background, say) answers another question.
+    const std::string legible(kLegible);
+    if (target.smallestIsAnswer) {
+        const auto limit =
+            std::find_if(changes.begin(), changes.end(), [&](const ChangePoint& c) { return c.stateAbove == legible; });
+        if (limit != changes.end()) {
+            a.value = numbers.plain(limit->above);
+            a.sentence = "Legible from " + a.value + unitText;
+        } else {
+            a.sentence = solved.stateAtMin == legible
+                             ? "Legible only up to " + numbers.plain(changes.front().below) + unitText
+                             : "Legible nowhere" + range;
+        }
     } else {
-        a.value = numbers.plain(c.below);
-        a.sentence = (c.stateBelow == kLegible ? "Legible up to " : c.stateBelow + " up to ") + a.value + unitText;
+        const auto limit = std::find_if(changes.rbegin(), changes.rend(),
+                                        [&](const ChangePoint& c) { return c.stateBelow == legible; });
+        if (limit != changes.rend()) {
+            a.value = numbers.plain(limit->below);
+            a.sentence = "Legible up to " + a.value + unitText;
+        } else {
+            a.sentence = solved.stateAtMax == legible
+                             ? "Legible only from " + numbers.plain(changes.back().above) + unitText
+                             : "Legible nowhere" + range;
+        }
     }
-    if (solved.changes.size() > 1) {
-        a.sentence += "; the verdict changes again further on";
+    if (!a.value.empty() && changes.size() > 1) {
+        a.sentence += "; the verdict also changes elsewhere" + range;
     }
     return a;
 }
 
-std::string todayUtc() {
-    const std::time_t now = std::time(nullptr);
+namespace {
+
+std::string dateOf(std::time_t when) {
     std::tm utc{};
-    gmtime_r(&now, &utc);
+    gmtime_r(&when, &utc);
     std::array<char, 16> text{};
     const std::size_t n = std::strftime(text.data(), text.size(), "%Y-%m-%d", &utc);
     return std::string(text.data(), n);
+}
+
+} // namespace
+
+std::string todayUtc() { return dateOf(std::time(nullptr)); }
+
+std::optional<std::string> utcDate(std::string_view epochSeconds) {
+    constexpr std::size_t kMostDigits = 12; // beyond year 30000
+    if (epochSeconds.empty() || epochSeconds.size() > kMostDigits ||
+        !std::all_of(epochSeconds.begin(), epochSeconds.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return dateOf(static_cast<std::time_t>(std::stoll(std::string(epochSeconds))));
 }
 
 std::string reviewHtml(const Review& review) {

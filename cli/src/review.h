@@ -106,6 +106,7 @@ struct ReviewDesign {
     std::vector<ReviewProfile> profiles;
     std::vector<ReviewAnswer> answers;
     std::vector<ReviewPlot> plots;
+    std::string plotsNote; // why there are none
     std::optional<ReviewGrid> conditions;
     std::optional<ReviewTolerance> tolerance;
 };
@@ -138,14 +139,18 @@ struct Review {
 [[nodiscard]] ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& worst,
                                               std::span<const std::string> names, const NumberText& numbers);
 
-// The inverse answer from a solve over one input: the first change of
-// verdict, read as a limit ("Legible from X" when Legible lies above it,
-// "Legible up to X" when below), or the state that holds over the whole range.
-[[nodiscard]] ReviewAnswer reviewAnswer(std::string question, std::string unit, const SolveResult& solved,
+// The inverse answer from a solve over one input: the smallest legible
+// value ("Legible from X") where the target says bigger reads better, else
+// the largest ("Legible up to X"); or where Legible lies when there is no
+// such limit, or the state that holds over the whole range.
+[[nodiscard]] ReviewAnswer reviewAnswer(std::string question, const SolveTarget& target, const SolveResult& solved,
                                         const NumberText& numbers);
 
 // Today's date in UTC, as YYYY-MM-DD.
 [[nodiscard]] std::string todayUtc();
+// The UTC date of a count of seconds since 1970 (SOURCE_DATE_EPOCH), or
+// nothing when the text is no such count.
+[[nodiscard]] std::optional<std::string> utcDate(std::string_view epochSeconds);
 
 // Keeps the drawing of an SVG document and drops what could run or fetch:
 // scripts, foreign objects, event attributes, links that leave the document,

@@ -10,12 +10,6 @@ namespace vistrel::cli {
 
 namespace {
 
-struct Spread {
-    std::string text; // as given after --tol
-    std::size_t column = 0;
-    Distribution distribution;
-};
-
 // The case with the spread inputs set, pressed through the whole calculation.
 class CaseEvaluator final : public SampleEvaluator {
   public:
@@ -66,50 +60,69 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 
 } // namespace
 
-CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
-    CommandResult result;
-    std::vector<Spread> spreads;
-    std::vector<std::size_t> columns;
-    std::vector<Distribution> inputs;
+std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
+                                                  std::string& error) {
+    ToleranceAnalysis a;
     for (const std::string& text : run.tolerances) {
         auto parsed = parseTolerance(text);
         if (auto* why = std::get_if<std::string>(&parsed)) {
-            result.usageError = true;
-            result.error = "--tol " + text + ": " + *why;
-            return result;
+            error = "--tol " + text + ": " + *why;
+            return std::nullopt;
         }
         const auto& spec = std::get<ToleranceSpec>(parsed);
         const SolveTarget* target = solveTarget(spec.name);
         if (target == nullptr) {
-            result.usageError = true;
-            result.error = "--tol " + text + ": \"" + spec.name + "\" is not a numeric input";
-            return result;
+            error = "--tol " + text + ": \"" + spec.name + "\" is not a numeric input";
+            return std::nullopt;
         }
         const std::size_t column = *columnIndex(spec.name);
-        if (std::find(columns.begin(), columns.end(), column) != columns.end()) {
-            result.usageError = true;
-            result.error = "--tol " + spec.name + " is given twice";
-            return result;
+        if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
+            error = "--tol " + spec.name + " is given twice";
+            return std::nullopt;
         }
-        const ParsedNumber nominal = numbers.parse(run.base.view(column));
+        const ParsedNumber nominal = numbers.parse(base.view(column));
         auto made = makeDistribution(spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
         if (auto* why = std::get_if<std::string>(&made)) {
-            result.usageError = true;
-            result.error = "--tol " + text + ": " + *why;
-            return result;
+            error = "--tol " + text + ": " + *why;
+            return std::nullopt;
         }
-        columns.push_back(column);
-        inputs.push_back(std::get<Distribution>(made));
-        spreads.push_back({text, column, inputs.back()});
+        a.texts.push_back(text);
+        a.columns.push_back(column);
+        a.inputs.push_back(std::get<Distribution>(made));
     }
+    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
+    a.mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});
+    CaseEvaluator evaluator(base, a.columns, numbers);
+    a.worst = findWorstCase(a.inputs, evaluator);
+    a.bars = tornado(a.inputs, evaluator);
+    return a;
+}
+
+std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {
+    std::string out;
+    for (const TornadoBar& b : a.bars) {
+        if (b.atLow.margin && b.atHigh.margin) {
+            out += std::string(kColumns[a.columns[b.input]].name) + ',' + numbers.plain(*b.atLow.margin) + ',' +
+                   numbers.plain(*b.atHigh.margin) + '\n';
+        }
+    }
+    return out;
+}
+
+CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
+    CommandResult result;
+    const auto analysis = analyseTolerance(run.base, run, numbers, result.error);
+    if (!analysis) {
+        result.usageError = true;
+        return result;
+    }
+    const auto& texts = analysis->texts;
+    const auto& columns = analysis->columns;
+    const auto& inputs = analysis->inputs;
+    const MonteCarloResult& mc = analysis->mc;
+    const WorstCase& worst = analysis->worst;
     Case nominalCase = run.base;
     const Evaluation nominal = evaluate(nominalCase, numbers);
-
-    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(run.base, columns, numbers); };
-    const MonteCarloResult mc = runMonteCarlo(inputs, factory, {run.samples, run.seed, run.threads});
-    CaseEvaluator evaluator(run.base, columns, numbers);
-    const WorstCase worst = findWorstCase(inputs, evaluator);
-    const std::vector<TornadoBar> bars = tornado(inputs, evaluator);
 
     std::ostringstream text;
     nlohmann::ordered_json json;
@@ -119,16 +132,16 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
                                   : "no verdict (" + nominal.message + ")")
          << "\nTolerances:\n";
     json["tolerances"] = nlohmann::ordered_json::array();
-    for (const Spread& s : spreads) {
-        const Distribution& d = s.distribution;
-        text << "  " << s.text << ": " << num(d.low(), numbers) << " to " << num(d.high(), numbers);
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const Distribution& d = inputs[k];
+        text << "  " << texts[k] << ": " << num(d.low(), numbers) << " to " << num(d.high(), numbers);
         if (d.truncated()) {
             text << "; truncated to the input's valid values, " << num(100 * d.excludedFraction(), numbers)
                  << "% of the distribution cut away";
         }
         text << '\n';
-        json["tolerances"].push_back({{"name", kColumns[s.column].name},
-                                      {"spread", s.text},
+        json["tolerances"].push_back({{"name", kColumns[columns[k]].name},
+                                      {"spread", texts[k]},
                                       {"low", d.low()},
                                       {"high", d.high()},
                                       {"truncated", d.truncated()},
@@ -193,15 +206,11 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
 
     text << "Tornado (change of margin_log from each input's low to its high value):\n";
     json["tornado"] = nlohmann::ordered_json::array();
-    for (const TornadoBar& b : bars) {
+    for (const TornadoBar& b : analysis->bars) {
         const std::string_view name = kColumns[columns[b.input]].name;
         text << "  " << name << " " << num(b.lowValue, numbers) << " -> " << num(b.highValue, numbers) << ": "
              << (b.swing && *b.swing >= 0 ? "+" : "") << (b.swing ? num(b.swing, numbers) : "no swing") << " ("
              << outcomeText(b.atLow, numbers) << " -> " << outcomeText(b.atHigh, numbers) << ")\n";
-        if (b.atLow.margin && b.atHigh.margin) {
-            result.tornado +=
-                std::string(name) + ',' + numbers.plain(*b.atLow.margin) + ',' + numbers.plain(*b.atHigh.margin) + '\n';
-        }
         json["tornado"].push_back({{"name", name},
                                    {"low", b.lowValue},
                                    {"high", b.highValue},
@@ -209,6 +218,7 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
                                    {"at_low", outcomeJson(b.atLow)},
                                    {"at_high", outcomeJson(b.atHigh)}});
     }
+    result.tornado = tornadoBars(*analysis, numbers);
     result.out = run.json ? dumped(json) : text.str();
     return result;
 }

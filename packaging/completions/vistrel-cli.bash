@@ -6,7 +6,7 @@ _vistrel_cli() {
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD - 1]}"
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance) command="$word"; break ;; esac
+        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance | report) command="$word"; break ;; esac
     done
 
     local solvable="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
@@ -32,7 +32,7 @@ _vistrel_cli() {
         ;;
     --delimiter) COMPREPLY=("','" "';'"); return ;;
     -o | --output | --plot | --conditions) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
-    --min | --max | --steps | --plot-size | --samples | --seed | --threads) return ;;
+    --min | --max | --steps | --plot-size | --samples | --seed | --threads | --title) return ;;
     esac
     if [[ " $case_options " == *" $prev "* ]]; then
         return # a value is typed here
@@ -40,7 +40,7 @@ _vistrel_cli() {
 
     local options
     case "$command" in
-    "") options="eval batch solve sweep check conditions tolerance -h --help --version" ;;
+    "") options="eval batch solve sweep check conditions tolerance report -h --help --version" ;;
     eval) options="-h --help --json $case_options" ;;
     batch) options="-h --help -o --output --json --keep-unknown --delimiter --profile" ;;
     solve) options="-h --help --for --min --max --json $case_options" ;;
@@ -48,8 +48,9 @@ _vistrel_cli() {
     check) options="-h --help --profile --json $case_options" ;;
     conditions) options="-h --help --conditions -o --output" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
+    report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title" ;;
     esac
-    if [[ ("$command" == batch || "$command" == conditions) && "$cur" != -* ]]; then
+    if [[ ("$command" == batch || "$command" == conditions || "$command" == report) && "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
     fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every command example of the guide as written and compares what it
-# writes with the golden files; the outputs the guide shows must be those files.
+# writes with the golden files (a report page by its text); the outputs the
+# guide shows must be those files.
 # The guide, each command's --help and the manual page name the same options,
 # ease levels and examples.
 # Usage: examples.py CLI_DIR GUIDE.md GOLDEN_DIR MANUAL.1
+import html.parser
 import os
 import re
 import shlex
@@ -37,6 +39,46 @@ def stdout_golden(words):
     return command + ("" if count == 1 else f"-{count}") + ending
 
 
+class PageText(html.parser.HTMLParser):
+    """A report page's text, a line per block and cells split by " | "; no styles or drawings."""
+
+    BLOCKS = {"title", "h1", "h2", "h3", "p", "caption", "tr", "figcaption"}
+
+    def __init__(self):
+        super().__init__()
+        self.lines, self.line, self.hidden = [], "", 0
+
+    def handle_starttag(self, tag, attrs):
+        self.hidden += tag in ("style", "svg")
+        if tag in self.BLOCKS:
+            self.flush()
+
+    def handle_endtag(self, tag):
+        self.hidden -= tag in ("style", "svg")
+        if tag in ("td", "th"):
+            self.line += " | "
+        elif tag in self.BLOCKS:
+            self.flush()
+
+    def handle_data(self, data):
+        if not self.hidden:
+            self.line += data
+
+    def flush(self):
+        if self.line.strip():
+            self.lines.append(" ".join(self.line.split()))
+        self.line = ""
+
+
+def page_text(page):
+    """The text a reader sees, with the date and the version, which change, put aside."""
+    parser = PageText()
+    parser.feed(page)
+    parser.flush()
+    text = "\n".join(parser.lines) + "\n"
+    return re.sub(r"^\d{4}-\d\d-\d\d · Vistrel \S+$", "DATE · Vistrel VERSION", text, flags=re.M)
+
+
 examples = re.findall(r"```sh\n(.*?)```", text, re.S)
 if len(examples) < 6:
     failures.append(f"only {len(examples)} examples found in {guide}")
@@ -44,13 +86,17 @@ env = dict(os.environ, PATH=cli_dir + os.pathsep + os.environ["PATH"])
 for example in examples:
     line = example.replace("\\\n", " ").strip()
     words = shlex.split(line)
-    if "--plot" in words and not os.path.exists(os.path.join(cli_dir, "vistrel-plot")):
+    has_plotter = os.path.exists(os.path.join(cli_dir, "vistrel-plot"))
+    if words[1] == "report" and not has_plotter:
+        continue  # its page would say it has no plots
+    if "--plot" in words and not has_plotter:
         plot = words.index("--plot")
         words[plot : plot + 2] = []  # built without the plotter
         line = shlex.join(words)
     with tempfile.TemporaryDirectory() as work:
-        with open(os.path.join(work, "designs.csv"), "w", encoding="utf-8") as f:
-            f.write(golden_text("designs.csv"))
+        for given in ("designs.csv", "worked.csv"):
+            with open(os.path.join(work, given), "w", encoding="utf-8") as f:
+                f.write(golden_text(given))
         run = subprocess.run(line, shell=True, cwd=work, env=env, capture_output=True, text=True)
         # check and conditions exit 1 for an answer of no; their output is still compared.
         answered_no = run.returncode == 1 and words[1] in ("check", "conditions") and not run.stderr
@@ -61,6 +107,9 @@ for example in examples:
         if "-o" in words:
             name = words[words.index("-o") + 1]
             got = open(os.path.join(work, name), encoding="utf-8").read()
+            if name.endswith(".html"):  # a page is compared by its text
+                name += ".txt"
+                got = page_text(got)
         else:
             name = stdout_golden(words)
             got = run.stdout
@@ -86,7 +135,7 @@ page = open(manual, encoding="utf-8").read().replace("\\-", "-").replace("\\%", 
 page_examples = {flat(e) for e in page.split(".nf\n", 1)[-1].split(".fi")[0].replace("\\\\\n", "\\\n").split("\n\n")}
 guide_examples = {flat(e) for e in examples}
 cli = os.path.join(cli_dir, "vistrel-cli")
-for command in ("eval", "batch", "solve", "sweep", "check", "conditions", "tolerance"):
+for command in ("eval", "batch", "solve", "sweep", "check", "conditions", "tolerance", "report"):
     help_text = subprocess.run([cli, command, "--help"], capture_output=True, text=True).stdout
     for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z0-9_-]*", help_text))):
         # The guide's table of names gives the inputs without their dashes.

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Opens a sample design review in headless Chromium: the page must draw
-# something at desktop and phone width, hold every section, keep the markup
-# of its input cells as text, and fetch nothing.
-# Usage: review_browser.sh WRITE_REVIEW VISTREL_PLOT   (exit 77: skipped)
+# Opens the design review that vistrel-cli report writes in headless
+# Chromium: the page must draw something at desktop and phone width, hold
+# every section, keep the markup of its title and input cells as text, and
+# fetch nothing.
+# Usage: review_browser.sh VISTREL_CLI   (exit 77: skipped; vistrel-plot beside it)
 set -u
-write_review="$1" plot="$2"
+cli="$1"
 if ! command -v chromium >/dev/null; then
     echo "SKIP: chromium is not installed (scripts/install-deps dev installs it)"
     exit 77
@@ -31,15 +32,15 @@ browse() { # URL NETLOG ARGS...
 hosts() { grep -o '"url":"[a-z]*://[^/"]*' "$1" 2>/dev/null | sed 's/"url":"//' | sort -u; }
 page_requests() { comm -23 <(hosts "$1") <(hosts "$dir/blank.json"); }
 
-for spec in "viewing_distance_mm 100 4000 10 Viewing distance (mm)" "illuminance_lux 10 100000 100 Illuminance (lux)" \
-    "age 10 90 1 Age (years)"; do
-    read -r column from to step name <<<"$spec"
-    "$write_review" points "$column" "$from" "$to" "$step" | "$plot" svg --x-title "$name" >"$dir/$column.svg" ||
-        fail "vistrel-plot could not draw $column"
-done
-"$write_review" html "$dir/review.html" "Contrast against viewing distance=$dir/viewing_distance_mm.svg" \
-    "Contrast against ambient illuminance=$dir/illuminance_lux.svg" "Contrast against age=$dir/age.svg" ||
-    fail "write_review could not write the page"
+# The worked case, and a design whose name and letter height hold markup.
+{
+    echo 'design,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,ratio,ease'
+    echo 'Cluster speedometer,illuminance,1076,0.8,0.2,40,6,750,7,90% confidence'
+    echo '"<script>alert(1)</script> & ""quoted""",illuminance,1076,0.8,0.2,40,6<script>document.title='"'injected'"'</script>,750,7,90'
+} >"$dir/designs.csv"
+"$cli" report "$dir/designs.csv" -o "$dir/review.html" --title "Design review <script>alert('title')</script>" \
+    --profile text-legibility --profile faa-distance --tol age=normal:45:12 --samples 2000 ||
+    fail "report could not write the page"
 
 printf '<!DOCTYPE html><title>blank</title>' >"$dir/blank.html"
 browse "file://$dir/blank.html" "$dir/blank.json" --dump-dom >/dev/null
@@ -64,7 +65,9 @@ for section in '<p class="verdict legible">Legible</p>' '<caption>Summary</capti
     '<h3>Conditions</h3>' '<h3>Tolerance</h3>' '<h2 class="method">Method</h2>'; do
     grep -qF "$section" "$dir/dom.html" || fail "missing: $section"
 done
-[ "$(grep -o '<svg' "$dir/dom.html" | wc -l)" -eq 3 ] || fail "the three plots are not all drawn inline"
+grep -qF '&lt;script&gt;alert(1)&lt;/script&gt; &amp; "quoted"' "$dir/dom.html" || fail "the design's name is not text"
+# Three plots and the tornado of the worked case; the other design has no verdict to plot.
+[ "$(grep -o '<svg' "$dir/dom.html" | wc -l)" -eq 4 ] || fail "the plots are not all drawn inline"
 
 for size in 1280,2000 390,2000; do
     shot="$dir/shot-${size%,*}.png"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Makes the PDF of a sample design review and reads it back with poppler: A4
-# pages, each numbered and not blank, the verdicts and every criterion id as
-# text; and puts it in place without harming what the path named before.
-# Usage: review_pdf.sh WRITE_REVIEW VISTREL_PDF PROFILES_DIR   (exit 77: skipped)
+# Makes the PDF of a design review with vistrel-cli report and reads it back
+# with poppler: A4 pages, each numbered and not blank, the verdicts and every
+# criterion id as text; and puts it in place without harming what the path
+# named before.
+# Usage: review_pdf.sh VISTREL_CLI PROFILES_DIR   (exit 77: skipped; the helpers beside it)
 set -u
-write_review="$1" pdf="$2" profiles="$3"
+cli="$1" profiles="$2"
+pdf="$(dirname "$cli")/vistrel-pdf"
 for tool in pdftoppm pdftotext pdfinfo identify; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed (scripts/install-deps dev installs it)"
@@ -20,14 +22,22 @@ fail() {
     failures=$((failures + 1))
 }
 
-"$write_review" html "$dir/review.html" || fail "write_review could not write the page"
-"$pdf" "$dir/review.pdf" <"$dir/review.html" || fail "vistrel-pdf failed"
+# The worked case, and a design whose letter height holds markup.
+{
+    echo 'design,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,ratio,ease'
+    echo 'Cluster speedometer,illuminance,1076,0.8,0.2,40,6,750,7,90% confidence'
+    echo 'Marked up,illuminance,1076,0.8,0.2,40,6<script>document.title='"'injected'"'</script>,750,7,90'
+} >"$dir/designs.csv"
+report() { "$cli" report "$dir/designs.csv" --profile text-legibility --profile faa-distance \
+    --tol age=normal:45:12 --samples 2000 "$@"; }
+report -o "$dir/review.pdf" || fail "report could not write the PDF"
+report -o "$dir/review.html" || fail "report could not write the page"
 pdftotext -layout "$dir/review.pdf" "$dir/review.txt" || fail "pdftotext cannot read the PDF"
 
 pages="$(pdfinfo "$dir/review.pdf" | awk '/^Pages:/ { print $2 }')"
 grep -q '^Page size: *595\(\.[0-9]*\)\? x 842' <(pdfinfo "$dir/review.pdf") || fail "the pages are not A4"
-# The first design with its checks, the second design, and the method.
-[ "${pages:-0}" -ge 3 ] && [ "${pages:-0}" -le 8 ] || fail "$pages pages"
+# The first design with its checks, plots and tolerance, the second design, and the method.
+[ "${pages:-0}" -ge 5 ] && [ "${pages:-0}" -le 12 ] || fail "$pages pages"
 pdftoppm -r 30 -png "$dir/review.pdf" "$dir/page" || fail "pdftoppm cannot draw the PDF"
 [ "$(find "$dir" -name 'page-*.png' | wc -l)" -eq "${pages:-0}" ] || fail "pdftoppm drew a different number of pages"
 for n in $(seq 1 "${pages:-0}"); do
@@ -69,6 +79,10 @@ fi
 grep -q "cannot write /dev/full: No space left on device" <<<"$err" || fail "no reason for /dev/full: $err"
 [ -c /dev/full ] || fail "/dev/full is no longer a device"
 "$pdf" "$dir/missing/x.pdf" <"$dir/review.html" 2>/dev/null && fail "a missing folder reported success"
+# The same through report: a full device fails it, and so does a missing folder.
+ln -s /dev/full "$dir/out/full.pdf"
+report -o "$dir/out/full.pdf" 2>/dev/null && fail "a report to /dev/full reported success"
+report -o "$dir/missing/x.pdf" 2>/dev/null && fail "a report into a missing folder reported success"
 [ -z "$(find "$dir/out" -name '.*.XXXXXX' -o -name '.*.pdf.*')" ] || fail "a temporary was left behind"
 
 if [ "$failures" -eq 0 ]; then

@@ -85,7 +85,7 @@ ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std:
              {std::pair{"Minimum letter height", "letter_height_mm"},
               std::pair{"Maximum viewing distance", "viewing_distance_mm"}, std::pair{"Maximum observer age", "age"}}) {
             const SolveTarget& target = *solveTarget(column);
-            d.answers.push_back(reviewAnswer(question, std::string(target.unit),
+            d.answers.push_back(reviewAnswer(question, target,
                                              solve(c, *columnIndex(column), target.range, invariantNumbers()),
                                              invariantNumbers()));
         }

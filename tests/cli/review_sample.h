@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Review models of real calculations, shared by the report's unit tests and
-// the program that writes sample reports for the browser and PDF tests.
+// Review models of real calculations, for the report's unit tests.
 
 #include "review.h"
 

@@ -268,3 +268,67 @@ INSTANTIATE_TEST_SUITE_P(Levels, FailedSummary,
                                                     "b, c (required); a (recommended)"}));
 
 } // namespace
+
+namespace {
+
+using vistrel::kLegible;
+using vistrel::kNotLegible;
+using vistrel::NumberFormat;
+using vistrel::NumberText;
+
+struct AnswerCase {
+    std::string_view target;
+    SolveResult solved;
+    std::string_view sentence;
+    std::string_view value;
+};
+
+class InverseAnswer : public testing::TestWithParam<AnswerCase> {};
+
+// The answer is the limit the question asks for, even where the verdict
+// changes more than once (dark letters on a bright background read too).
+TEST_P(InverseAnswer, TakesTheLimitTheQuestionAsksFor) {
+    const NumberText numbers(NumberFormat::invariant());
+    const ReviewAnswer a = reviewAnswer("Q", *solveTarget(GetParam().target), GetParam().solved, numbers);
+    EXPECT_EQ(a.sentence, GetParam().sentence);
+    EXPECT_EQ(a.value, GetParam().value);
+}
+
+const std::string kL(kLegible);
+const std::string kN(kNotLegible);
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, InverseAnswer,
+    testing::Values(
+        AnswerCase{"letter_height_mm", {0.5, 100, kN, kL, {{1.58, 1.59, kN, kL}}}, "Legible from 1.59 mm", "1.59"},
+        AnswerCase{"viewing_distance_mm",
+                   {100, 5000, kL, kN, {{2834.66, 2834.67, kL, kN}}},
+                   "Legible up to 2834.66 mm",
+                   "2834.66"},
+        AnswerCase{"letter_cdm2",
+                   {0.01, 100000, kL, kL, {{4.775, 4.776, kL, kN}, {15.1, 15.11, kN, kL}}},
+                   "Legible from 15.11 cd/m²; the verdict also changes elsewhere from 0.01 to 100000 cd/m²",
+                   "15.11"},
+        AnswerCase{"ambient_lux",
+                   {1, 200000, kN, kN, {{10, 10.1, kN, kL}, {869, 870, kL, kN}}},
+                   "Legible up to 869 lux; the verdict also changes elsewhere from 1 to 200000 lux",
+                   "869"},
+        AnswerCase{
+            "letter_cdm2", {0.01, 100000, kL, kN, {{4.775, 4.776, kL, kN}}}, "Legible only up to 4.775 cd/m²", ""},
+        AnswerCase{"age", {10, 90, kN, kL, {{30, 30.01, kN, kL}}}, "Legible only from 30.01 years", ""},
+        AnswerCase{"age", {10, 90, kL, kL, {}}, "Legible everywhere from 10 to 90 years", ""},
+        AnswerCase{
+            "letter_height_mm",
+            {0.5, 100, "Letter HT in mm is not a number.", kN, {{3, 3.01, "Letter HT in mm is not a number.", kN}}},
+            "Legible nowhere from 0.5 to 100 mm",
+            ""}));
+
+TEST(ReviewDate, ReadsSecondsSince1970AndRefusesAnythingElse) {
+    EXPECT_EQ(utcDate("0"), "1970-01-01");
+    EXPECT_EQ(utcDate("1767225599"), "2025-12-31");
+    for (const std::string_view bad : {"", "-1", "1e9", "12x", " 1", "1234567890123"}) {
+        EXPECT_FALSE(utcDate(bad).has_value()) << bad;
+    }
+}
+
+} // namespace

@@ -4,11 +4,12 @@
 # leaves nothing behind.
 set -u
 cli="$1"
-total=$(grep -c "^expect " "$0")
+total=$(grep -cE "^expect(_alone)? " "$0")
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
 printf 'mode,age\nnone,40\n' > in.csv
+ln -s in.csv in-link.html
 printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
 failures=0
 
@@ -96,6 +97,20 @@ expect 2 'did you mean "letter_factor"?' conditions <(printf 'design,leter_facto
 expect 2 'unknown command "chek"; did you mean check?' chek --age 40
 expect 2 "did you mean --samples?" tolerance --age 40 --tol age=+-1 --sampels 5
 expect 2 "Very Easy to Read" check --profile faa-distance --ease "very easy"
+expect 2 "designs is required" report -o r.html
+expect 2 "--output is required" report in.csv
+expect 2 "-o must end in .html, .htm or .pdf" report in.csv -o r.txt
+expect 2 "-o must end in .html, .htm or .pdf" report in.csv -o -
+expect 2 "would overwrite the input" report in.csv -o in-link.html
+expect 2 "would overwrite the input" report designs.csv --conditions in-link.html -o in-link.html
+expect 2 "--profile no-such: no such profile" report in.csv -o r.html --profile no-such
+expect 2 "did you mean --title?" report in.csv -o r.html --titel x
+expect 2 "--tol age is given twice" report in.csv -o r.html --tol age=±1 --tol age=normal:3
+expect 2 "design 1: --tol letter_height_mm=+-10%" report in.csv -o r.html --tol letter_height_mm=+-10%
+expect 2 'unknown column "colour"' report <(printf 'colour,age\nred,40\n') -o r.html
+expect 2 "no rows" report <(printf 'design,age\n') -o r.html
+expect 2 "no rows" report in.csv -o r.html --conditions <(printf 'condition,ambient_lux\n')
+expect 1 "cannot write" report in.csv -o missing/r.html
 expect 1 "" eval --age 40
 expect 1 "" solve --for letter_height_mm --age 40
 expect 1 "" sweep --vary age=10:20:5 --ratio 2
@@ -108,7 +123,50 @@ expect 0 "" eval --mode illuminance --illuminance-lux 1076 --letter_reflectance 
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
 
-leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$' || true)
+# Without its helpers beside it, report still writes a page, without plots,
+# and refuses a PDF it cannot make.
+mkdir tools && cp "$cli" tools/ && cp -r "$(dirname "$cli")/profiles" tools/
+expect_alone() { # STATUS PHRASE ARGS...
+    local saved="$cli"
+    cli="$dir/tools/vistrel-cli"
+    expect "$@"
+    cli="$saved"
+}
+expect_alone 2 "needs vistrel-plot and vistrel-pdf, which are not installed: install the 'vistrel' package" \
+    report in.csv -o r.pdf
+expect_alone 0 "vistrel-plot is not installed: the report has no plots" report in.csv -o tools/r.html
+grep -q "No plots: vistrel-plot is not installed" tools/r.html 2>/dev/null || {
+    echo "FAIL: the page without plots does not say why"
+    failures=$((failures + 1))
+}
+# A helper that fails fails the report, and the page it would replace stays.
+printf 'design,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,viewing_distance_mm,%s\n%s\n' \
+    'ratio,ease' 'A,illuminance,1076,0.8,0.2,40,6,750,7,90' >tools/worked.csv
+printf 'old' >tools/kept.html
+printf '#!/bin/sh\nexit 3\n' >tools/vistrel-plot && chmod +x tools/vistrel-plot
+expect_alone 1 "failed: vistrel-plot ended with exit status 3" report tools/worked.csv -o tools/kept.html
+if [ -x "$(dirname "$cli")/vistrel-plot" ]; then
+    ln -sf "$(dirname "$cli")/vistrel-plot" tools/vistrel-plot
+    printf '#!/bin/sh\ncat >/dev/null; exit 4\n' >tools/vistrel-pdf && chmod +x tools/vistrel-pdf
+    printf 'old' >tools/kept.pdf
+    expect_alone 1 "writing the PDF tools/kept.pdf failed: vistrel-pdf ended with exit status 4" \
+        report tools/worked.csv -o tools/kept.pdf
+else
+    total=$((total - 1))
+fi
+for kept in tools/kept.html tools/kept.pdf; do
+    [ ! -e "$kept" ] || [ "$(cat "$kept")" = old ] || {
+        echo "FAIL: a failed report changed $kept"
+        failures=$((failures + 1))
+    }
+done
+[ -z "$(find tools -name '.*')" ] || {
+    echo "FAIL: a failed report left a temporary: $(find tools -name '.*')"
+    failures=$((failures + 1))
+}
+rm -rf tools
+
+leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+#include "plotter.h"
+#include "review.h"
+#include "vistrel/version.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vistrel::cli {
+
+namespace {
+
+constexpr std::string_view kDefaultProfile = "text-legibility";
+
+class TextSink final : public Sink {
+  public:
+    bool write(std::string_view text) override {
+        text_ += text;
+        return true;
+    }
+    std::string take() { return std::move(text_); }
+
+  private:
+    std::string text_;
+};
+
+struct Question {
+    std::string_view text;
+    std::string_view column;
+};
+constexpr std::array<Question, 4> kQuestions{{{"Minimum letter height", "letter_height_mm"},
+                                              {"Maximum viewing distance", "viewing_distance_mm"},
+                                              {"Maximum observer age", "age"},
+                                              {"Maximum ambient illuminance", "ambient_lux"}}};
+constexpr Question kLetterLuminance{"Minimum letter luminance", "letter_cdm2"};
+
+std::vector<ReviewAnswer> answers(const Case& c, const NumberText& numbers) {
+    std::vector<ReviewAnswer> out;
+    std::vector<Question> questions(kQuestions.begin(), kQuestions.end());
+    if (c.mode() == Mode::Luminance) {
+        questions.push_back(kLetterLuminance); // the other modes derive it from the light
+    }
+    for (const Question& q : questions) {
+        const SolveTarget& target = *solveTarget(q.column);
+        out.push_back(reviewAnswer(std::string(q.text), target, solve(c, *columnIndex(q.column), target.range, numbers),
+                                   numbers));
+    }
+    return out;
+}
+
+// The three sweeps of a design: distance out to twice its own, the day's
+// ambient light on log steps, and the ages the model covers.
+std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const NumberText& numbers) {
+    const ParsedNumber distance = numbers.parse(c.view(*columnIndex("viewing_distance_mm")));
+    const double farthest =
+        std::max(5000.0, distance.ok() && std::isfinite(distance.value) ? std::ceil(distance.value / 500) * 1000 : 0);
+    const double farthestShown = std::min(farthest, 1e6);
+    std::vector<std::pair<std::string, SweepSpec>> out;
+    for (const auto& [caption, text] :
+         {std::pair{"Contrast against viewing distance", "viewing_distance_mm=100:" + numbers.plain(farthestShown) +
+                                                             ":" + numbers.plain((farthestShown - 100) / 490)},
+          std::pair{"Contrast against ambient illuminance", std::string("ambient_lux=1:100000:x1.05")},
+          std::pair{"Contrast against age", std::string("age=10:90:0.25")}}) {
+        SweepSpec spec;
+        if (!parseSweepSpec(text, spec, numbers)) {
+            out.emplace_back(caption, spec);
+        }
+    }
+    return out;
+}
+
+// Draws one sweep of the case; false with error set when the plotter failed.
+bool drawSweep(const std::string& plotter, const Case& c, const SweepSpec& spec, const NumberText& numbers,
+               std::string& svg, std::string& error) {
+    std::vector<PlotPoint> points;
+    sweep(c, spec, numbers,
+          [&](const Case& at, const Evaluation& e) { points.push_back(plotPoint(at, e, spec.column, numbers)); });
+    PlotFigure figure = sweepFigure(c, spec.column);
+    figure.logX = spec.factor != 0;
+    TextSink sink;
+    if (!drawPlot(plotter, points, figure, "the report", numbers, sink, error)) {
+        return false;
+    }
+    svg = sink.take();
+    return true;
+}
+
+ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers) {
+    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers);
+    ReviewGrid grid;
+    grid.rows.push_back({design.name, {}});
+    for (std::size_t k = 0; k < conditions.size(); ++k) {
+        const ConditionOutcome& o = outcomes.cells[0][k];
+        grid.columns.push_back(conditions[k].name);
+        grid.rows[0].cells.push_back({o.hasVerdict ? o.result : "No verdict", o.margin, k == outcomes.worst[0]});
+    }
+    return grid;
+}
+
+} // namespace
+
+CommandResult runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
+    CommandResult result;
+    result.usageError = true; // until every input is read
+    const std::vector<std::string> profileNames =
+        run.profiles.empty() ? std::vector<std::string>{std::string(kDefaultProfile)} : run.profiles;
+    const std::vector<Profile> profiles = loadProfiles(profileNames, result.error);
+    if (profiles.empty()) {
+        return result;
+    }
+    const auto designs =
+        readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true, result.error);
+    if (!result.error.empty()) {
+        return result;
+    }
+    if (designs.empty()) {
+        result.error = run.input + ": no rows";
+        return result;
+    }
+    const std::string conditionsPath = conditionsFile(run.conditions);
+    std::vector<NamedRow> conditions;
+    if (!conditionsPath.empty()) {
+        conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
+        if (!result.error.empty()) {
+            return result;
+        }
+        if (conditions.empty()) {
+            result.error = conditionsPath + ": no rows";
+            return result;
+        }
+    }
+
+    Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
+    for (const NamedRow& row : designs) {
+        Case given; // as the row gives it: what is solved, swept and spread
+        designCase(row, nullptr, given);
+        Case c;
+        const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
+        ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e);
+        const QuantityValues values = reviewQuantities(c, e, numbers);
+        for (const Profile& p : profiles) {
+            d.profiles.push_back(reviewProfile(p, p.check(values), numbers));
+        }
+        if (e.hasVerdict()) {
+            d.answers = answers(given, numbers);
+        }
+        if (setting.plotter.empty()) {
+            d.plotsNote = "No plots: vistrel-plot is not installed (install the 'vistrel' package).";
+        } else if (!e.hasVerdict()) {
+            d.plotsNote = "No plots: the design has no verdict.";
+        } else {
+            for (const auto& [caption, spec] : plotSweeps(given, numbers)) {
+                std::string svg;
+                if (!drawSweep(setting.plotter, given, spec, numbers, svg, result.error)) {
+                    result.usageError = false;
+                    result.status = 1;
+                    return result;
+                }
+                d.plots.push_back({caption, std::move(svg)});
+            }
+        }
+        if (!conditions.empty()) {
+            d.conditions = conditionsGrid(row, conditions, numbers);
+        }
+        if (!run.tolerances.empty()) {
+            const auto analysis = analyseTolerance(given, run, numbers, result.error);
+            if (!analysis) {
+                result.error = "design " + row.name + ": " + result.error;
+                return result;
+            }
+            std::vector<std::string> names;
+            for (const std::size_t column : analysis->columns) {
+                names.emplace_back(kColumns[column].name);
+            }
+            d.tolerance = reviewTolerance(analysis->mc, analysis->worst, names, numbers);
+            const std::string bars = tornadoBars(*analysis, numbers);
+            if (!setting.plotter.empty() && !bars.empty()) {
+                TextSink sink;
+                // As tall as its bars need: a page is no place for one bar 600 pixels high.
+                const auto count = static_cast<int>(std::count(bars.begin(), bars.end(), '\n'));
+                const plot::Size size{1000, std::clamp(220 + 70 * count, plot::kSmallestSide, 620)};
+                if (!drawTornado(setting.plotter, bars, "the report.svg", sink, result.error, size)) {
+                    result.usageError = false;
+                    result.status = 1;
+                    return result;
+                }
+                d.tolerance->tornadoSvg = sink.take();
+            }
+        }
+        review.designs.push_back(std::move(d));
+    }
+    if (conditionsPath.empty()) {
+        result.notice = "the default conditions file is not installed: the report has no conditions grid\n";
+    }
+    if (setting.plotter.empty()) {
+        result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
+    }
+    result.usageError = false;
+    result.out = reviewHtml(review);
+    return result;
+}
+
+} // namespace vistrel::cli
