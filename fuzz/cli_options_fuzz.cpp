@@ -56,6 +56,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
     case Command::Check:      // reads profiles
     case Command::Conditions: // reads files
     case Command::Tolerance:  // runs long; its spreads are checked when it runs
+    case Command::Report:     // reads files and runs the plotter
         break;
     }
 }
