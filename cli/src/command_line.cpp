@@ -79,6 +79,14 @@ struct EaseError {
 };
 
 // The case options every command but batch takes: --name value, one per input column.
+// How the Monte Carlo draws of tolerance, and of report's --tol, are made.
+void addDrawOptions(CLI::App& command, Invocation& run) {
+    command.add_option("--samples", run.samples, "Monte Carlo samples (default 100000)")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
+    command.add_option("--seed", run.seed, "Seed of the draws (default 1)");
+    command.add_option("--threads", run.threads, "Worker threads (default: every core)")->check(CLI::Range(1U, 256U));
+}
+
 struct CaseOptions {
     std::array<std::string, kColumns.size()> values;
     std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs
@@ -373,11 +381,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     CaseOptions toleranceCase;
     auto* toleranceCmd = app.add_subcommand("tolerance", "How sure the verdict is when inputs spread");
     toleranceCmd->add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
-    toleranceCmd->add_option("--samples", run.samples, "Monte Carlo samples (default 100000)")
-        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
-    toleranceCmd->add_option("--seed", run.seed, "Seed of the draws (default 1)");
-    toleranceCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
-        ->check(CLI::Range(1U, 256U));
+    addDrawOptions(*toleranceCmd, run);
     toleranceCmd->add_flag("--json", run.json, "Print JSON");
     toleranceCmd->add_option("--plot", run.plot, "Draw the tornado ranking to an .svg, .png or .pdf");
     toleranceCase.addTo(*toleranceCmd);
@@ -391,11 +395,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                           "A built-in profile's name or a .toml file; repeatable (default text-legibility)");
     reportCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     reportCmd->add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
-    reportCmd->add_option("--samples", run.samples, "Monte Carlo samples of --tol (default 100000)")
-        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
-    reportCmd->add_option("--seed", run.seed, "Seed of the draws (default 1)");
-    reportCmd->add_option("--threads", run.threads, "Worker threads (default: every core)")
-        ->check(CLI::Range(1U, 256U));
+    addDrawOptions(*reportCmd, run);
     reportCmd->add_option("--title", run.title, "The page's title (default: Design review)");
     reportCmd->footer(std::string(kReportFooter));
 
