@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vistrel-pdf: lays out a design-review page of vistrel-cli as an A4 PDF with
-// page numbers and selectable text. Reads the HTML on stdin and writes OUT.pdf
-// (- for stdout); the plots in it
-// are drawn as pictures, since the text layout cannot draw SVG itself.
-
-#include "write_output.h"
+// page numbers and selectable text. Reads the HTML on stdin and writes the PDF
+// to stdout, which vistrel-cli puts in place as it does every output; the
+// plots in it are drawn as pictures, since the text layout cannot draw SVG.
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -21,7 +19,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -143,12 +140,10 @@ QString withPictures(QString html, QTextDocument& document) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int first = argc > 1 && std::string(argv[1]) == "--" ? 2 : 1;
-    if (argc - first != 1 || (first == 1 && argv[1][0] == '-' && argv[1][1] != '\0')) {
-        std::fprintf(stderr, "usage: vistrel-pdf [--] OUT.pdf < review.html\n");
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: vistrel-pdf < review.html > review.pdf\n");
         return 2;
     }
-    const std::string path = argv[first];
     QByteArray input;
     if (!readAll(stdin, input)) {
         std::fprintf(stderr, "vistrel-pdf: cannot read the page: %s\n", std::strerror(errno));
@@ -158,7 +153,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen"); // it never shows a window
     }
     qInstallMessageHandler(quietMessages);
-    int qtArgc = 1; // the output path is no option of Qt's
+    int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
 
     QString html = QString::fromUtf8(input);
@@ -186,20 +181,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vistrel-pdf: the PDF could not be made\n");
         return 1;
     }
-    if (path == "-") { // for vistrel-cli, which puts it in place
-        const bool written = std::fwrite(pdf.constData(), 1, static_cast<std::size_t>(pdf.size()), stdout) ==
-                                 static_cast<std::size_t>(pdf.size()) &&
-                             std::fflush(stdout) == 0;
-        if (!written) {
-            std::fprintf(stderr, "vistrel-pdf: cannot write stdout: %s\n", std::strerror(errno));
-            return 1;
-        }
-        return 0;
-    }
-    std::string error;
-    if (!vistrel::pdf::writeOutput(path, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())),
-                                   error)) {
-        std::fprintf(stderr, "vistrel-pdf: %s\n", error.c_str());
+    const bool written = std::fwrite(pdf.constData(), 1, static_cast<std::size_t>(pdf.size()), stdout) ==
+                             static_cast<std::size_t>(pdf.size()) &&
+                         std::fflush(stdout) == 0;
+    if (!written) {
+        std::fprintf(stderr, "vistrel-pdf: cannot write stdout: %s\n", std::strerror(errno));
         return 1;
     }
     return 0;

@@ -7,7 +7,6 @@
 # Usage: review_pdf.sh VISTREL_CLI PROFILES_DIR   (exit 77: skipped; the helpers beside it)
 set -u
 cli="$1" profiles="$2"
-pdf="$(dirname "$cli")/vistrel-pdf"
 for tool in pdftoppm pdftotext pdfinfo identify; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed (scripts/install-deps dev installs it)"
@@ -62,26 +61,23 @@ done
 # written into, a full device reports the failure, and nothing is left beside.
 mkdir "$dir/out"
 printf 'old' >"$dir/out/private.pdf" && chmod 600 "$dir/out/private.pdf"
-"$pdf" "$dir/out/private.pdf" <"$dir/review.html" || fail "cannot replace a file"
+report -o "$dir/out/private.pdf" || fail "cannot replace a file"
 [ "$(stat -c %a "$dir/out/private.pdf")" = 600 ] || fail "the replaced file lost its mode"
 printf 'old' >"$dir/out/target.pdf" && ln -s target.pdf "$dir/out/link.pdf"
-"$pdf" "$dir/out/link.pdf" <"$dir/review.html" || fail "cannot write through a link"
+report -o "$dir/out/link.pdf" || fail "cannot write through a link"
 [ -L "$dir/out/link.pdf" ] && head -c 4 "$dir/out/target.pdf" | grep -q '%PDF' || fail "the link was replaced"
-mkfifo "$dir/out/fifo"
-head -c 4 "$dir/out/fifo" >"$dir/fifo.head" &
+mkfifo "$dir/out/fifo.pdf"
+head -c 4 "$dir/out/fifo.pdf" >"$dir/fifo.head" &
 reader=$!
-"$pdf" "$dir/out/fifo" <"$dir/review.html" 2>/dev/null
+report -o "$dir/out/fifo.pdf" 2>/dev/null
 wait "$reader"
-[ -p "$dir/out/fifo" ] && grep -q '%PDF' "$dir/fifo.head" || fail "the FIFO was not written into, or was replaced"
-if err="$("$pdf" /dev/full <"$dir/review.html" 2>&1)"; then
-    fail "writing to /dev/full reported success"
-fi
-grep -q "cannot write /dev/full: No space left on device" <<<"$err" || fail "no reason for /dev/full: $err"
-[ -c /dev/full ] || fail "/dev/full is no longer a device"
-"$pdf" "$dir/missing/x.pdf" <"$dir/review.html" 2>/dev/null && fail "a missing folder reported success"
-# The same through report: a full device fails it, and so does a missing folder.
+[ -p "$dir/out/fifo.pdf" ] && grep -q '%PDF' "$dir/fifo.head" || fail "the FIFO was not written into, or was replaced"
 ln -s /dev/full "$dir/out/full.pdf"
-report -o "$dir/out/full.pdf" 2>/dev/null && fail "a report to /dev/full reported success"
+if err="$(report -o "$dir/out/full.pdf" 2>&1)"; then
+    fail "a report to /dev/full reported success"
+fi
+grep -q "No space left on device" <<<"$err" || fail "no reason for /dev/full: $err"
+[ -c /dev/full ] || fail "/dev/full is no longer a device"
 report -o "$dir/missing/x.pdf" 2>/dev/null && fail "a report into a missing folder reported success"
 [ -z "$(find "$dir/out" -name '.*.XXXXXX' -o -name '.*.pdf.*')" ] || fail "a temporary was left behind"
 
