@@ -64,12 +64,7 @@ class Page {
     void element(std::string_view tag, std::string_view cls, std::string_view text) {
         out_ += "<";
         out_ += tag;
-        if (!cls.empty()) {
-            out_ += " class=\"";
-            out_ += cls;
-            out_ += "\"";
-        }
-        out_ += ">";
+        classAttribute(cls);
         this->text(text);
         out_ += "</";
         out_ += tag;
@@ -80,12 +75,7 @@ class Page {
         out_ += "<td data-label=\"";
         out_ += escapeHtml(label);
         out_ += "\"";
-        if (!cls.empty()) {
-            out_ += " class=\"";
-            out_ += cls;
-            out_ += "\"";
-        }
-        out_ += ">";
+        classAttribute(cls);
         this->text(text);
         out_ += "</td>\n";
     }
@@ -110,6 +100,14 @@ class Page {
     std::string take() { return std::move(out_); }
 
   private:
+    // Ends an opening tag, with its class when there is one.
+    void classAttribute(std::string_view cls) {
+        if (!cls.empty()) {
+            out_.append(" class=\"").append(cls).append("\"");
+        }
+        out_ += ">";
+    }
+
     std::string out_;
 };
 
