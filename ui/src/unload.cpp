@@ -46,9 +46,18 @@ class GeometryReplies final : public QObject {
         await();
     }
 
-    // Makes a request whose answer nothing reads before the next request, such as a move:
-    // the window gets on with its next frame while a window manager answers.
-    template <class Change> void requestUnanswered(Change change) { send(change); }
+    // Makes a request without waiting for its answer, for one that nothing reads back: the window
+    // gets on with its next frame meanwhile. The answer to the last request always comes first, as
+    // a request built on a position that a late report then overwrote would move the window back.
+    // A request that leaves the platform's geometry as it was sends nothing, so nothing answers it.
+    template <class Change> void send(Change change) {
+        await();
+        const QRect before = platformGeometry();
+        answered_ = false;
+        change();
+        wanted_ = platformGeometry();
+        answered_ = answered_ || wanted_ == before;
+    }
 
     // Waits for the answer to the last request, unless it has come.
     void await() {
@@ -76,18 +85,6 @@ class GeometryReplies final : public QObject {
     }
 
   private:
-    // A request built on a position that a late report then overwrites would move the window
-    // back, so the last request's answer comes first. A request that leaves the platform's
-    // geometry as it was sends nothing, so nothing answers it.
-    template <class Change> void send(Change change) {
-        await();
-        const QRect before = platformGeometry();
-        answered_ = false;
-        change();
-        wanted_ = platformGeometry();
-        answered_ = answered_ || wanted_ == before;
-    }
-
     // What the platform window holds: the last request until the platform reports, then the report.
     [[nodiscard]] QRect platformGeometry() const { return window_ != nullptr ? window_->geometry() : QRect(); }
 
@@ -139,7 +136,7 @@ class FrameGeometry final : public WindowGeometry {
     }
     // A move changes no size, so the fold reads nothing back from its answer.
     void moveFrame(int x, int y) {
-        replies_.requestUnanswered([&] { window_.move(x, y); });
+        replies_.send([&] { window_.move(x, y); });
     }
 
     [[nodiscard]] QRect screenArea() const {
