@@ -411,6 +411,30 @@ struct PaintedFrames final : QObject {
     }
 };
 
+// Where the platform window stands as each new size is asked of it, against where the fold last put
+// it: a request built on a position that a late report had set would move the window back.
+struct ResizeOrigins final : QObject {
+    QPoint put;
+    int resizes = 0;
+    std::vector<QPoint> elsewhere;
+    explicit ResizeOrigins(QPoint start) : put(start) {}
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->spontaneous()) { // a report, not a request
+            return false;
+        }
+        const QPoint at = static_cast<QWidget*>(target)->windowHandle()->geometry().topLeft();
+        if (event->type() == QEvent::Move) {
+            put = at;
+        } else if (event->type() == QEvent::Resize) {
+            ++resizes;
+            if (at != put) {
+                elsewhere.push_back(at);
+            }
+        }
+        return false;
+    }
+};
+
 TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
     const QRect start = form->frameGeometry();
     const QRect screen = form->screen()->geometry();
@@ -426,6 +450,8 @@ TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
     });
     PaintedFrames painted;
     form->installEventFilter(&painted);
+    ResizeOrigins origins(form->windowHandle()->geometry().topLeft());
+    form->installEventFilter(&origins);
     click({"Exit"});
     EXPECT_TRUE(closing);
     EXPECT_TRUE(platformWindowKept);
@@ -445,6 +471,8 @@ TEST_F(Window, ExitFoldsTheWindowUpIgnoringInputMeanwhile) {
             EXPECT_NEAR(f.x(), (screen.width() - f.width()) / 2, 1) << "frame " << k;
         }
     }
+    EXPECT_GT(origins.resizes, 100);
+    EXPECT_TRUE(origins.elsewhere.empty()) << origins.elsewhere.size() << " sizes asked for from elsewhere";
     // The bar keeps the top of the last vertical step, whose height lay between 400 and 500 twips;
     // its width stops at the first step to reach 2000 twips.
     const QRect bar = form->frameGeometry();

@@ -40,13 +40,28 @@ class GeometryReplies final : public QObject {
     GeometryReplies(const GeometryReplies&) = delete;
     GeometryReplies& operator=(const GeometryReplies&) = delete;
 
-    // Makes a request through `change` and waits for its answer. A request that leaves
-    // the platform's geometry as it was sends nothing, so nothing answers it.
+    // Makes a request through `change` and waits for its answer.
     template <class Change> void request(Change change) {
+        send(change);
+        await();
+    }
+
+    // Makes a request without waiting for its answer, for one that nothing reads back: the window
+    // gets on with its next frame meanwhile. The answer to the last request always comes first, as
+    // a request built on a position that a late report then overwrote would move the window back.
+    // A request that leaves the platform's geometry as it was sends nothing, so nothing answers it.
+    template <class Change> void send(Change change) {
+        await();
         const QRect before = platformGeometry();
+        answered_ = false;
         change();
         wanted_ = platformGeometry();
-        if (window_ == nullptr || wanted_ == before) {
+        answered_ = answered_ || wanted_ == before;
+    }
+
+    // Waits for the answer to the last request, unless it has come.
+    void await() {
+        if (answered_ || window_ == nullptr) {
             return;
         }
         QEventLoop loop;
@@ -54,13 +69,17 @@ class GeometryReplies final : public QObject {
         QTimer::singleShot(kReplyBoundMs, &loop, &QEventLoop::quit);
         loop.exec();
         loop_ = nullptr;
+        answered_ = true; // one that never came is not waited for twice
     }
 
   protected:
     bool eventFilter(QObject* /*target*/, QEvent* event) override {
         const bool report = event->type() == QEvent::Resize || event->type() == QEvent::Move;
-        if (report && loop_ != nullptr && platformGeometry() == wanted_) {
-            loop_->quit();
+        if (report && platformGeometry() == wanted_) {
+            answered_ = true;
+            if (loop_ != nullptr) {
+                loop_->quit();
+            }
         }
         return false;
     }
@@ -72,6 +91,7 @@ class GeometryReplies final : public QObject {
     QPointer<QWindow> window_;
     QEventLoop* loop_ = nullptr;
     QRect wanted_;
+    bool answered_ = true;
 };
 
 // A top-level widget's outer frame, in twips.
@@ -94,6 +114,9 @@ class FrameGeometry final : public WindowGeometry {
     void setTop(int twips) override { moveFrame(window_.frameGeometry().x(), toPixels(twips)); }
     void setLeft(int twips) override { moveFrame(toPixels(twips), window_.frameGeometry().y()); }
 
+    // The last move is answered before the window closes, so its geometry is the one reported.
+    void settle() { replies_.await(); }
+
     [[nodiscard]] int screenHeight() const override { return screenArea().height() * kTwipsPerPixel; }
     [[nodiscard]] int screenWidth() const override { return screenArea().width() * kTwipsPerPixel; }
 
@@ -111,8 +134,9 @@ class FrameGeometry final : public WindowGeometry {
     void resizeClient(int w, int h) {
         replies_.request([&] { window_.setFixedSize(std::max(w, 1), std::max(h, 1)); });
     }
+    // A move changes no size, so the fold reads nothing back from its answer.
     void moveFrame(int x, int y) {
-        replies_.request([&] { window_.move(x, y); });
+        replies_.send([&] { window_.move(x, y); });
     }
 
     [[nodiscard]] QRect screenArea() const {
@@ -165,6 +189,7 @@ void Form1::Form_Unload(std::int16_t& /*cancel*/) {
     const InputBlocker blocker(*this);
     FrameGeometry geometry(*this);
     foldUp(geometry);
+    geometry.settle();
     setUpdatesEnabled(true);
 }
 
