@@ -3,6 +3,7 @@
 
 #include "cases.h"
 #include "csv_reader.h"
+#include "csv_segments.h"
 #include "worker_pool.h"
 
 #include "json_shape.h"
@@ -219,56 +220,71 @@ struct RowWriter {
             [&](std::size_t k) { return cells[k].second; }, extra);
     }
 
-    Counts write(std::span<const CsvRecord> records, std::string& out, ExtraColumns* extras) const {
-        Counts counts;
-        const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
+    // One record: its output row, or the reason it could not be read.
+    void writeRecord(std::string& out, const CsvRecord& record, Case& c, ExtraColumns* extras, Counts& counts) const {
+        const auto unreadable = [&](const std::string& why) {
             const std::string message = "line " + std::to_string(record.line) + ": " + why;
             if (counts.unreadable++ == 0) {
                 counts.first = message;
             }
             writeUnreadable(out, record, message);
         };
-        Case c(daylight);
-        for (const CsvRecord& record : records) {
-            if (!record.error.empty()) {
-                unreadable(record, record.error);
-                continue;
-            }
-            if (record.cells.size() != layout.columns.size()) {
-                unreadable(record, std::to_string(record.cells.size()) + " cells where the header has " +
-                                       std::to_string(layout.columns.size()));
-                continue;
-            }
-            c.reset();
-            bool readable = true;
-            for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
-                readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);
-            }
-            if (!readable) {
-                unreadable(record, "mode must be " + std::string(kModeChoices));
-                continue;
-            }
-            const Evaluation e = evaluate(c, numbers);
-            writeRow(out, record, c, e, extras);
+        if (!record.error.empty()) {
+            unreadable(record.error);
+            return;
         }
-        return counts;
+        if (record.cells.size() != layout.columns.size()) {
+            unreadable(std::to_string(record.cells.size()) + " cells where the header has " +
+                       std::to_string(layout.columns.size()));
+            return;
+        }
+        c.reset();
+        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
+            if (layout.columns[k] && !c.set(*layout.columns[k], record.cells[k])) {
+                unreadable("mode must be " + std::string(kModeChoices));
+                return;
+            }
+        }
+        const Evaluation e = evaluate(c, numbers);
+        writeRow(out, record, c, e, extras);
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in parts by the workers
-// while the next is read, and written in order. A chunk also ends at a size
-// in bytes, so that long records cannot make it large.
-constexpr std::size_t kChunkRows = 2048;
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
-constexpr std::size_t kPartsPerWorker = 4;
+// The input is cut into segments, each read, evaluated and written by one
+// worker while this thread reads ahead and writes the finished ones in order.
+// Enough segments under way that no worker waits for the next.
+constexpr std::size_t kSegmentsPerWorker = 3;
+
+// One segment's work; its memory is reused for a later segment.
+struct Job {
+    CsvSegment segment;
+    std::unique_ptr<CsvReader> reader;
+    CsvRecord record;
+    std::string out;
+    RowWriter::Counts counts;
+    std::size_t rows = 0;
+    // Its own extra columns, since they keep state and jobs run side by side.
+    std::unique_ptr<ExtraColumns> extras;
+
+    void readAll(CsvReader& from, const RowWriter& writer) {
+        out.clear();
+        counts = {};
+        rows = 0;
+        Case c(writer.daylight);
+        while (from.next(record)) {
+            ++rows;
+            writer.writeRecord(out, record, c, extras.get(), counts);
+        }
+    }
+};
 
 } // namespace
 
 BatchResult runBatch(const BatchIo& io) {
     BatchResult result;
-    CsvReader reader(io.in, io.delimiter, isHeaderName);
+    auto reader = std::make_unique<CsvReader>(io.in, io.delimiter, isHeaderName);
     CsvRecord header;
-    if (!reader.next(header)) {
+    if (!reader->next(header)) {
         result.usageError = "the input is empty: it needs a header row";
         return result;
     }
@@ -288,69 +304,61 @@ BatchResult runBatch(const BatchIo& io) {
         result.outputFailed = true;
         return result;
     }
-    const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
-        std::size_t n = 0;
-        std::size_t bytes = 0;
-        while (n < chunk.size() && bytes < kChunkBytes && reader.next(chunk[n])) {
-            for (const std::string& cell : chunk[n].cells) {
-                bytes += cell.size() + 1;
-            }
-            ++n;
-        }
-        return n;
-    };
-    std::vector<CsvRecord> current(kChunkRows);
-    std::vector<CsvRecord> next(kChunkRows);
-    // Each part's rows and counts on cache lines of their own: workers append
-    // to neighbouring parts all the time, and a shared line would pass between
-    // their cores on every append. Each part has its own extra columns, since
-    // a part is worked by one worker at a time and they keep state.
-    struct alignas(64) Part {
-        std::string out;
-        RowWriter::Counts counts;
-        std::unique_ptr<ExtraColumns> extras;
-    };
-    std::vector<Part> done;
-    // Declared last, so that it finishes a round before what the round uses goes.
+    const std::uint64_t headerBytes = reader->bytesRead();
+    const int headerErrno = reader->inputErrno();
+    const char delimiter = reader->delimiter();
+    CsvSegmenter segments(io.in, reader->takeRest(), io.segmentBytes);
+    // The reader of the segment collected last, which may have to go on into the next.
+    std::unique_ptr<CsvReader> previous = std::move(reader);
+    std::vector<Job> jobs;
+    // Declared last, so that its running jobs end before what they use goes.
     WorkerPool pool;
-    // More parts than workers, taken as each is free: the worker that shares
-    // its core with the reader takes fewer, and no core idles at a round's end.
-    const std::size_t parts = pool.size() * kPartsPerWorker;
-    done.resize(parts);
-    for (Part& part : done) {
-        part.extras = io.extras ? io.extras() : nullptr;
+    jobs.resize(pool.size() * kSegmentsPerWorker);
+    for (Job& job : jobs) {
+        job.extras = io.extras ? io.extras() : nullptr;
     }
-    for (std::size_t n = readChunk(current); n > 0;) {
-        // The parts are evaluated while this thread reads the next chunk.
-        const std::span<const CsvRecord> rows(current.data(), n);
-        // By value: if reading throws, the pool finishes this round after the loop body is gone.
-        pool.start(parts, [&writer, &done, rows, n, parts](std::size_t k) {
-            const std::size_t from = n * k / parts;
-            done[k].counts =
-                writer.write(rows.subspan(from, n * (k + 1) / parts - from), done[k].out, done[k].extras.get());
-        });
-        const std::size_t following = readChunk(next);
-        pool.wait();
-        for (Part& part : done) {
-            if (result.unreadable == 0) {
-                result.firstUnreadable = std::move(part.counts.first);
+    std::size_t submitted = 0;
+    bool more = true;
+    for (std::size_t collected = 0;; ++collected) {
+        for (; more && submitted - collected < jobs.size(); ++submitted) {
+            Job& job = jobs[submitted % jobs.size()];
+            more = segments.next(job.segment);
+            if (!more) {
+                break;
             }
-            result.unreadable += part.counts.unreadable;
-            if (!io.out->write(part.out)) {
-                result.outputFailed = true;
-                return result;
-            }
-            part.out.clear();
+            pool.submit([&job, &writer, delimiter] {
+                job.reader = std::make_unique<CsvReader>(job.segment, delimiter);
+                job.readAll(*job.reader, writer);
+            });
         }
-        result.rows += n;
+        if (collected == submitted) {
+            break;
+        }
+        Job& job = jobs[collected % jobs.size()];
+        pool.waitNext();
+        if (!previous->handsOverTo(job.segment)) {
+            // The cut fell inside a record: what the job read from there is
+            // not what the input says, so the reader before goes on instead.
+            previous->continueWith(job.segment);
+            job.readAll(*previous, writer);
+            job.reader = std::move(previous);
+        }
+        previous = std::move(job.reader);
+        if (result.unreadable == 0) {
+            result.firstUnreadable = std::move(job.counts.first);
+        }
+        result.unreadable += job.counts.unreadable;
+        if (!io.out->write(job.out)) {
+            result.outputFailed = true;
+            return result;
+        }
+        result.rows += job.rows;
         if (io.progress) {
-            io.progress(reader.bytesRead());
+            io.progress(headerBytes + segments.bytesRead());
         }
-        std::swap(current, next);
-        n = following;
     }
-    if (reader.inputFailed()) {
-        result.inputError = std::string("reading failed: ") + std::strerror(reader.inputErrno());
+    if (const int error = headerErrno != 0 ? headerErrno : segments.inputErrno(); error != 0) {
+        result.inputError = std::string("reading failed: ") + std::strerror(error);
     }
     return result;
 }

@@ -36,9 +36,47 @@ std::string tooLong() {
 } // namespace
 
 CsvReader::CsvReader(std::FILE* in, char delimiter, NameTest known)
-    : in_(in), delimiter_(delimiter), known_(known), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
+    : in_(in), delimiter_(delimiter), known_(known), parser_(std::make_unique<csv_parser>()), buffer_(kChunk),
+      data_(buffer_.data()) {
     *parser_ = {};
     restartParser();
+}
+
+CsvReader::CsvReader(const CsvSegment& segment, char delimiter)
+    : in_(nullptr), delimiter_(delimiter), known_(nullptr), started_(true), parser_(std::make_unique<csv_parser>()),
+      line_(segment.firstLine), afterCr_(segment.afterCr) {
+    *parser_ = {};
+    restartParser();
+    continueWith(segment);
+}
+
+CsvReader::Rest CsvReader::takeRest() {
+    Rest rest;
+    rest.bytes.assign(data_ + begin_, end_ - begin_);
+    rest.line = line_;
+    rest.afterCr = afterCr_;
+    rest.atEnd = eof_ || finished_;
+    begin_ = 0;
+    end_ = 0;
+    in_ = nullptr;
+    return rest;
+}
+
+void CsvReader::continueWith(const CsvSegment& segment) {
+    data_ = segment.bytes.data();
+    begin_ = 0;
+    end_ = segment.bytes.size();
+    lastSegment_ = segment.last;
+    eof_ = false;
+}
+
+bool CsvReader::handsOverTo(const CsvSegment& next) const {
+    const bool allRead = begin_ == end_ && ready_.empty() && !eof_ && !finished_;
+    const bool sameLine = line_ == next.firstLine && afterCr_ == next.afterCr && !lineOpen_;
+    const bool betweenRecords = atRecordStart_ && !skipping_ && recordBytes_ == 0 && pendingCells_ == 0 &&
+                                !pendingStarted_ && parser_->pstate == 0 && parser_->quoted == 0 &&
+                                parser_->entry_pos == 0 && parser_->spaces == 0;
+    return allRead && sameLine && betweenRecords;
 }
 
 CsvReader::~CsvReader() { csv_free(parser_.get()); }
@@ -105,7 +143,9 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
         atRecordStart_ = false;
         recordLine_ = line_;
     }
-    recordBytes_ += piece.size();
+    if (!atRecordStart_) { // blank lines before a record are not part of it
+        recordBytes_ += piece.size();
+    }
     // The cell buffer grows by at least its size each time: geometric, and a
     // piece never needs more than one step.
     csv_set_blk_size(parser_.get(), std::max(kChunk, parser_->entry_size));
@@ -152,6 +192,11 @@ void CsvReader::finish() {
 bool CsvReader::fill() {
     begin_ = 0;
     end_ = 0;
+    if (in_ == nullptr) { // a segment: the next one, if any, comes through continueWith
+        eof_ = lastSegment_;
+        return false;
+    }
+    data_ = buffer_.data();
     const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), in_);
     bytesRead_ += n;
     end_ = n;
@@ -200,11 +245,14 @@ bool CsvReader::next(CsvRecord& record) {
     }
     while (ready_.empty() && !finished_) {
         if (begin_ == end_ && (eof_ || !fill())) {
+            if (!eof_) {
+                break; // the segment is read; more may follow
+            }
             finish();
             finished_ = true;
             break;
         }
-        const char* data = buffer_.data() + begin_;
+        const char* data = data_ + begin_;
         const std::size_t available = end_ - begin_;
         if (afterCr_) {
             afterCr_ = false;

@@ -24,6 +24,15 @@ struct CsvRecord {
 inline constexpr std::size_t kMaxRecordBytes = std::size_t{4} << 20;
 inline constexpr std::size_t kMaxRecordCells = 4096;
 
+// A stretch of a CSV input, to be read apart from the rest: where it starts
+// in the input's lines, and whether the input ends with it.
+struct CsvSegment {
+    std::string bytes;
+    std::size_t firstLine = 1;
+    bool afterCr = false; // the byte before it is a CR, so a leading LF ends no line
+    bool last = false;
+};
+
 // Streams RFC 4180 records (quoted cells, doubled quotes; LF, CRLF or CR line
 // ends) from a file and keeps going past a malformed one. Cells keep their
 // blanks: a cell is a field's text exactly as typed. A leading UTF-8 byte
@@ -39,6 +48,26 @@ class CsvReader {
     CsvReader(CsvReader&&) = delete;
     CsvReader& operator=(CsvReader&&) = delete;
     ~CsvReader();
+    // Reads one segment of an input whose delimiter is known, as if from the
+    // start of a record; continueWith feeds it the following segment.
+    CsvReader(const CsvSegment& segment, char delimiter);
+
+    // The bytes taken from the file but not read yet, and where they start;
+    // the reader then waits for them through continueWith.
+    struct Rest {
+        std::string bytes;
+        std::size_t line = 1;
+        bool afterCr = false;
+        bool atEnd = false; // the file has no more
+    };
+    [[nodiscard]] Rest takeRest();
+    // Goes on reading with the segment that follows what it was given.
+    void continueWith(const CsvSegment& segment);
+    // True when, having read everything given, it stands between records
+    // exactly as a reader started at next would: then what that reader reads
+    // is what this one would have read.
+    [[nodiscard]] bool handsOverTo(const CsvSegment& next) const;
+    [[nodiscard]] char delimiter() const { return delimiter_; }
 
     // False once the input is exhausted. What record held before lends its
     // memory to a later record, so a caller that reuses its records reads
@@ -66,6 +95,8 @@ class CsvReader {
     bool started_ = false;
     std::unique_ptr<csv_parser> parser_;
     std::vector<char> buffer_;
+    const char* data_ = nullptr; // the file's buffer, or the segment being read
+    bool lastSegment_ = false;   // without a file: the segment given is the input's last
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;

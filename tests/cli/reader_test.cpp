@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch.h"
 #include "command_line.h"
 #include "csv_reader.h"
 #include "explore.h"
@@ -213,5 +214,55 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"background_cdm2=0:10:x2", 0}, std::pair{"background_cdm2=10:1:x2", 0},
                     std::pair{"background_cdm2=1:10:x1", 0}, std::pair{"background_cdm2=1:10:x-2", 0},
                     std::pair{"background_cdm2=1:10:2x", 0}));
+
+// What a batch writes for input, read in segments of the given size.
+std::string batchOf(const std::string& input, std::size_t segmentBytes) {
+    struct Text final : Sink {
+        bool write(std::string_view t) override {
+            text += t;
+            return true;
+        }
+        std::string text;
+    } out;
+    std::string bytes = input + '\0';
+    std::FILE* in = ::fmemopen(bytes.data(), input.size(), "rb");
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    BatchIo io;
+    io.in = in;
+    io.out = &out;
+    io.numbers = &numbers;
+    io.segmentBytes = segmentBytes;
+    const BatchResult r = runBatch(io);
+    std::fclose(in);
+    return out.text + std::to_string(r.rows) + " rows, " + std::to_string(r.unreadable) + " unreadable; " +
+           r.firstUnreadable;
+}
+
+class Segments : public testing::TestWithParam<ReaderCase> {};
+
+// Every cut, between records or inside one, gives what one reader gives.
+TEST_P(Segments, CuttingTheInputAnywhereChangesNothing) {
+    const std::string whole = batchOf(GetParam().text, std::size_t{1} << 20);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n')), GetParam().expected.size())
+        << whole;
+    for (const std::size_t size : {1U, 2U, 3U, 5U, 8U, 13U, 21U, 64U}) {
+        EXPECT_EQ(batchOf(GetParam().text, size), whole) << "segments of " << size << " bytes";
+    }
+}
+
+// expected: one entry per output line, header included.
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Segments,
+    testing::Values(ReaderCase{"lf", "id,age\na,30\nb,40\n", {"h", "a", "b"}},
+                    ReaderCase{"crlf", "id,age\r\na,30\r\nb,40\r\n", {"h", "a", "b"}},
+                    ReaderCase{"cr_without_end", "id,age\ra,30\rb,40", {"h", "a", "b"}},
+                    ReaderCase{"blank_lines", "id,age\r\n\r\na,30\n\n\rb,40\r\n\r\n", {"h", "a", "b"}},
+                    // Quoted line ends inside a label are written back quoted, one output line each.
+                    ReaderCase{"quoted_line_ends",
+                               "id,age\n\"x\ny\",30\n\"p\r\nq\"\"r\",40\n\"s\"\"\",50\n",
+                               {"h", "x", "y", "p", "q", "s"}},
+                    ReaderCase{"bad_quotes", "id,age\na\"b,30\nc,40\n\"d\"e,50\nf,60\n", {"h", "a", "c", "d", "f"}},
+                    ReaderCase{"unclosed_quote", "id,age\na,30\n\"b,40\nc,50\n", {"h", "a", "b"}},
+                    ReaderCase{"cell_counts", "id,age\na\nb,1,2\nc,3\n", {"h", "a", "b", "c"}}));
 
 } // namespace
