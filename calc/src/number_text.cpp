@@ -78,7 +78,7 @@ double NumberText::roundThreeDecimals(double value) {
 NumberText::Shown NumberText::showThreeDecimals(double value) const {
     if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
         const bool negative = std::signbit(value);
-        return {detail::render(format_, glyphs_, detail::fromThousandths(negative, thousandths), 3, true),
+        return {detail::renderThousandths(format_, glyphs_, negative, thousandths),
                 detail::valueOfThousandths(negative, thousandths)};
     }
     const detail::Decimal d = detail::roundedToThousandths(detail::expand(value));

@@ -41,6 +41,8 @@ struct Glyphs {
     Piece group;
     Piece minus;
     bool fits = true;
+    // Every piece is one byte (the group may be none), so a writer can store bytes.
+    bool singleBytes = false;
 };
 
 } // namespace number_detail
