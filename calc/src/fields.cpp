@@ -38,7 +38,12 @@ MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
 
 void MemoryStore::reset() {
     for (const FieldInfo& f : kFields) {
-        texts_[index(f.field)].assign(f.start);
+        std::string& text = texts_[index(f.field)];
+        if (f.start.empty()) {
+            text.clear(); // far cheaper than assigning an empty text, case after case
+        } else {
+            text.assign(f.start);
+        }
     }
     selectNone();
 }

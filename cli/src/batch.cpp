@@ -130,7 +130,28 @@ std::string slotName(std::size_t s) {
 } // namespace
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
-    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
+    // Nearly every row needs no quotes: then it is sized once and copied in.
+    const std::size_t shown = shownColumns(c.daylight());
+    std::array<std::string_view, kColumns.size() + 2> cells;
+    std::size_t bytes = 0;
+    bool plain = true;
+    for (std::size_t k = 0; k < shown + 2; ++k) {
+        cells[k] = k < shown ? c.view(k) : k == shown ? std::string_view(e.messageText()) : std::string_view(e.margin);
+        bytes += cells[k].size() + 1;
+        plain = plain && !csvCellNeedsQuotes(cells[k]);
+    }
+    if (plain) {
+        const std::size_t at = out.size();
+        out.resize(at + bytes);
+        char* p = out.data() + at;
+        for (std::size_t k = 0; k < shown + 2; ++k) {
+            p = std::copy(cells[k].begin(), cells[k].end(), p);
+            *p++ = ',';
+        }
+        out.back() = '\n';
+        return;
+    }
+    for (std::size_t k = 0; k < shown; ++k) {
         appendCsvCell(out, c.view(k));
         out += ',';
     }

@@ -157,13 +157,6 @@ Mode Case::mode() const {
     return Mode::None;
 }
 
-std::string_view Case::view(std::size_t column) const {
-    if (const auto field = kColumns[column].field) {
-        return store_.view(*field);
-    }
-    return modeText(mode());
-}
-
 Evaluation evaluate(Case& c, const NumberText& numbers) {
     CapturedMessage captured;
     Evaluation e;

@@ -296,19 +296,7 @@ bool CsvReader::next(CsvRecord& record) {
 }
 
 void appendCsvCell(std::string& out, std::string_view cell) {
-    // One look-up per byte: nearly every cell is written as it is.
-    static constexpr auto kSpecial = [] {
-        std::array<bool, 256> special{};
-        for (const char c : {',', '"', '\r', '\n'}) {
-            special[static_cast<unsigned char>(c)] = true;
-        }
-        return special;
-    }();
-    const auto special = [](char c) { return kSpecial[static_cast<unsigned char>(c)]; };
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const bool quote = std::any_of(cell.begin(), cell.end(), special) ||
-                       (!cell.empty() && (blank(cell.front()) || blank(cell.back())));
-    if (!quote) {
+    if (!csvCellNeedsQuotes(cell)) {
         out += cell;
         return;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -117,7 +119,23 @@ class CsvReader {
     std::deque<CsvRecord> ready_;
 };
 
-// Appends one cell, quoted only when a reader could take it apart otherwise.
+// True when a reader could take the cell apart, or lose its blanks, unquoted.
+// Inline: it runs on every cell of every row written.
+[[nodiscard]] inline bool csvCellNeedsQuotes(std::string_view cell) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char c : {',', '"', '\r', '\n'}) {
+            special[static_cast<unsigned char>(c)] = true;
+        }
+        return special;
+    }();
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (!cell.empty() && (blank(cell.front()) || blank(cell.back()))) {
+        return true;
+    }
+    return std::any_of(cell.begin(), cell.end(), [](char c) { return kSpecial[static_cast<unsigned char>(c)]; });
+}
+// Appends one cell, quoted only when it needs to be.
 void appendCsvCell(std::string& out, std::string_view cell);
 
 } // namespace vistrel::cli
