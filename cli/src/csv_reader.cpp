@@ -102,33 +102,100 @@ void CsvReader::startRecord() {
 }
 
 void CsvReader::onCell(void* data, std::size_t length, void* self) {
-    auto& r = *static_cast<CsvReader*>(self);
-    if (!r.pendingStarted_) {
-        r.pendingStarted_ = true;
-        r.pending_.line = r.line_;
-    }
-    auto& cells = r.pending_.cells;
-    if (r.pendingCells_ < cells.size()) {
-        cells[r.pendingCells_].assign(static_cast<const char*>(data), length);
-    } else {
-        cells.emplace_back(static_cast<const char*>(data), length);
-    }
-    ++r.pendingCells_;
+    static_cast<CsvReader*>(self)->takeCell(static_cast<const char*>(data), length);
 }
 
-void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
-    auto& r = *static_cast<CsvReader*>(self);
-    if (!r.pendingStarted_) {
-        r.pending_.line = r.line_;
+void CsvReader::onRecordEnd(int /*terminator*/, void* self) { static_cast<CsvReader*>(self)->endRecord(); }
+
+void CsvReader::takeCell(const char* data, std::size_t length) {
+    if (!pendingStarted_) {
+        pendingStarted_ = true;
+        pending_.line = line_;
     }
-    r.pending_.cells.resize(r.pendingCells_);
-    if (r.recordBytes_ > kMaxRecordBytes || r.pending_.cells.size() > kMaxRecordCells) {
-        r.pending_.cells.clear(); // it ended within the piece that took it over a limit
-        r.pending_.error = tooLong();
+    auto& cells = pending_.cells;
+    if (pendingCells_ < cells.size()) {
+        cells[pendingCells_].assign(data, length);
+    } else {
+        cells.emplace_back(data, length);
     }
-    r.ready_.push_back(std::move(r.pending_));
-    std::swap(r.pending_, r.spare_);
-    r.startRecord();
+    ++pendingCells_;
+}
+
+void CsvReader::endRecord() {
+    if (!pendingStarted_) {
+        pending_.line = line_;
+    }
+    pending_.cells.resize(pendingCells_);
+    if (recordBytes_ > kMaxRecordBytes || pending_.cells.size() > kMaxRecordCells) {
+        pending_.cells.clear(); // it ended within the piece that took it over a limit
+        pending_.error = tooLong();
+    }
+    ready_.push_back(std::move(pending_));
+    std::swap(pending_, spare_);
+    startRecord();
+}
+
+// libcsv walks every byte through its states, and most lines need none of
+// that: a whole line of unquoted cells and cells quoted on this line alone is
+// split here, as libcsv would split it. Anything else (a quote inside a cell,
+// text after a closing quote, a quote still open at the line end, a blank
+// line) goes to libcsv, so what is accepted and refused stays its decision.
+bool CsvReader::splitPlainLine(std::string_view piece) {
+    const char delimiter = delimiter_ == 0 ? ',' : delimiter_;
+    if (parser_->pstate != 0 || parser_->entry_pos != 0 || piece.size() < 2 || delimiter == '"') {
+        return false;
+    }
+    const std::string_view line = piece.substr(0, piece.size() - 1); // without its line end
+    spans_.clear();
+    for (std::size_t at = 0;;) {
+        std::size_t end = 0;
+        if (at < line.size() && line[at] == '"') {
+            std::size_t quote = at;
+            bool doubled = false;
+            for (;;) {
+                quote = line.find('"', quote + 1);
+                if (quote == std::string_view::npos) {
+                    return false; // the cell goes on past the line end
+                }
+                if (quote + 1 < line.size() && line[quote + 1] == '"') {
+                    doubled = true;
+                    ++quote;
+                    continue;
+                }
+                break;
+            }
+            end = quote + 1;
+            if (end < line.size() && line[end] != delimiter) {
+                return false;
+            }
+            spans_.push_back({at + 1, quote, doubled});
+        } else {
+            end = std::min(line.find(delimiter, at), line.size());
+            if (line.substr(at, end - at).find('"') != std::string_view::npos) {
+                return false;
+            }
+            spans_.push_back({at, end, false});
+        }
+        if (end == line.size()) {
+            break;
+        }
+        at = end + 1;
+    }
+    for (const Span& span : spans_) {
+        const std::string_view cell = line.substr(span.begin, span.end - span.begin);
+        if (!span.doubled) {
+            takeCell(cell.data(), cell.size());
+            continue;
+        }
+        unquoted_.clear();
+        for (std::size_t k = 0; k < cell.size(); ++k) {
+            unquoted_ += cell[k];
+            k += cell[k] == '"' ? 1U : 0U; // the second of a doubled quote
+        }
+        takeCell(unquoted_.data(), unquoted_.size());
+    }
+    endRecord();
+    return true;
 }
 
 void CsvReader::reportBad(std::size_t line, std::string why) {
@@ -149,7 +216,9 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
     // The cell buffer grows by at least its size each time: geometric, and a
     // piece never needs more than one step.
     csv_set_blk_size(parser_.get(), std::max(kChunk, parser_->entry_size));
-    const std::size_t used = csv_parse(parser_.get(), piece.data(), piece.size(), onCell, onRecordEnd, this);
+    const std::size_t used = endsLine && splitPlainLine(piece)
+                                 ? piece.size()
+                                 : csv_parse(parser_.get(), piece.data(), piece.size(), onCell, onRecordEnd, this);
     if (used != piece.size()) {
         // A malformed record: report it, drop what it had, and start afresh on the next line.
         reportBad(line_, "bad quoting");

@@ -83,6 +83,9 @@ class CsvReader {
   private:
     static void onCell(void* data, std::size_t length, void* self);
     static void onRecordEnd(int terminator, void* self);
+    void takeCell(const char* data, std::size_t length);
+    void endRecord();
+    bool splitPlainLine(std::string_view piece);
     void restartParser();
     void startRecord();
     void feed(std::string_view piece, bool endsLine);
@@ -116,6 +119,13 @@ class CsvReader {
     std::size_t pendingCells_ = 0; // the cells of pending_ read so far; later ones are spare memory
     bool pendingStarted_ = false;
     CsvRecord spare_; // a record handed back by the caller, for its memory
+    struct Span {
+        std::size_t begin;
+        std::size_t end;
+        bool doubled; // holds doubled quotes, to be read as one
+    };
+    std::vector<Span> spans_; // a plain line's cells
+    std::string unquoted_;    // a quoted cell with doubled quotes, as read
     std::deque<CsvRecord> ready_;
 };
 

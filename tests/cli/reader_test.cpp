@@ -73,6 +73,20 @@ INSTANTIATE_TEST_SUITE_P(
                                {"1:!the record is longer than 4 MiB or 4096 cells", "2:b"}},
                     ReaderCase{"a cell across reads", kCellAcrossBuffers + ",z\n", {"1:100000|z"}}));
 
+// Lines split by hand must split as libcsv splits the rest: quotes in every place.
+INSTANTIATE_TEST_SUITE_P(
+    Quotes, Reader,
+    testing::Values(ReaderCase{"quoted cells", "\"a,b\",\"\",c\n", {"1:a,b||c"}},
+                    ReaderCase{"doubled quotes", "\"say \"\"hi\"\"\",\"\"\"\"\"\"\"\"\n", {"1:say \"hi\"|\"\"\""}},
+                    ReaderCase{"empty cells", ",\n,,x,\n\"\"\n", {"1:|", "2:||x|", "3:"}},
+                    ReaderCase{"blanks are kept", " a , b \n", {"1: a | b "}},
+                    ReaderCase{"quote after a blank", " \"a\"\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"quote left open", "\"a\"\"\nb\"\nc\n", {"2:a\"\nb", "3:c"}},
+                    ReaderCase{"text after a closing quote", "\"a\"b,c\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"blank after a closing quote", "\"a\" ,c\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"quote inside a plain cell", "a,b\"\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"closing quote at the line end", "a,\"b\"\r\n\"c\"\"\"\n", {"1:a|b", "2:c\""}}));
+
 // records() reads every record into the same CsvRecord, whose memory the
 // reader reuses: nothing of an earlier record may show in a later one.
 INSTANTIATE_TEST_SUITE_P(
