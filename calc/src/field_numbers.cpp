@@ -27,7 +27,7 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     Known& known = entry(field);
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
-    if (known.valid && known.text == text) {
+    if (known.valid && known.text.view() == text) {
         return known.value;
     }
     const ParsedNumber n = numbers_.parse(text);
@@ -58,7 +58,7 @@ void FieldNumbers::remember(Field field, NumberText::Shown shown) {
     }
     store_.setText(field, shown.text);
     Known& known = entry(field);
-    known.text = std::move(shown.text);
+    known.text.assign(shown.text);
     known.value = shown.value;
     known.valid = true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "calc/fields.h"
+#include "calc/inline_text.h"
 #include "calc/number_text.h"
 
 #include <array>
@@ -34,7 +35,7 @@ class FieldNumbers {
     // text seen before is not converted again. Keyed on the text itself, it
     // can never hand back a number for a text that has since changed.
     struct Known {
-        std::string text;
+        InlineText text;
         double value = 0;
         bool valid = false;
     };

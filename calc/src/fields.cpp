@@ -38,17 +38,16 @@ MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
 
 void MemoryStore::reset() {
     for (const FieldInfo& f : kFields) {
-        std::string& text = texts_[index(f.field)];
         if (f.start.empty()) {
-            text.clear(); // far cheaper than assigning an empty text, case after case
+            texts_[index(f.field)].clear();
         } else {
-            text.assign(f.start);
+            texts_[index(f.field)].assign(f.start);
         }
     }
     selectNone();
 }
 
-std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }
+std::string MemoryStore::text(Field field) const { return std::string(texts_[index(field)].view()); }
 
 void MemoryStore::setText(Field field, std::string_view text) {
     if (!fieldInfo(field).window && holds_ != Holds::EveryField) {

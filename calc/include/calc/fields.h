@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "calc/inline_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -294,7 +296,7 @@ class MemoryStore final : public FieldStore {
     [[nodiscard]] bool keepsTextsUnseen() const override { return true; }
     [[nodiscard]] bool holdsEveryField() const override { return holds_ == Holds::EveryField; }
     // The text without a copy, valid until the field is next written.
-    [[nodiscard]] std::string_view view(Field field) const { return texts_[static_cast<std::size_t>(field)]; }
+    [[nodiscard]] std::string_view view(Field field) const { return texts_[static_cast<std::size_t>(field)].view(); }
 
     // Selects one option and deselects the others, as the option group does.
     void select(ModeOption option);
@@ -304,7 +306,7 @@ class MemoryStore final : public FieldStore {
     void reset();
 
   private:
-    std::array<std::string, kFieldCount> texts_;
+    std::array<InlineText, kFieldCount> texts_;
     std::array<bool, kModeOptionCount> selected_{};
     Holds holds_;
 };

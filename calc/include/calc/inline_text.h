@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace vistrel {
+
+// A text kept inside the object when short, as nearly every field's text is:
+// writing one is a plain copy, with no allocation to check or release. A long
+// text goes to the heap, whose memory is kept for the next long one.
+class InlineText {
+  public:
+    void assign(std::string_view text) {
+        if (text.size() <= kInline) {
+            copyShort(inline_.data(), text.data(), text.size());
+            size_ = static_cast<std::uint8_t>(text.size());
+            long_ = false;
+        } else {
+            heap_.assign(text);
+            long_ = true;
+        }
+    }
+    void clear() {
+        size_ = 0;
+        long_ = false;
+    }
+    [[nodiscard]] std::string_view view() const {
+        return long_ ? std::string_view(heap_) : std::string_view(inline_.data(), size_);
+    }
+
+  private:
+    static constexpr std::size_t kInline = 30;
+
+    // Two fixed-size pieces that may overlap cover any length up to twice
+    // their size, with no call into the library. Both are loaded before
+    // either is stored, so the source may be the text itself.
+    template <std::size_t kPiece> static void copyPieces(char* to, const char* from, std::size_t n) {
+        std::array<char, kPiece> head;
+        std::array<char, kPiece> tail;
+        std::memcpy(head.data(), from, kPiece);
+        std::memcpy(tail.data(), from + n - kPiece, kPiece);
+        std::memcpy(to, head.data(), kPiece);
+        std::memcpy(to + n - kPiece, tail.data(), kPiece);
+    }
+    static void copyShort(char* to, const char* from, std::size_t n) {
+        if (n >= 16) {
+            copyPieces<16>(to, from, n);
+        } else if (n >= 8) {
+            copyPieces<8>(to, from, n);
+        } else if (n >= 4) {
+            copyPieces<4>(to, from, n);
+        } else if (n > 0) {
+            const char first = from[0];
+            const char middle = from[n / 2];
+            const char last = from[n - 1];
+            to[0] = first;
+            to[n / 2] = middle;
+            to[n - 1] = last;
+        }
+    }
+    std::array<char, kInline> inline_{};
+    std::uint8_t size_ = 0;
+    bool long_ = false;
+    std::string heap_;
+};
+
+} // namespace vistrel
