@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -332,6 +333,11 @@ BatchResult runBatch(const BatchIo& io) {
     // The reader of the segment collected last, which may have to go on into the next.
     std::unique_ptr<CsvReader> previous = std::move(reader);
     std::vector<Job> jobs;
+    // Writes the finished segments in order, so that neither the workers nor
+    // this thread wait for the disk.
+    WorkerPool diskWriter(1);
+    std::atomic<bool> writeFailed = false;
+    std::size_t writesDone = 0;
     // Declared last, so that its running jobs end before what they use goes.
     WorkerPool pool;
     jobs.resize(pool.size() * kSegmentsPerWorker);
@@ -342,6 +348,14 @@ BatchResult runBatch(const BatchIo& io) {
     bool more = true;
     for (std::size_t collected = 0;; ++collected) {
         for (; more && submitted - collected < jobs.size(); ++submitted) {
+            // A job's memory is reused once its output is on its way.
+            for (; writesDone + jobs.size() <= submitted; ++writesDone) {
+                diskWriter.waitNext();
+            }
+            if (writeFailed) {
+                result.outputFailed = true;
+                return result;
+            }
             Job& job = jobs[submitted % jobs.size()];
             more = segments.next(job.segment);
             if (!more) {
@@ -369,14 +383,23 @@ BatchResult runBatch(const BatchIo& io) {
             result.firstUnreadable = std::move(job.counts.first);
         }
         result.unreadable += job.counts.unreadable;
-        if (!io.out->write(job.out)) {
-            result.outputFailed = true;
-            return result;
-        }
+        diskWriter.submit([&job, &io, &writeFailed] {
+            if (!io.out->write(job.out)) {
+                writeFailed = true;
+            }
+            io.out->writeBehind();
+        });
         result.rows += job.rows;
         if (io.progress) {
             io.progress(headerBytes + segments.bytesRead());
         }
+    }
+    for (; writesDone < submitted; ++writesDone) {
+        diskWriter.waitNext();
+    }
+    if (writeFailed) {
+        result.outputFailed = true;
+        return result;
     }
     if (const int error = headerErrno != 0 ? headerErrno : segments.inputErrno(); error != 0) {
         result.inputError = std::string("reading failed: ") + std::strerror(error);
