@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
+#include "calc/inline_text.h"
 #include "cases.h"
 #include "csv_reader.h"
 #include "csv_segments.h"
@@ -146,7 +147,8 @@ void appendRow(std::string& out, const Case& c, const Evaluation& e) {
         out.resize(at + bytes);
         char* p = out.data() + at;
         for (std::size_t k = 0; k < shown + 2; ++k) {
-            p = std::copy(cells[k].begin(), cells[k].end(), p);
+            copyShort(p, cells[k].data(), cells[k].size());
+            p += cells[k].size();
             *p++ = ',';
         }
         out.back() = '\n';

@@ -146,37 +146,42 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
         return false;
     }
     const std::string_view line = piece.substr(0, piece.size() - 1); // without its line end
+    const std::size_t size = line.size();
     spans_.clear();
+    // Cells are short: a plain loop finds their ends sooner than a search call.
     for (std::size_t at = 0;;) {
-        std::size_t end = 0;
-        if (at < line.size() && line[at] == '"') {
-            std::size_t quote = at;
+        std::size_t end = at;
+        if (at < size && line[at] == '"') {
+            std::size_t quote = at + 1;
             bool doubled = false;
-            for (;;) {
-                quote = line.find('"', quote + 1);
-                if (quote == std::string_view::npos) {
+            for (;; ++quote) {
+                while (quote < size && line[quote] != '"') {
+                    ++quote;
+                }
+                if (quote == size) {
                     return false; // the cell goes on past the line end
                 }
-                if (quote + 1 < line.size() && line[quote + 1] == '"') {
-                    doubled = true;
-                    ++quote;
-                    continue;
+                if (quote + 1 == size || line[quote + 1] != '"') {
+                    break;
                 }
-                break;
+                doubled = true;
+                ++quote;
             }
             end = quote + 1;
-            if (end < line.size() && line[end] != delimiter) {
+            if (end < size && line[end] != delimiter) {
                 return false;
             }
             spans_.push_back({at + 1, quote, doubled});
         } else {
-            end = std::min(line.find(delimiter, at), line.size());
-            if (line.substr(at, end - at).find('"') != std::string_view::npos) {
+            while (end < size && line[end] != delimiter && line[end] != '"') {
+                ++end;
+            }
+            if (end < size && line[end] == '"') {
                 return false;
             }
             spans_.push_back({at, end, false});
         }
-        if (end == line.size()) {
+        if (end == size) {
             break;
         }
         at = end + 1;

@@ -9,6 +9,44 @@
 
 namespace vistrel {
 
+namespace inline_text_detail {
+
+// Two fixed-size pieces that may overlap cover any length up to twice their
+// size, with no call into the library. Both are loaded before either is
+// stored, so the source may be the destination itself.
+template <std::size_t kPiece> void copyPieces(char* to, const char* from, std::size_t n) {
+    std::array<char, kPiece> head; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    std::array<char, kPiece> tail; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    std::memcpy(head.data(), from, kPiece);
+    std::memcpy(tail.data(), from + n - kPiece, kPiece);
+    std::memcpy(to, head.data(), kPiece);
+    std::memcpy(to + n - kPiece, tail.data(), kPiece);
+}
+
+} // namespace inline_text_detail
+
+// Copies n bytes, which may overlap; short texts, the usual ones, without a
+// call into the library.
+inline void copyShort(char* to, const char* from, std::size_t n) {
+    using inline_text_detail::copyPieces;
+    if (n > 32) {
+        std::memmove(to, from, n);
+    } else if (n >= 16) {
+        copyPieces<16>(to, from, n);
+    } else if (n >= 8) {
+        copyPieces<8>(to, from, n);
+    } else if (n >= 4) {
+        copyPieces<4>(to, from, n);
+    } else if (n > 0) {
+        const char first = from[0];
+        const char middle = from[n / 2];
+        const char last = from[n - 1];
+        to[0] = first;
+        to[n / 2] = middle;
+        to[n - 1] = last;
+    }
+}
+
 // A text kept inside the object when short, as nearly every field's text is:
 // writing one is a plain copy, with no allocation to check or release. A long
 // text goes to the heap, whose memory is kept for the next long one.
@@ -34,34 +72,6 @@ class InlineText {
 
   private:
     static constexpr std::size_t kInline = 30;
-
-    // Two fixed-size pieces that may overlap cover any length up to twice
-    // their size, with no call into the library. Both are loaded before
-    // either is stored, so the source may be the text itself.
-    template <std::size_t kPiece> static void copyPieces(char* to, const char* from, std::size_t n) {
-        std::array<char, kPiece> head;
-        std::array<char, kPiece> tail;
-        std::memcpy(head.data(), from, kPiece);
-        std::memcpy(tail.data(), from + n - kPiece, kPiece);
-        std::memcpy(to, head.data(), kPiece);
-        std::memcpy(to + n - kPiece, tail.data(), kPiece);
-    }
-    static void copyShort(char* to, const char* from, std::size_t n) {
-        if (n >= 16) {
-            copyPieces<16>(to, from, n);
-        } else if (n >= 8) {
-            copyPieces<8>(to, from, n);
-        } else if (n >= 4) {
-            copyPieces<4>(to, from, n);
-        } else if (n > 0) {
-            const char first = from[0];
-            const char middle = from[n / 2];
-            const char last = from[n - 1];
-            to[0] = first;
-            to[n / 2] = middle;
-            to[n - 1] = last;
-        }
-    }
     std::array<char, kInline> inline_{};
     std::uint8_t size_ = 0;
     bool long_ = false;
