@@ -188,10 +188,10 @@ bool thousandthsOf(double value, std::uint64_t& thousandths) {
     const double a = std::fabs(value);
     if (a >= 1e-7 && a < 1e10) {
         const double p = a * 1000.0;
-        const double whole = std::floor(p);
-        const double fraction = p - whole; // exact below 2^52
+        const auto whole = static_cast<std::uint64_t>(p);       // p < 1e13: truncation is the floor, exactly
+        const double fraction = p - static_cast<double>(whole); // exact below 2^52
         if (std::fabs(fraction - 0.5) > 1e-14 * p) {
-            thousandths = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1U : 0U);
+            thousandths = whole + (fraction > 0.5 ? 1U : 0U);
             return true;
         }
     }

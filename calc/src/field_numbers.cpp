@@ -56,9 +56,9 @@ void FieldNumbers::remember(Field field, NumberText::Shown shown) {
     if (!std::isfinite(shown.value)) { // shown is too large to read back
         failTooLarge(field);
     }
-    store_.setText(field, shown.text);
+    store_.setText(field, shown.text.view());
     Known& known = entry(field);
-    known.text.assign(shown.text);
+    known.text.assign(shown.text.view());
     known.value = shown.value;
     known.valid = true;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calc/fields.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vistrel {
@@ -10,6 +11,15 @@ namespace {
 constexpr std::array<std::string_view, kModeOptionCount> kModeOptionNames{"SourceID2Op", "ILL2Op", "BackLum2Op"};
 
 constexpr std::size_t index(Field f) { return static_cast<std::size_t>(f); }
+
+// The fields that start with a text, so that a reset need not look at the others.
+constexpr auto kStartedFields = [] {
+    constexpr auto count = static_cast<std::size_t>(
+        std::count_if(kFields.begin(), kFields.end(), [](const FieldInfo& f) { return !f.start.empty(); }));
+    std::array<FieldInfo, count> started{};
+    std::copy_if(kFields.begin(), kFields.end(), started.begin(), [](const FieldInfo& f) { return !f.start.empty(); });
+    return started;
+}();
 
 } // namespace
 
@@ -37,12 +47,11 @@ std::string fieldSubject(Field field) {
 MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
 
 void MemoryStore::reset() {
-    for (const FieldInfo& f : kFields) {
-        if (f.start.empty()) {
-            texts_[index(f.field)].clear();
-        } else {
-            texts_[index(f.field)].assign(f.start);
-        }
+    for (InlineText& text : texts_) {
+        text.clear();
+    }
+    for (const FieldInfo& f : kStartedFields) {
+        texts_[index(f.field)].assign(f.start);
     }
     selectNone();
 }

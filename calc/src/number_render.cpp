@@ -122,8 +122,8 @@ namespace {
 
 // Written from the right, so the digits come straight off the integer.
 template <bool kSingleBytes>
-std::string writeThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
-                             std::uint64_t thousandths) {
+InlineText writeThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
+                            std::uint64_t thousandths) {
     std::array<char, 256> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
     std::size_t at = buffer.size();
     const auto put = [&](const Piece& piece) {
@@ -134,18 +134,28 @@ std::string writeThousandths(const NumberFormat& format, const Glyphs& glyphs, b
             std::memcpy(buffer.data() + at, piece.bytes.data(), piece.size);
         }
     };
-    std::uint64_t fraction = thousandths % 1000;
-    for (int k = 0; k < 3; ++k, fraction /= 10) {
-        put(glyphs.digits[fraction % 10]);
-    }
+    auto fraction = static_cast<unsigned>(thousandths % 1000);
+    put(glyphs.digits[fraction % 10]);
+    put(glyphs.digits[fraction / 10 % 10]);
+    put(glyphs.digits[fraction / 100]);
     put(glyphs.decimal);
     std::uint64_t integer = thousandths / 1000;
+    if (format.group.empty()) { // nothing to place between the digits: no need to count them first
+        do {
+            put(glyphs.digits[integer % 10]);
+            integer /= 10;
+        } while (integer > 0);
+        if (negative && thousandths > 0) {
+            put(glyphs.minus);
+        }
+        return InlineText({buffer.data() + at, buffer.size() - at});
+    }
     int n = 1; // digits before the point
     for (std::uint64_t rest = integer / 10; rest > 0; rest /= 10) {
         ++n;
     }
-    const bool group = !format.group.empty() && format.groupFirst > 0 && format.groupHigher > 0 &&
-                       n - format.groupFirst >= format.groupMinLeading;
+    const bool group =
+        format.groupFirst > 0 && format.groupHigher > 0 && n - format.groupFirst >= format.groupMinLeading;
     for (int fromRight = 1;; ++fromRight, integer /= 10) {
         put(glyphs.digits[integer % 10]);
         if (fromRight == n) {
@@ -159,16 +169,16 @@ std::string writeThousandths(const NumberFormat& format, const Glyphs& glyphs, b
     if (negative && thousandths > 0) {
         put(glyphs.minus);
     }
-    return {buffer.data() + at, buffer.size() - at};
+    return InlineText({buffer.data() + at, buffer.size() - at});
 }
 
 } // namespace
 
-std::string renderThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
-                              std::uint64_t thousandths) {
+InlineText renderThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
+                             std::uint64_t thousandths) {
     constexpr std::uint64_t kLimit = 1'000'000'000'000'000; // 12 integer digits at most below
     if (!glyphs.fits || thousandths >= kLimit) {
-        return render(format, glyphs, fromThousandths(negative, thousandths), 3, true);
+        return InlineText(render(format, glyphs, fromThousandths(negative, thousandths), 3, true));
     }
     return glyphs.singleBytes ? writeThousandths<true>(format, glyphs, negative, thousandths)
                               : writeThousandths<false>(format, glyphs, negative, thousandths);

@@ -18,7 +18,7 @@ namespace vistrel::detail {
                                  int fractionDigits, bool grouped);
 // The same as rendering fromThousandths(negative, thousandths) with three
 // decimals, grouped, without building the expansion first.
-[[nodiscard]] std::string renderThousandths(const NumberFormat& format, const number_detail::Glyphs& glyphs,
-                                            bool negative, std::uint64_t thousandths);
+[[nodiscard]] InlineText renderThousandths(const NumberFormat& format, const number_detail::Glyphs& glyphs,
+                                           bool negative, std::uint64_t thousandths);
 
 } // namespace vistrel::detail

@@ -52,6 +52,8 @@ inline void copyShort(char* to, const char* from, std::size_t n) {
 // text goes to the heap, whose memory is kept for the next long one.
 class InlineText {
   public:
+    InlineText() = default;
+    explicit InlineText(std::string_view text) { assign(text); }
     void assign(std::string_view text) {
         if (text.size() <= kInline) {
             copyShort(inline_.data(), text.data(), text.size());
@@ -72,7 +74,9 @@ class InlineText {
 
   private:
     static constexpr std::size_t kInline = 30;
-    std::array<char, kInline> inline_{};
+    // Only its first size_ bytes are ever read, so it need not start zeroed:
+    // engines build dozens of these per press.
+    std::array<char, kInline> inline_; // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::uint8_t size_ = 0;
     bool long_ = false;
     std::string heap_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "calc/inline_text.h"
 #include "calc/number_format.h"
 
 #include <array>
@@ -68,7 +69,7 @@ class NumberText {
     [[nodiscard]] static double roundThreeDecimals(double value);
 
     struct Shown {
-        std::string text;
+        InlineText text;
         double value; // what reading text gives back
     };
     // The three-decimal form together with its number, in one step.
