@@ -27,7 +27,7 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     Known& known = entry(field);
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
-    if (known.valid && known.text.view() == text) {
+    if (known.valid && known.text.equals(text)) {
         return known.value;
     }
     const ParsedNumber n = numbers_.parse(text);

@@ -58,11 +58,8 @@ void MemoryStore::reset() {
 
 std::string MemoryStore::text(Field field) const { return std::string(texts_[index(field)].view()); }
 
-void MemoryStore::setText(Field field, std::string_view text) {
-    if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
-        throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
-    }
-    texts_[index(field)].assign(text);
+void MemoryStore::refuseOffWindow(Field field) {
+    throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
 }
 
 bool MemoryStore::isSelected(ModeOption option) const { return selected_[static_cast<std::size_t>(option)]; }

@@ -289,7 +289,13 @@ class MemoryStore final : public FieldStore {
     explicit MemoryStore(Holds holds = Holds::WindowFields);
 
     [[nodiscard]] std::string text(Field field) const override;
-    void setText(Field field, std::string_view text) override;
+    // Inline: a batch sets dozens of fields for every case.
+    void setText(Field field, std::string_view text) override {
+        if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
+            refuseOffWindow(field);
+        }
+        texts_[static_cast<std::size_t>(field)].assign(text);
+    }
     [[nodiscard]] bool isSelected(ModeOption option) const override;
     [[nodiscard]] bool isEmpty(Field field) const override { return view(field).empty(); }
     [[nodiscard]] std::string_view textIn(Field field, std::string& /*buffer*/) const override { return view(field); }
@@ -306,6 +312,8 @@ class MemoryStore final : public FieldStore {
     void reset();
 
   private:
+    [[noreturn]] static void refuseOffWindow(Field field);
+
     std::array<InlineText, kFieldCount> texts_;
     std::array<bool, kModeOptionCount> selected_{};
     Holds holds_;

@@ -47,6 +47,31 @@ inline void copyShort(char* to, const char* from, std::size_t n) {
     }
 }
 
+// True when the n bytes at a and b are the same; short texts without a call
+// into the library.
+inline bool equalShort(const char* a, const char* b, std::size_t n) {
+    if (n > 16) {
+        return std::memcmp(a, b, n) == 0;
+    }
+    if (n >= 8) {
+        std::uint64_t a0 = 0;
+        std::uint64_t a1 = 0;
+        std::uint64_t b0 = 0;
+        std::uint64_t b1 = 0;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        if (a[k] != b[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A text kept inside the object when short, as nearly every field's text is:
 // writing one is a plain copy, with no allocation to check or release. A long
 // text goes to the heap, whose memory is kept for the next long one.
@@ -67,6 +92,10 @@ class InlineText {
     void clear() {
         size_ = 0;
         long_ = false;
+    }
+    [[nodiscard]] bool equals(std::string_view text) const {
+        const std::string_view own = view();
+        return own.size() == text.size() && equalShort(own.data(), text.data(), own.size());
     }
     [[nodiscard]] std::string_view view() const {
         return long_ ? std::string_view(heap_) : std::string_view(inline_.data(), size_);
