@@ -78,7 +78,10 @@ void WorkerPool::work() {
         }
         lock.lock();
         e.done = true;
-        finished_.notify_all();
+        // The caller waits for the oldest job only: a later one's end would wake it for nothing.
+        if (&e == &entries_.front()) {
+            finished_.notify_all();
+        }
     }
 }
 
