@@ -21,6 +21,10 @@ class FieldNumbers {
     [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
     [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
     [[nodiscard]] std::string text(Field field) const { return store_.text(field); }
+    // The text in buffer, or the store's own without a copy.
+    [[nodiscard]] std::string_view textIn(Field field, std::string& buffer) const {
+        return store_.textIn(field, buffer);
+    }
     void setText(Field field, std::string_view text) { store_.setText(field, text); }
 
     // The field's number; an empty field fails with emptyMessage when given.
