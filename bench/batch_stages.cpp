@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
     CsvRecord names;
     header.next(names);
     std::vector<std::optional<std::size_t>> columns;
-    for (const std::string& name : names.cells) {
+    for (std::size_t k = 0; k < names.cells.size(); ++k) {
+        const std::string_view name = names.cells[k];
         columns.push_back(columnIndex(name));
     }
     CsvSegmenter segmenter(in, header.takeRest(), BatchIo{}.segmentBytes);

@@ -56,7 +56,7 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
     std::vector<bool> seen(kColumns.size(), false);
     std::size_t slot = kNoSlot;
     for (std::size_t k = 0; k < header.cells.size(); ++k) {
-        const std::string& name = header.cells[k];
+        const std::string name(header.cells[k]);
         const auto index = columnIndex(name);
         if (!index && (name == kMessageColumn || name == kMarginColumn)) {
             slot = name == kMessageColumn ? kMessageSlot : kMarginSlot;

@@ -3,6 +3,8 @@
 
 #include <csv.h>
 
+#include "calc/inline_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -19,14 +21,8 @@ constexpr std::size_t kReusedRecordBytes = 1024;
 
 int noSpaces(unsigned char /*c*/) { return 0; }
 
-// What a record holds beyond its own size; short cells live inside their strings.
-std::size_t heapBytes(const CsvRecord& record) {
-    std::size_t bytes = record.cells.capacity() * sizeof(std::string) + record.error.capacity();
-    for (const std::string& cell : record.cells) {
-        bytes += cell.capacity();
-    }
-    return bytes;
-}
+// What a record holds beyond its own size.
+std::size_t heapBytes(const CsvRecord& record) { return record.cells.heapBytes() + record.error.capacity(); }
 
 std::string tooLong() {
     return "the record is longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
@@ -93,7 +89,21 @@ void CsvReader::restartParser() {
     startRecord();
 }
 
+void CsvCells::add(std::string_view cell) {
+    if (used_ + cell.size() > capacity_) {
+        const std::size_t grown = std::max({used_ + cell.size(), 2 * capacity_, std::size_t{256}});
+        auto text = std::make_unique<char[]>(grown);
+        std::copy_n(text_.get(), used_, text.get());
+        text_ = std::move(text);
+        capacity_ = grown;
+    }
+    copyShort(text_.get() + used_, cell.data(), cell.size());
+    used_ += cell.size();
+    ends_.push_back(used_);
+}
+
 void CsvReader::startRecord() {
+    pending_.cells.clear();
     pending_.error.clear();
     pendingCells_ = 0;
     pendingStarted_ = false;
@@ -112,12 +122,7 @@ void CsvReader::takeCell(const char* data, std::size_t length) {
         pendingStarted_ = true;
         pending_.line = line_;
     }
-    auto& cells = pending_.cells;
-    if (pendingCells_ < cells.size()) {
-        cells[pendingCells_].assign(data, length);
-    } else {
-        cells.emplace_back(data, length);
-    }
+    pending_.cells.add({data, length});
     ++pendingCells_;
 }
 
@@ -125,7 +130,6 @@ void CsvReader::endRecord() {
     if (!pendingStarted_) {
         pending_.line = line_;
     }
-    pending_.cells.resize(pendingCells_);
     if (recordBytes_ > kMaxRecordBytes || pending_.cells.size() > kMaxRecordCells) {
         pending_.cells.clear(); // it ended within the piece that took it over a limit
         pending_.error = tooLong();

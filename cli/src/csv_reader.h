@@ -15,8 +15,33 @@ struct csv_parser;
 
 namespace vistrel::cli {
 
+// A record's cells, side by side in one buffer: once it has grown to fit,
+// reading a record into it neither allocates nor copies through the library.
+class CsvCells {
+  public:
+    [[nodiscard]] std::size_t size() const { return ends_.size(); }
+    [[nodiscard]] bool empty() const { return ends_.empty(); }
+    [[nodiscard]] std::string_view operator[](std::size_t k) const {
+        const std::size_t begin = k == 0 ? 0 : ends_[k - 1];
+        return {text_.get() + begin, ends_[k] - begin};
+    }
+    void clear() {
+        used_ = 0;
+        ends_.clear();
+    }
+    void add(std::string_view cell);
+    // The memory it holds beyond its own size.
+    [[nodiscard]] std::size_t heapBytes() const { return capacity_ + ends_.capacity() * sizeof(std::size_t); }
+
+  private:
+    std::unique_ptr<char[]> text_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+    std::vector<std::size_t> ends_; // where each cell ends in text_
+};
+
 struct CsvRecord {
-    std::vector<std::string> cells;
+    CsvCells cells;
     std::size_t line = 0; // where its first cell ends, counted from 1
     std::string error;    // why it could not be read; the cells are then empty
 };
@@ -116,7 +141,7 @@ class CsvReader {
     std::size_t recordLine_ = 0; // where the record being read began
     std::size_t recordBytes_ = 0;
     CsvRecord pending_;
-    std::size_t pendingCells_ = 0; // the cells of pending_ read so far; later ones are spare memory
+    std::size_t pendingCells_ = 0; // the cells of pending_ read so far
     bool pendingStarted_ = false;
     CsvRecord spare_; // a record handed back by the caller, for its memory
     struct Span {

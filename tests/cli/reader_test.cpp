@@ -28,7 +28,8 @@ std::vector<std::string> records(const std::string& text, char delimiter = ',') 
                 s += "!" + r.error;
             }
             for (std::size_t k = 0; k < r.cells.size(); ++k) {
-                s += (k > 0 ? "|" : "") + (r.cells[k].size() > 20 ? std::to_string(r.cells[k].size()) : r.cells[k]);
+                s += (k > 0 ? "|" : "") +
+                     (r.cells[k].size() > 20 ? std::to_string(r.cells[k].size()) : std::string(r.cells[k]));
             }
             out.push_back(s);
         }
