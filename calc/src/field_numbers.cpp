@@ -52,7 +52,7 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     failOn(field, fieldSubject(field) + " is not a number.");
 }
 
-void FieldNumbers::remember(Field field, NumberText::Shown shown) {
+void FieldNumbers::remember(Field field, const NumberText::Shown& shown) {
     if (!std::isfinite(shown.value)) { // shown is too large to read back
         failTooLarge(field);
     }
@@ -74,7 +74,7 @@ void FieldNumbers::writeComputed(Field field, double value) {
         if (!std::isfinite(shown.value)) {
             store_.setText(field, numbers_.plain(value));
         }
-        remember(field, std::move(shown));
+        remember(field, shown);
         return;
     }
     NumberText::BothForms forms = numbers_.bothForms(value);
@@ -83,7 +83,7 @@ void FieldNumbers::writeComputed(Field field, double value) {
     // three-decimal form is value's own; only a text the store changed needs reading.
     std::string buffer;
     const bool unchanged = store_.textIn(field, buffer) == forms.plain;
-    remember(field, unchanged ? std::move(forms.shown) : numbers_.showThreeDecimals(read(field)));
+    remember(field, unchanged ? forms.shown : numbers_.showThreeDecimals(read(field)));
 }
 
 void FieldNumbers::rewrite(Field field) { remember(field, numbers_.showThreeDecimals(read(field))); }

@@ -43,7 +43,7 @@ class FieldNumbers {
         double value = 0;
         bool valid = false;
     };
-    void remember(Field field, NumberText::Shown shown);
+    void remember(Field field, const NumberText::Shown& shown);
     [[nodiscard]] Known& entry(Field field) const {
         const auto k = static_cast<std::size_t>(field);
         return k < known_.size() ? known_[k] : offWindow_;
