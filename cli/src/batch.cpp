@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -129,31 +130,67 @@ std::string slotName(std::size_t s) {
     return std::string(s == kMessageSlot ? kMessageColumn : s == kMarginSlot ? kMarginColumn : kColumns[s].name);
 }
 
+// Copies a cell and tells whether it holds a byte below '-': every byte that
+// can make a cell need quotes (comma, quote, CR, LF, blank, tab) is one, and
+// most cells hold none, so the exact check runs on few. Words are tested as
+// they pass through registers: "some byte below b" is exact bit arithmetic.
+bool copyCell(char* to, std::string_view cell) {
+    const char* from = cell.data();
+    const std::size_t n = cell.size();
+    if (n >= 4 && n <= 64) {
+        // Words from the front, and one ending at the last byte, overlapping.
+        const auto words = [&]<class Word>(Word) {
+            constexpr auto kOnes = static_cast<Word>(~Word{0} / 255);
+            Word low = 0;
+            Word w = 0;
+            for (std::size_t k = 0; k + sizeof w < n; k += sizeof w) {
+                std::memcpy(&w, from + k, sizeof w);
+                std::memcpy(to + k, &w, sizeof w);
+                low |= static_cast<Word>(w - kOnes * '-') & static_cast<Word>(~w) & static_cast<Word>(kOnes * 0x80);
+            }
+            std::memcpy(&w, from + n - sizeof w, sizeof w);
+            std::memcpy(to + n - sizeof w, &w, sizeof w);
+            low |= static_cast<Word>(w - kOnes * '-') & static_cast<Word>(~w) & static_cast<Word>(kOnes * 0x80);
+            return low != 0;
+        };
+        return n >= 8 ? words(std::uint64_t{}) : words(std::uint32_t{});
+    }
+    copyShort(to, from, n);
+    bool low = false;
+    for (const char ch : cell) {
+        low |= static_cast<unsigned char>(ch) < '-';
+    }
+    return low;
+}
+
 } // namespace
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
-    // Nearly every row needs no quotes: then it is sized once and copied in.
+    // Nearly every row needs no quotes: it is sized once and copied in, and
+    // only a cell that may need them is checked exactly.
     const std::size_t shown = shownColumns(c.daylight());
     std::array<std::string_view, kColumns.size() + 2> cells;
     std::size_t bytes = 0;
-    bool plain = true;
     for (std::size_t k = 0; k < shown + 2; ++k) {
         cells[k] = k < shown ? c.view(k) : k == shown ? std::string_view(e.messageText()) : std::string_view(e.margin);
         bytes += cells[k].size() + 1;
-        plain = plain && !csvCellNeedsQuotes(cells[k]);
     }
-    if (plain) {
-        const std::size_t at = out.size();
-        out.resize(at + bytes);
-        char* p = out.data() + at;
-        for (std::size_t k = 0; k < shown + 2; ++k) {
-            copyShort(p, cells[k].data(), cells[k].size());
-            p += cells[k].size();
-            *p++ = ',';
+    const std::size_t at = out.size();
+    out.resize(at + bytes);
+    char* p = out.data() + at;
+    bool plain = true;
+    for (std::size_t k = 0; k < shown + 2; ++k) {
+        if (copyCell(p, cells[k])) {
+            plain = plain && !csvCellNeedsQuotes(cells[k]);
         }
-        out.back() = '\n';
+        p += cells[k].size();
+        *p++ = ',';
+    }
+    out.back() = '\n';
+    if (plain) {
         return;
     }
+    out.resize(at);
     for (std::size_t k = 0; k < shown; ++k) {
         appendCsvCell(out, c.view(k));
         out += ',';
