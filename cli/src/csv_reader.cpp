@@ -89,16 +89,29 @@ void CsvReader::restartParser() {
     startRecord();
 }
 
-void CsvCells::add(std::string_view cell) {
-    if (used_ + cell.size() > capacity_) {
-        const std::size_t grown = std::max({used_ + cell.size(), 2 * capacity_, std::size_t{256}});
+void CsvCells::reserve(std::size_t more) {
+    if (used_ + more > capacity_) {
+        const std::size_t grown = std::max({used_ + more, 2 * capacity_, std::size_t{256}});
         auto text = std::make_unique<char[]>(grown);
         std::copy_n(text_.get(), used_, text.get());
         text_ = std::move(text);
         capacity_ = grown;
     }
+}
+
+void CsvCells::add(std::string_view cell) {
+    reserve(cell.size());
     copyShort(text_.get() + used_, cell.data(), cell.size());
     used_ += cell.size();
+    ends_.push_back(used_);
+}
+
+void CsvCells::addDoubled(std::string_view cell) {
+    reserve(cell.size());
+    for (std::size_t k = 0; k < cell.size(); ++k) {
+        text_[used_++] = cell[k];
+        k += cell[k] == '"' ? 1U : 0U; // the second of a doubled quote
+    }
     ends_.push_back(used_);
 }
 
@@ -112,17 +125,21 @@ void CsvReader::startRecord() {
 }
 
 void CsvReader::onCell(void* data, std::size_t length, void* self) {
-    static_cast<CsvReader*>(self)->takeCell(static_cast<const char*>(data), length);
+    static_cast<CsvReader*>(self)->takeCell({static_cast<const char*>(data), length}, false);
 }
 
 void CsvReader::onRecordEnd(int /*terminator*/, void* self) { static_cast<CsvReader*>(self)->endRecord(); }
 
-void CsvReader::takeCell(const char* data, std::size_t length) {
+void CsvReader::takeCell(std::string_view cell, bool doubled) {
     if (!pendingStarted_) {
         pendingStarted_ = true;
         pending_.line = line_;
     }
-    pending_.cells.add({data, length});
+    if (doubled) {
+        pending_.cells.addDoubled(cell);
+    } else {
+        pending_.cells.add(cell);
+    }
     ++pendingCells_;
 }
 
@@ -151,7 +168,13 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
     }
     const std::string_view line = piece.substr(0, piece.size() - 1); // without its line end
     const std::size_t size = line.size();
-    spans_.clear();
+    // Cells go straight into the record; a line left to libcsv takes them back.
+    const auto leave = [this] {
+        pending_.cells.clear();
+        pendingCells_ = 0;
+        pendingStarted_ = false;
+        return false;
+    };
     // Cells are short: a plain loop finds their ends sooner than a search call.
     for (std::size_t at = 0;;) {
         std::size_t end = at;
@@ -163,7 +186,7 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
                     ++quote;
                 }
                 if (quote == size) {
-                    return false; // the cell goes on past the line end
+                    return leave(); // the cell goes on past the line end
                 }
                 if (quote + 1 == size || line[quote + 1] != '"') {
                     break;
@@ -173,35 +196,22 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
             }
             end = quote + 1;
             if (end < size && line[end] != delimiter) {
-                return false;
+                return leave();
             }
-            spans_.push_back({at + 1, quote, doubled});
+            takeCell(line.substr(at + 1, quote - at - 1), doubled);
         } else {
             while (end < size && line[end] != delimiter && line[end] != '"') {
                 ++end;
             }
             if (end < size && line[end] == '"') {
-                return false;
+                return leave();
             }
-            spans_.push_back({at, end, false});
+            takeCell(line.substr(at, end - at), false);
         }
         if (end == size) {
             break;
         }
         at = end + 1;
-    }
-    for (const Span& span : spans_) {
-        const std::string_view cell = line.substr(span.begin, span.end - span.begin);
-        if (!span.doubled) {
-            takeCell(cell.data(), cell.size());
-            continue;
-        }
-        unquoted_.clear();
-        for (std::size_t k = 0; k < cell.size(); ++k) {
-            unquoted_ += cell[k];
-            k += cell[k] == '"' ? 1U : 0U; // the second of a doubled quote
-        }
-        takeCell(unquoted_.data(), unquoted_.size());
     }
     endRecord();
     return true;

@@ -30,10 +30,14 @@ class CsvCells {
         ends_.clear();
     }
     void add(std::string_view cell);
+    // A quoted cell's text, each doubled quote read as one.
+    void addDoubled(std::string_view cell);
     // The memory it holds beyond its own size.
     [[nodiscard]] std::size_t heapBytes() const { return capacity_ + ends_.capacity() * sizeof(std::size_t); }
 
   private:
+    void reserve(std::size_t more);
+
     std::unique_ptr<char[]> text_;
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
@@ -108,7 +112,7 @@ class CsvReader {
   private:
     static void onCell(void* data, std::size_t length, void* self);
     static void onRecordEnd(int terminator, void* self);
-    void takeCell(const char* data, std::size_t length);
+    void takeCell(std::string_view cell, bool doubled);
     void endRecord();
     bool splitPlainLine(std::string_view piece);
     void restartParser();
@@ -144,13 +148,6 @@ class CsvReader {
     std::size_t pendingCells_ = 0; // the cells of pending_ read so far
     bool pendingStarted_ = false;
     CsvRecord spare_; // a record handed back by the caller, for its memory
-    struct Span {
-        std::size_t begin;
-        std::size_t end;
-        bool doubled; // holds doubled quotes, to be read as one
-    };
-    std::vector<Span> spans_; // a plain line's cells
-    std::string unquoted_;    // a quoted cell with doubled quotes, as read
     std::deque<CsvRecord> ready_;
 };
 
