@@ -181,7 +181,7 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
         if (at < size && line[at] == '"') {
             std::size_t quote = at + 1;
             bool doubled = false;
-            for (;; ++quote) {
+            for (;;) {
                 while (quote < size && line[quote] != '"') {
                     ++quote;
                 }
@@ -192,7 +192,7 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
                     break;
                 }
                 doubled = true;
-                ++quote;
+                quote += 2; // past a doubled quote
             }
             end = quote + 1;
             if (end < size && line[end] != delimiter) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct csv_parser;
@@ -19,6 +20,23 @@ namespace vistrel::cli {
 // reading a record into it neither allocates nor copies through the library.
 class CsvCells {
   public:
+    CsvCells() = default;
+    // A moved-from record is lent to later ones: it must be empty, with no
+    // room it does not have.
+    CsvCells(CsvCells&& other) noexcept
+        : text_(std::move(other.text_)), used_(std::exchange(other.used_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)), ends_(std::exchange(other.ends_, {})) {}
+    CsvCells& operator=(CsvCells&& other) noexcept {
+        text_ = std::move(other.text_);
+        used_ = std::exchange(other.used_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        ends_ = std::exchange(other.ends_, {});
+        return *this;
+    }
+    CsvCells(const CsvCells&) = delete;
+    CsvCells& operator=(const CsvCells&) = delete;
+    ~CsvCells() = default;
+
     [[nodiscard]] std::size_t size() const { return ends_.size(); }
     [[nodiscard]] bool empty() const { return ends_.empty(); }
     [[nodiscard]] std::string_view operator[](std::size_t k) const {
