@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where the time of `vistrel-cli batch` goes, stage by stage on one thread:
-// reading and splitting records, and evaluating and writing rows. The reader
-// runs beside the workers, so batch can use about (evaluate / read) cores
-// before the reader becomes the limit.
+// Where the time of `vistrel-cli batch` goes, stage by stage on one thread.
+// One thread reads the input and cuts it into segments; the workers split
+// their segments into records, evaluate them and write the rows. So batch can
+// use about (split + evaluate) / cut cores before the cutting is the limit.
 // Usage: batch_stages IN.csv
 
 #include "batch.h"
 #include "cases.h"
 #include "csv_reader.h"
+#include "csv_segments.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,47 +28,57 @@ int main(int argc, char** argv) {
         return 1;
     }
     const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
-    CsvReader reader(in);
-    CsvRecord header;
-    reader.next(header);
+    CsvReader header(in);
+    CsvRecord names;
+    header.next(names);
     std::vector<std::optional<std::size_t>> columns;
-    for (const std::string& name : header.cells) {
+    for (std::size_t k = 0; k < names.cells.size(); ++k) {
+        const std::string_view name = names.cells[k];
         columns.push_back(columnIndex(name));
     }
-    std::vector<CsvRecord> chunk(2048);
+    CsvSegmenter segmenter(in, header.takeRest(), BatchIo{}.segmentBytes);
+    CsvSegment segment;
+    CsvRecord record;
     std::string out;
-    Clock::duration reading{};
+    Clock::duration cutting{};
+    Clock::duration splitting{};
     Clock::duration evaluating{};
     std::size_t rows = 0;
+    Case c;
     for (;;) {
-        const auto start = Clock::now();
-        std::size_t n = 0;
-        while (n < chunk.size() && reader.next(chunk[n])) {
-            ++n;
+        auto start = Clock::now();
+        const bool more = segmenter.next(segment);
+        cutting += Clock::now() - start;
+        if (!more) {
+            break;
         }
-        const auto read = Clock::now();
-        Case c;
-        for (std::size_t k = 0; k < n; ++k) {
+        CsvReader reader(segment, header.delimiter());
+        for (;;) {
+            start = Clock::now();
+            const bool got = reader.next(record);
+            const auto read = Clock::now();
+            splitting += read - start;
+            if (!got) {
+                break;
+            }
             c.reset();
-            for (std::size_t j = 0; j < columns.size() && j < chunk[k].cells.size(); ++j) {
+            for (std::size_t j = 0; j < columns.size() && j < record.cells.size(); ++j) {
                 if (columns[j]) {
-                    c.set(*columns[j], chunk[k].cells[j]);
+                    c.set(*columns[j], record.cells[j]);
                 }
             }
             appendRow(out, c, evaluate(c, numbers));
+            evaluating += Clock::now() - read;
+            ++rows;
         }
         out.clear();
-        reading += read - start;
-        evaluating += Clock::now() - read;
-        rows += n;
-        if (n == 0) {
-            break;
-        }
     }
     std::fclose(in);
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
-    std::printf("rows: %zu\nread and split: %.3f s\nevaluate and write rows: %.3f s\n", rows, seconds(reading),
-                seconds(evaluating));
-    std::printf("cores batch can use before the reader is the limit: %.1f\n", seconds(evaluating) / seconds(reading));
+    std::printf("rows: %zu\nread and cut into segments (one thread): %.3f s\nsplit into records (workers): %.3f s\n"
+                "evaluate and write rows (workers): %.3f s\n",
+                rows, seconds(cutting), seconds(splitting), seconds(evaluating));
+    std::printf("cores batch can use before the one reading thread is the limit: %.0f\n",
+                (seconds(splitting) + seconds(evaluating)) / seconds(cutting));
     return 0;
 }

@@ -30,7 +30,9 @@ awk -v rows="$rows" 'BEGIN {
 echo "rows: $rows ($(du -h "$in" | cut -f1))"
 
 /usr/bin/time -f "peak memory: %M KB, %e s" "$cli" batch "$in" -o "$work/out.csv"
-echo "worker threads: $(nproc) (one per core, made once)"
+echo "threads: $(nproc) workers (one per core, made once), one reading the input, one writing the output"
+# Both write a new file: replacing one would add the old file's removal to one side only.
+rm -f "$work/out.csv" "$work/pass.csv"
 seconds=$( { /usr/bin/time -f "%e" "$cli" batch "$in" -o "$work/out.csv"; } 2>&1 | tail -1)
 bare=$( { /usr/bin/time -f "%e" "$pass" "$in" "$work/pass.csv"; } 2>&1 | tail -1)
 echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
@@ -38,5 +40,6 @@ echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a=
 stages="$(dirname "$pass")/batch_stages"
 [ -x "$stages" ] && "$stages" "$in"
 if command -v hyperfine >/dev/null; then
-    hyperfine --warmup 1 --runs 5 "$cli batch $in -o $work/out.csv" "$pass $in $work/pass.csv"
+    hyperfine --warmup 1 --runs 5 --prepare "rm -f $work/out.csv $work/pass.csv" \
+        "$cli batch $in -o $work/out.csv" "$pass $in $work/pass.csv"
 fi

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's CSV reading and batch on arbitrary bytes: no crash, no
-// hang, and exactly one output row for every record read.
+// hang, exactly one output row for every record read, and the same output
+// whether the rows are read whole or cut into small segments anywhere.
 
 #include "batch.h"
 #include "csv_reader.h"
@@ -25,6 +26,23 @@ void check(bool ok) {
     if (!ok) {
         std::abort();
     }
+}
+
+// What batch writes for text, read in segments of the given size.
+std::string batchOf(std::string text, std::size_t segmentBytes) {
+    const std::size_t size = text.size();
+    text.push_back('\0');
+    std::FILE* in = ::fmemopen(text.data(), size, "rb");
+    if (in == nullptr) {
+        return "fmemopen failed";
+    }
+    MemorySink sink;
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    vistrel::cli::BatchIo io{in, &sink, &numbers, {}, false, false, ',', false, {}};
+    io.segmentBytes = segmentBytes;
+    const vistrel::cli::BatchResult r = vistrel::cli::runBatch(io);
+    std::fclose(in);
+    return sink.text + std::to_string(r.rows) + " " + std::to_string(r.unreadable) + " " + r.firstUnreadable;
 }
 
 } // namespace
@@ -52,5 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(r.usageError.empty() || sink.text.empty());
         std::fclose(in);
     }
+    const std::string rows = "id,age,mode\n" + std::string(reinterpret_cast<const char*>(data), size);
+    check(batchOf(rows, 1 + size % 61) == batchOf(rows, std::size_t{1} << 20));
     return 0;
 }

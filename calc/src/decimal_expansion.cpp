@@ -179,7 +179,7 @@ Decimal expand(double value) {
     return d;
 }
 
-bool thousandthsOf(double value, std::uint64_t& thousandths) {
+bool thousandthsByExpansion(double value, std::uint64_t& thousandths) {
     std::uint64_t n = 0;
     int exponent = 0;
     // value = n x 10^(exponent - 14), so in thousandths it is n / 10^(11 - exponent).
@@ -214,11 +214,6 @@ Decimal fromThousandths(bool negative, std::uint64_t thousandths) {
     d.negative = negative && thousandths > 0;
     dropTrailingZeros(d);
     return d;
-}
-
-double valueOfThousandths(bool negative, std::uint64_t thousandths) {
-    const auto t = static_cast<double>(thousandths); // exact: below 10^15
-    return (negative && thousandths > 0 ? -t : t) / 1000.0;
 }
 
 Decimal roundedToThousandths(Decimal d) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -35,9 +36,30 @@ struct Decimal {
 // The same rounding done on integers for the usual magnitudes: |value| in
 // thousandths, from the same 15-digit expansion. False where it cannot, and
 // roundedToThousandths(expand(value)) decides.
-[[nodiscard]] bool thousandthsOf(double value, std::uint64_t& thousandths);
+[[nodiscard]] bool thousandthsByExpansion(double value, std::uint64_t& thousandths);
+[[nodiscard]] inline bool thousandthsOf(double value, std::uint64_t& thousandths) {
+    // Most values lie far from a half thousandth, and then rounding value x 1000
+    // directly gives the same thousandth as rounding its 15-digit expansion: the
+    // expansion is within 5e-15 x |value| of it, the product within half an ulp,
+    // so both fall on the same side of the half when the margin below is kept.
+    // Only the few closer to a half need the expansion itself.
+    const double a = std::fabs(value);
+    if (a >= 1e-7 && a < 1e10) {
+        const double p = a * 1000.0;
+        const auto whole = static_cast<std::uint64_t>(p);       // p < 1e13: truncation is the floor, exactly
+        const double fraction = p - static_cast<double>(whole); // exact below 2^52
+        if (std::fabs(fraction - 0.5) > 1e-14 * p) {
+            thousandths = whole + (fraction > 0.5 ? 1U : 0U);
+            return true;
+        }
+    }
+    return thousandthsByExpansion(value, thousandths);
+}
 [[nodiscard]] Decimal fromThousandths(bool negative, std::uint64_t thousandths);
-[[nodiscard]] double valueOfThousandths(bool negative, std::uint64_t thousandths);
+[[nodiscard]] inline double valueOfThousandths(bool negative, std::uint64_t thousandths) {
+    const auto t = static_cast<double>(thousandths); // exact: below 10^15
+    return (negative && thousandths > 0 ? -t : t) / 1000.0;
+}
 
 // The double a text of d reads as (infinite when it is too large).
 [[nodiscard]] double valueOf(const Decimal& d);

@@ -27,7 +27,7 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     Known& known = entry(field);
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
-    if (known.valid && known.text == text) {
+    if (known.valid && known.text.equals(text)) {
         return known.value;
     }
     const ParsedNumber n = numbers_.parse(text);
@@ -52,13 +52,13 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     failOn(field, fieldSubject(field) + " is not a number.");
 }
 
-void FieldNumbers::remember(Field field, NumberText::Shown shown) {
+void FieldNumbers::remember(Field field, const NumberText::Shown& shown) {
     if (!std::isfinite(shown.value)) { // shown is too large to read back
         failTooLarge(field);
     }
-    store_.setText(field, shown.text);
+    store_.setText(field, shown.text.view());
     Known& known = entry(field);
-    known.text = std::move(shown.text);
+    known.text.assign(shown.text.view());
     known.value = shown.value;
     known.valid = true;
 }
@@ -74,7 +74,7 @@ void FieldNumbers::writeComputed(Field field, double value) {
         if (!std::isfinite(shown.value)) {
             store_.setText(field, numbers_.plain(value));
         }
-        remember(field, std::move(shown));
+        remember(field, shown);
         return;
     }
     NumberText::BothForms forms = numbers_.bothForms(value);
@@ -83,7 +83,7 @@ void FieldNumbers::writeComputed(Field field, double value) {
     // three-decimal form is value's own; only a text the store changed needs reading.
     std::string buffer;
     const bool unchanged = store_.textIn(field, buffer) == forms.plain;
-    remember(field, unchanged ? std::move(forms.shown) : numbers_.showThreeDecimals(read(field)));
+    remember(field, unchanged ? forms.shown : numbers_.showThreeDecimals(read(field)));
 }
 
 void FieldNumbers::rewrite(Field field) { remember(field, numbers_.showThreeDecimals(read(field))); }

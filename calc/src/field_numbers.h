@@ -2,6 +2,7 @@
 #pragma once
 
 #include "calc/fields.h"
+#include "calc/inline_text.h"
 #include "calc/number_text.h"
 
 #include <array>
@@ -20,6 +21,10 @@ class FieldNumbers {
     [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
     [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
     [[nodiscard]] std::string text(Field field) const { return store_.text(field); }
+    // The text in buffer, or the store's own without a copy.
+    [[nodiscard]] std::string_view textIn(Field field, std::string& buffer) const {
+        return store_.textIn(field, buffer);
+    }
     void setText(Field field, std::string_view text) { store_.setText(field, text); }
 
     // The field's number; an empty field fails with emptyMessage when given.
@@ -34,11 +39,11 @@ class FieldNumbers {
     // text seen before is not converted again. Keyed on the text itself, it
     // can never hand back a number for a text that has since changed.
     struct Known {
-        std::string text;
+        InlineText text;
         double value = 0;
         bool valid = false;
     };
-    void remember(Field field, NumberText::Shown shown);
+    void remember(Field field, const NumberText::Shown& shown);
     [[nodiscard]] Known& entry(Field field) const {
         const auto k = static_cast<std::size_t>(field);
         return k < known_.size() ? known_[k] : offWindow_;

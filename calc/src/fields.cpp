@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calc/fields.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vistrel {
@@ -10,6 +11,15 @@ namespace {
 constexpr std::array<std::string_view, kModeOptionCount> kModeOptionNames{"SourceID2Op", "ILL2Op", "BackLum2Op"};
 
 constexpr std::size_t index(Field f) { return static_cast<std::size_t>(f); }
+
+// The fields that start with a text, so that a reset need not look at the others.
+constexpr auto kStartedFields = [] {
+    constexpr auto count = static_cast<std::size_t>(
+        std::count_if(kFields.begin(), kFields.end(), [](const FieldInfo& f) { return !f.start.empty(); }));
+    std::array<FieldInfo, count> started{};
+    std::copy_if(kFields.begin(), kFields.end(), started.begin(), [](const FieldInfo& f) { return !f.start.empty(); });
+    return started;
+}();
 
 } // namespace
 
@@ -37,19 +47,19 @@ std::string fieldSubject(Field field) {
 MemoryStore::MemoryStore(Holds holds) : holds_(holds) { reset(); }
 
 void MemoryStore::reset() {
-    for (const FieldInfo& f : kFields) {
+    for (InlineText& text : texts_) {
+        text.clear();
+    }
+    for (const FieldInfo& f : kStartedFields) {
         texts_[index(f.field)].assign(f.start);
     }
     selectNone();
 }
 
-std::string MemoryStore::text(Field field) const { return texts_[index(field)]; }
+std::string MemoryStore::text(Field field) const { return std::string(texts_[index(field)].view()); }
 
-void MemoryStore::setText(Field field, std::string_view text) {
-    if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
-        throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
-    }
-    texts_[index(field)].assign(text);
+void MemoryStore::refuseOffWindow(Field field) {
+    throw std::logic_error("this store holds only the window's fields, not " + std::string(fieldName(field)));
 }
 
 bool MemoryStore::isSelected(ModeOption option) const { return selected_[static_cast<std::size_t>(option)]; }

@@ -99,6 +99,8 @@ Glyphs glyphsOf(const NumberFormat& format) {
     }
     g.fits = pieceOf(format.decimal, g.decimal) && pieceOf(format.group, g.group) && pieceOf(format.minus, g.minus) &&
              g.fits;
+    g.singleBytes = g.fits && g.decimal.size == 1 && g.minus.size == 1 && g.group.size <= 1 &&
+                    std::all_of(g.digits.begin(), g.digits.end(), [](const Piece& p) { return p.size == 1; });
     return g;
 }
 
@@ -114,6 +116,72 @@ std::string render(const NumberFormat& format, const Glyphs& glyphs, const Decim
     LongText slow(format);
     renderInto(slow, format, d, fractionDigits, grouped);
     return std::move(slow.text);
+}
+
+namespace {
+
+// Written from the right, so the digits come straight off the integer.
+template <bool kSingleBytes>
+InlineText writeThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
+                            std::uint64_t thousandths) {
+    std::array<char, 256> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    std::size_t at = buffer.size();
+    const auto put = [&](const Piece& piece) {
+        if constexpr (kSingleBytes) {
+            buffer[--at] = piece.bytes[0];
+        } else {
+            at -= piece.size;
+            std::memcpy(buffer.data() + at, piece.bytes.data(), piece.size);
+        }
+    };
+    auto fraction = static_cast<unsigned>(thousandths % 1000);
+    put(glyphs.digits[fraction % 10]);
+    put(glyphs.digits[fraction / 10 % 10]);
+    put(glyphs.digits[fraction / 100]);
+    put(glyphs.decimal);
+    std::uint64_t integer = thousandths / 1000;
+    if (format.group.empty()) { // nothing to place between the digits: no need to count them first
+        do {
+            put(glyphs.digits[integer % 10]);
+            integer /= 10;
+        } while (integer > 0);
+        if (negative && thousandths > 0) {
+            put(glyphs.minus);
+        }
+        return InlineText({buffer.data() + at, buffer.size() - at});
+    }
+    int n = 1; // digits before the point
+    for (std::uint64_t rest = integer / 10; rest > 0; rest /= 10) {
+        ++n;
+    }
+    const bool group =
+        format.groupFirst > 0 && format.groupHigher > 0 && n - format.groupFirst >= format.groupMinLeading;
+    for (int fromRight = 1;; ++fromRight, integer /= 10) {
+        put(glyphs.digits[integer % 10]);
+        if (fromRight == n) {
+            break;
+        }
+        if (group && (fromRight == format.groupFirst ||
+                      (fromRight > format.groupFirst && (fromRight - format.groupFirst) % format.groupHigher == 0))) {
+            put(glyphs.group);
+        }
+    }
+    if (negative && thousandths > 0) {
+        put(glyphs.minus);
+    }
+    return InlineText({buffer.data() + at, buffer.size() - at});
+}
+
+} // namespace
+
+InlineText renderThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
+                             std::uint64_t thousandths) {
+    constexpr std::uint64_t kLimit = 1'000'000'000'000'000; // 12 integer digits at most below
+    if (!glyphs.fits || thousandths >= kLimit) {
+        return InlineText(render(format, glyphs, fromThousandths(negative, thousandths), 3, true));
+    }
+    return glyphs.singleBytes ? writeThousandths<true>(format, glyphs, negative, thousandths)
+                              : writeThousandths<false>(format, glyphs, negative, thousandths);
 }
 
 } // namespace vistrel::detail

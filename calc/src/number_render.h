@@ -5,6 +5,7 @@
 #include "calc/number_text.h"
 #include "decimal_expansion.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vistrel::detail {
@@ -15,5 +16,9 @@ namespace vistrel::detail {
 // d with fractionDigits decimals, grouped when asked and the format groups.
 [[nodiscard]] std::string render(const NumberFormat& format, const number_detail::Glyphs& glyphs, const Decimal& d,
                                  int fractionDigits, bool grouped);
+// The same as rendering fromThousandths(negative, thousandths) with three
+// decimals, grouped, without building the expansion first.
+[[nodiscard]] InlineText renderThousandths(const NumberFormat& format, const number_detail::Glyphs& glyphs,
+                                           bool negative, std::uint64_t thousandths);
 
 } // namespace vistrel::detail

@@ -66,7 +66,7 @@ std::string NumberText::plain(double value) const {
     return detail::render(format_, glyphs_, d, std::max(d.count - d.intLength, 0), false);
 }
 
-std::string NumberText::threeDecimals(double value) const { return showThreeDecimals(value).text; }
+std::string NumberText::threeDecimals(double value) const { return std::string(showThreeDecimals(value).text.view()); }
 
 double NumberText::roundThreeDecimals(double value) {
     if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
@@ -78,18 +78,18 @@ double NumberText::roundThreeDecimals(double value) {
 NumberText::Shown NumberText::showThreeDecimals(double value) const {
     if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
         const bool negative = std::signbit(value);
-        return {detail::render(format_, glyphs_, detail::fromThousandths(negative, thousandths), 3, true),
+        return {detail::renderThousandths(format_, glyphs_, negative, thousandths),
                 detail::valueOfThousandths(negative, thousandths)};
     }
     const detail::Decimal d = detail::roundedToThousandths(detail::expand(value));
-    return {detail::render(format_, glyphs_, d, 3, true), detail::valueOf(d)};
+    return {InlineText(detail::render(format_, glyphs_, d, 3, true)), detail::valueOf(d)};
 }
 
 NumberText::BothForms NumberText::bothForms(double value) const {
     const detail::Decimal d = detail::expand(value);
     const detail::Decimal rounded = detail::roundedToThousandths(d);
     return {detail::render(format_, glyphs_, d, std::max(d.count - d.intLength, 0), false),
-            {detail::render(format_, glyphs_, rounded, 3, true), detail::valueOf(rounded)}};
+            {InlineText(detail::render(format_, glyphs_, rounded, 3, true)), detail::valueOf(rounded)}};
 }
 
 } // namespace vistrel

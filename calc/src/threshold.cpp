@@ -42,7 +42,8 @@ std::string thresholdTooLarge(const std::array<LogTerm, 4>& terms) {
 
 Factors readFactors(FieldNumbers& fields) {
     const double age = checkOverflow(ageFactor(fields.read(Field::Age)), Field::Age);
-    const std::string ease = fields.text(Field::EaseOfRead);
+    std::string buffer; // the longest level's text is too long to fit in a string without the heap
+    const std::string_view ease = fields.textIn(Field::EaseOfRead, buffer);
     for (const EaseLevel& level : kEaseLevels) {
         if (level.text == ease) {
             return {age, level.factor};

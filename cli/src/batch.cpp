@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
+#include "calc/inline_text.h"
 #include "cases.h"
 #include "csv_reader.h"
+#include "csv_segments.h"
 #include "worker_pool.h"
 
 #include "json_shape.h"
@@ -10,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -53,7 +57,7 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
     std::vector<bool> seen(kColumns.size(), false);
     std::size_t slot = kNoSlot;
     for (std::size_t k = 0; k < header.cells.size(); ++k) {
-        const std::string& name = header.cells[k];
+        const std::string name(header.cells[k]);
         const auto index = columnIndex(name);
         if (!index && (name == kMessageColumn || name == kMarginColumn)) {
             slot = name == kMessageColumn ? kMessageSlot : kMarginSlot;
@@ -126,10 +130,68 @@ std::string slotName(std::size_t s) {
     return std::string(s == kMessageSlot ? kMessageColumn : s == kMarginSlot ? kMarginColumn : kColumns[s].name);
 }
 
+// Copies a cell and tells whether it holds a byte below '-': every byte that
+// can make a cell need quotes (comma, quote, CR, LF, blank, tab) is one, and
+// most cells hold none, so the exact check runs on few. Words are tested as
+// they pass through registers: "some byte below b" is exact bit arithmetic.
+bool copyCell(char* to, std::string_view cell) {
+    const char* from = cell.data();
+    const std::size_t n = cell.size();
+    if (n >= 4 && n <= 64) {
+        // Words from the front, and one ending at the last byte, overlapping.
+        const auto words = [&]<class Word>(Word) {
+            constexpr auto kOnes = static_cast<Word>(~Word{0} / 255);
+            Word low = 0;
+            Word w = 0;
+            for (std::size_t k = 0; k + sizeof w < n; k += sizeof w) {
+                std::memcpy(&w, from + k, sizeof w);
+                std::memcpy(to + k, &w, sizeof w);
+                low |= static_cast<Word>(w - kOnes * '-') & static_cast<Word>(~w) & static_cast<Word>(kOnes * 0x80);
+            }
+            std::memcpy(&w, from + n - sizeof w, sizeof w);
+            std::memcpy(to + n - sizeof w, &w, sizeof w);
+            low |= static_cast<Word>(w - kOnes * '-') & static_cast<Word>(~w) & static_cast<Word>(kOnes * 0x80);
+            return low != 0;
+        };
+        return n >= 8 ? words(std::uint64_t{}) : words(std::uint32_t{});
+    }
+    copyShort(to, from, n);
+    bool low = false;
+    for (const char ch : cell) {
+        low |= static_cast<unsigned char>(ch) < '-';
+    }
+    return low;
+}
+
 } // namespace
 
 void appendRow(std::string& out, const Case& c, const Evaluation& e) {
-    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
+    // Nearly every row needs no quotes: it is sized once and copied in, and
+    // only a cell that may need them is checked exactly.
+    const std::size_t shown = shownColumns(c.daylight());
+    std::array<std::string_view, kColumns.size() + 2> cells;
+    std::size_t bytes = 0;
+    for (std::size_t k = 0; k < shown + 2; ++k) {
+        cells[k] = k < shown ? c.view(k) : k == shown ? std::string_view(e.messageText()) : std::string_view(e.margin);
+        bytes += cells[k].size() + 1;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + bytes);
+    char* p = out.data() + at;
+    bool plain = true;
+    for (std::size_t k = 0; k < shown + 2; ++k) {
+        if (copyCell(p, cells[k])) {
+            plain = plain && !csvCellNeedsQuotes(cells[k]);
+        }
+        p += cells[k].size();
+        *p++ = ',';
+    }
+    out.back() = '\n';
+    if (plain) {
+        return;
+    }
+    out.resize(at);
+    for (std::size_t k = 0; k < shown; ++k) {
         appendCsvCell(out, c.view(k));
         out += ',';
     }
@@ -219,56 +281,71 @@ struct RowWriter {
             [&](std::size_t k) { return cells[k].second; }, extra);
     }
 
-    Counts write(std::span<const CsvRecord> records, std::string& out, ExtraColumns* extras) const {
-        Counts counts;
-        const auto unreadable = [&](const CsvRecord& record, const std::string& why) {
+    // One record: its output row, or the reason it could not be read.
+    void writeRecord(std::string& out, const CsvRecord& record, Case& c, ExtraColumns* extras, Counts& counts) const {
+        const auto unreadable = [&](const std::string& why) {
             const std::string message = "line " + std::to_string(record.line) + ": " + why;
             if (counts.unreadable++ == 0) {
                 counts.first = message;
             }
             writeUnreadable(out, record, message);
         };
-        Case c(daylight);
-        for (const CsvRecord& record : records) {
-            if (!record.error.empty()) {
-                unreadable(record, record.error);
-                continue;
-            }
-            if (record.cells.size() != layout.columns.size()) {
-                unreadable(record, std::to_string(record.cells.size()) + " cells where the header has " +
-                                       std::to_string(layout.columns.size()));
-                continue;
-            }
-            c.reset();
-            bool readable = true;
-            for (std::size_t k = 0; k < layout.columns.size() && readable; ++k) {
-                readable = !layout.columns[k] || c.set(*layout.columns[k], record.cells[k]);
-            }
-            if (!readable) {
-                unreadable(record, "mode must be " + std::string(kModeChoices));
-                continue;
-            }
-            const Evaluation e = evaluate(c, numbers);
-            writeRow(out, record, c, e, extras);
+        if (!record.error.empty()) {
+            unreadable(record.error);
+            return;
         }
-        return counts;
+        if (record.cells.size() != layout.columns.size()) {
+            unreadable(std::to_string(record.cells.size()) + " cells where the header has " +
+                       std::to_string(layout.columns.size()));
+            return;
+        }
+        c.reset();
+        for (std::size_t k = 0; k < layout.columns.size(); ++k) {
+            if (layout.columns[k] && !c.set(*layout.columns[k], record.cells[k])) {
+                unreadable("mode must be " + std::string(kModeChoices));
+                return;
+            }
+        }
+        const Evaluation e = evaluate(c, numbers);
+        writeRow(out, record, c, e, extras);
     }
 };
 
-// Rows are read in chunks; each chunk is evaluated in parts by the workers
-// while the next is read, and written in order. A chunk also ends at a size
-// in bytes, so that long records cannot make it large.
-constexpr std::size_t kChunkRows = 2048;
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
-constexpr std::size_t kPartsPerWorker = 4;
+// The input is cut into segments, each read, evaluated and written by one
+// worker while this thread reads ahead and writes the finished ones in order.
+// Enough segments under way that no worker waits for the next.
+constexpr std::size_t kSegmentsPerWorker = 3;
+
+// One segment's work; its memory is reused for a later segment.
+struct Job {
+    CsvSegment segment;
+    std::unique_ptr<CsvReader> reader;
+    CsvRecord record;
+    std::string out;
+    RowWriter::Counts counts;
+    std::size_t rows = 0;
+    // Its own extra columns, since they keep state and jobs run side by side.
+    std::unique_ptr<ExtraColumns> extras;
+
+    void readAll(CsvReader& from, const RowWriter& writer) {
+        out.clear();
+        counts = {};
+        rows = 0;
+        Case c(writer.daylight);
+        while (from.next(record)) {
+            ++rows;
+            writer.writeRecord(out, record, c, extras.get(), counts);
+        }
+    }
+};
 
 } // namespace
 
 BatchResult runBatch(const BatchIo& io) {
     BatchResult result;
-    CsvReader reader(io.in, io.delimiter, isHeaderName);
+    auto reader = std::make_unique<CsvReader>(io.in, io.delimiter, isHeaderName);
     CsvRecord header;
-    if (!reader.next(header)) {
+    if (!reader->next(header)) {
         result.usageError = "the input is empty: it needs a header row";
         return result;
     }
@@ -288,69 +365,83 @@ BatchResult runBatch(const BatchIo& io) {
         result.outputFailed = true;
         return result;
     }
-    const auto readChunk = [&reader](std::vector<CsvRecord>& chunk) {
-        std::size_t n = 0;
-        std::size_t bytes = 0;
-        while (n < chunk.size() && bytes < kChunkBytes && reader.next(chunk[n])) {
-            for (const std::string& cell : chunk[n].cells) {
-                bytes += cell.size() + 1;
-            }
-            ++n;
-        }
-        return n;
-    };
-    std::vector<CsvRecord> current(kChunkRows);
-    std::vector<CsvRecord> next(kChunkRows);
-    // Each part's rows and counts on cache lines of their own: workers append
-    // to neighbouring parts all the time, and a shared line would pass between
-    // their cores on every append. Each part has its own extra columns, since
-    // a part is worked by one worker at a time and they keep state.
-    struct alignas(64) Part {
-        std::string out;
-        RowWriter::Counts counts;
-        std::unique_ptr<ExtraColumns> extras;
-    };
-    std::vector<Part> done;
-    // Declared last, so that it finishes a round before what the round uses goes.
+    const std::uint64_t headerBytes = reader->bytesRead();
+    const int headerErrno = reader->inputErrno();
+    const char delimiter = reader->delimiter();
+    CsvSegmenter segments(io.in, reader->takeRest(), io.segmentBytes);
+    // The reader of the segment collected last, which may have to go on into the next.
+    std::unique_ptr<CsvReader> previous = std::move(reader);
+    std::vector<Job> jobs;
+    // Writes the finished segments in order, so that neither the workers nor
+    // this thread wait for the disk.
+    WorkerPool diskWriter(1);
+    std::atomic<bool> writeFailed = false;
+    std::size_t writesDone = 0;
+    // Declared last, so that its running jobs end before what they use goes.
     WorkerPool pool;
-    // More parts than workers, taken as each is free: the worker that shares
-    // its core with the reader takes fewer, and no core idles at a round's end.
-    const std::size_t parts = pool.size() * kPartsPerWorker;
-    done.resize(parts);
-    for (Part& part : done) {
-        part.extras = io.extras ? io.extras() : nullptr;
+    jobs.resize(pool.size() * kSegmentsPerWorker);
+    for (Job& job : jobs) {
+        job.extras = io.extras ? io.extras() : nullptr;
     }
-    for (std::size_t n = readChunk(current); n > 0;) {
-        // The parts are evaluated while this thread reads the next chunk.
-        const std::span<const CsvRecord> rows(current.data(), n);
-        // By value: if reading throws, the pool finishes this round after the loop body is gone.
-        pool.start(parts, [&writer, &done, rows, n, parts](std::size_t k) {
-            const std::size_t from = n * k / parts;
-            done[k].counts =
-                writer.write(rows.subspan(from, n * (k + 1) / parts - from), done[k].out, done[k].extras.get());
-        });
-        const std::size_t following = readChunk(next);
-        pool.wait();
-        for (Part& part : done) {
-            if (result.unreadable == 0) {
-                result.firstUnreadable = std::move(part.counts.first);
+    std::size_t submitted = 0;
+    bool more = true;
+    for (std::size_t collected = 0;; ++collected) {
+        for (; more && submitted - collected < jobs.size(); ++submitted) {
+            // A job's memory is reused once its output is on its way.
+            for (; writesDone + jobs.size() <= submitted; ++writesDone) {
+                diskWriter.waitNext();
             }
-            result.unreadable += part.counts.unreadable;
-            if (!io.out->write(part.out)) {
+            if (writeFailed) {
                 result.outputFailed = true;
                 return result;
             }
-            part.out.clear();
+            Job& job = jobs[submitted % jobs.size()];
+            more = segments.next(job.segment);
+            if (!more) {
+                break;
+            }
+            pool.submit([&job, &writer, delimiter] {
+                job.reader = std::make_unique<CsvReader>(job.segment, delimiter);
+                job.readAll(*job.reader, writer);
+            });
         }
-        result.rows += n;
+        if (collected == submitted) {
+            break;
+        }
+        Job& job = jobs[collected % jobs.size()];
+        pool.waitNext();
+        if (!previous->handsOverTo(job.segment)) {
+            // The cut fell inside a record: what the job read from there is
+            // not what the input says, so the reader before goes on instead.
+            previous->continueWith(job.segment);
+            job.readAll(*previous, writer);
+            job.reader = std::move(previous);
+        }
+        previous = std::move(job.reader);
+        if (result.unreadable == 0) {
+            result.firstUnreadable = std::move(job.counts.first);
+        }
+        result.unreadable += job.counts.unreadable;
+        diskWriter.submit([&job, &io, &writeFailed] {
+            if (!io.out->write(job.out)) {
+                writeFailed = true;
+            }
+            io.out->writeBehind();
+        });
+        result.rows += job.rows;
         if (io.progress) {
-            io.progress(reader.bytesRead());
+            io.progress(headerBytes + segments.bytesRead());
         }
-        std::swap(current, next);
-        n = following;
     }
-    if (reader.inputFailed()) {
-        result.inputError = std::string("reading failed: ") + std::strerror(reader.inputErrno());
+    for (; writesDone < submitted; ++writesDone) {
+        diskWriter.waitNext();
+    }
+    if (writeFailed) {
+        result.outputFailed = true;
+        return result;
+    }
+    if (const int error = headerErrno != 0 ? headerErrno : segments.inputErrno(); error != 0) {
+        result.inputError = std::string("reading failed: ") + std::strerror(error);
     }
     return result;
 }

@@ -53,6 +53,9 @@ struct BatchIo {
     // Evaluates every row as a daylight case even without daylight columns.
     bool daylight = false;
     ExtraColumnsFactory extras; // may be empty
+    // How much of the input each worker takes at a time; tests make it tiny
+    // to cut the input everywhere.
+    std::size_t segmentBytes = std::size_t{256} << 10;
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with

@@ -132,6 +132,9 @@ bool Case::set(std::size_t column, std::string_view text) {
         if (!fieldInfo(*field).window) {
             makeDaylight();
         }
+        if (text.empty() && store_.view(*field).empty()) {
+            return true; // already so: most cases leave several columns empty
+        }
         const auto level = *field == Field::EaseOfRead ? easeLevel(text) : std::nullopt;
         store_.setText(*field, level.value_or(text));
         return true;
@@ -155,13 +158,6 @@ Mode Case::mode() const {
         }
     }
     return Mode::None;
-}
-
-std::string_view Case::view(std::size_t column) const {
-    if (const auto field = kColumns[column].field) {
-        return store_.view(*field);
-    }
-    return modeText(mode());
 }
 
 Evaluation evaluate(Case& c, const NumberText& numbers) {

@@ -149,7 +149,10 @@ class Case {
     void makeDaylight();
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
     // The text without a copy, valid until the column is next set.
-    [[nodiscard]] std::string_view view(std::size_t column) const;
+    [[nodiscard]] std::string_view view(std::size_t column) const {
+        const auto& field = kColumns[column].field;
+        return field ? store_.view(*field) : modeText(mode());
+    }
     // Read from the store's selection, the one place the mode is kept.
     [[nodiscard]] Mode mode() const;
 

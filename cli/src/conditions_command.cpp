@@ -44,7 +44,7 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
         fail("line " + std::to_string(record.line) + " (header): " + record.error);
     } else {
         for (std::size_t k = 0; k < record.cells.size() && error.empty(); ++k) {
-            const std::string& name = record.cells[k];
+            const std::string name(record.cells[k]);
             const auto index = columnIndex(name);
             columns.push_back(index);
             const auto rank = static_cast<std::size_t>(std::find(labels.begin(), labels.end(), name) - labels.begin());
@@ -65,7 +65,9 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
                      (record.error.empty() ? "the row's cells do not match the header" : record.error));
                 break;
             }
-            NamedRow row{labelAt ? record.cells[*labelAt] : std::to_string(rows.size() + 1), {}, labelAt.has_value()};
+            NamedRow row{labelAt ? std::string(record.cells[*labelAt]) : std::to_string(rows.size() + 1),
+                         {},
+                         labelAt.has_value()};
             for (std::size_t k = 0; k < columns.size(); ++k) {
                 if (columns[k] && (keepEmpty || !record.cells[k].empty())) {
                     row.cells.emplace_back(*columns[k], record.cells[k]);

@@ -3,6 +3,8 @@
 
 #include <csv.h>
 
+#include "calc/inline_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -19,14 +21,8 @@ constexpr std::size_t kReusedRecordBytes = 1024;
 
 int noSpaces(unsigned char /*c*/) { return 0; }
 
-// What a record holds beyond its own size; short cells live inside their strings.
-std::size_t heapBytes(const CsvRecord& record) {
-    std::size_t bytes = record.cells.capacity() * sizeof(std::string) + record.error.capacity();
-    for (const std::string& cell : record.cells) {
-        bytes += cell.capacity();
-    }
-    return bytes;
-}
+// What a record holds beyond its own size.
+std::size_t heapBytes(const CsvRecord& record) { return record.cells.heapBytes() + record.error.capacity(); }
 
 std::string tooLong() {
     return "the record is longer than " + std::to_string(kMaxRecordBytes >> 20) + " MiB or " +
@@ -36,9 +32,47 @@ std::string tooLong() {
 } // namespace
 
 CsvReader::CsvReader(std::FILE* in, char delimiter, NameTest known)
-    : in_(in), delimiter_(delimiter), known_(known), parser_(std::make_unique<csv_parser>()), buffer_(kChunk) {
+    : in_(in), delimiter_(delimiter), known_(known), parser_(std::make_unique<csv_parser>()), buffer_(kChunk),
+      data_(buffer_.data()) {
     *parser_ = {};
     restartParser();
+}
+
+CsvReader::CsvReader(const CsvSegment& segment, char delimiter)
+    : in_(nullptr), delimiter_(delimiter), known_(nullptr), started_(true), parser_(std::make_unique<csv_parser>()),
+      line_(segment.firstLine), afterCr_(segment.afterCr) {
+    *parser_ = {};
+    restartParser();
+    continueWith(segment);
+}
+
+CsvReader::Rest CsvReader::takeRest() {
+    Rest rest;
+    rest.bytes.assign(data_ + begin_, end_ - begin_);
+    rest.line = line_;
+    rest.afterCr = afterCr_;
+    rest.atEnd = eof_ || finished_;
+    begin_ = 0;
+    end_ = 0;
+    in_ = nullptr;
+    return rest;
+}
+
+void CsvReader::continueWith(const CsvSegment& segment) {
+    data_ = segment.bytes.data();
+    begin_ = 0;
+    end_ = segment.bytes.size();
+    lastSegment_ = segment.last;
+    eof_ = false;
+}
+
+bool CsvReader::handsOverTo(const CsvSegment& next) const {
+    const bool allRead = begin_ == end_ && ready_.empty() && !eof_ && !finished_;
+    const bool sameLine = line_ == next.firstLine && afterCr_ == next.afterCr && !lineOpen_;
+    const bool betweenRecords = atRecordStart_ && !skipping_ && recordBytes_ == 0 && pendingCells_ == 0 &&
+                                !pendingStarted_ && parser_->pstate == 0 && parser_->quoted == 0 &&
+                                parser_->entry_pos == 0 && parser_->spaces == 0;
+    return allRead && sameLine && betweenRecords;
 }
 
 CsvReader::~CsvReader() { csv_free(parser_.get()); }
@@ -55,7 +89,34 @@ void CsvReader::restartParser() {
     startRecord();
 }
 
+void CsvCells::reserve(std::size_t more) {
+    if (used_ + more > capacity_) {
+        const std::size_t grown = std::max({used_ + more, 2 * capacity_, std::size_t{256}});
+        auto text = std::make_unique<char[]>(grown);
+        std::copy_n(text_.get(), used_, text.get());
+        text_ = std::move(text);
+        capacity_ = grown;
+    }
+}
+
+void CsvCells::add(std::string_view cell) {
+    reserve(cell.size());
+    copyShort(text_.get() + used_, cell.data(), cell.size());
+    used_ += cell.size();
+    ends_.push_back(used_);
+}
+
+void CsvCells::addDoubled(std::string_view cell) {
+    reserve(cell.size());
+    for (std::size_t k = 0; k < cell.size(); ++k) {
+        text_[used_++] = cell[k];
+        k += cell[k] == '"' ? 1U : 0U; // the second of a doubled quote
+    }
+    ends_.push_back(used_);
+}
+
 void CsvReader::startRecord() {
+    pending_.cells.clear();
     pending_.error.clear();
     pendingCells_ = 0;
     pendingStarted_ = false;
@@ -64,33 +125,96 @@ void CsvReader::startRecord() {
 }
 
 void CsvReader::onCell(void* data, std::size_t length, void* self) {
-    auto& r = *static_cast<CsvReader*>(self);
-    if (!r.pendingStarted_) {
-        r.pendingStarted_ = true;
-        r.pending_.line = r.line_;
-    }
-    auto& cells = r.pending_.cells;
-    if (r.pendingCells_ < cells.size()) {
-        cells[r.pendingCells_].assign(static_cast<const char*>(data), length);
-    } else {
-        cells.emplace_back(static_cast<const char*>(data), length);
-    }
-    ++r.pendingCells_;
+    static_cast<CsvReader*>(self)->takeCell({static_cast<const char*>(data), length}, false);
 }
 
-void CsvReader::onRecordEnd(int /*terminator*/, void* self) {
-    auto& r = *static_cast<CsvReader*>(self);
-    if (!r.pendingStarted_) {
-        r.pending_.line = r.line_;
+void CsvReader::onRecordEnd(int /*terminator*/, void* self) { static_cast<CsvReader*>(self)->endRecord(); }
+
+void CsvReader::takeCell(std::string_view cell, bool doubled) {
+    if (!pendingStarted_) {
+        pendingStarted_ = true;
+        pending_.line = line_;
     }
-    r.pending_.cells.resize(r.pendingCells_);
-    if (r.recordBytes_ > kMaxRecordBytes || r.pending_.cells.size() > kMaxRecordCells) {
-        r.pending_.cells.clear(); // it ended within the piece that took it over a limit
-        r.pending_.error = tooLong();
+    if (doubled) {
+        pending_.cells.addDoubled(cell);
+    } else {
+        pending_.cells.add(cell);
     }
-    r.ready_.push_back(std::move(r.pending_));
-    std::swap(r.pending_, r.spare_);
-    r.startRecord();
+    ++pendingCells_;
+}
+
+void CsvReader::endRecord() {
+    if (!pendingStarted_) {
+        pending_.line = line_;
+    }
+    if (recordBytes_ > kMaxRecordBytes || pending_.cells.size() > kMaxRecordCells) {
+        pending_.cells.clear(); // it ended within the piece that took it over a limit
+        pending_.error = tooLong();
+    }
+    ready_.push_back(std::move(pending_));
+    std::swap(pending_, spare_);
+    startRecord();
+}
+
+// libcsv walks every byte through its states, and most lines need none of
+// that: a whole line of unquoted cells and cells quoted on this line alone is
+// split here, as libcsv would split it. Anything else (a quote inside a cell,
+// text after a closing quote, a quote still open at the line end, a blank
+// line) goes to libcsv, so what is accepted and refused stays its decision.
+bool CsvReader::splitPlainLine(std::string_view piece) {
+    const char delimiter = delimiter_ == 0 ? ',' : delimiter_;
+    if (parser_->pstate != 0 || parser_->entry_pos != 0 || piece.size() < 2 || delimiter == '"') {
+        return false;
+    }
+    const std::string_view line = piece.substr(0, piece.size() - 1); // without its line end
+    const std::size_t size = line.size();
+    // Cells go straight into the record; a line left to libcsv takes them back.
+    const auto leave = [this] {
+        pending_.cells.clear();
+        pendingCells_ = 0;
+        pendingStarted_ = false;
+        return false;
+    };
+    // Cells are short: a plain loop finds their ends sooner than a search call.
+    for (std::size_t at = 0;;) {
+        std::size_t end = at;
+        if (at < size && line[at] == '"') {
+            std::size_t quote = at + 1;
+            bool doubled = false;
+            for (;;) {
+                while (quote < size && line[quote] != '"') {
+                    ++quote;
+                }
+                if (quote == size) {
+                    return leave(); // the cell goes on past the line end
+                }
+                if (quote + 1 == size || line[quote + 1] != '"') {
+                    break;
+                }
+                doubled = true;
+                quote += 2; // past a doubled quote
+            }
+            end = quote + 1;
+            if (end < size && line[end] != delimiter) {
+                return leave();
+            }
+            takeCell(line.substr(at + 1, quote - at - 1), doubled);
+        } else {
+            while (end < size && line[end] != delimiter && line[end] != '"') {
+                ++end;
+            }
+            if (end < size && line[end] == '"') {
+                return leave();
+            }
+            takeCell(line.substr(at, end - at), false);
+        }
+        if (end == size) {
+            break;
+        }
+        at = end + 1;
+    }
+    endRecord();
+    return true;
 }
 
 void CsvReader::reportBad(std::size_t line, std::string why) {
@@ -105,11 +229,15 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
         atRecordStart_ = false;
         recordLine_ = line_;
     }
-    recordBytes_ += piece.size();
+    if (!atRecordStart_) { // blank lines before a record are not part of it
+        recordBytes_ += piece.size();
+    }
     // The cell buffer grows by at least its size each time: geometric, and a
     // piece never needs more than one step.
     csv_set_blk_size(parser_.get(), std::max(kChunk, parser_->entry_size));
-    const std::size_t used = csv_parse(parser_.get(), piece.data(), piece.size(), onCell, onRecordEnd, this);
+    const std::size_t used = endsLine && splitPlainLine(piece)
+                                 ? piece.size()
+                                 : csv_parse(parser_.get(), piece.data(), piece.size(), onCell, onRecordEnd, this);
     if (used != piece.size()) {
         // A malformed record: report it, drop what it had, and start afresh on the next line.
         reportBad(line_, "bad quoting");
@@ -152,6 +280,11 @@ void CsvReader::finish() {
 bool CsvReader::fill() {
     begin_ = 0;
     end_ = 0;
+    if (in_ == nullptr) { // a segment: the next one, if any, comes through continueWith
+        eof_ = lastSegment_;
+        return false;
+    }
+    data_ = buffer_.data();
     const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), in_);
     bytesRead_ += n;
     end_ = n;
@@ -200,11 +333,14 @@ bool CsvReader::next(CsvRecord& record) {
     }
     while (ready_.empty() && !finished_) {
         if (begin_ == end_ && (eof_ || !fill())) {
+            if (!eof_) {
+                break; // the segment is read; more may follow
+            }
             finish();
             finished_ = true;
             break;
         }
-        const char* data = buffer_.data() + begin_;
+        const char* data = data_ + begin_;
         const std::size_t available = end_ - begin_;
         if (afterCr_) {
             afterCr_ = false;
@@ -248,19 +384,7 @@ bool CsvReader::next(CsvRecord& record) {
 }
 
 void appendCsvCell(std::string& out, std::string_view cell) {
-    // One look-up per byte: nearly every cell is written as it is.
-    static constexpr auto kSpecial = [] {
-        std::array<bool, 256> special{};
-        for (const char c : {',', '"', '\r', '\n'}) {
-            special[static_cast<unsigned char>(c)] = true;
-        }
-        return special;
-    }();
-    const auto special = [](char c) { return kSpecial[static_cast<unsigned char>(c)]; };
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const bool quote = std::any_of(cell.begin(), cell.end(), special) ||
-                       (!cell.empty() && (blank(cell.front()) || blank(cell.back())));
-    if (!quote) {
+    if (!csvCellNeedsQuotes(cell)) {
         out += cell;
         return;
     }

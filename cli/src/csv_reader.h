@@ -1,20 +1,69 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct csv_parser;
 
 namespace vistrel::cli {
 
+// A record's cells, side by side in one buffer: once it has grown to fit,
+// reading a record into it neither allocates nor copies through the library.
+class CsvCells {
+  public:
+    CsvCells() = default;
+    // A moved-from record is lent to later ones: it must be empty, with no
+    // room it does not have.
+    CsvCells(CsvCells&& other) noexcept
+        : text_(std::move(other.text_)), used_(std::exchange(other.used_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)), ends_(std::exchange(other.ends_, {})) {}
+    CsvCells& operator=(CsvCells&& other) noexcept {
+        text_ = std::move(other.text_);
+        used_ = std::exchange(other.used_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        ends_ = std::exchange(other.ends_, {});
+        return *this;
+    }
+    CsvCells(const CsvCells&) = delete;
+    CsvCells& operator=(const CsvCells&) = delete;
+    ~CsvCells() = default;
+
+    [[nodiscard]] std::size_t size() const { return ends_.size(); }
+    [[nodiscard]] bool empty() const { return ends_.empty(); }
+    [[nodiscard]] std::string_view operator[](std::size_t k) const {
+        const std::size_t begin = k == 0 ? 0 : ends_[k - 1];
+        return {text_.get() + begin, ends_[k] - begin};
+    }
+    void clear() {
+        used_ = 0;
+        ends_.clear();
+    }
+    void add(std::string_view cell);
+    // A quoted cell's text, each doubled quote read as one.
+    void addDoubled(std::string_view cell);
+    // The memory it holds beyond its own size.
+    [[nodiscard]] std::size_t heapBytes() const { return capacity_ + ends_.capacity() * sizeof(std::size_t); }
+
+  private:
+    void reserve(std::size_t more);
+
+    std::unique_ptr<char[]> text_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+    std::vector<std::size_t> ends_; // where each cell ends in text_
+};
+
 struct CsvRecord {
-    std::vector<std::string> cells;
+    CsvCells cells;
     std::size_t line = 0; // where its first cell ends, counted from 1
     std::string error;    // why it could not be read; the cells are then empty
 };
@@ -23,6 +72,15 @@ struct CsvRecord {
 // reading goes on at the next line, so memory stays bounded whatever the input.
 inline constexpr std::size_t kMaxRecordBytes = std::size_t{4} << 20;
 inline constexpr std::size_t kMaxRecordCells = 4096;
+
+// A stretch of a CSV input, to be read apart from the rest: where it starts
+// in the input's lines, and whether the input ends with it.
+struct CsvSegment {
+    std::string bytes;
+    std::size_t firstLine = 1;
+    bool afterCr = false; // the byte before it is a CR, so a leading LF ends no line
+    bool last = false;
+};
 
 // Streams RFC 4180 records (quoted cells, doubled quotes; LF, CRLF or CR line
 // ends) from a file and keeps going past a malformed one. Cells keep their
@@ -39,6 +97,26 @@ class CsvReader {
     CsvReader(CsvReader&&) = delete;
     CsvReader& operator=(CsvReader&&) = delete;
     ~CsvReader();
+    // Reads one segment of an input whose delimiter is known, as if from the
+    // start of a record; continueWith feeds it the following segment.
+    CsvReader(const CsvSegment& segment, char delimiter);
+
+    // The bytes taken from the file but not read yet, and where they start;
+    // the reader then waits for them through continueWith.
+    struct Rest {
+        std::string bytes;
+        std::size_t line = 1;
+        bool afterCr = false;
+        bool atEnd = false; // the file has no more
+    };
+    [[nodiscard]] Rest takeRest();
+    // Goes on reading with the segment that follows what it was given.
+    void continueWith(const CsvSegment& segment);
+    // True when, having read everything given, it stands between records
+    // exactly as a reader started at next would: then what that reader reads
+    // is what this one would have read.
+    [[nodiscard]] bool handsOverTo(const CsvSegment& next) const;
+    [[nodiscard]] char delimiter() const { return delimiter_; }
 
     // False once the input is exhausted. What record held before lends its
     // memory to a later record, so a caller that reuses its records reads
@@ -52,6 +130,9 @@ class CsvReader {
   private:
     static void onCell(void* data, std::size_t length, void* self);
     static void onRecordEnd(int terminator, void* self);
+    void takeCell(std::string_view cell, bool doubled);
+    void endRecord();
+    bool splitPlainLine(std::string_view piece);
     void restartParser();
     void startRecord();
     void feed(std::string_view piece, bool endsLine);
@@ -66,6 +147,8 @@ class CsvReader {
     bool started_ = false;
     std::unique_ptr<csv_parser> parser_;
     std::vector<char> buffer_;
+    const char* data_ = nullptr; // the file's buffer, or the segment being read
+    bool lastSegment_ = false;   // without a file: the segment given is the input's last
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
@@ -80,13 +163,29 @@ class CsvReader {
     std::size_t recordLine_ = 0; // where the record being read began
     std::size_t recordBytes_ = 0;
     CsvRecord pending_;
-    std::size_t pendingCells_ = 0; // the cells of pending_ read so far; later ones are spare memory
+    std::size_t pendingCells_ = 0; // the cells of pending_ read so far
     bool pendingStarted_ = false;
     CsvRecord spare_; // a record handed back by the caller, for its memory
     std::deque<CsvRecord> ready_;
 };
 
-// Appends one cell, quoted only when a reader could take it apart otherwise.
+// True when a reader could take the cell apart, or lose its blanks, unquoted.
+// Inline: it runs on every cell of every row written.
+[[nodiscard]] inline bool csvCellNeedsQuotes(std::string_view cell) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char c : {',', '"', '\r', '\n'}) {
+            special[static_cast<unsigned char>(c)] = true;
+        }
+        return special;
+    }();
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (!cell.empty() && (blank(cell.front()) || blank(cell.back()))) {
+        return true;
+    }
+    return std::any_of(cell.begin(), cell.end(), [](char c) { return kSpecial[static_cast<unsigned char>(c)]; });
+}
+// Appends one cell, quoted only when it needs to be.
 void appendCsvCell(std::string& out, std::string_view cell);
 
 } // namespace vistrel::cli

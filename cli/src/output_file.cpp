@@ -203,8 +203,19 @@ bool OutputFile::write(std::string_view text) {
             return fail(n < 0 ? errno : EIO);
         }
         text.remove_prefix(static_cast<std::size_t>(n));
+        written_ += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+void OutputFile::writeBehind() {
+    // Only a temporary is synced before it is renamed; the sync still
+    // reports any failure, so this one's result is not needed.
+    if (!temporary_.empty() && errno_ == 0 && written_ > behind_) {
+        static_cast<void>(::sync_file_range(fd_, static_cast<off_t>(behind_), static_cast<off_t>(written_ - behind_),
+                                            SYNC_FILE_RANGE_WRITE));
+        behind_ = written_;
+    }
 }
 
 bool OutputFile::commit() {

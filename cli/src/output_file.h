@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ class Sink {
     virtual ~Sink() = default;
 
     virtual bool write(std::string_view text) = 0;
+    // A hint that what was written may go to the disk now, so that the wait
+    // at the end is short; it may block while the disk is busy.
+    virtual void writeBehind() {}
 };
 
 // An output of a command, opened so that no run can damage what is there:
@@ -40,6 +44,7 @@ class OutputFile final : public Sink {
     ~OutputFile() override;
 
     bool write(std::string_view text) override;
+    void writeBehind() override;
     // Flushes and closes the output and renames a temporary into place.
     bool commit();
 
@@ -55,6 +60,8 @@ class OutputFile final : public Sink {
     std::string name_;
     int fd_;
     std::string temporary_; // empty when written straight
+    std::uint64_t written_ = 0;
+    std::uint64_t behind_ = 0; // the disk writes up to here were started
     std::string target_;
     int errno_ = 0;
     bool committed_ = false;

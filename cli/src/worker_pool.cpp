@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "worker_pool.h"
 
-#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -24,59 +23,63 @@ WorkerPool::~WorkerPool() {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    started_.notify_all();
+    queued_.notify_all();
     for (std::thread& t : threads_) {
         t.join();
     }
 }
 
-void WorkerPool::start(std::size_t count, std::function<void(std::size_t)> job) {
+void WorkerPool::submit(std::function<void()> job) {
     if (threads_.empty()) {
-        for (std::size_t k = 0; k < count; ++k) {
-            job(k); // an exception reaches the caller at once
+        Entry& e = entries_.emplace_back();
+        try {
+            job();
+        } catch (...) {
+            e.error = std::current_exception();
         }
+        e.done = true;
         return;
     }
     {
         const std::lock_guard lock(mutex_);
-        job_ = std::move(job);
-        count_ = count;
-        next_ = 0;
-        pending_ = count;
+        entries_.push_back({std::move(job), false, nullptr});
     }
-    started_.notify_all();
+    queued_.notify_one();
 }
 
-void WorkerPool::wait() {
+void WorkerPool::waitNext() {
     std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return pending_ == 0; });
-    count_ = 0;
-    next_ = 0;
-    if (error_) {
-        std::rethrow_exception(std::exchange(error_, nullptr));
+    finished_.wait(lock, [this] { return !entries_.empty() && entries_.front().done; });
+    std::exception_ptr error = std::move(entries_.front().error);
+    entries_.pop_front();
+    if (nextToStart_ > 0) {
+        --nextToStart_;
+    }
+    lock.unlock();
+    if (error) {
+        std::rethrow_exception(error);
     }
 }
 
 void WorkerPool::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        started_.wait(lock, [this] { return stopping_ || next_ < count_; });
-        if (next_ >= count_) {
-            return; // stopping, with nothing of the round left
+        queued_.wait(lock, [this] { return stopping_ || nextToStart_ < entries_.size(); });
+        if (stopping_) {
+            return;
         }
-        const std::size_t k = next_++;
+        // Stays in place until waited for: the caller pops only finished entries.
+        Entry& e = entries_[nextToStart_++];
         lock.unlock();
-        std::exception_ptr error;
         try {
-            job_(k);
+            e.job();
         } catch (...) {
-            error = std::current_exception();
+            e.error = std::current_exception();
         }
         lock.lock();
-        if (error && !error_) {
-            error_ = error;
-        }
-        if (--pending_ == 0) {
+        e.done = true;
+        // The caller waits for the oldest job only: a later one's end would wake it for nothing.
+        if (&e == &entries_.front()) {
             finished_.notify_all();
         }
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -11,8 +12,8 @@
 
 namespace vistrel::cli {
 
-// Threads made once, which run one round of numbered jobs at a time while
-// the caller goes on with its own work.
+// Threads made once, which take queued jobs in order while the caller goes on
+// with its own work and collects the jobs' ends in the same order.
 class WorkerPool {
   public:
     // Zero threads: as many as the machine has cores.
@@ -21,28 +22,30 @@ class WorkerPool {
     WorkerPool& operator=(const WorkerPool&) = delete;
     WorkerPool(WorkerPool&&) = delete;
     WorkerPool& operator=(WorkerPool&&) = delete;
-    // Finishes the round that was started, then joins.
+    // Lets the running jobs finish and drops the queued ones, then joins.
     ~WorkerPool();
 
     // How many jobs can run at once; 1 when no thread could be made.
     [[nodiscard]] std::size_t size() const { return std::max<std::size_t>(1, threads_.size()); }
-    // Runs job(0) to job(count - 1) on the workers and returns at once.
-    void start(std::size_t count, std::function<void(std::size_t)> job);
-    // Waits for the round started last; rethrows the first exception of a job.
-    void wait();
+    // Queues a job; jobs start in the order they come. Without threads it runs at once.
+    void submit(std::function<void()> job);
+    // Waits for the oldest job not waited for yet; rethrows its exception.
+    void waitNext();
 
   private:
+    struct Entry {
+        std::function<void()> job;
+        bool done = false;
+        std::exception_ptr error;
+    };
     void work();
 
     std::mutex mutex_;
-    std::condition_variable started_;
+    std::condition_variable queued_;
     std::condition_variable finished_;
-    std::function<void(std::size_t)> job_;
-    std::size_t count_ = 0;
-    std::size_t next_ = 0;
-    std::size_t pending_ = 0;
+    std::deque<Entry> entries_; // not waited for yet, oldest first
+    std::size_t nextToStart_ = 0;
     bool stopping_ = false;
-    std::exception_ptr error_;
     std::vector<std::thread> threads_;
 };
 

@@ -178,6 +178,62 @@ TEST(FifteenDigits, MatchFixedPrecisionConversion) {
     }
 }
 
+// The three-decimal text worked out by hand: the 15-digit expansion from the
+// library's fixed-precision conversion, rounded half up on whole digits.
+std::string threeDecimalsByHand(double v) {
+    char buf[40];
+    const auto end = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, 14).ptr;
+    std::uint64_t n = 0; // below 10^15
+    const char* p = buf;
+    for (; *p != 'e'; ++p) {
+        n = *p == '.' ? n : n * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    int exponent = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
+    std::uint64_t t = 0; // in thousandths, below 10^18 for values below 10^15
+    if (exponent >= 11) {
+        t = n;
+        for (int k = 11; k < exponent; ++k) {
+            t *= 10;
+        }
+    } else if (11 - exponent <= 16) {
+        std::uint64_t unit = 1;
+        for (int k = exponent; k < 11; ++k) {
+            unit *= 10;
+        }
+        t = (n + unit / 2) / unit;
+    }
+    const std::uint64_t whole = t / 1000;
+    const auto fraction = static_cast<unsigned>(t % 1000);
+    std::string text = (std::signbit(v) && t > 0 ? "-" : "") + std::to_string(whole) + ".";
+    text += std::to_string(1000 + fraction).substr(1);
+    return text;
+}
+
+// Values a hair either side of a half thousandth, where rounding the value
+// itself and rounding its 15-digit expansion part ways, and values anywhere.
+TEST(ThreeDecimals, RoundTheFifteenDigitExpansion) {
+    const NumberText text(NumberFormat::invariant());
+    std::mt19937_64 rng(1000);
+    std::vector<double> values{0.0005, 2.0005, 1.0005, 7.4935, 999.9995, 1e-7, 9.9999999995e9, 1e10};
+    for (int k = 0; k < 20000; ++k) {
+        const double scale = std::pow(10.0, static_cast<int>(rng() % 14));
+        const double half = (std::floor(std::ldexp(static_cast<double>(rng() >> 11), -53) * scale) + 0.5) / 1000;
+        double v = half;
+        for (int step = 0; step < 4; ++step) {
+            values.push_back(v);
+            values.push_back(-v);
+            v = std::nextafter(v, k % 2 == 0 ? 0.0 : 1e300);
+        }
+        values.push_back(std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 77) - 80));
+    }
+    for (const double v : values) {
+        const std::string expected = threeDecimalsByHand(v);
+        ASSERT_EQ(text.threeDecimals(v), expected) << std::hexfloat << v;
+        ASSERT_EQ(NumberText::roundThreeDecimals(v), text.parse(expected).value) << std::hexfloat << v;
+    }
+}
+
 class Shortcut : public testing::TestWithParam<NamedFormat> {};
 
 // Plain digit texts take a shortcut; a trailing blank sends the same text the

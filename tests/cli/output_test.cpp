@@ -105,30 +105,43 @@ INSTANTIATE_TEST_SUITE_P(Paths, SameTarget,
 
 class Pool : public testing::TestWithParam<std::size_t> {};
 
-TEST_P(Pool, RunsEveryJobOnceInEveryRound) {
+TEST_P(Pool, JobsRunOnceAndAreCollectedInTheirOrder) {
     WorkerPool pool(GetParam());
-    for (std::size_t round = 0; round < 50; ++round) {
-        std::vector<std::atomic<int>> runs(round % 7 + 1);
-        pool.start(runs.size(), [&](std::size_t k) { ++runs[k]; });
-        pool.wait();
-        for (const auto& r : runs) {
-            ASSERT_EQ(r.load(), 1) << "round " << round;
+    std::vector<std::atomic<int>> runs(200);
+    std::size_t collected = 0;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        pool.submit([&runs, k] { ++runs[k]; });
+        if (k % 7 == 6) { // collect some while others are still queued
+            for (; collected + 3 <= k; ++collected) {
+                pool.waitNext();
+                ASSERT_EQ(runs[collected].load(), 1) << "job " << collected;
+            }
         }
+    }
+    for (; collected < runs.size(); ++collected) {
+        pool.waitNext();
+        ASSERT_EQ(runs[collected].load(), 1) << "job " << collected;
     }
 }
 
-TEST_P(Pool, AFailingJobReachesTheCallerAndThePoolGoesOn) {
+TEST_P(Pool, AFailingJobReachesTheCallerInItsTurnAndThePoolGoesOn) {
     WorkerPool pool(GetParam());
-    pool.start(4, [](std::size_t k) {
-        if (k == 2) {
-            throw std::runtime_error("job 2");
-        }
-    });
-    EXPECT_THROW(pool.wait(), std::runtime_error);
     std::atomic<int> runs = 0;
-    pool.start(3, [&](std::size_t /*k*/) { ++runs; });
-    pool.wait();
-    EXPECT_EQ(runs.load(), 3);
+    for (int k = 0; k < 4; ++k) {
+        pool.submit([&runs, k] {
+            ++runs;
+            if (k == 2) {
+                throw std::runtime_error("job 2");
+            }
+        });
+    }
+    pool.waitNext();
+    pool.waitNext();
+    EXPECT_THROW(pool.waitNext(), std::runtime_error);
+    pool.waitNext();
+    pool.submit([&runs] { ++runs; });
+    pool.waitNext();
+    EXPECT_EQ(runs.load(), 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, Pool, testing::Values(1, 2, 8));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch.h"
 #include "command_line.h"
 #include "csv_reader.h"
 #include "explore.h"
@@ -27,7 +28,8 @@ std::vector<std::string> records(const std::string& text, char delimiter = ',') 
                 s += "!" + r.error;
             }
             for (std::size_t k = 0; k < r.cells.size(); ++k) {
-                s += (k > 0 ? "|" : "") + (r.cells[k].size() > 20 ? std::to_string(r.cells[k].size()) : r.cells[k]);
+                s += (k > 0 ? "|" : "") +
+                     (r.cells[k].size() > 20 ? std::to_string(r.cells[k].size()) : std::string(r.cells[k]));
             }
             out.push_back(s);
         }
@@ -72,6 +74,20 @@ INSTANTIATE_TEST_SUITE_P(
                                {"1:!the record is longer than 4 MiB or 4096 cells", "2:b"}},
                     ReaderCase{"a cell across reads", kCellAcrossBuffers + ",z\n", {"1:100000|z"}}));
 
+// Lines split by hand must split as libcsv splits the rest: quotes in every place.
+INSTANTIATE_TEST_SUITE_P(
+    Quotes, Reader,
+    testing::Values(ReaderCase{"quoted cells", "\"a,b\",\"\",c\n", {"1:a,b||c"}},
+                    ReaderCase{"doubled quotes", "\"say \"\"hi\"\"\",\"\"\"\"\"\"\"\"\n", {"1:say \"hi\"|\"\"\""}},
+                    ReaderCase{"empty cells", ",\n,,x,\n\"\"\n", {"1:|", "2:||x|", "3:"}},
+                    ReaderCase{"blanks are kept", " a , b \n", {"1: a | b "}},
+                    ReaderCase{"quote after a blank", " \"a\"\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"quote left open", "\"a\"\"\nb\"\nc\n", {"2:a\"\nb", "3:c"}},
+                    ReaderCase{"text after a closing quote", "\"a\"b,c\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"blank after a closing quote", "\"a\" ,c\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"quote inside a plain cell", "a,b\"\nd\n", {"1:!bad quoting", "2:d"}},
+                    ReaderCase{"closing quote at the line end", "a,\"b\"\r\n\"c\"\"\"\n", {"1:a|b", "2:c\""}}));
+
 // records() reads every record into the same CsvRecord, whose memory the
 // reader reuses: nothing of an earlier record may show in a later one.
 INSTANTIATE_TEST_SUITE_P(
@@ -80,6 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ReaderCase{"bad quoting after some cells",
                                "a,b,c\nd,e\"f,g\nh\ni\nj\n",
                                {"1:a|b|c", "2:!bad quoting", "3:h", "4:i", "5:j"}},
+                    ReaderCase{"short records after one too large to lend its memory",
+                               "x," + std::string(2000, 'y') + "\nb,c\nd,e\nf,g\nh,i\n",
+                               {"1:x|2000", "2:b|c", "3:d|e", "4:f|g", "5:h|i"}},
                     ReaderCase{"records after errors",
                                "a\"b\nc,d\n" + kLongCell + "\ne\nf\ng\n",
                                {"1:!bad quoting", "2:c|d", "3:!the record is longer than 4 MiB or 4096 cells", "4:e",
@@ -213,5 +232,55 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"background_cdm2=0:10:x2", 0}, std::pair{"background_cdm2=10:1:x2", 0},
                     std::pair{"background_cdm2=1:10:x1", 0}, std::pair{"background_cdm2=1:10:x-2", 0},
                     std::pair{"background_cdm2=1:10:2x", 0}));
+
+// What a batch writes for input, read in segments of the given size.
+std::string batchOf(const std::string& input, std::size_t segmentBytes) {
+    struct Text final : Sink {
+        bool write(std::string_view t) override {
+            text += t;
+            return true;
+        }
+        std::string text;
+    } out;
+    std::string bytes = input + '\0';
+    std::FILE* in = ::fmemopen(bytes.data(), input.size(), "rb");
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    BatchIo io;
+    io.in = in;
+    io.out = &out;
+    io.numbers = &numbers;
+    io.segmentBytes = segmentBytes;
+    const BatchResult r = runBatch(io);
+    std::fclose(in);
+    return out.text + std::to_string(r.rows) + " rows, " + std::to_string(r.unreadable) + " unreadable; " +
+           r.firstUnreadable;
+}
+
+class Segments : public testing::TestWithParam<ReaderCase> {};
+
+// Every cut, between records or inside one, gives what one reader gives.
+TEST_P(Segments, CuttingTheInputAnywhereChangesNothing) {
+    const std::string whole = batchOf(GetParam().text, std::size_t{1} << 20);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n')), GetParam().expected.size())
+        << whole;
+    for (const std::size_t size : {1U, 2U, 3U, 5U, 8U, 13U, 21U, 64U}) {
+        EXPECT_EQ(batchOf(GetParam().text, size), whole) << "segments of " << size << " bytes";
+    }
+}
+
+// expected: one entry per output line, header included.
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Segments,
+    testing::Values(ReaderCase{"lf", "id,age\na,30\nb,40\n", {"h", "a", "b"}},
+                    ReaderCase{"crlf", "id,age\r\na,30\r\nb,40\r\n", {"h", "a", "b"}},
+                    ReaderCase{"cr_without_end", "id,age\ra,30\rb,40", {"h", "a", "b"}},
+                    ReaderCase{"blank_lines", "id,age\r\n\r\na,30\n\n\rb,40\r\n\r\n", {"h", "a", "b"}},
+                    // Quoted line ends inside a label are written back quoted, one output line each.
+                    ReaderCase{"quoted_line_ends",
+                               "id,age\n\"x\ny\",30\n\"p\r\nq\"\"r\",40\n\"s\"\"\",50\n",
+                               {"h", "x", "y", "p", "q", "s"}},
+                    ReaderCase{"bad_quotes", "id,age\na\"b,30\nc,40\n\"d\"e,50\nf,60\n", {"h", "a", "c", "d", "f"}},
+                    ReaderCase{"unclosed_quote", "id,age\na,30\n\"b,40\nc,50\n", {"h", "a", "b"}},
+                    ReaderCase{"cell_counts", "id,age\na\nb,1,2\nc,3\n", {"h", "a", "b", "c"}}));
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "calc/inline_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -287,14 +289,20 @@ class MemoryStore final : public FieldStore {
     explicit MemoryStore(Holds holds = Holds::WindowFields);
 
     [[nodiscard]] std::string text(Field field) const override;
-    void setText(Field field, std::string_view text) override;
+    // Inline: a batch sets dozens of fields for every case.
+    void setText(Field field, std::string_view text) override {
+        if (!fieldInfo(field).window && holds_ != Holds::EveryField) {
+            refuseOffWindow(field);
+        }
+        texts_[static_cast<std::size_t>(field)].assign(text);
+    }
     [[nodiscard]] bool isSelected(ModeOption option) const override;
     [[nodiscard]] bool isEmpty(Field field) const override { return view(field).empty(); }
     [[nodiscard]] std::string_view textIn(Field field, std::string& /*buffer*/) const override { return view(field); }
     [[nodiscard]] bool keepsTextsUnseen() const override { return true; }
     [[nodiscard]] bool holdsEveryField() const override { return holds_ == Holds::EveryField; }
     // The text without a copy, valid until the field is next written.
-    [[nodiscard]] std::string_view view(Field field) const { return texts_[static_cast<std::size_t>(field)]; }
+    [[nodiscard]] std::string_view view(Field field) const { return texts_[static_cast<std::size_t>(field)].view(); }
 
     // Selects one option and deselects the others, as the option group does.
     void select(ModeOption option);
@@ -304,7 +312,9 @@ class MemoryStore final : public FieldStore {
     void reset();
 
   private:
-    std::array<std::string, kFieldCount> texts_;
+    [[noreturn]] static void refuseOffWindow(Field field);
+
+    std::array<InlineText, kFieldCount> texts_;
     std::array<bool, kModeOptionCount> selected_{};
     Holds holds_;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "calc/inline_text.h"
 #include "calc/number_format.h"
 
 #include <array>
@@ -41,6 +42,8 @@ struct Glyphs {
     Piece group;
     Piece minus;
     bool fits = true;
+    // Every piece is one byte (the group may be none), so a writer can store bytes.
+    bool singleBytes = false;
 };
 
 } // namespace number_detail
@@ -66,7 +69,7 @@ class NumberText {
     [[nodiscard]] static double roundThreeDecimals(double value);
 
     struct Shown {
-        std::string text;
+        InlineText text;
         double value; // what reading text gives back
     };
     // The three-decimal form together with its number, in one step.
