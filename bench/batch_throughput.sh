@@ -33,10 +33,12 @@ echo "rows: $rows ($(du -h "$in" | cut -f1))"
 echo "threads: $(nproc) workers (one per core, made once), one reading the input, one writing the output"
 # Both write a new file: replacing one would add the old file's removal to one side only.
 rm -f "$work/out.csv" "$work/pass.csv"
-seconds=$( { /usr/bin/time -f "%e" "$cli" batch "$in" -o "$work/out.csv"; } 2>&1 | tail -1)
-bare=$( { /usr/bin/time -f "%e" "$pass" "$in" "$work/pass.csv"; } 2>&1 | tail -1)
+# Wall time in seconds, to the millisecond.
+timed() { local start end; start=$(date +%s%N); "$@"; end=$(date +%s%N); awk -v n=$((end - start)) 'BEGIN { printf "%.3f", n / 1e9 }'; }
+seconds=$(timed "$cli" batch "$in" -o "$work/out.csv")
+bare=$(timed "$pass" "$in" "$work/pass.csv")
 echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
-echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a="$seconds" -v b="$bare" 'BEGIN { printf "%.1f", a / b }')"
+echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a="$seconds" -v b="$bare" 'BEGIN { printf "%.2f", a / b }')"
 stages="$(dirname "$pass")/batch_stages"
 [ -x "$stages" ] && "$stages" "$in"
 if command -v hyperfine >/dev/null; then

@@ -64,7 +64,7 @@ void FieldNumbers::remember(Field field, const NumberText::Shown& shown) {
 }
 
 void FieldNumbers::writeComputed(Field field, double value) {
-    if (store_.keepsTextsUnseen()) {
+    if (unseen_) {
         // Nobody sees the plain text before the three-decimal form replaces
         // it, and the store hands back exactly the text it was given. Reading
         // that back would give the value to 15 digits, whose three-decimal

@@ -16,7 +16,8 @@ namespace vistrel::detail {
 // window shows it.
 class FieldNumbers {
   public:
-    FieldNumbers(FieldStore& store, const NumberText& numbers) : store_(store), numbers_(numbers) {}
+    FieldNumbers(FieldStore& store, const NumberText& numbers)
+        : store_(store), numbers_(numbers), unseen_(store.keepsTextsUnseen()) {}
 
     [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
     [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
@@ -51,6 +52,7 @@ class FieldNumbers {
 
     FieldStore& store_;
     const NumberText& numbers_;
+    const bool unseen_; // the store's keepsTextsUnseen(), asked once per press
     // Only the window's fields get their own entry, so the window's press
     // builds no more of them than it reads.
     mutable std::array<Known, kWindowFieldCount> known_{};

@@ -127,7 +127,7 @@ void Case::makeDaylight() {
     store_ = std::move(every);
 }
 
-bool Case::set(std::size_t column, std::string_view text) {
+bool Case::setOther(std::size_t column, std::string_view text) {
     if (const auto field = kColumns[column].field) {
         if (!fieldInfo(*field).window) {
             makeDaylight();

@@ -143,7 +143,18 @@ class Case {
     // False for an input mode that is none of the four; the case is unchanged.
     // An ease alias is stored as its level's exact text. Setting a daylight
     // column makes the case a daylight case.
-    bool set(std::size_t column, std::string_view text);
+    bool set(std::size_t column, std::string_view text) {
+        // Inline for the usual column, a field of the window's own other than
+        // the ease, which a batch sets several times for every case.
+        const auto& field = kColumns[column].field;
+        if (!field || !fieldInfo(*field).window || *field == Field::EaseOfRead) {
+            return setOther(column, text);
+        }
+        if (!text.empty() || !store_.view(*field).empty()) { // an empty column over an empty field changes nothing
+            store_.setText(*field, text);
+        }
+        return true;
+    }
     [[nodiscard]] bool daylight() const { return store_.holdsEveryField(); }
     // Keeps every text and the mode, and from now on holds every field.
     void makeDaylight();
@@ -160,6 +171,8 @@ class Case {
     [[nodiscard]] const MemoryStore& store() const { return store_; }
 
   private:
+    bool setOther(std::size_t column, std::string_view text);
+
     MemoryStore store_;
 };
 

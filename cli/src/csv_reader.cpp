@@ -89,25 +89,27 @@ void CsvReader::restartParser() {
     startRecord();
 }
 
-void CsvCells::reserve(std::size_t more) {
-    if (used_ + more > capacity_) {
-        const std::size_t grown = std::max({used_ + more, 2 * capacity_, std::size_t{256}});
-        auto text = std::make_unique<char[]>(grown);
-        std::copy_n(text_.get(), used_, text.get());
-        text_ = std::move(text);
-        capacity_ = grown;
-    }
+void CsvCells::grow(std::size_t more) {
+    const std::size_t grown = std::max({used_ + more, 2 * capacity_, std::size_t{256}});
+    auto text = std::make_unique<char[]>(grown);
+    std::copy_n(text_.get(), used_, text.get());
+    text_ = std::move(text);
+    capacity_ = grown;
 }
 
 void CsvCells::add(std::string_view cell) {
-    reserve(cell.size());
+    if (used_ + cell.size() > capacity_) {
+        grow(cell.size());
+    }
     copyShort(text_.get() + used_, cell.data(), cell.size());
     used_ += cell.size();
     ends_.push_back(used_);
 }
 
 void CsvCells::addDoubled(std::string_view cell) {
-    reserve(cell.size());
+    if (used_ + cell.size() > capacity_) {
+        grow(cell.size());
+    }
     for (std::size_t k = 0; k < cell.size(); ++k) {
         text_[used_++] = cell[k];
         k += cell[k] == '"' ? 1U : 0U; // the second of a doubled quote

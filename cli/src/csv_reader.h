@@ -54,7 +54,7 @@ class CsvCells {
     [[nodiscard]] std::size_t heapBytes() const { return capacity_ + ends_.capacity() * sizeof(std::size_t); }
 
   private:
-    void reserve(std::size_t more);
+    void grow(std::size_t more);
 
     std::unique_ptr<char[]> text_;
     std::size_t used_ = 0;
