@@ -24,19 +24,20 @@ double checkOverflow(double value, Field source) {
 }
 
 double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
-    Known& known = entry(field);
+    const auto k = static_cast<std::size_t>(field);
+    if (unseen_ && (valued_ >> k & 1U) != 0) {
+        return values_[k];
+    }
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
-    if (known.valid && known.text.equals(text)) {
-        return known.value;
+    if (!unseen_) {
+        if (const Known& known = entry(field); known.valid && known.text.equals(text)) {
+            return known.value;
+        }
     }
     const ParsedNumber n = numbers_.parse(text);
     switch (n.error) {
-    case ParseError::None:
-        known.text.assign(text);
-        known.value = n.value;
-        known.valid = true;
-        return n.value;
+    case ParseError::None: note(field, text, n.value); return n.value;
     case ParseError::Empty:
         // Blanks look like an empty box, so say what the box really holds.
         if (!text.empty()) {
@@ -52,15 +53,25 @@ double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
     failOn(field, fieldSubject(field) + " is not a number.");
 }
 
+void FieldNumbers::note(Field field, std::string_view text, double value) const {
+    if (unseen_) {
+        const auto k = static_cast<std::size_t>(field);
+        values_[k] = value;
+        valued_ |= std::uint64_t{1} << k;
+        return;
+    }
+    Known& known = entry(field);
+    known.text.assign(text);
+    known.value = value;
+    known.valid = true;
+}
+
 void FieldNumbers::remember(Field field, const NumberText::Shown& shown) {
     if (!std::isfinite(shown.value)) { // shown is too large to read back
         failTooLarge(field);
     }
     store_.setText(field, shown.text.view());
-    Known& known = entry(field);
-    known.text.assign(shown.text.view());
-    known.value = shown.value;
-    known.valid = true;
+    note(field, shown.text.view(), shown.value);
 }
 
 void FieldNumbers::writeComputed(Field field, double value) {
@@ -72,7 +83,7 @@ void FieldNumbers::writeComputed(Field field, double value) {
         // three-decimal form follows: when it is too large to read back.
         NumberText::Shown shown = numbers_.showThreeDecimals(value);
         if (!std::isfinite(shown.value)) {
-            store_.setText(field, numbers_.plain(value));
+            setText(field, numbers_.plain(value));
         }
         remember(field, shown);
         return;

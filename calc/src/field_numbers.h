@@ -6,6 +6,8 @@
 #include "calc/number_text.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +19,11 @@ namespace vistrel::detail {
 class FieldNumbers {
   public:
     FieldNumbers(FieldStore& store, const NumberText& numbers)
-        : store_(store), numbers_(numbers), unseen_(store.keepsTextsUnseen()) {}
+        : store_(store), numbers_(numbers), unseen_(store.keepsTextsUnseen()) {
+        if (!unseen_) {
+            known_.emplace();
+        }
+    }
 
     [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
     [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
@@ -26,7 +32,10 @@ class FieldNumbers {
     [[nodiscard]] std::string_view textIn(Field field, std::string& buffer) const {
         return store_.textIn(field, buffer);
     }
-    void setText(Field field, std::string_view text) { store_.setText(field, text); }
+    void setText(Field field, std::string_view text) {
+        forget(field);
+        store_.setText(field, text);
+    }
 
     // The field's number; an empty field fails with emptyMessage when given.
     [[nodiscard]] double read(Field field, std::string_view emptyMessage = {}) const;
@@ -36,28 +45,40 @@ class FieldNumbers {
     void rewrite(Field field);
 
   private:
-    // The last text read from or written to each field with its number, so a
-    // text seen before is not converted again. Keyed on the text itself, it
-    // can never hand back a number for a text that has since changed.
+    // For a store that may change what it is given, as the window's fields
+    // can: the last text read from or written to each field with its number,
+    // so a text seen before is not converted again. Keyed on the text itself,
+    // it can never hand back a number for a text that has since changed.
     struct Known {
         InlineText text;
         double value = 0;
         bool valid = false;
     };
     void remember(Field field, const NumberText::Shown& shown);
+    // Keeps text's number for the next read of the field.
+    void note(Field field, std::string_view text, double value) const;
+    void forget(Field field) { valued_ &= ~(std::uint64_t{1} << static_cast<std::size_t>(field)); }
     [[nodiscard]] Known& entry(Field field) const {
         const auto k = static_cast<std::size_t>(field);
-        return k < known_.size() ? known_[k] : offWindow_;
+        return k < kWindowFieldCount ? (*known_)[k] : offWindow_;
     }
 
     FieldStore& store_;
     const NumberText& numbers_;
     const bool unseen_; // the store's keepsTextsUnseen(), asked once per press
     // Only the window's fields get their own entry, so the window's press
-    // builds no more of them than it reads.
-    mutable std::array<Known, kWindowFieldCount> known_{};
+    // builds no more of them than it reads; a store that keeps texts unseen
+    // needs none.
+    mutable std::optional<std::array<Known, kWindowFieldCount>> known_;
     // Keyed on the text, one entry serves every field the window lacks.
     mutable Known offWindow_;
+    // For a store that keeps texts unseen: it hands back exactly the text it
+    // was given, and only this press writes it, so a field's number stays
+    // right until the press itself writes the field again; no text is kept.
+    // Only the entries valued_ marks are ever read.
+    mutable std::array<double, kFieldCount> values_; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    mutable std::uint64_t valued_ = 0;
+    static_assert(kFieldCount <= 64, "valued_ has one bit per field");
 };
 
 // The value, unless it overflowed because the source field's number is too large.
