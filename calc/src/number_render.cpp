@@ -120,68 +120,82 @@ std::string render(const NumberFormat& format, const Glyphs& glyphs, const Decim
 
 namespace {
 
-// Written from the right, so the digits come straight off the integer.
+// Where the format puts a group separator: after this many digits from the
+// right of the integer part.
+bool separatorAfter(const NumberFormat& format, int fromRight) {
+    return fromRight == format.groupFirst ||
+           (fromRight > format.groupFirst && (fromRight - format.groupFirst) % format.groupHigher == 0);
+}
+
+// Writes the text from its right end at `end`, so the digits come straight
+// off the integer; returns where it starts. integerDigits and grouped are the
+// caller's, which needs them to size the text first.
 template <bool kSingleBytes>
-InlineText writeThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
-                            std::uint64_t thousandths) {
-    std::array<char, 256> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
-    std::size_t at = buffer.size();
+char* writeThousandths(char* end, const NumberFormat& format, const Glyphs& glyphs, bool negative,
+                       std::uint64_t thousandths, int integerDigits, bool grouped) {
+    char* at = end;
     const auto put = [&](const Piece& piece) {
         if constexpr (kSingleBytes) {
-            buffer[--at] = piece.bytes[0];
+            *--at = piece.bytes[0];
         } else {
             at -= piece.size;
-            std::memcpy(buffer.data() + at, piece.bytes.data(), piece.size);
+            std::memcpy(at, piece.bytes.data(), piece.size);
         }
     };
-    auto fraction = static_cast<unsigned>(thousandths % 1000);
+    const auto fraction = static_cast<unsigned>(thousandths % 1000);
     put(glyphs.digits[fraction % 10]);
     put(glyphs.digits[fraction / 10 % 10]);
     put(glyphs.digits[fraction / 100]);
     put(glyphs.decimal);
     std::uint64_t integer = thousandths / 1000;
-    if (format.group.empty()) { // nothing to place between the digits: no need to count them first
-        do {
-            put(glyphs.digits[integer % 10]);
-            integer /= 10;
-        } while (integer > 0);
-        if (negative && thousandths > 0) {
-            put(glyphs.minus);
-        }
-        return InlineText({buffer.data() + at, buffer.size() - at});
-    }
-    int n = 1; // digits before the point
-    for (std::uint64_t rest = integer / 10; rest > 0; rest /= 10) {
-        ++n;
-    }
-    const bool group =
-        format.groupFirst > 0 && format.groupHigher > 0 && n - format.groupFirst >= format.groupMinLeading;
     for (int fromRight = 1;; ++fromRight, integer /= 10) {
         put(glyphs.digits[integer % 10]);
-        if (fromRight == n) {
+        if (fromRight == integerDigits) {
             break;
         }
-        if (group && (fromRight == format.groupFirst ||
-                      (fromRight > format.groupFirst && (fromRight - format.groupFirst) % format.groupHigher == 0))) {
+        if (grouped && separatorAfter(format, fromRight)) {
             put(glyphs.group);
         }
     }
     if (negative && thousandths > 0) {
         put(glyphs.minus);
     }
-    return InlineText({buffer.data() + at, buffer.size() - at});
+    return at;
 }
 
 } // namespace
 
 InlineText renderThousandths(const NumberFormat& format, const Glyphs& glyphs, bool negative,
                              std::uint64_t thousandths) {
+    // Every path returns this one text, so it is built where the caller keeps it.
+    InlineText text;
     constexpr std::uint64_t kLimit = 1'000'000'000'000'000; // 12 integer digits at most below
     if (!glyphs.fits || thousandths >= kLimit) {
-        return InlineText(render(format, glyphs, fromThousandths(negative, thousandths), 3, true));
+        text.assign(render(format, glyphs, fromThousandths(negative, thousandths), 3, true));
+        return text;
     }
-    return glyphs.singleBytes ? writeThousandths<true>(format, glyphs, negative, thousandths)
-                              : writeThousandths<false>(format, glyphs, negative, thousandths);
+    int digits = 1; // before the point
+    for (std::uint64_t rest = thousandths / 10'000; rest > 0; rest /= 10) {
+        ++digits;
+    }
+    const bool grouped = !format.group.empty() && format.groupFirst > 0 && format.groupHigher > 0 &&
+                         digits - format.groupFirst >= format.groupMinLeading;
+    if (glyphs.singleBytes) {
+        // Every piece is a byte, so the length is known before writing, and the
+        // text is written where it is kept.
+        const int separators =
+            grouped && digits > format.groupFirst ? 1 + (digits - 1 - format.groupFirst) / format.groupHigher : 0;
+        const auto size = static_cast<std::size_t>(digits + 4 + (negative && thousandths > 0 ? 1 : 0) +
+                                                   separators * static_cast<int>(glyphs.group.size));
+        char* begin = text.overwrite(size);
+        writeThousandths<true>(begin + size, format, glyphs, negative, thousandths, digits, grouped);
+        return text;
+    }
+    std::array<char, 256> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written before read
+    char* const end = buffer.data() + buffer.size();
+    const char* begin = writeThousandths<false>(end, format, glyphs, negative, thousandths, digits, grouped);
+    text.assign({begin, static_cast<std::size_t>(end - begin)});
+    return text;
 }
 
 } // namespace vistrel::detail

@@ -89,6 +89,17 @@ class InlineText {
             long_ = true;
         }
     }
+    // Room for a text of size bytes, to be written in place before it is read.
+    [[nodiscard]] char* overwrite(std::size_t size) {
+        if (size <= kInline) {
+            size_ = static_cast<std::uint8_t>(size);
+            long_ = false;
+            return inline_.data();
+        }
+        heap_.resize(size);
+        long_ = true;
+        return heap_.data();
+    }
     void clear() {
         size_ = 0;
         long_ = false;
