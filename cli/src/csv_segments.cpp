@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -12,10 +13,35 @@ namespace {
 
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
+// How often c occurs in bytes: eight bytes at a time, each word's matches
+// added up in its byte lanes. 31 words keep every lane and their sum below 256.
+std::size_t countOf(std::string_view bytes, char c) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kLow7 = kOnes * 0x7F;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+    std::size_t count = 0;
+    std::size_t k = 0;
+    while (k + 8 <= bytes.size()) {
+        std::uint64_t lanes = 0;
+        for (int words = 0; words < 31 && k + 8 <= bytes.size(); ++words, k += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, bytes.data() + k, sizeof w);
+            const std::uint64_t x = w ^ pattern;                        // zero bytes where c is
+            const std::uint64_t nonzero = (((x & kLow7) + kLow7) | x); // top bit set where x is not zero
+            lanes += (~nonzero & ~kLow7) >> 7;
+        }
+        count += static_cast<std::size_t>((lanes * kOnes) >> 56);
+    }
+    for (; k < bytes.size(); ++k) {
+        count += bytes[k] == c ? 1U : 0U;
+    }
+    return count;
+}
+
 // Just after the last line end that has an even number of quotes before it,
 // or the whole text when there is none.
 std::size_t cutPoint(std::string_view bytes) {
-    auto quotes = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '"'));
+    std::size_t quotes = countOf(bytes, '"');
     for (std::size_t end = bytes.size(); end > 0; --end) {
         const char c = bytes[end - 1];
         if (isLineEnd(c) && quotes % 2 == 0) {
@@ -67,7 +93,7 @@ bool CsvSegmenter::next(CsvSegment& segment) {
     // Lines are counted as the reader counts them: CR, LF and CRLF each end one.
     const std::string& b = segment.bytes;
     if (b.find('\r') == std::string::npos) {
-        line_ += static_cast<std::size_t>(std::count(b.begin(), b.end(), '\n'));
+        line_ += countOf(b, '\n');
         if (afterCr_ && !b.empty() && b.front() == '\n') {
             --line_;
         }
