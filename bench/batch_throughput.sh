@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Throughput and peak memory of `vistrel-cli batch` on generated rows.
-# Usage: bench/batch_throughput.sh [ROWS] [VISTREL_CLI] [CSV_PASS]   (1000000 rows, the release build by default)
+# Usage: [RUNS=9] bench/batch_throughput.sh [ROWS] [VISTREL_CLI] [CSV_PASS]   (1000000 rows, the release build by default)
 # CSV_PASS is the bare libcsv read-split-write pass batch is compared with.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,18 +30,29 @@ awk -v rows="$rows" 'BEGIN {
 echo "rows: $rows ($(du -h "$in" | cut -f1))"
 
 /usr/bin/time -f "peak memory: %M KB, %e s" "$cli" batch "$in" -o "$work/out.csv"
-echo "threads: $(nproc) workers (one per core, made once), one reading the input, one writing the output"
+if command -v strace >/dev/null; then
+    strace -f -e trace=clone,clone3 -o "$work/clones" "$cli" batch "$in" -o "$work/out.csv"
+    echo "threads started: $(grep -c 'clone' "$work/clones") on $(nproc) cores"
+fi
 # Both write a new file: replacing one would add the old file's removal to one side only.
-rm -f "$work/out.csv" "$work/pass.csv"
 # Wall time in seconds, to the millisecond.
 timed() { local start end; start=$(date +%s%N); "$@"; end=$(date +%s%N); awk -v n=$((end - start)) 'BEGIN { printf "%.3f", n / 1e9 }'; }
-seconds=$(timed "$cli" batch "$in" -o "$work/out.csv")
-bare=$(timed "$pass" "$in" "$work/pass.csv")
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# Interleaved, so that a busy moment of the machine falls on both sides alike;
+# each starts once the last one's output is on disk, so neither pays for the other's.
+runs="${RUNS:-9}"
+batch_times=() bare_times=()
+for _ in $(seq "$runs"); do
+    rm -f "$work/out.csv" "$work/pass.csv"
+    sync
+    batch_times+=("$(timed "$cli" batch "$in" -o "$work/out.csv")")
+    sync
+    bare_times+=("$(timed "$pass" "$in" "$work/pass.csv")")
+done
+seconds="$(printf '%s\n' "${batch_times[@]}" | median)"
+bare="$(printf '%s\n' "${bare_times[@]}" | median)"
+echo "medians of $runs interleaved runs:"
 echo "rows per second: $(awk -v r="$rows" -v s="$seconds" 'BEGIN { printf "%.0f", r / s }')"
 echo "batch: $seconds s, bare read-split-write pass: $bare s, ratio: $(awk -v a="$seconds" -v b="$bare" 'BEGIN { printf "%.2f", a / b }')"
 stages="$(dirname "$pass")/batch_stages"
 [ -x "$stages" ] && "$stages" "$in"
-if command -v hyperfine >/dev/null; then
-    hyperfine --warmup 1 --runs 5 --prepare "rm -f $work/out.csv $work/pass.csv" \
-        "$cli batch $in -o $work/out.csv" "$pass $in $work/pass.csv"
-fi
