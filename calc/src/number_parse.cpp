@@ -252,7 +252,8 @@ std::optional<ParsedNumber> readSimple(std::string_view text, char decimal) {
     if (digits == 0 || digits > 15) {
         return std::nullopt;
     }
-    double value = static_cast<double>(whole);
+    // Below 10^15: the signed conversion, one instruction, is exact too.
+    double value = static_cast<double>(static_cast<std::int64_t>(whole));
     if (fraction > 0) {
         value /= kPowersOfTen[static_cast<std::size_t>(fraction)];
     }
@@ -265,6 +266,11 @@ ParsedNumber NumberText::parse(std::string_view text) const {
     if (const auto simple = readSimple(text, asciiDecimal_)) {
         return *simple;
     }
+    return parseDecoded(text);
+}
+
+// Apart from parse, so that the usual text does not pay for this one's stack.
+ParsedNumber NumberText::parseDecoded(std::string_view text) const {
     // Texts are short; decode on the stack unless one is not.
     std::array<char32_t, 64> small; // NOLINT(cppcoreguidelines-pro-type-member-init): filled before use
     std::u32string large;

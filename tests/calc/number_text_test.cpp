@@ -283,6 +283,44 @@ TEST_P(RoundTrip, WrittenTextsReadBack) {
     }
 }
 
+// The invariant three-decimal text in the format's own symbols and groups, by hand.
+std::string inFormat(const NumberFormat& f, std::string_view invariant) {
+    const bool negative = invariant.front() == '-';
+    invariant.remove_prefix(negative ? 1 : 0);
+    const std::string_view integer = invariant.substr(0, invariant.find('.'));
+    const auto n = static_cast<int>(integer.size());
+    const bool grouped =
+        !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 && n - f.groupFirst >= f.groupMinLeading;
+    std::string out = negative ? f.minus : "";
+    for (int k = 0; k < n; ++k) {
+        const int left = n - k; // digits from here to the point
+        if (grouped && k > 0 &&
+            (left == f.groupFirst || (left > f.groupFirst && (left - f.groupFirst) % f.groupHigher == 0))) {
+            out += f.group;
+        }
+        out += f.digits[static_cast<std::size_t>(integer[static_cast<std::size_t>(k)] - '0')];
+    }
+    out += f.decimal;
+    for (const char c : invariant.substr(integer.size() + 1)) {
+        out += f.digits[static_cast<std::size_t>(c - '0')];
+    }
+    return out;
+}
+
+// The usual magnitudes are written by a shortcut that sizes the text first;
+// it must place every digit, separator and sign as the format says.
+TEST_P(RoundTrip, ThreeDecimalsInTheFormatsSymbols) {
+    const NumberFormat format = GetParam().make();
+    const NumberText text(format);
+    const NumberText invariant(NumberFormat::invariant());
+    std::mt19937_64 rng(7);
+    for (int k = 0; k < 20000; ++k) {
+        const double v = (k % 3 == 0 ? -1 : 1) * std::ldexp(static_cast<double>(rng() >> 11), -53) *
+                         std::pow(10.0, static_cast<int>(rng() % 16) - 3);
+        ASSERT_EQ(text.threeDecimals(v), inFormat(format, invariant.threeDecimals(v))) << std::hexfloat << v;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::ValuesIn(kAll),
                          [](const testing::TestParamInfo<NamedFormat>& param) {
                              return std::string(param.param.name);

@@ -83,6 +83,9 @@ class NumberText {
     [[nodiscard]] BothForms bothForms(double value) const;
 
   private:
+    // Any text, decoded from UTF-8 and read in the format's terms.
+    [[nodiscard]] ParsedNumber parseDecoded(std::string_view text) const;
+
     NumberFormat format_;
     number_detail::Glyphs glyphs_;
     std::u32string decimal_;
