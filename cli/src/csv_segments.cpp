@@ -26,7 +26,7 @@ std::size_t countOf(std::string_view bytes, char c) {
         for (int words = 0; words < 31 && k + 8 <= bytes.size(); ++words, k += 8) {
             std::uint64_t w = 0;
             std::memcpy(&w, bytes.data() + k, sizeof w);
-            const std::uint64_t x = w ^ pattern;                        // zero bytes where c is
+            const std::uint64_t x = w ^ pattern;                       // zero bytes where c is
             const std::uint64_t nonzero = (((x & kLow7) + kLow7) | x); // top bit set where x is not zero
             lanes += (~nonzero & ~kLow7) >> 7;
         }
