@@ -23,11 +23,7 @@ double checkOverflow(double value, Field source) {
     return value;
 }
 
-double FieldNumbers::read(Field field, std::string_view emptyMessage) const {
-    const auto k = static_cast<std::size_t>(field);
-    if (unseen_ && (valued_ >> k & 1U) != 0) {
-        return values_[k];
-    }
+double FieldNumbers::readText(Field field, std::string_view emptyMessage) const {
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
     if (!unseen_) {

@@ -38,7 +38,13 @@ class FieldNumbers {
     }
 
     // The field's number; an empty field fails with emptyMessage when given.
-    [[nodiscard]] double read(Field field, std::string_view emptyMessage = {}) const;
+    [[nodiscard]] double read(Field field, std::string_view emptyMessage = {}) const {
+        const auto k = static_cast<std::size_t>(field);
+        if (unseen_ && (valued_ >> k & 1U) != 0) { // inline: most reads are of a number already known
+            return values_[k];
+        }
+        return readText(field, emptyMessage);
+    }
     // Plain text first, then read back and rewritten in the three-decimal form.
     void writeComputed(Field field, double value);
     // Rewrites a field's own number in the three-decimal form.
@@ -54,6 +60,8 @@ class FieldNumbers {
         double value = 0;
         bool valid = false;
     };
+    // The field's number from its text.
+    [[nodiscard]] double readText(Field field, std::string_view emptyMessage) const;
     void remember(Field field, const NumberText::Shown& shown);
     // Keeps text's number for the next read of the field.
     void note(Field field, std::string_view text, double value) const;
