@@ -101,6 +101,12 @@ Glyphs glyphsOf(const NumberFormat& format) {
              g.fits;
     g.singleBytes = g.fits && g.decimal.size == 1 && g.minus.size == 1 && g.group.size <= 1 &&
                     std::all_of(g.digits.begin(), g.digits.end(), [](const Piece& p) { return p.size == 1; });
+    if (g.singleBytes) {
+        for (std::size_t n = 0; n < 100; ++n) {
+            g.pairs[2 * n] = g.digits[n / 10].bytes[0];
+            g.pairs[2 * n + 1] = g.digits[n % 10].bytes[0];
+        }
+    }
     return g;
 }
 
@@ -143,11 +149,36 @@ char* writeThousandths(char* end, const NumberFormat& format, const Glyphs& glyp
         }
     };
     const auto fraction = static_cast<unsigned>(thousandths % 1000);
-    put(glyphs.digits[fraction % 10]);
-    put(glyphs.digits[fraction / 10 % 10]);
-    put(glyphs.digits[fraction / 100]);
-    put(glyphs.decimal);
     std::uint64_t integer = thousandths / 1000;
+    if constexpr (kSingleBytes) {
+        // Two digits at a time where no separator can fall between them.
+        const auto pair = [&](std::size_t n) {
+            at -= 2;
+            std::memcpy(at, glyphs.pairs.data() + 2 * n, 2);
+        };
+        pair(fraction % 100);
+        put(glyphs.digits[fraction / 100]);
+        put(glyphs.decimal);
+        if (!grouped) {
+            for (; integer >= 100; integer /= 100) {
+                pair(integer % 100);
+            }
+            if (integer >= 10) {
+                pair(integer);
+            } else {
+                put(glyphs.digits[integer]);
+            }
+            if (negative && thousandths > 0) {
+                put(glyphs.minus);
+            }
+            return at;
+        }
+    } else {
+        put(glyphs.digits[fraction % 10]);
+        put(glyphs.digits[fraction / 10 % 10]);
+        put(glyphs.digits[fraction / 100]);
+        put(glyphs.decimal);
+    }
     for (int fromRight = 1;; ++fromRight, integer /= 10) {
         put(glyphs.digits[integer % 10]);
         if (fromRight == integerDigits) {

@@ -44,6 +44,8 @@ struct Glyphs {
     bool fits = true;
     // Every piece is one byte (the group may be none), so a writer can store bytes.
     bool singleBytes = false;
+    // With singleBytes: the digits of 00 to 99, two bytes each, so a writer can store two at once.
+    std::array<char, 200> pairs{};
 };
 
 } // namespace number_detail
