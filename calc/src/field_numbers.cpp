@@ -16,6 +16,13 @@ namespace {
 
 } // namespace
 
+FieldNumbers::FieldNumbers(FieldStore& store, const NumberText& numbers)
+    : store_(store), numbers_(numbers), unseen_(store.keepsTextsUnseen()) {
+    if (!unseen_) {
+        known_.emplace();
+    }
+}
+
 double checkOverflow(double value, Field source) {
     if (!std::isfinite(value)) {
         failTooLarge(source);
@@ -27,7 +34,7 @@ double FieldNumbers::readText(Field field, std::string_view emptyMessage) const 
     std::string buffer;
     const std::string_view text = store_.textIn(field, buffer);
     if (!unseen_) {
-        if (const Known& known = entry(field); known.valid && known.text.equals(text)) {
+        if (const KnownNumber& known = entry(field); known.valid && known.text.equals(text)) {
             return known.value;
         }
     }
@@ -56,7 +63,7 @@ void FieldNumbers::note(Field field, std::string_view text, double value) const 
         valued_ |= std::uint64_t{1} << k;
         return;
     }
-    Known& known = entry(field);
+    KnownNumber& known = entry(field);
     known.text.assign(text);
     known.value = value;
     known.valid = true;

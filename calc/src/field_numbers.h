@@ -13,17 +13,24 @@
 
 namespace vistrel::detail {
 
+// For a store that may change what it is given, as the window's fields can:
+// the last text read from or written to a field with its number, so a text
+// seen before is not converted again. Keyed on the text itself, it can never
+// hand back a number for a text that has since changed. (At namespace scope:
+// clang cannot value-initialise a nested class with member initialisers inside
+// an optional member of the class that encloses it.)
+struct KnownNumber {
+    InlineText text;
+    double value = 0;
+    bool valid = false;
+};
+
 // The fields of one press of the calculate button as numbers: each read
 // converts a field's text, and each computed value is written the way the
 // window shows it.
 class FieldNumbers {
   public:
-    FieldNumbers(FieldStore& store, const NumberText& numbers)
-        : store_(store), numbers_(numbers), unseen_(store.keepsTextsUnseen()) {
-        if (!unseen_) {
-            known_.emplace();
-        }
-    }
+    FieldNumbers(FieldStore& store, const NumberText& numbers);
 
     [[nodiscard]] bool isEmpty(Field field) const { return store_.isEmpty(field); }
     [[nodiscard]] bool isSelected(ModeOption option) const { return store_.isSelected(option); }
@@ -51,22 +58,13 @@ class FieldNumbers {
     void rewrite(Field field);
 
   private:
-    // For a store that may change what it is given, as the window's fields
-    // can: the last text read from or written to each field with its number,
-    // so a text seen before is not converted again. Keyed on the text itself,
-    // it can never hand back a number for a text that has since changed.
-    struct Known {
-        InlineText text;
-        double value = 0;
-        bool valid = false;
-    };
     // The field's number from its text.
     [[nodiscard]] double readText(Field field, std::string_view emptyMessage) const;
     void remember(Field field, const NumberText::Shown& shown);
     // Keeps text's number for the next read of the field.
     void note(Field field, std::string_view text, double value) const;
     void forget(Field field) { valued_ &= ~(std::uint64_t{1} << static_cast<std::size_t>(field)); }
-    [[nodiscard]] Known& entry(Field field) const {
+    [[nodiscard]] KnownNumber& entry(Field field) const {
         const auto k = static_cast<std::size_t>(field);
         return k < kWindowFieldCount ? (*known_)[k] : offWindow_;
     }
@@ -77,9 +75,9 @@ class FieldNumbers {
     // Only the window's fields get their own entry, so the window's press
     // builds no more of them than it reads; a store that keeps texts unseen
     // needs none.
-    mutable std::optional<std::array<Known, kWindowFieldCount>> known_;
+    mutable std::optional<std::array<KnownNumber, kWindowFieldCount>> known_;
     // Keyed on the text, one entry serves every field the window lacks.
-    mutable Known offWindow_;
+    mutable KnownNumber offWindow_;
     // For a store that keeps texts unseen: it hands back exactly the text it
     // was given, and only this press writes it, so a field's number stays
     // right until the press itself writes the field again; no text is kept.
