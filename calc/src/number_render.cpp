@@ -21,6 +21,17 @@ bool pieceOf(const std::string& text, Piece& piece) {
     return true;
 }
 
+// True when the format groups an integer part of n digits.
+bool groups(const NumberFormat& f, int n) {
+    return !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 && n - f.groupFirst >= f.groupMinLeading;
+}
+
+// Where the format puts a group separator: after this many digits from the
+// right of the integer part.
+bool separatorAfter(const NumberFormat& f, int fromRight) {
+    return fromRight == f.groupFirst || (fromRight > f.groupFirst && (fromRight - f.groupFirst) % f.groupHigher == 0);
+}
+
 // Digits, separators and sign in the format's own texts, one piece at a time.
 template <typename Out>
 void renderInto(Out& out, const NumberFormat& f, const Decimal& d, int fractionDigits, bool grouped) {
@@ -28,13 +39,10 @@ void renderInto(Out& out, const NumberFormat& f, const Decimal& d, int fractionD
         out.minus();
     }
     const int n = std::max(d.intLength, 1);
-    const bool group =
-        grouped && !f.group.empty() && f.groupFirst > 0 && f.groupHigher > 0 && n - f.groupFirst >= f.groupMinLeading;
+    const bool group = grouped && groups(f, n);
     for (int k = 0; k < n; ++k) {
         const int fromRight = n - k; // digits from here to the point
-        if (group && k > 0 &&
-            (fromRight == f.groupFirst ||
-             (fromRight > f.groupFirst && (fromRight - f.groupFirst) % f.groupHigher == 0))) {
+        if (group && k > 0 && separatorAfter(f, fromRight)) {
             out.group();
         }
         out.digit(d.intLength > 0 ? d.at(k) : '0');
@@ -126,13 +134,6 @@ std::string render(const NumberFormat& format, const Glyphs& glyphs, const Decim
 
 namespace {
 
-// Where the format puts a group separator: after this many digits from the
-// right of the integer part.
-bool separatorAfter(const NumberFormat& format, int fromRight) {
-    return fromRight == format.groupFirst ||
-           (fromRight > format.groupFirst && (fromRight - format.groupFirst) % format.groupHigher == 0);
-}
-
 // Writes the text from its right end at `end`, so the digits come straight
 // off the integer; returns where it starts. integerDigits and grouped are the
 // caller's, which needs them to size the text first.
@@ -209,13 +210,14 @@ InlineText renderThousandths(const NumberFormat& format, const Glyphs& glyphs, b
     for (std::uint64_t rest = thousandths / 10'000; rest > 0; rest /= 10) {
         ++digits;
     }
-    const bool grouped = !format.group.empty() && format.groupFirst > 0 && format.groupHigher > 0 &&
-                         digits - format.groupFirst >= format.groupMinLeading;
+    const bool grouped = groups(format, digits);
     if (glyphs.singleBytes) {
         // Every piece is a byte, so the length is known before writing, and the
         // text is written where it is kept.
-        const int separators =
-            grouped && digits > format.groupFirst ? 1 + (digits - 1 - format.groupFirst) / format.groupHigher : 0;
+        int separators = 0;
+        for (int fromRight = 1; grouped && fromRight < digits; ++fromRight) {
+            separators += separatorAfter(format, fromRight) ? 1 : 0;
+        }
         const auto size = static_cast<std::size_t>(digits + 4 + (negative && thousandths > 0 ? 1 : 0) +
                                                    separators * static_cast<int>(glyphs.group.size));
         char* begin = text.overwrite(size);
