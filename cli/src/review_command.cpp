@@ -119,7 +119,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         result.error = run.input + ": no rows";
         return result;
     }
-    const std::string conditionsPath = conditionsFile(run.conditions);
+    const auto conditionsDirs = conditionsSearchDirs(programDir());
+    const std::string conditionsPath = conditionsFile(run.conditions, conditionsDirs);
     std::vector<NamedRow> conditions;
     if (!conditionsPath.empty()) {
         conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
@@ -192,7 +193,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         review.designs.push_back(std::move(d));
     }
     if (conditionsPath.empty()) {
-        result.notice = "the default conditions file is not installed: the report has no conditions grid\n";
+        result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
+                        placesText(conditionsDirs) + "): the report has no conditions grid\n";
     }
     if (setting.plotter.empty()) {
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
