@@ -72,6 +72,9 @@ inline constexpr std::string_view kDefaultConditions = "default.csv";
 // The folders looked in, for a message: "a, b or c".
 [[nodiscard]] std::string placesText(std::span<const std::filesystem::path> dirs);
 
+// The profile report checks when none is given.
+inline constexpr std::string_view kReportProfile = "text-legibility";
+
 // The design as a daylight case, with the condition's cells over its own;
 // false when a mode cell is none of the modes.
 bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);

@@ -264,10 +264,16 @@ bool sameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool sameFileAsDescriptor(const std::string& path, int fd) {
-    struct stat sp {};
-    struct stat sd {};
-    return ::stat(path.c_str(), &sp) == 0 && ::fstat(fd, &sd) == 0 && sp.st_dev == sd.st_dev && sp.st_ino == sd.st_ino;
+bool wouldOverwrite(const std::string& output, const std::string& input) {
+    if (output == input) {
+        return true;
+    }
+    struct stat in {};
+    struct stat out {};
+    const bool found = input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
+    // A device, a FIFO or a terminal is written straight and replaces nothing.
+    return found && S_ISREG(in.st_mode) && ::stat(output.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
 }
 
 bool sameTarget(const std::string& a, const std::string& b) {

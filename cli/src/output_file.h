@@ -73,8 +73,9 @@ void removeTemporariesOnSignals();
 
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
-// True when path names the file open on the descriptor.
-bool sameFileAsDescriptor(const std::string& path, int fd);
+// True when writing output would change the regular file input names ("-"
+// for stdin), through whatever links, or when both are one name.
+bool wouldOverwrite(const std::string& output, const std::string& input);
 // True when writing both paths would end in the same file: the same existing
 // file, or the same new name once links and directories are resolved.
 bool sameTarget(const std::string& a, const std::string& b);

@@ -12,8 +12,6 @@ namespace vistrel::cli {
 
 namespace {
 
-constexpr std::string_view kDefaultProfile = "text-legibility";
-
 class TextSink final : public Sink {
   public:
     bool write(std::string_view text) override {
@@ -105,7 +103,7 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     CommandResult result;
     result.usageError = true; // until every input is read
     const std::vector<std::string> profileNames =
-        run.profiles.empty() ? std::vector<std::string>{std::string(kDefaultProfile)} : run.profiles;
+        run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
     const std::vector<Profile> profiles = loadProfiles(profileNames, result.error);
     if (profiles.empty()) {
         return result;
