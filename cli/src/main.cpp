@@ -314,7 +314,8 @@ int runReviewCommand(const Invocation& run, const NumberText& numbers) {
     }
     if (pdf) {
         std::string error;
-        if (!runHelper(pdfHelper, {}, result.out, "writing the PDF " + run.output, *out, error)) {
+        if (!runHelper(pdfHelper, {}, result.out, "writing the PDF " + run.output, mostPdf(result.out.size()), *out,
+                       error)) {
             if (error.empty()) {
                 outputFailed(run, *out);
             }
