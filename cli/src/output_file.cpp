@@ -104,7 +104,7 @@ std::string followLinks(std::string path, bool& descriptorLink) {
             return path;
         }
         std::string next(target.data(), static_cast<std::size_t>(n));
-        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+        path = next.front() == '/' ? next : directoryOf(path).append("/").append(next);
     }
     errno = ELOOP;
     return {};
@@ -353,7 +353,7 @@ bool sameTarget(const std::string& a, const std::string& b) {
     }
     const auto canonical = [](const std::string& path) {
         bool descriptorLink = false;
-        const std::string target = followLinks(path, descriptorLink);
+        std::string target = followLinks(path, descriptorLink);
         char* dir = ::realpath(directoryOf(target).c_str(), nullptr);
         if (dir == nullptr) {
             return target;
