@@ -103,7 +103,8 @@ std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::st
     for (const std::string& name : names) {
         const auto file = findProfile(name, dirs);
         if (!file) {
-            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file)";
+            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file); the built-in ones " +
+                    "are looked up in " + placesText(dirs);
             return {};
         }
         auto loaded = loadProfile(*file);

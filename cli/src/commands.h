@@ -62,8 +62,18 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
                                     std::initializer_list<std::string_view> ignored, bool keepEmpty,
                                     std::string& error);
 
-// The conditions file given, or the shipped one; empty when that is not installed.
-[[nodiscard]] std::string conditionsFile(const std::string& given);
+// Folders holding the shipped conditions, kDefaultConditions: beside the
+// program in a build tree, the installed share folder relative to the
+// program, then the share folder it was built for.
+inline constexpr std::string_view kDefaultConditions = "default.csv";
+[[nodiscard]] std::vector<std::filesystem::path> conditionsSearchDirs(const std::filesystem::path& programDir);
+// The conditions file given, or the shipped one; empty when none of dirs holds that.
+[[nodiscard]] std::string conditionsFile(const std::string& given, std::span<const std::filesystem::path> dirs);
+// The folders looked in, for a message: "a, b or c".
+[[nodiscard]] std::string placesText(std::span<const std::filesystem::path> dirs);
+
+// The profile report checks when none is given.
+inline constexpr std::string_view kReportProfile = "text-legibility";
 
 // The design as a daylight case, with the condition's cells over its own;
 // false when a mode cell is none of the modes.

@@ -85,19 +85,33 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
     return rows;
 }
 
-std::string conditionsFile(const std::string& given) {
+std::vector<std::filesystem::path> conditionsSearchDirs(const std::filesystem::path& programDir) {
+    std::vector<std::filesystem::path> dirs{programDir / "conditions",
+                                            (programDir / VISTREL_CONDITIONS_FROM_BIN).lexically_normal(),
+                                            std::filesystem::path(VISTREL_DATA_DIR) / "conditions"};
+    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end()); // installed where it was built for
+    return dirs;
+}
+
+std::string conditionsFile(const std::string& given, std::span<const std::filesystem::path> dirs) {
     if (!given.empty()) {
         return given;
     }
-    const std::filesystem::path dir = programDir();
     std::error_code ec;
-    for (const auto& candidate :
-         {dir / "conditions" / "default.csv", (dir / VISTREL_CONDITIONS_FROM_BIN / "default.csv").lexically_normal()}) {
-        if (std::filesystem::is_regular_file(candidate, ec)) {
-            return candidate.string();
+    for (const auto& dir : dirs) {
+        if (std::filesystem::is_regular_file(dir / kDefaultConditions, ec)) {
+            return (dir / kDefaultConditions).string();
         }
     }
     return {};
+}
+
+std::string placesText(std::span<const std::filesystem::path> dirs) {
+    std::string text;
+    for (std::size_t k = 0; k < dirs.size(); ++k) {
+        text += (k == 0 ? "" : k + 1 == dirs.size() ? " or " : ", ") + dirs[k].string();
+    }
+    return text;
 }
 
 bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
@@ -159,9 +173,11 @@ std::string padded(const std::string& text, std::size_t width) {
 CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     CommandResult result;
     result.usageError = true; // until both files are read
-    const std::string conditionsPath = conditionsFile(run.conditions);
+    const auto dirs = conditionsSearchDirs(programDir());
+    const std::string conditionsPath = conditionsFile(run.conditions, dirs);
     if (conditionsPath.empty()) {
-        result.error = "the default conditions file is not installed: give --conditions FILE.csv";
+        result.error = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
+                       placesText(dirs) + "): give --conditions FILE.csv";
         return result;
     }
     const auto designs =

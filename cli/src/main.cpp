@@ -112,11 +112,6 @@ std::FILE* openInput(const Invocation& run, bool stdinClosed) {
 
 int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& numbers) {
     const bool fromStdin = run.input == "-";
-    const bool toFile = !run.output.empty() && run.output != "-";
-    if (toFile && (fromStdin ? sameFileAsDescriptor(run.output, STDIN_FILENO)
-                             : run.output == run.input || sameFile(run.input, run.output))) {
-        usage(run, "the output " + run.output + " would overwrite the input");
-    }
     std::FILE* in = openInput(run, stdinClosed);
     struct Closer {
         std::FILE* file;
@@ -263,19 +258,44 @@ int runReport(const Invocation& run, const CommandResult& result) {
     return result.status;
 }
 
-// The input files a command reads, which its -o must not name.
-void refuseOverwrite(const Invocation& run, std::initializer_list<std::string> inputs) {
-    for (const std::string& input : inputs) {
-        if (!run.output.empty() && run.output != "-" && !input.empty() && input != "-" &&
-            (run.output == input || sameFile(input, run.output))) {
-            usage(run, "the output " + run.output + " would overwrite the input");
+// Every file the command reads, "-" for stdin: designs or cases, conditions
+// (the shipped ones unless given) and profiles (a built-in name is its file).
+std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem::path& programDir) {
+    const Command c = run.command;
+    std::vector<std::string> files;
+    if (c == Command::Batch || c == Command::Conditions || c == Command::Report) {
+        files.push_back(run.input);
+    }
+    if (c == Command::Conditions || c == Command::Report) {
+        files.push_back(conditionsFile(run.conditions, conditionsSearchDirs(programDir)));
+    }
+    std::vector<std::string> profiles = run.profiles;
+    if (c == Command::Report && profiles.empty()) {
+        profiles.emplace_back(kReportProfile);
+    }
+    const auto dirs = profileSearchDirs(programDir);
+    for (const std::string& name : profiles) {
+        if (const auto file = findProfile(name, dirs)) {
+            files.push_back(file->string());
+        }
+    }
+    return files;
+}
+
+// No output may replace what the command reads, whatever name leads to it.
+void refuseOverwrite(const Invocation& run) {
+    const std::vector<std::string> inputs = inputFiles(run, programDir());
+    for (const auto& [output, what] : {std::pair{&run.output, "the output "}, std::pair{&run.plot, "the plot "}}) {
+        for (const std::string& input : inputs) {
+            if (!output->empty() && *output != "-" && !input.empty() && wouldOverwrite(*output, input)) {
+                usage(run, what + *output + " would overwrite the input " + (input == "-" ? "on stdin" : input));
+            }
         }
     }
 }
 
 // report: the page, or the PDF that vistrel-pdf lays out from it.
 int runReviewCommand(const Invocation& run, const NumberText& numbers) {
-    refuseOverwrite(run, {run.input, run.conditions});
     const bool pdf = run.output.ends_with(".pdf");
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); // reproducible pages, as other tools make them
     const ReviewSetting setting{findPlotter(), utcDate(epoch != nullptr ? epoch : "").value_or(todayUtc())};
@@ -294,7 +314,8 @@ int runReviewCommand(const Invocation& run, const NumberText& numbers) {
     }
     if (pdf) {
         std::string error;
-        if (!runHelper(pdfHelper, {}, result.out, "writing the PDF " + run.output, *out, error)) {
+        if (!runHelper(pdfHelper, {}, result.out, "writing the PDF " + run.output, mostPdf(result.out.size()), *out,
+                       error)) {
             if (error.empty()) {
                 outputFailed(run, *out);
             }
@@ -313,15 +334,14 @@ int runReviewCommand(const Invocation& run, const NumberText& numbers) {
 }
 
 int execute(Invocation& run, bool stdinClosed, const NumberText& numbers) {
+    refuseOverwrite(run);
     switch (run.command) {
     case Command::Eval: return runEval(run, numbers);
     case Command::Batch: return runBatchCommand(run, stdinClosed, numbers);
     case Command::Solve: return runSolve(run, numbers);
     case Command::Sweep: return runSweep(run, numbers);
     case Command::Check: return runReport(run, runCheck(run, numbers));
-    case Command::Conditions:
-        refuseOverwrite(run, {run.input, run.conditions});
-        return runReport(run, runConditions(run, numbers));
+    case Command::Conditions: return runReport(run, runConditions(run, numbers));
     case Command::Tolerance: return runReport(run, runTolerance(run, numbers));
     case Command::Report: return runReviewCommand(run, numbers);
     }

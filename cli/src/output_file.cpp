@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "output_file.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,7 +104,7 @@ std::string followLinks(std::string path, bool& descriptorLink) {
             return path;
         }
         std::string next(target.data(), static_cast<std::size_t>(n));
-        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+        path = next.front() == '/' ? next : directoryOf(path).append("/").append(next);
     }
     errno = ELOOP;
     return {};
@@ -106,14 +112,76 @@ std::string followLinks(std::string path, bool& descriptorLink) {
 
 std::string reason(const std::string& name, int error) { return "cannot write " + name + ": " + std::strerror(error); }
 
+constexpr std::string_view kTemporaryTag = ".vistrel-";
+constexpr std::size_t kRandomChars = 6; // mkstemp's XXXXXX
+
+// ".NAME.vistrel-": what a temporary of target is named before its random
+// part; a long NAME is cut so that the whole fits in a folder entry.
+std::string temporaryPrefix(const std::string& target) {
+    std::string base = baseOf(target);
+    base.resize(std::min(base.size(), NAME_MAX - 1 - kTemporaryTag.size() - kRandomChars));
+    return "." + base + std::string(kTemporaryTag);
+}
+
+bool isTemporaryOf(std::string_view name, std::string_view prefix) {
+    return name.size() == prefix.size() + kRandomChars && name.starts_with(prefix) &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Removes the temporaries that runs writing the same name left when they
+// crashed or were killed. A living run holds a lock on its temporary, which
+// ends with the run however it ends; the age covers the moment between
+// creating a temporary and locking it, and a file system whose locks do not
+// reach other machines. Only regular files of this user are touched.
+void removeStaleTemporaries(const std::string& directory, const std::string& prefix) {
+    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return;
+    }
+    DIR* dir = ::fdopendir(dirFd);
+    if (dir == nullptr) {
+        ::close(dirFd);
+        return;
+    }
+    const std::time_t staleBefore = std::time(nullptr) - std::time_t{kStaleTemporaryMinutes} * 60;
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (!isTemporaryOf(entry->d_name, prefix) || ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_mtime > staleBefore) {
+            continue;
+        }
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat opened {};
+        if (::fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino &&
+            ::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
-OutputFile::OutputFile(std::string name, int fd, std::string temporary, std::string target)
-    : name_(std::move(name)), fd_(fd), temporary_(std::move(temporary)), target_(std::move(target)) {}
+ssize_t FileCalls::write(int fd, std::string_view text) { return ::write(fd, text.data(), text.size()); }
 
-std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::string& error) {
+int FileCalls::fsync(int fd) { return ::fsync(fd); }
+
+int FileCalls::rename(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()); }
+
+OutputFile::OutputFile(std::string name, int fd, std::string temporary, std::string target,
+                       std::unique_ptr<FileCalls> calls)
+    : calls_(std::move(calls)), name_(std::move(name)), fd_(fd), temporary_(std::move(temporary)),
+      target_(std::move(target)) {}
+
+std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::string& error,
+                                             std::unique_ptr<FileCalls> calls) {
     if (path.empty() || path == "-") {
-        return std::unique_ptr<OutputFile>(new OutputFile("stdout", STDOUT_FILENO, {}, {}));
+        return std::unique_ptr<OutputFile>(new OutputFile("stdout", STDOUT_FILENO, {}, {}, std::move(calls)));
     }
     bool descriptorLink = false;
     const std::string target = followLinks(path, descriptorLink);
@@ -141,18 +209,21 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::strin
             error = reason(path, errno);
             return nullptr;
         }
-        return std::unique_ptr<OutputFile>(new OutputFile(path, fd, {}, {}));
+        return std::unique_ptr<OutputFile>(new OutputFile(path, fd, {}, {}, std::move(calls)));
     }
-    std::string temporary = directoryOf(target) + "/." + baseOf(target) + ".XXXXXX";
+    const std::string prefix = temporaryPrefix(target);
+    std::string temporary = directoryOf(target) + "/" + prefix + std::string(kRandomChars, 'X');
     if (temporary.size() >= PATH_MAX) {
         error = reason(path, ENAMETOOLONG);
         return nullptr;
     }
+    removeStaleTemporaries(directoryOf(target), prefix);
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = reason(path, errno);
         return nullptr;
     }
+    ::flock(fd, LOCK_EX | LOCK_NB); // held until the temporary is renamed or removed: this run still needs it
     if (!remember(temporary)) {
         ::close(fd);
         ::unlink(temporary.c_str());
@@ -170,7 +241,7 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::strin
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
-    return std::unique_ptr<OutputFile>(new OutputFile(path, fd, std::move(temporary), target));
+    return std::unique_ptr<OutputFile>(new OutputFile(path, fd, std::move(temporary), target, std::move(calls)));
 }
 
 OutputFile::~OutputFile() {
@@ -195,7 +266,7 @@ bool OutputFile::write(std::string_view text) {
         return false;
     }
     while (!text.empty()) {
-        const ssize_t n = ::write(fd_, text.data(), text.size());
+        const ssize_t n = calls_->write(fd_, text);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -225,7 +296,7 @@ bool OutputFile::commit() {
     if (fd_ == STDOUT_FILENO) {
         return true; // closed at exit, where the close is checked
     }
-    if (!temporary_.empty() && ::fsync(fd_) != 0) {
+    if (!temporary_.empty() && calls_->fsync(fd_) != 0) {
         return fail(errno);
     }
     const int fd = fd_;
@@ -233,7 +304,7 @@ bool OutputFile::commit() {
     if (::close(fd) != 0) {
         return fail(errno);
     }
-    if (!temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (!temporary_.empty() && calls_->rename(temporary_, target_) != 0) {
         return fail(errno);
     }
     committed_ = true;
@@ -264,10 +335,16 @@ bool sameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool sameFileAsDescriptor(const std::string& path, int fd) {
-    struct stat sp {};
-    struct stat sd {};
-    return ::stat(path.c_str(), &sp) == 0 && ::fstat(fd, &sd) == 0 && sp.st_dev == sd.st_dev && sp.st_ino == sd.st_ino;
+bool wouldOverwrite(const std::string& output, const std::string& input) {
+    if (output == input) {
+        return true;
+    }
+    struct stat in {};
+    struct stat out {};
+    const bool found = input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
+    // A device, a FIFO or a terminal is written straight and replaces nothing.
+    return found && S_ISREG(in.st_mode) && ::stat(output.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
 }
 
 bool sameTarget(const std::string& a, const std::string& b) {
@@ -276,7 +353,7 @@ bool sameTarget(const std::string& a, const std::string& b) {
     }
     const auto canonical = [](const std::string& path) {
         bool descriptorLink = false;
-        const std::string target = followLinks(path, descriptorLink);
+        std::string target = followLinks(path, descriptorLink);
         char* dir = ::realpath(directoryOf(target).c_str(), nullptr);
         if (dir == nullptr) {
             return target;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace vistrel::cli {
 
@@ -24,6 +25,26 @@ class Sink {
     virtual void writeBehind() {}
 };
 
+// The calls that fill an output and put it in place; a test passes its own
+// to record or fail them.
+class FileCalls {
+  public:
+    FileCalls() = default;
+    FileCalls(const FileCalls&) = delete;
+    FileCalls& operator=(const FileCalls&) = delete;
+    FileCalls(FileCalls&&) = delete;
+    FileCalls& operator=(FileCalls&&) = delete;
+    virtual ~FileCalls() = default;
+
+    virtual ssize_t write(int fd, std::string_view text);
+    virtual int fsync(int fd);
+    virtual int rename(const std::string& from, const std::string& to);
+};
+
+// A temporary stays this long after its last change before a later run may
+// take it for one that a crash left behind.
+inline constexpr int kStaleTemporaryMinutes = 10;
+
 // An output of a command, opened so that no run can damage what is there:
 // - "-" or an empty path is stdout;
 // - an existing file that is not a regular one (a device, a FIFO, a
@@ -32,11 +53,15 @@ class Sink {
 //   renamed into place on commit, keeping the mode and owner of the file it
 //   replaces. A symlink is followed, so that the link stays.
 // Without a commit the temporary is removed, also on SIGINT, SIGTERM, SIGHUP
-// and SIGPIPE.
+// and SIGPIPE. A crash cannot remove it: the temporary of NAME is named
+// ".NAME.vistrel-XXXXXX" and locked while its run lives, and opening NAME
+// again removes those of its temporaries that no run holds and that have not
+// changed for kStaleTemporaryMinutes.
 class OutputFile final : public Sink {
   public:
     // Null with error set when the output cannot be opened.
-    static std::unique_ptr<OutputFile> open(const std::string& path, std::string& error);
+    static std::unique_ptr<OutputFile> open(const std::string& path, std::string& error,
+                                            std::unique_ptr<FileCalls> calls = std::make_unique<FileCalls>());
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     OutputFile(OutputFile&&) = delete;
@@ -54,9 +79,10 @@ class OutputFile final : public Sink {
     [[nodiscard]] bool brokenPipe() const;
 
   private:
-    OutputFile(std::string name, int fd, std::string temporary, std::string target);
+    OutputFile(std::string name, int fd, std::string temporary, std::string target, std::unique_ptr<FileCalls> calls);
     bool fail(int error);
 
+    std::unique_ptr<FileCalls> calls_;
     std::string name_;
     int fd_;
     std::string temporary_; // empty when written straight
@@ -73,8 +99,9 @@ void removeTemporariesOnSignals();
 
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
-// True when path names the file open on the descriptor.
-bool sameFileAsDescriptor(const std::string& path, int fd);
+// True when writing output would change the regular file input names ("-"
+// for stdin), through whatever links, or when both are one name.
+bool wouldOverwrite(const std::string& output, const std::string& input);
 // True when writing both paths would end in the same file: the same existing
 // file, or the same new name once links and directories are resolved.
 bool sameTarget(const std::string& a, const std::string& b);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,20 +95,6 @@ std::vector<const PlotPoint*> thinned(const std::vector<PlotPoint>& points) {
         kept.resize(n);
     }
     return kept;
-}
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // SIGPIPE ignored while it lives: a plotter that stops reading is seen in its exit status.
@@ -228,7 +215,7 @@ std::string findHelper(std::string_view name) {
 }
 
 bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
-               std::string_view task, Sink& out, std::string& error) {
+               std::string_view task, std::uint64_t most, Sink& out, std::string& error) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
@@ -264,19 +251,59 @@ bool runHelper(const std::string& program, std::vector<std::string> args, const 
         error = "cannot start " + program + ": " + std::strerror(spawned);
         return false;
     }
-    // The plotter reads all its input before it writes: no deadlock.
-    writeAll(toPlotter[1], text); // a plotter that stopped reading says why in its status
-    ::close(toPlotter[1]);
+    // Its input is handed over while its output is read, so that neither
+    // side waits for the other, in whatever order the helper works.
+    ::fcntl(toPlotter[1], F_SETFL, O_NONBLOCK);
+    std::string_view unsent = text;
+    int toHelper = toPlotter[1];
+    const auto stopSending = [&toHelper] {
+        ::close(toHelper); // a helper that stopped reading says why in its status
+        toHelper = -1;
+    };
+    if (unsent.empty()) {
+        stopSending();
+    }
     bool readFailed = false;
     bool outFailed = false;
+    bool tooMuch = false;
+    int readError = 0;
+    std::uint64_t received = 0;
     std::array<char, 1 << 16> buffer{};
     for (;;) {
+        std::array<pollfd, 2> fds{{{fromPlotter[0], POLLIN, 0}, {toHelper, POLLOUT, 0}}};
+        if (::poll(fds.data(), toHelper < 0 ? 1 : 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            readFailed = true;
+            readError = errno;
+            break;
+        }
+        if (toHelper >= 0 && fds[1].revents != 0) {
+            const ssize_t n = ::write(toHelper, unsent.data(), unsent.size());
+            if (n > 0) {
+                unsent.remove_prefix(static_cast<std::size_t>(n));
+            }
+            if (unsent.empty() || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                stopSending();
+            }
+        }
+        if (fds[0].revents == 0) {
+            continue;
+        }
         const ssize_t n = ::read(fromPlotter[0], buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        readFailed = n < 0;
         if (n <= 0) {
+            readFailed = n < 0;
+            readError = errno;
+            break;
+        }
+        received += static_cast<std::uint64_t>(n);
+        if (received > most) {
+            tooMuch = true;
+            ::kill(pid, SIGKILL);
             break;
         }
         if (!out.write({buffer.data(), static_cast<std::size_t>(n)})) {
@@ -284,21 +311,29 @@ bool runHelper(const std::string& program, std::vector<std::string> args, const 
             break;
         }
     }
+    if (toHelper >= 0) {
+        stopSending();
+    }
     ::close(fromPlotter[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    const std::string name = program.substr(program.rfind('/') + 1);
+    if (tooMuch) {
+        error = std::string(task) + " failed: " + name + " wrote more than " + std::to_string(most >> 20) +
+                " MiB, the most taken from it";
+        return false;
     }
     if (outFailed) {
         error.clear(); // the output says why
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        const std::string name = program.substr(program.rfind('/') + 1);
         error = std::string(task) + " failed: " + name + " ended with " + exitText(status);
         return false;
     }
     if (readFailed) {
-        error = std::string(task) + " failed: " + std::strerror(errno);
+        error = std::string(task) + " failed: " + std::strerror(readError);
         return false;
     }
     return true;
@@ -333,7 +368,7 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
         text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
                 (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
     }
-    return runHelper(plotter, std::move(args), text, drawingTo(path), out, error);
+    return runHelper(plotter, std::move(args), text, drawingTo(path), kMostFromHelper, out, error);
 }
 
 bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
@@ -343,7 +378,7 @@ bool drawTornado(const std::string& plotter, const std::string& bars, std::strin
                      {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
                       "margin_log with each input at its low and its high value", "--size",
                       std::to_string(size.width) + "x" + std::to_string(size.height)},
-                     bars, drawingTo(path), out, error);
+                     bars, drawingTo(path), kMostFromHelper, out, error);
 }
 
 } // namespace vistrel::cli

@@ -6,6 +6,7 @@
 #include "output_file.h"
 #include "plot_points.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,11 +63,18 @@ std::string findPlotter();
 // Any helper program, looked up where the plotter is.
 std::string findHelper(std::string_view name);
 
+// The most taken from a helper: more is a helper gone wrong, which would
+// otherwise fill the disk or the memory. A figure is far smaller; a PDF
+// grows with the page it lays out, to about that page's size.
+inline constexpr std::uint64_t kMostFromHelper = std::uint64_t{64} << 20;
+constexpr std::uint64_t mostPdf(std::size_t pageBytes) { return kMostFromHelper + 4 * std::uint64_t{pageBytes}; }
+
 // Runs a helper with args after its own name, hands it text on stdin and
 // copies what it writes to out. False with error set ("TASK failed: ...")
-// when it fails in any way, or empty when writing to out failed.
+// when it fails in any way, also when it writes more than most bytes (it is
+// killed then), or empty when writing to out failed.
 bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
-               std::string_view task, Sink& out, std::string& error);
+               std::string_view task, std::uint64_t most, Sink& out, std::string& error);
 
 // Has the plotter draw the figure and writes it to out. False with error set
 // when the plotter fails in any way, or empty when writing to out failed.

@@ -12,6 +12,9 @@
 #ifndef VISTREL_PROFILES_FROM_BIN
 #define VISTREL_PROFILES_FROM_BIN "../share/vistrel/profiles"
 #endif
+#ifndef VISTREL_DATA_DIR
+#define VISTREL_DATA_DIR "/usr/local/share/vistrel"
+#endif
 
 namespace vistrel::cli {
 
@@ -456,7 +459,11 @@ bool allRequiredPass(std::span<const CheckResult> results) {
 }
 
 std::vector<std::filesystem::path> profileSearchDirs(const std::filesystem::path& programDir) {
-    return {programDir / "profiles", (programDir / VISTREL_PROFILES_FROM_BIN).lexically_normal()};
+    std::vector<std::filesystem::path> dirs{programDir / "profiles",
+                                            (programDir / VISTREL_PROFILES_FROM_BIN).lexically_normal(),
+                                            std::filesystem::path(VISTREL_DATA_DIR) / "profiles"};
+    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end()); // installed where it was built for
+    return dirs;
 }
 
 std::optional<std::filesystem::path> findProfile(std::string_view nameOrFile,

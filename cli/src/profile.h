@@ -172,7 +172,8 @@ class Profile {
 [[nodiscard]] bool allRequiredPass(std::span<const CheckResult> results);
 
 // Folders holding the built-in profiles: beside the program in a build tree,
-// then the installed share folder relative to the program.
+// the installed share folder relative to the program, then the share folder
+// it was built for (which a copy of the program elsewhere still finds).
 [[nodiscard]] std::vector<std::filesystem::path> profileSearchDirs(const std::filesystem::path& programDir);
 
 // A built-in profile by name ("text-legibility"), or a file when the argument

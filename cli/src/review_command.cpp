@@ -12,8 +12,6 @@ namespace vistrel::cli {
 
 namespace {
 
-constexpr std::string_view kDefaultProfile = "text-legibility";
-
 class TextSink final : public Sink {
   public:
     bool write(std::string_view text) override {
@@ -105,7 +103,7 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     CommandResult result;
     result.usageError = true; // until every input is read
     const std::vector<std::string> profileNames =
-        run.profiles.empty() ? std::vector<std::string>{std::string(kDefaultProfile)} : run.profiles;
+        run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
     const std::vector<Profile> profiles = loadProfiles(profileNames, result.error);
     if (profiles.empty()) {
         return result;
@@ -119,7 +117,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         result.error = run.input + ": no rows";
         return result;
     }
-    const std::string conditionsPath = conditionsFile(run.conditions);
+    const auto conditionsDirs = conditionsSearchDirs(programDir());
+    const std::string conditionsPath = conditionsFile(run.conditions, conditionsDirs);
     std::vector<NamedRow> conditions;
     if (!conditionsPath.empty()) {
         conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
@@ -192,7 +191,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         review.designs.push_back(std::move(d));
     }
     if (conditionsPath.empty()) {
-        result.notice = "the default conditions file is not installed: the report has no conditions grid\n";
+        result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
+                        placesText(conditionsDirs) + "): the report has no conditions grid\n";
     }
     if (setting.plotter.empty()) {
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";

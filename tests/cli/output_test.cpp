@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +84,143 @@ TEST_F(Output, ADirectoryIsRefusedWithItsReason) {
     EXPECT_FALSE(OutputFile::open("d", error));
     EXPECT_EQ(error, "cannot write d: Is a directory");
 }
+
+// Fails one of the calls that put a file in place, or records their order.
+class Calls final : public FileCalls {
+  public:
+    Calls(std::vector<std::string>& log, std::string failing) : log_(log), failing_(std::move(failing)) {}
+    ssize_t write(int fd, std::string_view text) override { return call("write") ? FileCalls::write(fd, text) : -1; }
+    int fsync(int fd) override { return call("fsync") ? FileCalls::fsync(fd) : -1; }
+    int rename(const std::string& from, const std::string& to) override {
+        return call("rename") ? FileCalls::rename(from, to) : -1;
+    }
+
+  private:
+    bool call(const std::string& name) {
+        log_.push_back(name);
+        errno = EIO;
+        return name != failing_;
+    }
+    std::vector<std::string>& log_;
+    std::string failing_;
+};
+
+TEST_F(Output, WhatWasWrittenReachesTheDiskBeforeItReplacesTheOldFile) {
+    std::vector<std::string> log;
+    std::string error;
+    auto out = OutputFile::open("out.csv", error, std::make_unique<Calls>(log, ""));
+    ASSERT_TRUE(out && out->write("new") && out->commit());
+    EXPECT_EQ(log, (std::vector<std::string>{"write", "fsync", "rename"}));
+}
+
+class FailedCall : public ScratchDir, public testing::WithParamInterface<const char*> {};
+
+TEST_P(FailedCall, FailsTheCommitAndKeepsTheOldFile) {
+    writeFile("out.csv", "old");
+    std::vector<std::string> log;
+    std::string error;
+    {
+        auto out = OutputFile::open("out.csv", error, std::make_unique<Calls>(log, GetParam()));
+        ASSERT_TRUE(out) << error;
+        out->write("new");
+        EXPECT_FALSE(out->commit());
+        EXPECT_EQ(out->error(), "cannot write out.csv: Input/output error");
+    }
+    EXPECT_EQ(read("out.csv"), "old");
+    EXPECT_EQ(entries(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, FailedCall, testing::Values("write", "fsync", "rename"));
+
+// Bytes written and the file size the kernel allows: a write beyond it fails (EFBIG).
+struct Overflow {
+    std::vector<std::size_t> writes;
+    rlim_t limit;
+};
+
+class WriteBeyondLimit : public ScratchDir, public testing::WithParamInterface<Overflow> {};
+
+// In a child, whose file size limit stays there; its status is 0 when the
+// failed write fails the commit too.
+int commitAfterFailedWrite(const Overflow& o) {
+    const rlimit limit{o.limit, o.limit};
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string error;
+    auto out = OutputFile::open("out.csv", error);
+    if (!out || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        return 2;
+    }
+    bool written = true;
+    for (const std::size_t size : o.writes) {
+        written = out->write(std::string(size, 'x')) && written;
+    }
+    return !written && !out->commit() ? 0 : 1;
+}
+
+TEST_P(WriteBeyondLimit, FailsTheCommitAndKeepsTheOldFile) {
+    writeFile("out.csv", "old");
+    EXPECT_EXIT(std::exit(commitAfterFailedWrite(GetParam())), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read("out.csv"), "old");
+    EXPECT_EQ(entries(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, WriteBeyondLimit,
+                         testing::Values(Overflow{{10}, 0}, Overflow{{8192}, 4096}, Overflow{{3000, 3000}, 4096},
+                                         Overflow{{4096, 1}, 4096}));
+
+// A temporary left in the folder before a write to out.csv: only one that a
+// crashed run left behind is removed.
+struct Leftover {
+    const char* name;
+    char kind; // f: file, l: symlink, d: folder, o: another user's file
+    int minutesOld;
+    bool held; // locked by a run that still writes it
+    bool removed;
+};
+
+class Leftovers : public ScratchDir, public testing::WithParamInterface<Leftover> {};
+
+TEST_P(Leftovers, OnlyStaleTemporariesOfTheTargetGo) {
+    const Leftover& l = GetParam();
+    if (l.kind == 'o' && ::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a file away";
+    }
+    if (l.kind == 'd') {
+        fs::create_directory(l.name);
+    } else if (l.kind == 'l') {
+        fs::create_symlink("x", l.name);
+    } else {
+        writeFile(l.name, "");
+    }
+    const int held = ::open(l.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ASSERT_TRUE(l.kind == 'l' || (held >= 0 && (!l.held || ::flock(held, LOCK_EX) == 0)));
+    ASSERT_TRUE(l.kind != 'o' || ::lchown(l.name, 65534, 65534) == 0);
+    const timespec then{::time(nullptr) - l.minutesOld * 60, 0};
+    const std::array<timespec, 2> times{then, then};
+    ASSERT_EQ(::utimensat(AT_FDCWD, l.name, times.data(), AT_SYMLINK_NOFOLLOW), 0);
+    std::string error;
+    auto out = OutputFile::open("out.csv", error);
+    ASSERT_TRUE(out && out->write("new") && out->commit()) << error;
+    EXPECT_EQ(!fs::exists(fs::symlink_status(l.name)), l.removed) << l.name;
+    EXPECT_EQ(read("out.csv"), "new");
+    ::close(held);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Leftovers,
+    testing::Values(Leftover{".out.csv.vistrel-Ab12Cd", 'f', kStaleTemporaryMinutes + 1, false, true},
+                    Leftover{".out.csv.vistrel-Ab12Cd", 'f', kStaleTemporaryMinutes - 1, false, false},
+                    Leftover{".out.csv.vistrel-Ab12Cd", 'f', 60, true, false},
+                    Leftover{".out.csv.vistrel-Ab12Cd", 'l', 60, false, false},
+                    Leftover{".out.csv.vistrel-Ab12Cd", 'd', 60, false, false},
+                    Leftover{".out.csv.vistrel-Ab12Cd", 'o', 60, false, false},
+                    Leftover{".out.csv.vistrel-Ab12C", 'f', 60, false, false},
+                    Leftover{".out.csv.vistrel-Ab12Cde", 'f', 60, false, false},
+                    Leftover{".out.csv.vistrel-Ab.2Cd", 'f', 60, false, false},
+                    Leftover{".out.csv.vistrel-.Ab12Cd", 'f', 60, false, false},
+                    Leftover{".in.csv.vistrel-Ab12Cd", 'f', 60, false, false},
+                    Leftover{"out.csv.vistrel-Ab12Cd", 'f', 60, false, false},
+                    Leftover{".out.csv.Ab12Cd", 'f', 60, false, false}));
 
 struct SameCase {
     const char* a;

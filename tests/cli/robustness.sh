@@ -91,6 +91,25 @@ table <<END
 1|All boxes must be filled|"$cli" eval --json --age \$'\xff' >&2
 END
 cmp -s in.csv in.orig || fail "the input was changed"
+
+# No output replaces a file the command reads, whatever name leads to it:
+# a link, a hard link, a descriptor, or a built-in name's file.
+head -n 2 in.csv >one.csv
+cp "$(dirname "$cli")/profiles/faa-distance.toml" p.toml
+ln -s p.toml p-link.html && ln p.toml p-hard.csv
+mkdir -p data/bin data/share/vistrel && cp "$cli" data/bin/
+cp -r "$(dirname "$cli")/profiles" "$(dirname "$cli")/conditions" data/share/vistrel/
+ln -s data/share/vistrel/profiles/text-legibility.toml shipped.html
+cp -r data/share/vistrel shipped.orig && cp p.toml p.orig
+table <<END
+2|the output p-link.html would overwrite the input ./p.toml|"$cli" report one.csv --profile ./p.toml -o p-link.html
+2|the output p-hard.csv would overwrite the input p.toml|"$cli" batch one.csv --profile p.toml -o p-hard.csv
+2|the output /proc/self/fd/3 would overwrite the input p.toml|"$cli" batch one.csv --profile p.toml -o /proc/self/fd/3 3>>p.toml
+2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/faa-distance.toml|data/bin/vistrel-cli batch one.csv --profile faa-distance -o data/share/vistrel/profiles/faa-distance.toml
+2|would overwrite the input $(pwd -P)/data/share/vistrel/conditions/default.csv|data/bin/vistrel-cli conditions one.csv -o data/share/vistrel/conditions/default.csv
+2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/text-legibility.toml|data/bin/vistrel-cli report one.csv -o shipped.html
+END
+cmp -s p.toml p.orig && diff -r data/share/vistrel shipped.orig >/dev/null || fail "an output replaced an input"
 "$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash
@@ -131,6 +150,14 @@ mkdir -p lone/bin installed/bin installed/libexec/vistrel broken
 cp "$cli" lone/bin/ && cp "$cli" installed/bin/ && cp "$cli" broken/
 printf '#!/bin/sh\ncat >/dev/null\nexit 3\n' >broken/vistrel-plot && chmod +x broken/vistrel-plot
 echo old >old.svg
+# Helpers that write without end: the writes, memory and time are bounded
+# here so that a run without the cap cannot fill the disk or memory.
+bounded() { (ulimit -f 300000 && { ldd "$cli" | grep -q libasan || ulimit -v 2000000; } && exec timeout 60 "$@"); }
+mkdir -p endless pdf && cp "$cli" endless/ && cp "$cli" pdf/
+cp -r "$(dirname "$cli")/profiles" "$(dirname "$cli")/conditions" endless/ && cp -r endless/profiles endless/conditions pdf/
+printf '#!/bin/sh\nexec yes\n' >endless/vistrel-plot && cp endless/vistrel-plot pdf/vistrel-pdf
+printf '#!/bin/sh\ncat >/dev/null\necho "<svg/>"\n' >pdf/vistrel-plot && chmod +x endless/vistrel-plot pdf/vistrel-*
+echo old >old.html && echo old >old.pdf
 table <<END
 2|-o and --plot name the same file|"$cli" $sweep -o same.svg --plot same.svg
 2|-o and --plot name the same file|ln -sf same.svg link.svg; "$cli" $sweep -o link.svg --plot ./same.svg
@@ -138,8 +165,15 @@ table <<END
 1|vistrel-plot ended with exit status 3|broken/vistrel-cli $sweep --plot old.svg
 1|vistrel-plot ended with exit status 3|broken/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot old.svg
 2|install the 'vistrel' package|lone/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot t.svg
+2|lone/share/vistrel/profiles or /|lone/bin/vistrel-cli check --profile no-such $case_options
+1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli $sweep -o old.svg.csv --plot old.svg
+1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli ${sweep/:10 /:0.01 } --plot old.svg
+1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot old.svg
+1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli report one.csv -o old.html
+1|vistrel-pdf wrote more than 64 MiB|bounded pdf/vistrel-cli report one.csv -o old.pdf
 END
-[ "$(cat old.svg)" = old ] || fail "a failed plot replaced the old one"
+[ "$(cat old.svg old.html old.pdf)" = "$(printf 'old\nold\nold')" ] || fail "a failed plot replaced the old one"
+[ ! -e old.svg.csv ] || fail "a failed plot left the CSV written with it"
 if [ -n "$plotter" ]; then
     cp "$plotter" installed/libexec/vistrel/
     table <<END
@@ -178,7 +212,36 @@ for signal in HUP TERM; do
     fi
 done
 
-leftovers=$(find . -name '.*.??????' | head -3)
+# A run that crashes (here: is killed) leaves its temporary; writing the
+# same name again removes it once it is stale, but not one a living run holds.
+cases=$((cases + 1))
+temporaries() { find . -name '.crashed.csv.vistrel-??????'; }
+until_temporaries() { for _ in $(seq 50); do [ "$(temporaries | wc -l)" -ge "$1" ] && break || sleep 0.1; done; }
+mkfifo crash live
+"$cli" batch - -o crashed.csv <crash &
+crashed=$!
+exec 3>crash
+until_temporaries 1
+kill -KILL "$crashed"
+wait "$crashed" 2>/dev/null
+exec 3>&-
+"$cli" batch - -o crashed.csv <live 2>err.txt &
+living=$!
+exec 3>live
+head -n 100 in.csv >&3
+until_temporaries 2
+if [ "$(temporaries | wc -l)" -eq 2 ]; then
+    touch -d '-11 minutes' $(temporaries)
+else
+    fail "not the temporaries of a killed and a living run: $(temporaries)"
+fi
+"$cli" batch one.csv -o crashed.csv || fail "a write beside temporaries failed"
+tail -n +101 in.csv >&3
+exec 3>&-
+wait "$living" || fail "a run lost its temporary to another: $(cat err.txt)"
+cmp -s crashed.csv expected.csv || fail "the run that held its temporary did not write it"
+
+leftovers=$(find . -name '.*.vistrel-??????' -o -name '.*.??????' | head -3)
 [ -z "$leftovers" ] || fail "temporaries left behind: $leftovers"
 echo "$((cases - failures)) of $cases passed"
 [ "$failures" -eq 0 ]
