@@ -226,6 +226,7 @@ struct RowWriter {
 
     struct Counts {
         std::size_t unreadable = 0;
+        std::size_t linesTakenIn = 0;
         std::string first;
     };
 
@@ -291,6 +292,7 @@ struct RowWriter {
             writeUnreadable(out, record, message);
         };
         if (!record.error.empty()) {
+            counts.linesTakenIn += record.linesTakenIn;
             unreadable(record.error);
             return;
         }
@@ -422,6 +424,7 @@ BatchResult runBatch(const BatchIo& io) {
             result.firstUnreadable = std::move(job.counts.first);
         }
         result.unreadable += job.counts.unreadable;
+        result.linesTakenIn += job.counts.linesTakenIn;
         diskWriter.submit([&job, &io, &writeFailed] {
             if (!io.out->write(job.out)) {
                 writeFailed = true;

@@ -18,6 +18,8 @@ namespace vistrel::cli {
 struct BatchResult {
     std::size_t rows = 0;
     std::size_t unreadable = 0;
+    // Lines an unclosed quote took into unreadable rows: no rows of their own.
+    std::size_t linesTakenIn = 0;
     std::string firstUnreadable; // the message of the first row that could not be read
     std::string usageError;      // set when the header itself is unusable; nothing was written
     std::string inputError;      // set when reading stopped early

@@ -120,6 +120,7 @@ void CsvCells::addDoubled(std::string_view cell) {
 void CsvReader::startRecord() {
     pending_.cells.clear();
     pending_.error.clear();
+    pending_.linesTakenIn = 0;
     pendingCells_ = 0;
     pendingStarted_ = false;
     atRecordStart_ = true;
@@ -219,10 +220,11 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
     return true;
 }
 
-void CsvReader::reportBad(std::size_t line, std::string why) {
+void CsvReader::reportBad(std::size_t line, std::string why, std::size_t linesTakenIn) {
     CsvRecord bad;
     bad.line = line;
     bad.error = std::move(why);
+    bad.linesTakenIn = linesTakenIn;
     ready_.push_back(std::move(bad));
 }
 
@@ -252,9 +254,10 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
     }
     const std::size_t began = recordLine_;
     if (parser_->quoted != 0 && line_ > began) {
-        reportBad(began, "a quote opened on this line is still open " + std::to_string(line_ - began) +
-                             " lines later, and " + tooLong() + "; reading goes on after line " +
-                             std::to_string(line_));
+        reportBad(began,
+                  "a quote opened on this line is still open " + std::to_string(line_ - began) + " lines later, and " +
+                      tooLong() + "; reading goes on after line " + std::to_string(line_),
+                  line_ - began);
     } else {
         reportBad(began, tooLong());
     }
@@ -271,8 +274,10 @@ void CsvReader::finish() {
     const std::size_t lastLine = lineOpen_ ? line_ : line_ - 1;
     if (csv_fini(parser_.get(), onCell, onRecordEnd, this) != 0) {
         if (openQuote && lastLine > began) {
-            reportBad(began, "a quote opened on this line is never closed: it takes in the " +
-                                 std::to_string(lastLine - began) + " lines after it, to the end of the input");
+            reportBad(began,
+                      "a quote opened on this line is never closed: it takes in the " +
+                          std::to_string(lastLine - began) + " lines after it, to the end of the input",
+                      lastLine - began);
         } else {
             reportBad(began, "a quoted cell is never closed");
         }

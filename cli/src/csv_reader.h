@@ -66,6 +66,9 @@ struct CsvRecord {
     CsvCells cells;
     std::size_t line = 0; // where its first cell ends, counted from 1
     std::string error;    // why it could not be read; the cells are then empty
+    // The lines after line that a quote never closed took into it: rows of
+    // their own that are lost, which a summary has to count.
+    std::size_t linesTakenIn = 0;
 };
 
 // One record may hold this much; a longer one is reported as unreadable and
@@ -136,7 +139,7 @@ class CsvReader {
     void restartParser();
     void startRecord();
     void feed(std::string_view piece, bool endsLine);
-    void reportBad(std::size_t line, std::string why);
+    void reportBad(std::size_t line, std::string why, std::size_t linesTakenIn = 0);
     void finish();
     bool fill();
     void startInput();

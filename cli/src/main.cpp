@@ -157,8 +157,15 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
     }
     commit(run, *out);
     if (result.unreadable > 0) {
+        std::string lost; // lines inside an unclosed quote are no rows, and would go unnoticed
+        if (result.linesTakenIn > 0) {
+            lost = ", and " + std::to_string(result.linesTakenIn) +
+                   (result.linesTakenIn == 1 ? " more line was" : " more lines were") +
+                   " taken in by an unclosed quote";
+        }
         failed(run, std::to_string(result.unreadable) + " of " + std::to_string(result.rows) +
-                        " rows could not be read; see their message column. The first: " + result.firstUnreadable);
+                        " rows could not be read" + lost +
+                        "; see their message column. The first: " + result.firstUnreadable);
     }
     return 0;
 }

@@ -86,6 +86,7 @@ table <<END
 2|cannot read bad\x1B[31m.csv|"$cli" batch \$'bad\e[31m.csv'
 2|unknown column "\x1B]0;title\x07"|"$cli" batch <(printf '\e]0;title\a\n1\n')
 1|line 3: a quote opened on this line is never closed: it takes in the 1000 lines after it|"$cli" batch quote.csv
+1|1 of 2 rows could not be read, and 1000 more lines were taken in by an unclosed quote; see|"$cli" batch quote.csv
 1|1 of 4 rows could not be read; see their message column. The first: line 4: mode must be|"$cli" batch cr.csv
 1|line 2: the record is longer than 4 MiB|"$cli" batch zeros.csv
 1|All boxes must be filled|"$cli" eval --json --age \$'\xff' >&2
