@@ -20,6 +20,8 @@ struct Invocation {
     Command command = Command::Eval;
     Case base; // the case options of eval, solve and sweep
     bool json = false;
+    // batch and conditions (sweep always): a ' before CSV text a spreadsheet would run
+    bool guardFormulas = true;
     bool keepUnknown = false; // batch: pass columns that are no input through
     char delimiter = 0;       // batch: the input's separator; 0 to detect it
     std::string input;        // batch, conditions and report

@@ -183,11 +183,11 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     std::string table = "design,condition," + outputHeader(true);
     const ConditionsGrid outcomes = evaluateConditions(
         designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
-            appendCsvCell(table, designs[d].name);
+            appendCsvCell(table, designs[d].name, run.guardFormulas);
             table += ',';
-            appendCsvCell(table, conditions[k].name);
+            appendCsvCell(table, conditions[k].name, run.guardFormulas);
             table += ',';
-            appendRow(table, c, e);
+            appendRow(table, c, e, run.guardFormulas);
         });
     const bool allLegible = outcomes.allLegible;
     std::vector<std::vector<std::string>> grid(designs.size());

@@ -390,7 +390,42 @@ bool CsvReader::next(CsvRecord& record) {
     return true;
 }
 
-void appendCsvCell(std::string& out, std::string_view cell) {
+bool csvCellLooksLikeFormula(std::string_view cell) {
+    if (cell.empty() || !kFormulaLead[static_cast<unsigned char>(cell.front())]) {
+        return false;
+    }
+    if (cell.front() != '-' && cell.front() != '+') {
+        return true;
+    }
+    // Digits with at most one point, and an exponent: what a spreadsheet reads as a number.
+    const auto digits = [&](std::size_t& k) {
+        const std::size_t from = k;
+        while (k < cell.size() && cell[k] >= '0' && cell[k] <= '9') {
+            ++k;
+        }
+        return k - from;
+    };
+    std::size_t k = 1;
+    std::size_t mantissa = digits(k);
+    if (k < cell.size() && cell[k] == '.') {
+        ++k;
+        mantissa += digits(k);
+    }
+    if (mantissa > 0 && k < cell.size() && (cell[k] == 'e' || cell[k] == 'E')) {
+        ++k;
+        k += k < cell.size() && (cell[k] == '-' || cell[k] == '+') ? 1U : 0U;
+        if (digits(k) == 0) {
+            return true;
+        }
+    }
+    return mantissa == 0 || k != cell.size();
+}
+
+void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas) {
+    if (guardFormulas && csvCellLooksLikeFormula(cell)) {
+        appendCsvCell(out, "'" + std::string(cell), false);
+        return;
+    }
     if (!csvCellNeedsQuotes(cell)) {
         out += cell;
         return;

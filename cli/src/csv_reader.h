@@ -188,7 +188,21 @@ class CsvReader {
     }
     return std::any_of(cell.begin(), cell.end(), [](char c) { return kSpecial[static_cast<unsigned char>(c)]; });
 }
-// Appends one cell, quoted only when it needs to be.
-void appendCsvCell(std::string& out, std::string_view cell);
+// The first bytes that make a spreadsheet run a cell as a formula (or, TAB
+// and CR, hide one): = + - @ TAB CR.
+inline constexpr auto kFormulaLead = [] {
+    std::array<bool, 256> lead{};
+    for (const char c : {'=', '+', '-', '@', '\t', '\r'}) {
+        lead[static_cast<unsigned char>(c)] = true;
+    }
+    return lead;
+}();
+// True for a cell a spreadsheet would run as a formula: text that starts with
+// one of kFormulaLead. A number (-0.301, +5, -1e3) is no formula.
+[[nodiscard]] bool csvCellLooksLikeFormula(std::string_view cell);
+// Appends one cell, quoted only when it needs to be. With guardFormulas a
+// cell that looks like a formula gets a leading ', which spreadsheets show as
+// text and do not run.
+void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas = true);
 
 } // namespace vistrel::cli

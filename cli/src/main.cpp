@@ -128,6 +128,7 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
     } closer{in};
     auto out = openOutput(run, run.output);
     BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter, !run.profiles.empty(), {}};
+    io.guardFormulas = run.guardFormulas;
     if (!run.profiles.empty()) {
         std::string error;
         io.extras = profileColumns(run.profiles, numbers, error);
@@ -207,7 +208,7 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
         if (run.json) {
             text += evaluationJsonLine(c, e, numbers);
         } else {
-            appendRow(text, c, e);
+            appendRow(text, c, e, run.guardFormulas);
         }
         if (plotOut) {
             points.push_back(plotPoint(c, e, run.sweep.column, numbers));

@@ -182,6 +182,50 @@ INSTANTIATE_TEST_SUITE_P(Texts, Escaped,
                                          std::pair{"\xed\xa0\x80", "\\xED\\xA0\\x80"},   // a surrogate
                                          std::pair{"\xe0\x80\xaf", "\\xE0\\x80\\xAF"})); // overlong
 
+// cell, then how a CSV writes it: a ' before text a spreadsheet would run.
+class Formulas : public testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(Formulas, TextThatWouldRunGetsAQuoteMarkAndNumbersDoNot) {
+    const auto& [cell, written] = GetParam();
+    const auto cellText = [&](bool guard) {
+        std::string out;
+        appendCsvCell(out, cell, guard);
+        return out;
+    };
+    EXPECT_EQ(cellText(true), written);
+    // The row writer's shortcut decides as the cell writer does, at every length.
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    const auto row = [&](std::string_view text, bool guard) {
+        Case c;
+        c.set(*columnIndex("letter_height_mm"), text);
+        std::string line;
+        appendRow(line, c, evaluate(c, numbers), guard);
+        return line;
+    };
+    for (const bool guard : {true, false}) {
+        std::string expected = row("MARKER", guard);
+        expected.replace(expected.find("MARKER"), 6, cellText(guard));
+        EXPECT_EQ(row(cell, guard), expected) << (guard ? "guarded" : "raw");
+    }
+}
+
+const std::string kLongDigits(70, '7');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, Formulas,
+    testing::Values(std::pair{"=1+1", "'=1+1"}, std::pair{"@SUM(1+1)", "'@SUM(1+1)"}, std::pair{"+cmd", "'+cmd"},
+                    std::pair{"-2+3", "'-2+3"},
+                    std::pair{"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
+                    std::pair{"\tx", "'\tx"}, std::pair{"\rx", "\"'\rx\""}, std::pair{"-", "'-"}, std::pair{"+", "'+"},
+                    std::pair{"-e5", "'-e5"}, std::pair{"-1e", "'-1e"}, std::pair{"-1e+", "'-1e+"},
+                    std::pair{"-.", "'-."}, std::pair{"-1.2.3", "'-1.2.3"}, std::pair{"--5", "'--5"},
+                    std::pair{"-5 ", "\"'-5 \""}, std::pair{"=" + kLongDigits, "'=" + kLongDigits},
+                    // Numbers, and text that starts otherwise, stay as they are.
+                    std::pair{"-0.301", "-0.301"}, std::pair{"+5", "+5"}, std::pair{"-1e3", "-1e3"},
+                    std::pair{"-.5", "-.5"}, std::pair{"+1.E-7", "+1.E-7"}, std::pair{"-5.", "-5."},
+                    std::pair{"-" + kLongDigits, "-" + kLongDigits}, std::pair{"12", "12"}, std::pair{"a=b", "a=b"},
+                    std::pair{" =1", "\" =1\""}, std::pair{"'=1", "'=1"}, std::pair{"", ""}));
+
 struct GridCase {
     double min;
     double max;

@@ -92,6 +92,25 @@ table <<END
 1|All boxes must be filled|"$cli" eval --json --age \$'\xff' >&2
 END
 cmp -s in.csv in.orig || fail "the input was changed"
+
+# CSV text a spreadsheet would run as a formula gets a ' in front, wherever it
+# comes from: labels, columns passed through, inputs, header names, names of
+# designs and conditions. --no-formula-guard writes it as it is.
+printf 'id,mode,age,=cmd\n"=HYPERLINK(""x"")",none,=1+1,@SUM(1+1)\n' >formula.csv
+printf 'design,mode,age\n-2+3,none,40\n' >formula-designs.csv
+printf 'condition,age\n+c,50\n' >formula-conditions.csv
+while IFS='|' read -r command holds; do
+    cases=$((cases + 1))
+    eval "$command" >formula.out 2>&1
+    grep -qF -- "$holds" formula.out || fail "$command -> the output lacks $holds: $(head -c 400 formula.out)"
+done <<END
+"$cli" batch --keep-unknown formula.csv|"'=HYPERLINK(""x"")",none,
+"$cli" batch --keep-unknown formula.csv|,'=1+1,'@SUM(1+1),
+"$cli" batch --keep-unknown formula.csv -o formula-out.csv; cat formula-out.csv|,age,'=cmd,
+"$cli" conditions formula-designs.csv --conditions formula-conditions.csv -o formula-out.csv; cat formula-out.csv|'-2+3,'+c,
+"$cli" batch --keep-unknown --no-formula-guard formula.csv|,=1+1,@SUM(1+1),
+END
+
 "$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash
