@@ -305,6 +305,19 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
+std::string escapedLines(std::string_view text) {
+    std::string out;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        out += escaped(text.substr(start, end - start));
+        if (end < text.size()) {
+            out += '\n';
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
 std::string usageMessage(std::string_view command, std::string_view message) {
     return "vistrel-cli " + std::string(command) + ": " + escaped(message) + "\nRun 'vistrel-cli " +
            std::string(command) + " --help' for more information.\n";

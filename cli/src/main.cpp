@@ -128,6 +128,17 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
     } closer{in};
     auto out = openOutput(run, run.output);
     BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter, !run.profiles.empty(), {}};
+    // CSV rows shown on a terminal show control characters as \xNN; a file or
+    // pipe gets the bytes. JSON escapes them itself.
+    struct TerminalText final : Sink {
+        Sink& to;
+        explicit TerminalText(Sink& sink) : to(sink) {}
+        bool write(std::string_view text) override { return to.write(escapedLines(text)); }
+        void writeBehind() override { to.writeBehind(); }
+    } terminal{*out};
+    if (!run.json && out->isTerminal()) {
+        io.out = &terminal;
+    }
     io.guardFormulas = run.guardFormulas;
     if (!run.profiles.empty()) {
         std::string error;
@@ -244,7 +255,7 @@ int runReport(const Invocation& run, const CommandResult& result) {
     }
     if (!result.table.empty()) {
         auto table = openOutput(run, run.output);
-        write(run, *table, result.table);
+        write(run, *table, table->isTerminal() ? escapedLines(result.table) : result.table); // a file keeps the bytes
         if (run.output.empty() || run.output == "-") {
             write(run, *table, "\n");
         }
