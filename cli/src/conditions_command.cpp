@@ -201,6 +201,8 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     // The grid is read on a terminal: names, from the files, show control characters as \xNN.
     std::vector<std::string> designNames;
     std::vector<std::string> conditionNames;
+    designNames.reserve(designs.size());
+    conditionNames.reserve(conditions.size());
     for (const NamedRow& row : designs) {
         designNames.push_back(escaped(row.name));
     }
