@@ -187,14 +187,8 @@ class Formulas : public testing::TestWithParam<std::pair<std::string, std::strin
 
 TEST_P(Formulas, TextThatWouldRunGetsAQuoteMarkAndNumbersDoNot) {
     const auto& [cell, written] = GetParam();
-    const auto cellText = [&](bool guard) {
-        std::string out;
-        appendCsvCell(out, cell, guard);
-        return out;
-    };
-    EXPECT_EQ(cellText(true), written);
-    // The row writer's shortcut decides as the cell writer does, at every length.
     const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    // The row writer's shortcut decides as the cell writer does, at every length.
     const auto row = [&](std::string_view text, bool guard) {
         Case c;
         c.set(*columnIndex("letter_height_mm"), text);
@@ -203,28 +197,29 @@ TEST_P(Formulas, TextThatWouldRunGetsAQuoteMarkAndNumbersDoNot) {
         return line;
     };
     for (const bool guard : {true, false}) {
+        std::string alone;
+        appendCsvCell(alone, cell, guard);
+        if (guard) {
+            EXPECT_EQ(alone, written);
+        }
         std::string expected = row("MARKER", guard);
-        expected.replace(expected.find("MARKER"), 6, cellText(guard));
-        EXPECT_EQ(row(cell, guard), expected) << (guard ? "guarded" : "raw");
+        EXPECT_EQ(row(cell, guard), expected.replace(expected.find("MARKER"), 6, alone)) << guard;
     }
 }
 
-const std::string kLongDigits(70, '7');
+const std::string kLong(70, '7');
 
 INSTANTIATE_TEST_SUITE_P(
     Cells, Formulas,
     testing::Values(std::pair{"=1+1", "'=1+1"}, std::pair{"@SUM(1+1)", "'@SUM(1+1)"}, std::pair{"+cmd", "'+cmd"},
-                    std::pair{"-2+3", "'-2+3"},
-                    std::pair{"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
-                    std::pair{"\tx", "'\tx"}, std::pair{"\rx", "\"'\rx\""}, std::pair{"-", "'-"}, std::pair{"+", "'+"},
-                    std::pair{"-e5", "'-e5"}, std::pair{"-1e", "'-1e"}, std::pair{"-1e+", "'-1e+"},
-                    std::pair{"-.", "'-."}, std::pair{"-1.2.3", "'-1.2.3"}, std::pair{"--5", "'--5"},
-                    std::pair{"-5 ", "\"'-5 \""}, std::pair{"=" + kLongDigits, "'=" + kLongDigits},
+                    std::pair{"-2+3", "'-2+3"}, std::pair{"=H(\"x\")", "\"'=H(\"\"x\"\")\""}, std::pair{"\tx", "'\tx"},
+                    std::pair{"\rx", "\"'\rx\""}, std::pair{"-", "'-"}, std::pair{"-e5", "'-e5"},
+                    std::pair{"-1e+", "'-1e+"}, std::pair{"-.", "'-."}, std::pair{"-1.2.3", "'-1.2.3"},
+                    std::pair{"-5 ", "\"'-5 \""}, std::pair{"=" + kLong, "'=" + kLong},
                     // Numbers, and text that starts otherwise, stay as they are.
                     std::pair{"-0.301", "-0.301"}, std::pair{"+5", "+5"}, std::pair{"-1e3", "-1e3"},
-                    std::pair{"-.5", "-.5"}, std::pair{"+1.E-7", "+1.E-7"}, std::pair{"-5.", "-5."},
-                    std::pair{"-" + kLongDigits, "-" + kLongDigits}, std::pair{"12", "12"}, std::pair{"a=b", "a=b"},
-                    std::pair{" =1", "\" =1\""}, std::pair{"'=1", "'=1"}, std::pair{"", ""}));
+                    std::pair{"-.5", "-.5"}, std::pair{"+1.E-7", "+1.E-7"}, std::pair{"-" + kLong, "-" + kLong},
+                    std::pair{"a=b", "a=b"}, std::pair{"'=1", "'=1"}, std::pair{"", ""}));
 
 struct GridCase {
     double min;

@@ -113,34 +113,26 @@ END
 
 # Names from files never reach a terminal as escape sequences: shown as \xNN
 # there, while a file or a pipe keeps the bytes and --json escapes them.
-on_terminal() { # COMMAND...: its stdout, written to a pseudo-terminal
-    python3 -c '
-import os, pty, subprocess, sys
+on_terminal() { # COMMAND...: what it writes to a pseudo-terminal
+    python3 -c 'import os, pty, subprocess, sys
 master, slave = pty.openpty()
-child = subprocess.Popen(sys.argv[1:], stdin=slave, stdout=slave, stderr=subprocess.STDOUT)
+child = subprocess.Popen(sys.argv[1:], stdin=slave, stdout=slave, stderr=slave)
 os.close(slave)
 out = b""
-while True:
-    try:
-        chunk = os.read(master, 1 << 16)
-    except OSError:  # EIO once the child has closed the terminal
-        break
-    if not chunk:
-        break
-    out += chunk
+try:
+    while chunk := os.read(master, 65536):
+        out += chunk
+except OSError:  # EIO: the child closed the terminal
+    pass
 child.wait()
-sys.stdout.buffer.write(out)
-' "$@"
+sys.stdout.buffer.write(out)' "$@"
 }
-criterion='[[criterion]]\nquantity = "ratio"\nkind = "minimum"\nlimit = 3\nlevel = "required"\n'
-printf 'title = "T\\u001b[31m"\n'"$criterion"'id = "c"\nsource = "s"\n' >title.toml
-printf "$criterion"'id = "c\\u001b]0;x\\u0007"\nsource = "s"\n' >id.toml
-printf "$criterion"'id = "c"\nsource = "s\\u001b[2J"\n' >source.toml
-printf "$criterion"'id = "c"\nsource = "s"\n' >"name$esc[1m.toml"
+printf 'title = "T\\u001b[31m"\n[[criterion]]\nid = "c\\u001b]0;x\\u0007"\nquantity = "ratio"\nkind = "minimum"
+limit = 3\nlevel = "required"\nsource = "s\\u001b[2J"\n' >"p$esc[1m.toml"
 printf 'design,mode,age\n\e[31mred,none,40\n' >esc-designs.csv
 printf 'condition,age\n\e]0;x\a,50\n' >esc-conditions.csv
 printf 'id,mode,age\n\e[31mred,none,40\n' >esc-rows.csv
-check_case="check $case_options --viewing_distance_mm 750 --profile"
+check_case="check $case_options --viewing_distance_mm 750 --profile ./p*.toml"
 while IFS='|' read -r name command; do
     cases=$((cases + 1))
     eval "on_terminal $command" >tty.out
@@ -148,19 +140,15 @@ while IFS='|' read -r name command; do
         fail "$name on a terminal: $(head -c 400 tty.out | cat -v)"
     fi
 done <<END
-profile title|"$cli" $check_case ./title.toml
-criterion id|"$cli" $check_case ./id.toml
-criterion source|"$cli" $check_case ./source.toml
-profile name|"$cli" $check_case ./name*.toml
-design name|"$cli" conditions esc-designs.csv --conditions formula-conditions.csv
-condition name|"$cli" conditions formula-designs.csv --conditions esc-conditions.csv
-design name, table to -o|"$cli" conditions esc-designs.csv --conditions formula-conditions.csv -o esc-table.csv
-batch row|"$cli" batch esc-rows.csv
+profile name, title, id and source|"$cli" $check_case
+design and condition names|"$cli" conditions esc-designs.csv --conditions esc-conditions.csv
+design and condition names, table to -o|"$cli" conditions esc-designs.csv --conditions esc-conditions.csv -o esc.csv
+batch rows|"$cli" batch esc-rows.csv
 END
 cases=$((cases + 1))
 "$cli" batch esc-rows.csv 2>&1 | grep -qF "$esc[31mred" || fail "a pipe does not get the bytes of a batch row"
-grep -qF "$esc[31mred" esc-table.csv || fail "-o does not get the bytes of a design's name"
-eval "\"$cli\" $check_case ./source.toml --json" | grep -qF 's\u001b[2J' || fail "--json does not keep a criterion's source"
+grep -qF "$esc]0;x" esc.csv || fail "-o does not get the bytes of a condition's name"
+eval "\"$cli\" $check_case --json" | grep -qF 's\u001b[2J' || fail "--json does not keep a criterion's source"
 "$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash
