@@ -94,15 +94,15 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
 // other cells, label the label cells by their index in layout.labels, extra
 // the cells a command adds at the end.
 template <class Slot, class Label>
-void appendLaidOut(std::string& out, const Layout& layout, bool daylight, const Slot& slot, const Label& label,
-                   std::span<const std::string> extra) {
+void appendLaidOut(std::string& out, const Layout& layout, bool daylight, bool guardFormulas, const Slot& slot,
+                   const Label& label, std::span<const std::string> extra) {
     bool first = true;
     const auto cell = [&](std::string_view text) {
         if (!first) {
             out += ',';
         }
         first = false;
-        appendCsvCell(out, text);
+        appendCsvCell(out, text, guardFormulas);
     };
     const auto labelsAfter = [&](std::size_t s) {
         for (std::size_t k = 0; k < layout.labels.size(); ++k) {
@@ -130,13 +130,18 @@ std::string slotName(std::size_t s) {
     return std::string(s == kMessageSlot ? kMessageColumn : s == kMarginSlot ? kMarginColumn : kColumns[s].name);
 }
 
-// Copies a cell and tells whether it holds a byte below '-': every byte that
-// can make a cell need quotes (comma, quote, CR, LF, blank, tab) is one, and
-// most cells hold none, so the exact check runs on few. Words are tested as
-// they pass through registers: "some byte below b" is exact bit arithmetic.
+// Copies a cell and tells whether it holds a byte below '-' or starts as a
+// formula may: every byte that can make a cell need quotes (comma, quote, CR,
+// LF, blank, tab) is below '-', and most cells hold none and start with a
+// digit or letter, so the exact checks run on few. Words are tested as they
+// pass through registers: "some byte below b" is exact bit arithmetic.
 bool copyCell(char* to, std::string_view cell) {
     const char* from = cell.data();
     const std::size_t n = cell.size();
+    if (n > 0 && kFormulaLead[static_cast<unsigned char>(from[0])]) {
+        copyShort(to, from, n);
+        return true;
+    }
     if (n >= 4 && n <= 64) {
         // Words from the front, and one ending at the last byte, overlapping.
         const auto words = [&]<class Word>(Word) {
@@ -165,7 +170,7 @@ bool copyCell(char* to, std::string_view cell) {
 
 } // namespace
 
-void appendRow(std::string& out, const Case& c, const Evaluation& e) {
+void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardFormulas) {
     // Nearly every row needs no quotes: it is sized once and copied in, and
     // only a cell that may need them is checked exactly.
     const std::size_t shown = shownColumns(c.daylight());
@@ -181,7 +186,7 @@ void appendRow(std::string& out, const Case& c, const Evaluation& e) {
     bool plain = true;
     for (std::size_t k = 0; k < shown + 2; ++k) {
         if (copyCell(p, cells[k])) {
-            plain = plain && !csvCellNeedsQuotes(cells[k]);
+            plain = plain && !csvCellNeedsQuotes(cells[k]) && !(guardFormulas && csvCellLooksLikeFormula(cells[k]));
         }
         p += cells[k].size();
         *p++ = ',';
@@ -192,10 +197,10 @@ void appendRow(std::string& out, const Case& c, const Evaluation& e) {
     }
     out.resize(at);
     for (std::size_t k = 0; k < shown; ++k) {
-        appendCsvCell(out, c.view(k));
+        appendCsvCell(out, c.view(k), guardFormulas);
         out += ',';
     }
-    appendCsvCell(out, e.messageText());
+    appendCsvCell(out, e.messageText(), guardFormulas);
     out += ',';
     out += e.margin;
     out += '\n';
@@ -222,10 +227,12 @@ struct RowWriter {
     const NumberText& numbers;
     bool json;
     bool daylight;
+    bool guardFormulas;
     std::vector<std::string> extraNames;
 
     struct Counts {
         std::size_t unreadable = 0;
+        std::size_t linesTakenIn = 0;
         std::string first;
     };
 
@@ -251,10 +258,10 @@ struct RowWriter {
             }
             out += dumped(j, -1);
         } else if (layout.labels.empty() && extra.empty()) {
-            appendRow(out, c, e);
+            appendRow(out, c, e, guardFormulas);
         } else {
             appendLaidOut(
-                out, layout, daylight,
+                out, layout, daylight, guardFormulas,
                 [&](std::size_t s) -> std::string_view {
                     return s == kMessageSlot  ? std::string_view(e.messageText())
                            : s == kMarginSlot ? std::string_view(e.margin)
@@ -274,7 +281,7 @@ struct RowWriter {
         const std::vector<Label> cells = labels(record);
         const std::vector<std::string> extra(extraNames.size());
         appendLaidOut(
-            out, layout, daylight,
+            out, layout, daylight, guardFormulas,
             [&](std::size_t s) -> std::string_view {
                 return s == kMessageSlot ? std::string_view(why) : std::string_view();
             },
@@ -291,6 +298,7 @@ struct RowWriter {
             writeUnreadable(out, record, message);
         };
         if (!record.error.empty()) {
+            counts.linesTakenIn += record.linesTakenIn;
             unreadable(record.error);
             return;
         }
@@ -355,11 +363,11 @@ BatchResult runBatch(const BatchIo& io) {
         result.usageError = std::move(*error);
         return result;
     }
-    const RowWriter writer{layout, *io.numbers, io.json, daylight,
-                           io.extras ? io.extras()->names() : std::vector<std::string>{}};
+    const RowWriter writer{layout,   *io.numbers,      io.json,
+                           daylight, io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{}};
     std::string headerLine;
     appendLaidOut(
-        headerLine, layout, daylight, slotName, [&](std::size_t k) { return layout.labels[k].name; },
+        headerLine, layout, daylight, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },
         writer.extraNames);
     if (!io.json && !io.out->write(headerLine)) {
         result.outputFailed = true;
@@ -422,6 +430,7 @@ BatchResult runBatch(const BatchIo& io) {
             result.firstUnreadable = std::move(job.counts.first);
         }
         result.unreadable += job.counts.unreadable;
+        result.linesTakenIn += job.counts.linesTakenIn;
         diskWriter.submit([&job, &io, &writeFailed] {
             if (!io.out->write(job.out)) {
                 writeFailed = true;

@@ -18,6 +18,8 @@ namespace vistrel::cli {
 struct BatchResult {
     std::size_t rows = 0;
     std::size_t unreadable = 0;
+    // Lines an unclosed quote took into unreadable rows: no rows of their own.
+    std::size_t linesTakenIn = 0;
     std::string firstUnreadable; // the message of the first row that could not be read
     std::string usageError;      // set when the header itself is unusable; nothing was written
     std::string inputError;      // set when reading stopped early
@@ -56,6 +58,7 @@ struct BatchIo {
     // How much of the input each worker takes at a time; tests make it tiny
     // to cut the input everywhere.
     std::size_t segmentBytes = std::size_t{256} << 10;
+    bool guardFormulas = true; // a ' before text cells a spreadsheet would run (see appendCsvCell)
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with
@@ -69,7 +72,8 @@ inline constexpr std::array<std::string_view, 2> kLabelColumns{"id", "label"};
 
 // The header line every output starts with; the daylight columns only for daylight cases.
 std::string outputHeader(bool daylight = false);
-// One output row: every column the case shows, then message and margin_log.
-void appendRow(std::string& out, const Case& c, const Evaluation& e);
+// One output row: every column the case shows, then message and margin_log;
+// guardFormulas as for appendCsvCell.
+void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardFormulas = true);
 
 } // namespace vistrel::cli

@@ -157,16 +157,17 @@ CommandResult runCheck(Invocation& run, const NumberText& numbers) {
         const auto results = p.check(values);
         const bool profilePass = allRequiredPass(results);
         pass = pass && profilePass;
-        text << "\nProfile " << p.name() << (p.title().empty() ? "" : " (" + p.title() + ")") << ": "
+        // Names, titles and sources come from profile files: shown as \xNN, they cannot drive a terminal.
+        text << "\nProfile " << escaped(p.name()) << (p.title().empty() ? "" : " (" + escaped(p.title()) + ")") << ": "
              << (profilePass ? "every required criterion passes" : "a required criterion fails") << '\n';
         nlohmann::ordered_json criteria = nlohmann::ordered_json::array();
         for (const CheckResult& r : results) {
             const Criterion& c = *r.criterion;
-            text << "  " << statusText(r.status) << "  " << c.id << " (" << levelText(c.level)
+            text << "  " << statusText(r.status) << "  " << escaped(c.id) << " (" << levelText(c.level)
                  << "): " << kQuantities[c.quantity].name << " " << number(r.value, numbers) << ", " << kindText(c.kind)
                  << " " << limitText(r, numbers) << ", margin " << number(r.margin, numbers) << " (ratio "
-                 << number(r.marginRatio, numbers) << ")" << (r.note.empty() ? "" : "; " + r.note)
-                 << "\n      source: " << c.source << '\n';
+                 << number(r.marginRatio, numbers) << ")" << (r.note.empty() ? "" : "; " + escaped(r.note))
+                 << "\n      source: " << escaped(c.source) << '\n';
             criteria.push_back({{"id", c.id},
                                 {"quantity", kQuantities[c.quantity].name},
                                 {"kind", kindText(c.kind)},

@@ -305,6 +305,19 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
+std::string escapedLines(std::string_view text) {
+    std::string out;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        out += escaped(text.substr(start, end - start));
+        if (end < text.size()) {
+            out += '\n';
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
 std::string usageMessage(std::string_view command, std::string_view message) {
     return "vistrel-cli " + std::string(command) + ": " + escaped(message) + "\nRun 'vistrel-cli " +
            std::string(command) + " --help' for more information.\n";
@@ -333,6 +346,10 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     batch->add_option("-o,--output", run.output, "Where to write the results; - or nothing for stdout");
     batch->add_flag("--json", run.json, "Write JSON Lines, one object per row, instead of CSV");
     batch->add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
+    const std::string formulaHelp = "Write text cells that start with = + - @, a tab or a CR as they are, without "
+                                    "the ' that keeps a spreadsheet from running them as formulas";
+    const auto rawFormulas = [&run] { run.guardFormulas = false; };
+    batch->add_flag_callback("--no-formula-guard", rawFormulas, formulaHelp);
     batch->add_option(
         "--delimiter", delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
@@ -376,6 +393,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         ->required();
     conditionsCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     conditionsCmd->add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
+    conditionsCmd->add_flag_callback("--no-formula-guard", rawFormulas, formulaHelp);
     conditionsCmd->footer(std::string(kConditionsFooter));
 
     CaseOptions toleranceCase;

@@ -20,6 +20,8 @@ struct Invocation {
     Command command = Command::Eval;
     Case base; // the case options of eval, solve and sweep
     bool json = false;
+    // batch and conditions (sweep always): a ' before CSV text a spreadsheet would run
+    bool guardFormulas = true;
     bool keepUnknown = false; // batch: pass columns that are no input through
     char delimiter = 0;       // batch: the input's separator; 0 to detect it
     std::string input;        // batch, conditions and report
@@ -57,6 +59,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
 // The text with control characters and escape sequences shown as \xNN, so
 // that a header, cell or path cannot drive the terminal a message goes to.
 std::string escaped(std::string_view text);
+// The same line by line, for a table shown on a terminal: the line ends stay.
+std::string escapedLines(std::string_view text);
 
 // "vistrel-cli COMMAND: message" and where to read more; the usage status.
 std::string usageMessage(std::string_view command, std::string_view message);

@@ -199,11 +199,11 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     std::string table = "design,condition," + outputHeader(true);
     const ConditionsGrid outcomes = evaluateConditions(
         designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
-            appendCsvCell(table, designs[d].name);
+            appendCsvCell(table, designs[d].name, run.guardFormulas);
             table += ',';
-            appendCsvCell(table, conditions[k].name);
+            appendCsvCell(table, conditions[k].name, run.guardFormulas);
             table += ',';
-            appendRow(table, c, e);
+            appendRow(table, c, e, run.guardFormulas);
         });
     const bool allLegible = outcomes.allLegible;
     std::vector<std::vector<std::string>> grid(designs.size());
@@ -214,11 +214,22 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
         grid[d][outcomes.worst[d]] += " *";
     }
 
+    // The grid is read on a terminal: names, from the files, show control characters as \xNN.
+    std::vector<std::string> designNames;
+    std::vector<std::string> conditionNames;
+    designNames.reserve(designs.size());
+    conditionNames.reserve(conditions.size());
+    for (const NamedRow& row : designs) {
+        designNames.push_back(escaped(row.name));
+    }
+    for (const NamedRow& row : conditions) {
+        conditionNames.push_back(escaped(row.name));
+    }
     std::vector<std::size_t> widths(conditions.size() + 1, std::string("design").size());
     for (std::size_t d = 0; d < designs.size(); ++d) {
-        widths[0] = std::max(widths[0], designs[d].name.size());
+        widths[0] = std::max(widths[0], designNames[d].size());
         for (std::size_t k = 0; k < conditions.size(); ++k) {
-            widths[k + 1] = std::max({widths[k + 1], conditions[k].name.size(), grid[d][k].size()});
+            widths[k + 1] = std::max({widths[k + 1], conditionNames[k].size(), grid[d][k].size()});
         }
     }
     std::ostringstream out;
@@ -230,9 +241,9 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
         text.erase(text.find_last_not_of(' ') + 1);
         out << text << '\n';
     };
-    line("design", [&](std::size_t k) { return conditions[k].name; });
+    line("design", [&](std::size_t k) { return conditionNames[k]; });
     for (std::size_t d = 0; d < designs.size(); ++d) {
-        line(designs[d].name, [&](std::size_t k) { return grid[d][k]; });
+        line(designNames[d], [&](std::size_t k) { return grid[d][k]; });
     }
     out << "* the worst condition of the design (verdict and margin_log)\n"
         << (allLegible ? "Every design is legible under every condition.\n"

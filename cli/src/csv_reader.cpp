@@ -120,6 +120,7 @@ void CsvCells::addDoubled(std::string_view cell) {
 void CsvReader::startRecord() {
     pending_.cells.clear();
     pending_.error.clear();
+    pending_.linesTakenIn = 0;
     pendingCells_ = 0;
     pendingStarted_ = false;
     atRecordStart_ = true;
@@ -219,10 +220,11 @@ bool CsvReader::splitPlainLine(std::string_view piece) {
     return true;
 }
 
-void CsvReader::reportBad(std::size_t line, std::string why) {
+void CsvReader::reportBad(std::size_t line, std::string why, std::size_t linesTakenIn) {
     CsvRecord bad;
     bad.line = line;
     bad.error = std::move(why);
+    bad.linesTakenIn = linesTakenIn;
     ready_.push_back(std::move(bad));
 }
 
@@ -252,9 +254,10 @@ void CsvReader::feed(std::string_view piece, bool endsLine) {
     }
     const std::size_t began = recordLine_;
     if (parser_->quoted != 0 && line_ > began) {
-        reportBad(began, "a quote opened on this line is still open " + std::to_string(line_ - began) +
-                             " lines later, and " + tooLong() + "; reading goes on after line " +
-                             std::to_string(line_));
+        reportBad(began,
+                  "a quote opened on this line is still open " + std::to_string(line_ - began) + " lines later, and " +
+                      tooLong() + "; reading goes on after line " + std::to_string(line_),
+                  line_ - began);
     } else {
         reportBad(began, tooLong());
     }
@@ -271,8 +274,10 @@ void CsvReader::finish() {
     const std::size_t lastLine = lineOpen_ ? line_ : line_ - 1;
     if (csv_fini(parser_.get(), onCell, onRecordEnd, this) != 0) {
         if (openQuote && lastLine > began) {
-            reportBad(began, "a quote opened on this line is never closed: it takes in the " +
-                                 std::to_string(lastLine - began) + " lines after it, to the end of the input");
+            reportBad(began,
+                      "a quote opened on this line is never closed: it takes in the " +
+                          std::to_string(lastLine - began) + " lines after it, to the end of the input",
+                      lastLine - began);
         } else {
             reportBad(began, "a quoted cell is never closed");
         }
@@ -385,7 +390,42 @@ bool CsvReader::next(CsvRecord& record) {
     return true;
 }
 
-void appendCsvCell(std::string& out, std::string_view cell) {
+bool csvCellLooksLikeFormula(std::string_view cell) {
+    if (cell.empty() || !kFormulaLead[static_cast<unsigned char>(cell.front())]) {
+        return false;
+    }
+    if (cell.front() != '-' && cell.front() != '+') {
+        return true;
+    }
+    // Digits with at most one point, and an exponent: what a spreadsheet reads as a number.
+    const auto digits = [&](std::size_t& k) {
+        const std::size_t from = k;
+        while (k < cell.size() && cell[k] >= '0' && cell[k] <= '9') {
+            ++k;
+        }
+        return k - from;
+    };
+    std::size_t k = 1;
+    std::size_t mantissa = digits(k);
+    if (k < cell.size() && cell[k] == '.') {
+        ++k;
+        mantissa += digits(k);
+    }
+    if (mantissa > 0 && k < cell.size() && (cell[k] == 'e' || cell[k] == 'E')) {
+        ++k;
+        k += k < cell.size() && (cell[k] == '-' || cell[k] == '+') ? 1U : 0U;
+        if (digits(k) == 0) {
+            return true;
+        }
+    }
+    return mantissa == 0 || k != cell.size();
+}
+
+void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas) {
+    if (guardFormulas && csvCellLooksLikeFormula(cell)) {
+        appendCsvCell(out, "'" + std::string(cell), false);
+        return;
+    }
     if (!csvCellNeedsQuotes(cell)) {
         out += cell;
         return;

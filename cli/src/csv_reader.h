@@ -66,6 +66,9 @@ struct CsvRecord {
     CsvCells cells;
     std::size_t line = 0; // where its first cell ends, counted from 1
     std::string error;    // why it could not be read; the cells are then empty
+    // The lines after line that a quote never closed took into it: rows of
+    // their own that are lost, which a summary has to count.
+    std::size_t linesTakenIn = 0;
 };
 
 // One record may hold this much; a longer one is reported as unreadable and
@@ -136,7 +139,7 @@ class CsvReader {
     void restartParser();
     void startRecord();
     void feed(std::string_view piece, bool endsLine);
-    void reportBad(std::size_t line, std::string why);
+    void reportBad(std::size_t line, std::string why, std::size_t linesTakenIn = 0);
     void finish();
     bool fill();
     void startInput();
@@ -185,7 +188,21 @@ class CsvReader {
     }
     return std::any_of(cell.begin(), cell.end(), [](char c) { return kSpecial[static_cast<unsigned char>(c)]; });
 }
-// Appends one cell, quoted only when it needs to be.
-void appendCsvCell(std::string& out, std::string_view cell);
+// The first bytes that make a spreadsheet run a cell as a formula (or, TAB
+// and CR, hide one): = + - @ TAB CR.
+inline constexpr auto kFormulaLead = [] {
+    std::array<bool, 256> lead{};
+    for (const char c : {'=', '+', '-', '@', '\t', '\r'}) {
+        lead[static_cast<unsigned char>(c)] = true;
+    }
+    return lead;
+}();
+// True for a cell a spreadsheet would run as a formula: text that starts with
+// one of kFormulaLead. A number (-0.301, +5, -1e3) is no formula.
+[[nodiscard]] bool csvCellLooksLikeFormula(std::string_view cell);
+// Appends one cell, quoted only when it needs to be. With guardFormulas a
+// cell that looks like a formula gets a leading ', which spreadsheets show as
+// text and do not run.
+void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas = true);
 
 } // namespace vistrel::cli

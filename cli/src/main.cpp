@@ -123,6 +123,18 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
     } closer{in};
     auto out = openOutput(run, run.output);
     BatchIo io{in, out.get(), &numbers, {}, run.json, run.keepUnknown, run.delimiter, !run.profiles.empty(), {}};
+    // CSV rows shown on a terminal show control characters as \xNN; a file or
+    // pipe gets the bytes. JSON escapes them itself.
+    struct TerminalText final : Sink {
+        Sink& to;
+        explicit TerminalText(Sink& sink) : to(sink) {}
+        bool write(std::string_view text) override { return to.write(escapedLines(text)); }
+        void writeBehind() override { to.writeBehind(); }
+    } terminal{*out};
+    if (!run.json && out->isTerminal()) {
+        io.out = &terminal;
+    }
+    io.guardFormulas = run.guardFormulas;
     if (!run.profiles.empty()) {
         std::string error;
         io.extras = profileColumns(run.profiles, numbers, error);
@@ -152,8 +164,15 @@ int runBatchCommand(const Invocation& run, bool stdinClosed, const NumberText& n
     }
     commit(run, *out);
     if (result.unreadable > 0) {
+        std::string lost; // lines inside an unclosed quote are no rows, and would go unnoticed
+        if (result.linesTakenIn > 0) {
+            lost = ", and " + std::to_string(result.linesTakenIn) +
+                   (result.linesTakenIn == 1 ? " more line was" : " more lines were") +
+                   " taken in by an unclosed quote";
+        }
         failed(run, std::to_string(result.unreadable) + " of " + std::to_string(result.rows) +
-                        " rows could not be read; see their message column. The first: " + result.firstUnreadable);
+                        " rows could not be read" + lost +
+                        "; see their message column. The first: " + result.firstUnreadable);
     }
     return 0;
 }
@@ -195,7 +214,7 @@ int runSweep(const Invocation& run, const NumberText& numbers) {
         if (run.json) {
             text += evaluationJsonLine(c, e, numbers);
         } else {
-            appendRow(text, c, e);
+            appendRow(text, c, e, run.guardFormulas);
         }
         if (plotOut) {
             points.push_back(plotPoint(c, e, run.sweep.column, numbers));
@@ -231,7 +250,7 @@ int runReport(const Invocation& run, const CommandResult& result) {
     }
     if (!result.table.empty()) {
         auto table = openOutput(run, run.output);
-        write(run, *table, result.table);
+        write(run, *table, table->isTerminal() ? escapedLines(result.table) : result.table); // a file keeps the bytes
         if (run.output.empty() || run.output == "-") {
             write(run, *table, "\n");
         }

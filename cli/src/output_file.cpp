@@ -315,6 +315,8 @@ std::string OutputFile::error() const { return reason(name_, errno_); }
 
 bool OutputFile::brokenPipe() const { return errno_ == EPIPE; }
 
+bool OutputFile::isTerminal() const { return fd_ >= 0 && ::isatty(fd_) != 0; }
+
 void removeTemporariesOnSignals() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         struct sigaction old {};

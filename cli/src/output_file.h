@@ -77,6 +77,8 @@ class OutputFile final : public Sink {
     [[nodiscard]] std::string error() const;
     // The reader of a pipe went away: other tools end quietly then.
     [[nodiscard]] bool brokenPipe() const;
+    // A terminal, where control characters in the text would act instead of show.
+    [[nodiscard]] bool isTerminal() const;
 
   private:
     OutputFile(std::string name, int fd, std::string temporary, std::string target, std::unique_ptr<FileCalls> calls);

@@ -42,11 +42,11 @@ _vistrel_cli() {
     case "$command" in
     "") options="eval batch solve sweep check conditions tolerance report -h --help --version" ;;
     eval) options="-h --help --json $case_options" ;;
-    batch) options="-h --help -o --output --json --keep-unknown --delimiter --profile" ;;
+    batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --delimiter --profile" ;;
     solve) options="-h --help --for --min --max --json $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
     check) options="-h --help --profile --json $case_options" ;;
-    conditions) options="-h --help --conditions -o --output" ;;
+    conditions) options="-h --help --conditions -o --output --no-formula-guard" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
     report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title" ;;
     esac

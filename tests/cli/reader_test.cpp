@@ -182,6 +182,45 @@ INSTANTIATE_TEST_SUITE_P(Texts, Escaped,
                                          std::pair{"\xed\xa0\x80", "\\xED\\xA0\\x80"},   // a surrogate
                                          std::pair{"\xe0\x80\xaf", "\\xE0\\x80\\xAF"})); // overlong
 
+// cell, then how a CSV writes it: a ' before text a spreadsheet would run.
+class Formulas : public testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(Formulas, TextThatWouldRunGetsAQuoteMarkAndNumbersDoNot) {
+    const auto& [cell, written] = GetParam();
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    // The row writer's shortcut decides as the cell writer does, at every length.
+    const auto row = [&](std::string_view text, bool guard) {
+        Case c;
+        c.set(*columnIndex("letter_height_mm"), text);
+        std::string line;
+        appendRow(line, c, evaluate(c, numbers), guard);
+        return line;
+    };
+    for (const bool guard : {true, false}) {
+        std::string alone;
+        appendCsvCell(alone, cell, guard);
+        if (guard) {
+            EXPECT_EQ(alone, written);
+        }
+        std::string expected = row("MARKER", guard);
+        EXPECT_EQ(row(cell, guard), expected.replace(expected.find("MARKER"), 6, alone)) << guard;
+    }
+}
+
+const std::string kLong(70, '7');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, Formulas,
+    testing::Values(std::pair{"=1+1", "'=1+1"}, std::pair{"@SUM(1+1)", "'@SUM(1+1)"}, std::pair{"+cmd", "'+cmd"},
+                    std::pair{"-2+3", "'-2+3"}, std::pair{"=H(\"x\")", "\"'=H(\"\"x\"\")\""}, std::pair{"\tx", "'\tx"},
+                    std::pair{"\rx", "\"'\rx\""}, std::pair{"-", "'-"}, std::pair{"-e5", "'-e5"},
+                    std::pair{"-1e+", "'-1e+"}, std::pair{"-.", "'-."}, std::pair{"-1.2.3", "'-1.2.3"},
+                    std::pair{"-5 ", "\"'-5 \""}, std::pair{"=" + kLong, "'=" + kLong},
+                    // Numbers, and text that starts otherwise, stay as they are.
+                    std::pair{"-0.301", "-0.301"}, std::pair{"+5", "+5"}, std::pair{"-1e3", "-1e3"},
+                    std::pair{"-.5", "-.5"}, std::pair{"+1.E-7", "+1.E-7"}, std::pair{"-" + kLong, "-" + kLong},
+                    std::pair{"a=b", "a=b"}, std::pair{"'=1", "'=1"}, std::pair{"", ""}));
+
 struct GridCase {
     double min;
     double max;
@@ -252,8 +291,8 @@ std::string batchOf(const std::string& input, std::size_t segmentBytes) {
     io.segmentBytes = segmentBytes;
     const BatchResult r = runBatch(io);
     std::fclose(in);
-    return out.text + std::to_string(r.rows) + " rows, " + std::to_string(r.unreadable) + " unreadable; " +
-           r.firstUnreadable;
+    return out.text + std::to_string(r.rows) + " rows, " + std::to_string(r.unreadable) + " unreadable, " +
+           std::to_string(r.linesTakenIn) + " lines taken in; " + r.firstUnreadable;
 }
 
 class Segments : public testing::TestWithParam<ReaderCase> {};
@@ -282,5 +321,25 @@ INSTANTIATE_TEST_SUITE_P(
                     ReaderCase{"bad_quotes", "id,age\na\"b,30\nc,40\n\"d\"e,50\nf,60\n", {"h", "a", "c", "d", "f"}},
                     ReaderCase{"unclosed_quote", "id,age\na,30\n\"b,40\nc,50\n", {"h", "a", "b"}},
                     ReaderCase{"cell_counts", "id,age\na\nb,1,2\nc,3\n", {"h", "a", "b", "c"}}));
+
+// The lines an unclosed quote takes in are counted once, whichever segment
+// the quote opens in and however many it spans.
+TEST(Segments, LinesTakenInByAnUnclosedQuoteAreCounted) {
+    std::string atLimit = "id,age\n\"a\n";
+    const std::size_t filler = (kMaxRecordBytes - 3) / 41 + 1; // 41-byte lines until the record is too long
+    for (std::size_t k = 0; k < filler; ++k) {
+        atLimit += "0123456789012345678901234567890123456789\n";
+    }
+    atLimit += "b,40\n\"c,50\nd,60\n";
+    for (const auto& [input, lines] :
+         {std::pair{std::string("id,age\na,30\n\"b,40\nc,50\nd,60\n"), std::size_t{2}},
+          std::pair{std::string("id,age\n\"x\ny\",30\n"), std::size_t{0}}, std::pair{atLimit, filler + 1}}) {
+        for (const std::size_t size : {std::size_t{4099}, std::size_t{1} << 16, std::size_t{1} << 22}) {
+            const std::string out = batchOf(input, size);
+            EXPECT_NE(out.find(", " + std::to_string(lines) + " lines taken in;"), std::string::npos)
+                << "segments of " << size << ": " << out.substr(out.rfind('\n') + 1);
+        }
+    }
+}
 
 } // namespace

@@ -86,6 +86,7 @@ table <<END
 2|cannot read bad\x1B[31m.csv|"$cli" batch \$'bad\e[31m.csv'
 2|unknown column "\x1B]0;title\x07"|"$cli" batch <(printf '\e]0;title\a\n1\n')
 1|line 3: a quote opened on this line is never closed: it takes in the 1000 lines after it|"$cli" batch quote.csv
+1|1 of 2 rows could not be read, and 1000 more lines were taken in by an unclosed quote; see|"$cli" batch quote.csv
 1|1 of 4 rows could not be read; see their message column. The first: line 4: mode must be|"$cli" batch cr.csv
 1|line 2: the record is longer than 4 MiB|"$cli" batch zeros.csv
 1|All boxes must be filled|"$cli" eval --json --age \$'\xff' >&2
@@ -110,6 +111,63 @@ table <<END
 2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/text-legibility.toml|data/bin/vistrel-cli report one.csv -o shipped.html
 END
 cmp -s p.toml p.orig && diff -r data/share/vistrel shipped.orig >/dev/null || fail "an output replaced an input"
+
+# CSV text a spreadsheet would run as a formula gets a ' in front, wherever it
+# comes from: labels, columns passed through, inputs, header names, names of
+# designs and conditions. --no-formula-guard writes it as it is.
+printf 'id,mode,age,=cmd\n"=HYPERLINK(""x"")",none,=1+1,@SUM(1+1)\n' >formula.csv
+printf 'design,mode,age\n-2+3,none,40\n' >formula-designs.csv
+printf 'condition,age\n+c,50\n' >formula-conditions.csv
+while IFS='|' read -r command holds; do
+    cases=$((cases + 1))
+    eval "$command" >formula.out 2>&1
+    grep -qF -- "$holds" formula.out || fail "$command -> the output lacks $holds: $(head -c 400 formula.out)"
+done <<END
+"$cli" batch --keep-unknown formula.csv|"'=HYPERLINK(""x"")",none,
+"$cli" batch --keep-unknown formula.csv|,'=1+1,'@SUM(1+1),
+"$cli" batch --keep-unknown formula.csv -o formula-out.csv; cat formula-out.csv|,age,'=cmd,
+"$cli" conditions formula-designs.csv --conditions formula-conditions.csv -o formula-out.csv; cat formula-out.csv|'-2+3,'+c,
+"$cli" batch --keep-unknown --no-formula-guard formula.csv|,=1+1,@SUM(1+1),
+END
+
+# Names from files never reach a terminal as escape sequences: shown as \xNN
+# there, while a file or a pipe keeps the bytes and --json escapes them.
+on_terminal() { # COMMAND...: what it writes to a pseudo-terminal
+    python3 -c 'import os, pty, subprocess, sys
+master, slave = pty.openpty()
+child = subprocess.Popen(sys.argv[1:], stdin=slave, stdout=slave, stderr=slave)
+os.close(slave)
+out = b""
+try:
+    while chunk := os.read(master, 65536):
+        out += chunk
+except OSError:  # EIO: the child closed the terminal
+    pass
+child.wait()
+sys.stdout.buffer.write(out)' "$@"
+}
+printf 'title = "T\\u001b[31m"\n[[criterion]]\nid = "c\\u001b]0;x\\u0007"\nquantity = "ratio"\nkind = "minimum"
+limit = 3\nlevel = "required"\nsource = "s\\u001b[2J"\n' >"p$esc[1m.toml"
+printf 'design,mode,age\n\e[31mred,none,40\n' >esc-designs.csv
+printf 'condition,age\n\e]0;x\a,50\n' >esc-conditions.csv
+printf 'id,mode,age\n\e[31mred,none,40\n' >esc-rows.csv
+check_case="check $case_options --viewing_distance_mm 750 --profile ./p*.toml"
+while IFS='|' read -r name command; do
+    cases=$((cases + 1))
+    eval "on_terminal $command" >tty.out
+    if grep -qF "$esc" tty.out || ! grep -qF '\x1B' tty.out; then
+        fail "$name on a terminal: $(head -c 400 tty.out | cat -v)"
+    fi
+done <<END
+profile name, title, id and source|"$cli" $check_case
+design and condition names|"$cli" conditions esc-designs.csv --conditions esc-conditions.csv
+design and condition names, table to -o|"$cli" conditions esc-designs.csv --conditions esc-conditions.csv -o esc.csv
+batch rows|"$cli" batch esc-rows.csv
+END
+cases=$((cases + 1))
+"$cli" batch esc-rows.csv 2>&1 | grep -qF "$esc[31mred" || fail "a pipe does not get the bytes of a batch row"
+grep -qF "$esc]0;x" esc.csv || fail "-o does not get the bytes of a condition's name"
+eval "\"$cli\" $check_case --json" | grep -qF 's\u001b[2J' || fail "--json does not keep a criterion's source"
 "$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash
