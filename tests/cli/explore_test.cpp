@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -12,7 +16,9 @@ using namespace vistrel::cli;
 
 const NumberText kNumbers(NumberFormat::invariant());
 
-Case workedCase(std::string_view age) {
+using Texts = std::vector<std::pair<std::string_view, std::string_view>>;
+
+Case workedCase(std::string_view age, const Texts& more = {}) {
     Case c;
     const std::pair<std::string_view, std::string_view> texts[] = {{"mode", "illuminance"},
                                                                    {"illuminance_lux", "1076"},
@@ -24,6 +30,9 @@ Case workedCase(std::string_view age) {
                                                                    {"ratio", "7"},
                                                                    {"ease", "90% confidence"}};
     for (const auto& [name, text] : texts) {
+        EXPECT_TRUE(c.set(*columnIndex(name), text));
+    }
+    for (const auto& [name, text] : more) {
         EXPECT_TRUE(c.set(*columnIndex(name), text));
     }
     return c;
@@ -96,5 +105,42 @@ INSTANTIATE_TEST_SUITE_P(Ranges, Sweep,
                                          SweepCase{"illuminance_lux=10:100000:x10", 5, {"10", "100", "1000", "10000"}},
                                          SweepCase{"illuminance_lux=1000:1:x0.1", 4, {"1000", "100", "10", "1"}},
                                          SweepCase{"background_cdm2=1:8:x2", 4, {"1", "2", "4", "8"}}));
+
+struct ExtremeSweep {
+    const char* spec;
+    std::size_t count;
+    std::string last;
+};
+
+void PrintTo(const ExtremeSweep& c, std::ostream* os) { *os << c.spec; }
+
+class SweepExtremes : public testing::TestWithParam<ExtremeSweep> {};
+
+// Ends near the largest and smallest doubles, where a power or TO - FROM
+// overflows on the way: every value finite, within the range, in order.
+TEST_P(SweepExtremes, StayFiniteWithinTheRange) {
+    SweepSpec spec;
+    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec, kNumbers), std::nullopt);
+    EXPECT_EQ(spec.count, GetParam().count);
+    const double lo = std::min(spec.from, spec.to);
+    const double hi = std::max(spec.from, spec.to);
+    for (std::size_t k = 0; k < spec.count; ++k) {
+        const double v = spec.at(k);
+        ASSERT_TRUE(std::isfinite(v) && v >= lo && v <= hi) << k << ": " << v;
+        if (k > 0) {
+            ASSERT_TRUE(spec.to > spec.from ? v > spec.at(k - 1) : v < spec.at(k - 1)) << k;
+        }
+    }
+    EXPECT_EQ(kNumbers.plain(spec.at(spec.count - 1)), GetParam().last);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, SweepExtremes,
+    testing::Values(ExtremeSweep{"illuminance_lux=1e-300:1e300:x10", 601, "1" + std::string(300, '0')},
+                    ExtremeSweep{"illuminance_lux=1e300:1e-300:x0.5", 1994, // 1e300 / 2^1993
+                                 "0." + std::string(299, '0') + "11148556564758"},
+                    ExtremeSweep{"field_correction=-1e308:1e308:1e307", 21, "1" + std::string(308, '0')},
+                    ExtremeSweep{"age=0:1.7976931348623157e308:5.992310449541053e307", 4,
+                                 "179769313486232" + std::string(294, '0')}));
 
 } // namespace
