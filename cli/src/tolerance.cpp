@@ -85,6 +85,17 @@ double inverseStandardNormal(double p) {
 
 bool isPoint(double a, double b) { return a == b; }
 
+// Whether a spread from low to high, or a normal with this mean and SD, stays
+// within the limit; false for anything not finite.
+bool withinLimit(bool normal, double a, double b) {
+    if (normal) {
+        return std::fabs(a) + 10.0 * b <= kLargestSpreadValue;
+    }
+    return std::fabs(a) <= kLargestSpreadValue && std::fabs(b) <= kLargestSpreadValue;
+}
+
+constexpr std::string_view kBeyondLimit = "its values must lie within -1e15 and 1e15 (a normal's mean ± 10 SD)";
+
 } // namespace
 
 std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
@@ -127,6 +138,10 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
             if (spec.numbers[0] < 0) {
                 return bad("the spread must not be negative");
             }
+            // Whatever the nominal value, ±X reaches at least X from zero.
+            if (spec.form == SpreadForm::PlusMinus && !withinLimit(false, 0.0, spec.numbers[0])) {
+                return bad(kBeyondLimit);
+            }
             return spec;
         }
     }
@@ -153,6 +168,11 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
     }
     if (spec.form == SpreadForm::Triangular && !(n[0] <= n[1] && n[1] <= n[2])) {
         return bad("expected LO <= MODE <= HI");
+    }
+    // A normal:SD is centred on the nominal value, which makeDistribution checks.
+    const bool normal = spec.form == SpreadForm::NormalSd || spec.form == SpreadForm::NormalMeanSd;
+    if (!withinLimit(normal, spec.form == SpreadForm::NormalSd ? 0.0 : n[0], n.back())) {
+        return bad(kBeyondLimit);
     }
     return spec;
 }
@@ -242,6 +262,9 @@ std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& sp
         d.c_ = n[1];
         d.b_ = n[2];
         break;
+    }
+    if (!withinLimit(d.shape_ == Distribution::Shape::Normal, d.a_, d.b_)) {
+        return spec.name + ": " + std::string(kBeyondLimit);
     }
     const bool point = d.shape_ == Distribution::Shape::Normal ? d.b_ == 0.0 : isPoint(d.a_, d.b_);
     auto validValue = [&](double x) {

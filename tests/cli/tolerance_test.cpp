@@ -56,6 +56,15 @@ INSTANTIATE_TEST_SUITE_P(Refusals, ParseBad,
                                          std::pair{"age=triangular:1:9:5", "LO <= MODE <= HI"},
                                          std::pair{"age=uniform:1:nan", "not a number"}));
 
+// Beyond the limit whatever the nominal value; ±X% is checked once it is known.
+INSTANTIATE_TEST_SUITE_P(Limits, ParseBad,
+                         testing::Values(std::pair{"lux=±1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=uniform:-1e308:1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=triangular:0:1e200:1e200", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:0:1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:1e14:1e14", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:1e308", "within -1e15 and 1e15"}));
+
 Distribution made(std::string_view text, std::optional<double> nominal, ValidRange valid = {}) {
     auto result = makeDistribution(std::get<ToleranceSpec>(parseTolerance(text)), nominal, valid);
     if (const auto* error = std::get_if<std::string>(&result)) {
@@ -102,6 +111,14 @@ TEST(Distributions, RefusesWhatCannotBeSampled) {
     const auto point = std::get<ToleranceSpec>(parseTolerance("d=±0"));
     EXPECT_TRUE(std::holds_alternative<std::string>(
         makeDistribution(point, 0.0, {0.0, std::numeric_limits<double>::infinity(), false})));
+    // Past the limit only once the nominal value is known.
+    for (const auto& [text, nominal] :
+         {std::pair{"x=±1e300%", 1076.0}, std::pair{"x=±1e14", 9.5e14}, std::pair{"x=normal:1e13", -9.5e14}}) {
+        const auto result = makeDistribution(std::get<ToleranceSpec>(parseTolerance(text)), nominal, {});
+        EXPECT_TRUE(std::holds_alternative<std::string>(result)) << text;
+    }
+    EXPECT_TRUE(std::holds_alternative<Distribution>(
+        makeDistribution(std::get<ToleranceSpec>(parseTolerance("x=±1e14")), 9e14, {})));
 }
 
 // margin = slope * x - threshold, with a verdict, or a message where x < messageBelow.
