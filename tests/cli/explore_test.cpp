@@ -73,6 +73,41 @@ TEST(Solve, SaysSoWhenNothingChanges) {
     EXPECT_EQ(r.stateAtMin, r.stateAtMax);
 }
 
+struct LastChange {
+    const char* input;
+    Texts texts;
+    SolveRange range;
+    double below; // the last change lies between below and below + 0.01
+};
+
+void PrintTo(const LastChange& c, std::ostream* os) { *os << c.input; }
+
+class SolveToTheEnd : public testing::TestWithParam<LastChange> {};
+
+// Wide ranges, many grid steps to each scan step: the scan must end on --max
+// itself, so the state there is the calculation's and a change close below
+// it is found.
+TEST_P(SolveToTheEnd, ReachesMaxAndTheLastChange) {
+    const LastChange& p = GetParam();
+    const std::size_t column = *columnIndex(p.input);
+    const Case base = workedCase("60", p.texts);
+    const SolveResult r = solve(base, column, p.range, kNumbers);
+    EXPECT_EQ(r.max, p.range.max);
+    EXPECT_EQ(r.stateAtMax, stateWith(base, column, p.range.max));
+    ASSERT_FALSE(r.changes.empty());
+    EXPECT_DOUBLE_EQ(r.changes.back().below, p.below);
+    EXPECT_DOUBLE_EQ(r.changes.back().above, p.below + 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WideRanges, SolveToTheEnd,
+    testing::Values(LastChange{"viewing_distance_mm",
+                               {{"letter_factor", "0.8"}, {"letter_height_mm", "16.3"}},
+                               {100, 5000},
+                               4921.61},
+                    LastChange{"age", {{"letter_factor", "0.8"}, {"age", "40"}}, {-160, 95}, 90.08},
+                    LastChange{"letter_height_mm", {{"letter_factor", "0.8"}}, {-247.5, 2.6}, 2.48}));
+
 struct SweepCase {
     const char* spec;
     std::size_t count;

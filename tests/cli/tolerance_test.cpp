@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -199,6 +200,30 @@ TEST(MonteCarlo, PercentilesAndMessages) {
     EXPECT_NEAR(*r.p5, 0.1 + 0.05 * 0.9, 0.005);        // over the samples with a verdict
     EXPECT_NEAR(*r.p50, 0.55, 0.005);
     EXPECT_NEAR(*r.p95, 0.1 + 0.95 * 0.9, 0.005);
+}
+
+// margin = k², for the k-th sample it evaluates (from 0).
+class Squares final : public SampleEvaluator {
+  public:
+    SampleOutcome evaluate(std::span<const double> /*values*/) override {
+        const double k = count_++;
+        return {true, k * k, {}};
+    }
+
+  private:
+    double count_ = 0;
+};
+
+// Percentile p lies at rank p(n - 1) of the sorted margins, linear between
+// neighbours: for 0, 1, 4, ..., 100 ranks 0.5, 5 and 9.5 give 0 + 0.5 x 1,
+// 25 and 81 + 0.5 x 19; for 0 and 1 the ranks themselves.
+TEST(MonteCarlo, ExactPercentilesOfAKnownSet) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
+    for (const auto& [samples, expected] : {std::pair{std::uint64_t{11}, std::array{0.5, 25.0, 90.5}},
+                                            std::pair{std::uint64_t{2}, std::array{0.05, 0.5, 0.95}}}) {
+        const auto r = runMonteCarlo(inputs, [] { return std::make_unique<Squares>(); }, {samples, 1, 1});
+        EXPECT_EQ((std::array{*r.p5, *r.p50, *r.p95}), expected) << samples << " samples";
+    }
 }
 
 TEST(MonteCarlo, AnEvaluatorFaultReachesTheCaller) {
