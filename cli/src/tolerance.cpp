@@ -80,7 +80,10 @@ double inverseStandardNormal(double p) {
     }
     const double e = 0.5 * std::erfc(-x / std::sqrt(2.0)) - p;
     const double u = e * std::sqrt(2.0 * M_PI) * std::exp(x * x / 2.0);
-    return x - u / (1.0 + x * u / 2.0);
+    const double polished = x - u / (1.0 + x * u / 2.0);
+    // Beyond about 37.6 SD the exponential overflows (a normal cut far out in
+    // its tail draws there); the approximation alone is good to 1e-9 there.
+    return std::isfinite(polished) ? polished : x;
 }
 
 bool isPoint(double a, double b) { return a == b; }

@@ -103,6 +103,7 @@ table <<END
 2|$limit|"$cli" tolerance --tol illuminance_lux=uniform:-1e308:1e308 --samples 1 --threads 1 $case_b
 2|$limit|"$cli" tolerance --tol illuminance_lux=normal:0:1e308 --samples 1 --threads 1 $case_b
 2|$limit|"$cli" tolerance --tol illuminance_lux=normal:1e308 --samples 1 --threads 1 $case_b
+0||"$cli" tolerance --tol letter_factor=normal:39:1 --samples 100 --threads 1 $case_b
 2|$limit|"$cli" report one.csv -o r.html --tol illuminance_lux=±1e308
 2|design 1: --tol illuminance_lux=±1e300%: illuminance_lux: $limit|"$cli" report one.csv -o r.html --tol illuminance_lux=±1e300% --samples 10
 0||"$cli" sweep --vary illuminance_lux=1e-300:1e300:x10 $case_b -o s.csv
