@@ -226,7 +226,13 @@ double Distribution::quantile(double u) const {
     if (point) {
         return a_;
     }
-    return inside(inverse(pLow_ + std::clamp(u, 0.0, 1.0) * (pHigh_ - pLow_)));
+    double p = pLow_ + std::clamp(u, 0.0, 1.0) * (pHigh_ - pLow_);
+    if (shape_ == Shape::Normal) {
+        // A normal's ends are infinite, and a draw's u can round to 1: keep to
+        // the probabilities of finite values.
+        p = std::clamp(p, std::numeric_limits<double>::denorm_min(), std::nextafter(1.0, 0.0));
+    }
+    return inside(inverse(p));
 }
 
 std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal,

@@ -104,14 +104,17 @@ TEST(Distributions, CornersMediansAndTruncation) {
     EXPECT_NEAR(tri.median(), 1.0 - std::sqrt(0.5), 1e-12);
 }
 
-// Cut 38 SD and more from its mean, a normal draws where the inverse's
-// polishing step overflows; every draw must still be a valid value.
-TEST(Distributions, FarTailDrawsStayFinite) {
-    for (const std::string_view text : {"f=normal:38.5:1", "f=normal:39:1"}) {
-        const auto d = made(text, std::nullopt, ValidRange{0.0, 1.0});
-        for (const double u : {0.0, 0x1.0p-54, 0.5, 1.0 - 0x1.0p-54, 1.0}) {
+// Every probability a draw can take, 1 included (the unit of a draw can
+// round up to it), gives a valid value: around the middle, and cut 38 SD and
+// more from the mean, where the inverse's polishing step overflows.
+TEST(Distributions, DrawsStayFiniteAtEveryProbability) {
+    for (const auto& [text, valid] :
+         {std::pair{"age=normal:45:12", ValidRange{0.0}}, std::pair{"f=normal:38.5:1", ValidRange{0.0, 1.0}},
+          std::pair{"f=normal:39:1", ValidRange{0.0, 1.0}}}) {
+        const auto d = made(text, std::nullopt, valid);
+        for (const double u : {0x1.0p-54, 0.5, 1.0 - 0x1.0p-53, 1.0}) {
             const double x = d.quantile(u);
-            EXPECT_TRUE(x >= 0.0 && x <= 1.0) << text << " at " << u << ": " << x;
+            EXPECT_TRUE(std::isfinite(x) && x >= valid.low && x <= valid.high) << text << " at " << u << ": " << x;
         }
     }
 }
