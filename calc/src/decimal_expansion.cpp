@@ -102,20 +102,21 @@ bool significandOf(double value, std::uint64_t& significand, int& exponent) {
 }
 
 // Reads to_chars' scientific output "[-]d[.ddd]e[+-]xx"; returns the digit count.
+// Bounded by end and by digits, whatever the text.
 std::size_t readScientific(const char* p, const char* end, std::array<char, 17>& digits, int& exponent) {
     std::size_t n = 0;
-    if (*p == '-') {
+    if (p != end && *p == '-') {
         ++p;
     }
-    for (; *p != 'e'; ++p) {
-        if (*p != '.') {
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p != '.' && n < digits.size()) {
             digits[n++] = *p;
         }
     }
-    ++p;
-    const bool negativeExponent = *p == '-';
+    // After the 'e': its sign, then up to three digits.
+    const bool negativeExponent = end - p > 1 && p[1] == '-';
     int e = 0;
-    for (++p; p != end; ++p) {
+    for (p = end - p > 2 ? p + 2 : end; p != end; ++p) {
         e = e * 10 + (*p - '0');
     }
     exponent = negativeExponent ? -e : e;
@@ -166,6 +167,9 @@ void dropTrailingZeros(Decimal& d) {
 
 Decimal expand(double value) {
     Decimal d;
+    if (!std::isfinite(value)) {
+        return d; // no digits to give: the writers show these as words before coming here
+    }
     int exponent = 0; // value = d0.d1...d14 x 10^exponent
     if (std::uint64_t significand = 0; significandOf(value, significand, exponent)) {
         writeDigits(significand, d.digits);

@@ -15,7 +15,8 @@ inline constexpr std::array<double, 23> kPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4
 // A finite value's decimal expansion to 15 significant digits, trailing zeros
 // dropped: value = 0.d0 d1 ... d(count-1) x 10^intLength, so intLength digits
 // stand before the point (zeros past count, leading zeros after the point if
-// negative). Zero has no digits and is never negative.
+// negative). Zero has no digits and is never negative; so has a value that
+// is not finite, which the writers put in words before they get here.
 struct Decimal {
     bool negative = false;
     std::array<char, 15> digits{};

@@ -26,6 +26,16 @@ char asciiDecimalOf(const std::string& decimal) {
     return plain ? c : char{0};
 }
 
+// NaN and the infinities have no digits to show: they are written in words,
+// the same in every form and format ("nan", "inf", the format's minus then
+// "inf"), so that no text of one reads back as a number.
+std::string nonFinite(double value, const std::string& minus) {
+    if (std::isnan(value)) {
+        return "nan";
+    }
+    return value < 0 ? minus + "inf" : "inf";
+}
+
 } // namespace
 
 NumberText::NumberText(const NumberFormat& format)
@@ -62,6 +72,9 @@ NumberText::NumberText(const NumberFormat& format)
 }
 
 std::string NumberText::plain(double value) const {
+    if (!std::isfinite(value)) {
+        return nonFinite(value, format_.minus);
+    }
     const detail::Decimal d = detail::expand(value);
     return detail::render(format_, glyphs_, d, std::max(d.count - d.intLength, 0), false);
 }
@@ -72,6 +85,9 @@ double NumberText::roundThreeDecimals(double value) {
     if (std::uint64_t thousandths = 0; detail::thousandthsOf(value, thousandths)) {
         return detail::valueOfThousandths(std::signbit(value), thousandths);
     }
+    if (!std::isfinite(value)) {
+        return value;
+    }
     return detail::valueOf(detail::roundedToThousandths(detail::expand(value)));
 }
 
@@ -81,11 +97,18 @@ NumberText::Shown NumberText::showThreeDecimals(double value) const {
         return {detail::renderThousandths(format_, glyphs_, negative, thousandths),
                 detail::valueOfThousandths(negative, thousandths)};
     }
+    if (!std::isfinite(value)) {
+        return {InlineText(nonFinite(value, format_.minus)), value};
+    }
     const detail::Decimal d = detail::roundedToThousandths(detail::expand(value));
     return {InlineText(detail::render(format_, glyphs_, d, 3, true)), detail::valueOf(d)};
 }
 
 NumberText::BothForms NumberText::bothForms(double value) const {
+    if (!std::isfinite(value)) {
+        const std::string text = nonFinite(value, format_.minus);
+        return {text, {InlineText(text), value}};
+    }
     const detail::Decimal d = detail::expand(value);
     const detail::Decimal rounded = detail::roundedToThousandths(d);
     return {detail::render(format_, glyphs_, d, std::max(d.count - d.intLength, 0), false),

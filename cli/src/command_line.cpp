@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <sstream>
+#include <system_error>
 
 namespace vistrel::cli {
 
@@ -80,11 +82,31 @@ struct EaseError {
 
 // The case options every command but batch takes: --name value, one per input column.
 // How the Monte Carlo draws of tolerance, and of report's --tol, are made.
-void addDrawOptions(CLI::App& command, Invocation& run) {
+// The seed is kept as text: CLI11 would read -1 and 2^64 as 2^64 - 1.
+void addDrawOptions(CLI::App& command, Invocation& run, std::string& seed) {
     command.add_option("--samples", run.samples, "Monte Carlo samples (default 100000)")
         ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
-    command.add_option("--seed", run.seed, "Seed of the draws (default 1)");
+    command.add_option("--seed", seed, "Seed of the draws, 0 to 18446744073709551615 (default 1)");
     command.add_option("--threads", run.threads, "Worker threads (default: every core)")->check(CLI::Range(1U, 256U));
+}
+
+// The draw options and spreads that no case could take, refused before any
+// output is opened; why, when refused.
+std::optional<std::string> checkDraws(const CLI::App& command, const std::string& seed, Invocation& run) {
+    if (command.count("--seed") > 0) {
+        const char* end = seed.data() + seed.size();
+        const auto [ptr, ec] = std::from_chars(seed.data(), end, run.seed);
+        if (seed.empty() || ec != std::errc() || ptr != end) {
+            return "--seed \"" + seed + "\" must be a whole number from 0 to 18446744073709551615";
+        }
+    }
+    for (const std::string& text : run.tolerances) {
+        const auto parsed = parseTolerance(text);
+        if (const auto* why = std::get_if<std::string>(&parsed)) {
+            return "--tol " + text + ": " + *why;
+        }
+    }
+    return std::nullopt;
 }
 
 struct CaseOptions {
@@ -399,7 +421,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     CaseOptions toleranceCase;
     auto* toleranceCmd = app.add_subcommand("tolerance", "How sure the verdict is when inputs spread");
     toleranceCmd->add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
-    addDrawOptions(*toleranceCmd, run);
+    std::string seed;
+    addDrawOptions(*toleranceCmd, run, seed);
     toleranceCmd->add_flag("--json", run.json, "Print JSON");
     toleranceCmd->add_option("--plot", run.plot, "Draw the tornado ranking to an .svg, .png or .pdf");
     toleranceCase.addTo(*toleranceCmd);
@@ -413,7 +436,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                           "A built-in profile's name or a .toml file; repeatable (default text-legibility)");
     reportCmd->add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     reportCmd->add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
-    addDrawOptions(*reportCmd, run);
+    addDrawOptions(*reportCmd, run, seed);
     reportCmd->add_option("--title", run.title, "The page's title (default: Design review)");
     reportCmd->footer(std::string(kReportFooter));
 
@@ -523,11 +546,17 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
             if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
                 return fail("report", "-o must end in .html, .htm or .pdf");
             }
+            if (const auto error = checkDraws(*reportCmd, seed, run)) {
+                return fail("report", *error);
+            }
         } else if (toleranceCmd->parsed()) {
             run.command = Command::Tolerance;
             run.base = toleranceCase.build();
             if (!run.plot.empty() && !plotFormat(run.plot)) {
                 return fail("tolerance", "--plot must end in .svg, .png or .pdf");
+            }
+            if (const auto error = checkDraws(*toleranceCmd, seed, run)) {
+                return fail("tolerance", *error);
             }
         } else {
             run.command = Command::Sweep;

@@ -130,9 +130,46 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
     return result;
 }
 
+namespace {
+
+// from x factor^k. Where factor^k alone leaves the normal doubles though the
+// value need not (1e-300 x 10^600), it is applied a part at a time, each
+// part's power normal; the running product then moves monotonically from
+// from to the value, so it stays finite.
+double scaled(double from, double factor, std::size_t k) {
+    const double whole = std::pow(factor, static_cast<double>(k));
+    if (std::isnormal(whole)) {
+        return from * whole;
+    }
+    double value = from;
+    for (std::size_t left = k; left > 0;) {
+        std::size_t part = left;
+        double power = std::pow(factor, static_cast<double>(part));
+        while (!std::isnormal(power) && part > 1) {
+            part = (part + 1) / 2;
+            power = std::pow(factor, static_cast<double>(part));
+        }
+        value *= power;
+        left -= part;
+    }
+    return value;
+}
+
+} // namespace
+
 double SweepSpec::at(std::size_t k) const {
     const auto n = static_cast<double>(k);
-    return factor != 0 ? from * std::pow(factor, n) : from + n * step;
+    double value = 0;
+    if (factor != 0) {
+        value = scaled(from, factor, k);
+    } else {
+        value = from + n * step;
+        if (!std::isfinite(value)) { // n x step overflows only when TO - FROM does: halve both
+            value = 2 * (from / 2 + n * (step / 2));
+        }
+    }
+    // The count allows for rounding, so the last step may pass TO by a hair.
+    return std::clamp(value, std::min(from, to), std::max(from, to));
 }
 
 std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers) {
@@ -193,7 +230,10 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
         if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
             return std::string("--vary: STEP goes the wrong way from FROM to TO");
         }
-        steps = std::floor((spec.to - spec.from) / spec.step + 1e-9);
+        // Halved when TO - FROM overflows, which the steps themselves need not.
+        const double span = std::isfinite(spec.to - spec.from) ? (spec.to - spec.from) / spec.step
+                                                               : (spec.to / 2 - spec.from / 2) / (spec.step / 2);
+        steps = std::floor(span + 1e-9);
     }
     // Exactly the largest number of steps is allowed; infinity and NaN (from
     // huge ends) are not.

@@ -80,10 +80,24 @@ double inverseStandardNormal(double p) {
     }
     const double e = 0.5 * std::erfc(-x / std::sqrt(2.0)) - p;
     const double u = e * std::sqrt(2.0 * M_PI) * std::exp(x * x / 2.0);
-    return x - u / (1.0 + x * u / 2.0);
+    const double polished = x - u / (1.0 + x * u / 2.0);
+    // Beyond about 37.6 SD the exponential overflows (a normal cut far out in
+    // its tail draws there); the approximation alone is good to 1e-9 there.
+    return std::isfinite(polished) ? polished : x;
 }
 
 bool isPoint(double a, double b) { return a == b; }
+
+// Whether a spread from low to high, or a normal with this mean and SD, stays
+// within the limit; false for anything not finite.
+bool withinLimit(bool normal, double a, double b) {
+    if (normal) {
+        return std::fabs(a) + 10.0 * b <= kLargestSpreadValue;
+    }
+    return std::fabs(a) <= kLargestSpreadValue && std::fabs(b) <= kLargestSpreadValue;
+}
+
+constexpr std::string_view kBeyondLimit = "its values must lie within -1e15 and 1e15 (a normal's mean ± 10 SD)";
 
 } // namespace
 
@@ -127,6 +141,10 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
             if (spec.numbers[0] < 0) {
                 return bad("the spread must not be negative");
             }
+            // Whatever the nominal value, ±X reaches at least X from zero.
+            if (spec.form == SpreadForm::PlusMinus && !withinLimit(false, 0.0, spec.numbers[0])) {
+                return bad(kBeyondLimit);
+            }
             return spec;
         }
     }
@@ -153,6 +171,11 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
     }
     if (spec.form == SpreadForm::Triangular && !(n[0] <= n[1] && n[1] <= n[2])) {
         return bad("expected LO <= MODE <= HI");
+    }
+    // A normal:SD is centred on the nominal value, which makeDistribution checks.
+    const bool normal = spec.form == SpreadForm::NormalSd || spec.form == SpreadForm::NormalMeanSd;
+    if (!withinLimit(normal, spec.form == SpreadForm::NormalSd ? 0.0 : n[0], n.back())) {
+        return bad(kBeyondLimit);
     }
     return spec;
 }
@@ -203,7 +226,13 @@ double Distribution::quantile(double u) const {
     if (point) {
         return a_;
     }
-    return inside(inverse(pLow_ + std::clamp(u, 0.0, 1.0) * (pHigh_ - pLow_)));
+    double p = pLow_ + std::clamp(u, 0.0, 1.0) * (pHigh_ - pLow_);
+    if (shape_ == Shape::Normal) {
+        // A normal's ends are infinite, and a draw's u can round to 1: keep to
+        // the probabilities of finite values.
+        p = std::clamp(p, std::numeric_limits<double>::denorm_min(), std::nextafter(1.0, 0.0));
+    }
+    return inside(inverse(p));
 }
 
 std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal,
@@ -242,6 +271,9 @@ std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& sp
         d.c_ = n[1];
         d.b_ = n[2];
         break;
+    }
+    if (!withinLimit(d.shape_ == Distribution::Shape::Normal, d.a_, d.b_)) {
+        return spec.name + ": " + std::string(kBeyondLimit);
     }
     const bool point = d.shape_ == Distribution::Shape::Normal ? d.b_ == 0.0 : isPoint(d.a_, d.b_);
     auto validValue = [&](double x) {

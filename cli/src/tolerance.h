@@ -13,6 +13,10 @@
 // Numbers are plain decimals (an exponent is allowed; no hex, no inf or nan,
 // nothing after the number).
 //
+// Every value a spread reaches must lie within ±kLargestSpreadValue (for a
+// normal, its mean ± 10 SD, beyond its farthest draw), so that every draw,
+// its text and the distributions' arithmetic stay finite.
+//
 // Every distribution is truncated to its input's valid range: values are
 // drawn from the distribution conditioned on that range, never clamped onto
 // its edge. The fraction cut away is reported.
@@ -46,7 +50,10 @@ struct ToleranceSpec {
     std::vector<double> numbers; // in the order written
 };
 
-// Parses "NAME=SPREAD"; the error text says what is wrong.
+inline constexpr double kLargestSpreadValue = 1e15;
+
+// Parses "NAME=SPREAD"; the error text says what is wrong. A spread that
+// passes the limit whatever the nominal value is refused here already.
 [[nodiscard]] std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text);
 
 // Where an input stops being valid, e.g. age [0, inf), distances (0, inf),
@@ -87,7 +94,8 @@ class Distribution {
 
 // Resolves a spec against the case's nominal value (needed by ±, ±% and
 // normal:SD) and truncates it to the valid range. Refuses a negative spread,
-// LO > HI, a mode outside LO..HI, and a distribution wholly outside the range.
+// LO > HI, a mode outside LO..HI, a distribution wholly outside the range,
+// and one that passes kLargestSpreadValue.
 [[nodiscard]] std::variant<Distribution, std::string>
 makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal, const ValidRange& valid);
 

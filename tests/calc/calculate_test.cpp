@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -255,6 +257,45 @@ INSTANTIATE_TEST_SUITE_P(Ages, AgeFactor,
                          testing::Values(AgeCase{20, 0.9718321}, AgeCase{25, 1.0640721}, AgeCase{30, 1.1406337},
                                          AgeCase{40, 1.4118665}, AgeCase{50, 2.1158209}, AgeCase{60, 3.5827873},
                                          AgeCase{70, 6.1430561}));
+
+// Each level multiplies the threshold by its factor. Worked by hand for 1.076 lux
+// (0.100 fc, LogBack log10(0.2 x 0.1) = -1.699), letters 6 mm at 750 mm, ratio 7
+// (StrokeSize 27.501 / 7 = 3.929), age 40:
+//   x = log2 3.929 = 1.974
+//   a = 7.4935 - 6.97678 x + 0.544938 x^2 = -4.155
+//   b = -0.55315 + 0.021675 x + 0.0003125 x^2 = -0.509
+//   c = 0.007721 + 0.000558 x + 0.0000175 x^2 = 0.009
+//   log threshold = (a + 10 b LogBack + c (10 LogBack)^2) / 10 = (-4.155 + 8.648 + 2.598) / 10 = 0.709
+//   age factor = 0.1343982 x 40 - 0.3796391 - 0.0044422 x 40^2 + 0.0000550484 x 40^3 = 1.4118665
+//   ThresholdCon = 10^0.709 x 1.4118665 x factor = 7.224264 x factor
+TEST(EaseOfReading, EveryLevelScalesTheThresholdAsWorkedByHand) {
+    struct Row {
+        std::string_view level;
+        std::string_view threshold;    // 7.224264 x the level's factor
+        std::string_view logThreshold; // log10 of the threshold as shown
+    };
+    const std::array<Row, kEaseLevels.size()> rows{{
+        {"50% confidence (Half the letters Readable)", "7.224", "0.859"}, // x 1
+        {"90% confidence", "11.450", "1.059"},                            // x 1.584893 = 11.449686
+        {"95% confidence", "12.847", "1.109"},                            // x 1.778279 = 12.846758
+        {"99% confidence", "14.414", "1.159"},                            // x 1.995262 = 14.414300
+        {"Readable with mental effort", "18.061", "1.257"},               // x 2.5 = 18.060661
+        {"Easy to Read", "36.121", "1.558"},                              // x 5 = 36.121322
+        {"Very Easy to Read", "72.243", "1.859"},                         // x 10 = 72.242644
+        {"Attention Getting", "722.426", "2.859"},                        // x 100 = 722.426442
+    }};
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const Row& row = rows[k];
+        ASSERT_EQ(row.level, kEaseLevels[k].text);
+        MemoryStore s = storeFor(Mode::Illuminance, {{F::ILLLUX2, "1.076"}, {F::EaseOfRead, std::string(row.level)}});
+        Recorder r;
+        ASSERT_EQ(calculate(s, NumberFormat::invariant(), r), Outcome::Verdict) << row.level;
+        EXPECT_EQ(s.text(F::LogBack), "-1.699");
+        EXPECT_EQ(s.text(F::StrokeSize), "3.929");
+        EXPECT_EQ(s.text(F::ThresholdCon), row.threshold) << row.level;
+        EXPECT_EQ(s.text(F::LogThresholdCon), row.logThreshold) << row.level;
+    }
+}
 
 TEST(ClearFields, EmptiesTheCalculationScreenOnly) {
     MemoryStore s(Holds::EveryField);

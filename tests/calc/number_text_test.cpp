@@ -108,6 +108,9 @@ TEST_P(Write, PlainAndThreeDecimals) {
     const NumberText text(c.format());
     EXPECT_EQ(text.plain(c.value), c.plain);
     EXPECT_EQ(text.threeDecimals(c.value), c.threeDecimals);
+    const auto both = text.bothForms(c.value);
+    EXPECT_EQ(both.plain, c.plain);
+    EXPECT_EQ(both.shown.text.view(), c.threeDecimals);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,7 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"spanishShort", spanish, 1234, "1234", "1234,000"},
                     WriteCase{"spanishLong", spanish, 12345, "12345", "12.345,000"},
                     WriteCase{"arabic", arabic, -1076.5, "\u061C-\u0661\u0660\u0667\u0666\u066B\u0665",
-                              "\u061C-\u0661\u066C\u0660\u0667\u0666\u066B\u0665\u0660\u0660"}),
+                              "\u061C-\u0661\u066C\u0660\u0667\u0666\u066B\u0665\u0660\u0660"},
+                    WriteCase{"infinity", us, HUGE_VAL, "inf", "inf"},
+                    WriteCase{"negativeInfinity", arabic, -HUGE_VAL, "\u061C-inf", "\u061C-inf"},
+                    WriteCase{"notANumber", german, -std::nan(""), "nan", "nan"}),
     [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.label); });
 
 // The 15-digit value a plain text stands for.

@@ -168,6 +168,27 @@ cases=$((cases + 1))
 "$cli" batch esc-rows.csv 2>&1 | grep -qF "$esc[31mred" || fail "a pipe does not get the bytes of a batch row"
 grep -qF "$esc]0;x" esc.csv || fail "-o does not get the bytes of a condition's name"
 eval "\"$cli\" $check_case --json" | grep -qF 's\u001b[2J' || fail "--json does not keep a criterion's source"
+
+# Numbers no draw could hold and seeds out of range are refused before any
+# output is opened; a sweep across the range of doubles stays finite.
+case_b="$case_options --viewing_distance_mm 750"
+limit="its values must lie within -1e15 and 1e15"
+seeds="must be a whole number from 0 to 18446744073709551615"
+head -2 in.csv >one.csv
+table <<END
+2|$limit|"$cli" tolerance --tol illuminance_lux=±1e308 --samples 1 --threads 1 $case_b
+2|$limit|"$cli" tolerance --tol illuminance_lux=uniform:-1e308:1e308 --samples 1 --threads 1 $case_b
+2|$limit|"$cli" tolerance --tol illuminance_lux=normal:0:1e308 --samples 1 --threads 1 $case_b
+2|$limit|"$cli" tolerance --tol illuminance_lux=normal:1e308 --samples 1 --threads 1 $case_b
+0||"$cli" tolerance --tol letter_factor=normal:39:1 --samples 100 --threads 1 $case_b
+2|$limit|"$cli" report one.csv -o r.html --tol illuminance_lux=±1e308
+2|design 1: --tol illuminance_lux=±1e300%: illuminance_lux: $limit|"$cli" report one.csv -o r.html --tol illuminance_lux=±1e300% --samples 10
+0||"$cli" sweep --vary illuminance_lux=1e-300:1e300:x10 $case_b -o s.csv
+2|--seed "-1" $seeds|"$cli" tolerance --tol age=±1 --samples 10 --seed -1 $case_b
+2|--seed "18446744073709551616" $seeds|"$cli" tolerance --tol age=±1 --samples 10 --seed 18446744073709551616 $case_b
+2|--seed "-1" $seeds|"$cli" report one.csv -o r.html --seed -1
+END
+[ ! -e r.html ] || fail "a refused report was written"
 "$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash

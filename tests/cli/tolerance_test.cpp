@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -56,6 +57,15 @@ INSTANTIATE_TEST_SUITE_P(Refusals, ParseBad,
                                          std::pair{"age=triangular:1:9:5", "LO <= MODE <= HI"},
                                          std::pair{"age=uniform:1:nan", "not a number"}));
 
+// Beyond the limit whatever the nominal value; ±X% is checked once it is known.
+INSTANTIATE_TEST_SUITE_P(Limits, ParseBad,
+                         testing::Values(std::pair{"lux=±1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=uniform:-1e308:1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=triangular:0:1e200:1e200", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:0:1e308", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:1e14:1e14", "within -1e15 and 1e15"},
+                                         std::pair{"lux=normal:1e308", "within -1e15 and 1e15"}));
+
 Distribution made(std::string_view text, std::optional<double> nominal, ValidRange valid = {}) {
     auto result = makeDistribution(std::get<ToleranceSpec>(parseTolerance(text)), nominal, valid);
     if (const auto* error = std::get_if<std::string>(&result)) {
@@ -94,6 +104,21 @@ TEST(Distributions, CornersMediansAndTruncation) {
     EXPECT_NEAR(tri.median(), 1.0 - std::sqrt(0.5), 1e-12);
 }
 
+// Every probability a draw can take, 1 included (the unit of a draw can
+// round up to it), gives a valid value: around the middle, and cut 38 SD and
+// more from the mean, where the inverse's polishing step overflows.
+TEST(Distributions, DrawsStayFiniteAtEveryProbability) {
+    for (const auto& [text, valid] :
+         {std::pair{"age=normal:45:12", ValidRange{0.0}}, std::pair{"f=normal:38.5:1", ValidRange{0.0, 1.0}},
+          std::pair{"f=normal:39:1", ValidRange{0.0, 1.0}}}) {
+        const auto d = made(text, std::nullopt, valid);
+        for (const double u : {0x1.0p-54, 0.5, 1.0 - 0x1.0p-53, 1.0}) {
+            const double x = d.quantile(u);
+            EXPECT_TRUE(std::isfinite(x) && x >= valid.low && x <= valid.high) << text << " at " << u << ": " << x;
+        }
+    }
+}
+
 TEST(Distributions, RefusesWhatCannotBeSampled) {
     const auto relative = std::get<ToleranceSpec>(parseTolerance("age=±5"));
     EXPECT_TRUE(std::holds_alternative<std::string>(makeDistribution(relative, std::nullopt, {})));
@@ -102,6 +127,14 @@ TEST(Distributions, RefusesWhatCannotBeSampled) {
     const auto point = std::get<ToleranceSpec>(parseTolerance("d=±0"));
     EXPECT_TRUE(std::holds_alternative<std::string>(
         makeDistribution(point, 0.0, {0.0, std::numeric_limits<double>::infinity(), false})));
+    // Past the limit only once the nominal value is known.
+    for (const auto& [text, nominal] :
+         {std::pair{"x=±1e300%", 1076.0}, std::pair{"x=±1e14", 9.5e14}, std::pair{"x=normal:1e13", -9.5e14}}) {
+        const auto result = makeDistribution(std::get<ToleranceSpec>(parseTolerance(text)), nominal, {});
+        EXPECT_TRUE(std::holds_alternative<std::string>(result)) << text;
+    }
+    EXPECT_TRUE(std::holds_alternative<Distribution>(
+        makeDistribution(std::get<ToleranceSpec>(parseTolerance("x=±1e14")), 9e14, {})));
 }
 
 // margin = slope * x - threshold, with a verdict, or a message where x < messageBelow.
@@ -182,6 +215,30 @@ TEST(MonteCarlo, PercentilesAndMessages) {
     EXPECT_NEAR(*r.p5, 0.1 + 0.05 * 0.9, 0.005);        // over the samples with a verdict
     EXPECT_NEAR(*r.p50, 0.55, 0.005);
     EXPECT_NEAR(*r.p95, 0.1 + 0.95 * 0.9, 0.005);
+}
+
+// margin = k², for the k-th sample it evaluates (from 0).
+class Squares final : public SampleEvaluator {
+  public:
+    SampleOutcome evaluate(std::span<const double> /*values*/) override {
+        const double k = count_++;
+        return {true, k * k, {}};
+    }
+
+  private:
+    double count_ = 0;
+};
+
+// Percentile p lies at rank p(n - 1) of the sorted margins, linear between
+// neighbours: for 0, 1, 4, ..., 100 ranks 0.5, 5 and 9.5 give 0 + 0.5 x 1,
+// 25 and 81 + 0.5 x 19; for 0 and 1 the ranks themselves.
+TEST(MonteCarlo, ExactPercentilesOfAKnownSet) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
+    for (const auto& [samples, expected] : {std::pair{std::uint64_t{11}, std::array{0.5, 25.0, 90.5}},
+                                            std::pair{std::uint64_t{2}, std::array{0.05, 0.5, 0.95}}}) {
+        const auto r = runMonteCarlo(inputs, [] { return std::make_unique<Squares>(); }, {samples, 1, 1});
+        EXPECT_EQ((std::array{*r.p5, *r.p50, *r.p95}), expected) << samples << " samples";
+    }
 }
 
 TEST(MonteCarlo, AnEvaluatorFaultReachesTheCaller) {

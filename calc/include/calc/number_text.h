@@ -57,7 +57,10 @@ struct Glyphs {
 // trailing zeros and never an exponent. The three-decimal form takes the
 // 15-digit decimal expansion and rounds it to three decimals by hand (halves
 // away from zero), groups the integer part, and never writes "-0.000".
-// Reading accepts everything either writer produces, in any format.
+// NaN and the infinities are written in words, "nan", "inf" and the format's
+// minus then "inf", in both forms.
+// Reading accepts everything either writer produces from a finite number, in
+// any format, and refuses those words.
 class NumberText {
   public:
     explicit NumberText(const NumberFormat& format);
