@@ -101,6 +101,16 @@ if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memor
     done
 fi
 
+# Inputs past a limit are refused, naming it, before the work they would cost.
+criterion='[[criterion]]\nid = "c%d"\nquantity = "ratio"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "s"\n'
+# shellcheck disable=SC2059
+printf "$criterion" $(seq 1001) >many.toml
+{ head -c 1048576 /dev/zero | tr '\0' '#' && echo && head -n 7 many.toml; } >huge.toml
+table <<END
+2|many.toml:7001: more than 1000 criteria, the most a profile may hold|"$cli" check --profile ./many.toml $case_options --viewing_distance_mm 750
+2|huge.toml: the profile is larger than 1 MiB|"$cli" batch in.csv --profile ./huge.toml
+END
+
 # Every kind of target keeps what it is: FIFOs and devices are written
 # straight, a symlink stays a link, a private file stays private.
 while IFS='|' read -r name setup verify; do
