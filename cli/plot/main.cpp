@@ -194,6 +194,9 @@ struct Curves {
 
 // Beyond this many runs the rest are joined: each costs a series to draw.
 constexpr std::size_t kMostRuns = 200;
+// Beyond this many changes the rest are drawn as plain lines: every series
+// makes the chart and its legend do work that grows with the number of series.
+constexpr std::size_t kMostChangeSeries = 40;
 
 Curves curvesOn(QChart* chart) {
     Curves c{new QLineSeries, new QLineSeries, new QLineSeries(chart), new QLineSeries(chart)};
@@ -288,6 +291,9 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
 
     Figure figure{chart, runs.front().threshold, changesOf(points, o.logX), {}};
     for (const Change& c : figure.changes) {
+        if (figure.changeLines.size() == kMostChangeSeries) {
+            break; // the rest are drawn by moreChangeLines
+        }
         auto* line = new QLineSeries;
         line->setName(QStringLiteral("Verdict change"));
         line->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
@@ -311,13 +317,38 @@ void labelChanges(const Figure& f, const Options& o) {
         text->setFont(font);
         text->setZValue(11);
         const QRectF box = text->boundingRect();
-        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.changeLines[k]).x();
+        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.threshold).x();
         const double left = at + 4 + box.width() <= area.right() ? at + 4 : at - 4 - box.width();
         text->setPos(left, area.top() + 4 + static_cast<double>(k % 4) * (box.height() + 2));
         auto* backing = new QGraphicsRectItem(text->mapRectToParent(box).adjusted(-2, 0, 2, 0), f.chart);
         backing->setBrush(QColor(255, 255, 255, 210));
         backing->setPen(Qt::NoPen);
         backing->setZValue(10);
+    }
+}
+
+// The changes beyond the series drawn for them, as the series draw them: from
+// the bottom of the plot area up, cut off at its edges, over the curves.
+void moreChangeLines(const Figure& f) {
+    if (f.changes.size() <= f.changeLines.size()) {
+        return;
+    }
+    const QRectF area = f.chart->plotArea();
+    // The series' own clip: the plot area and part of a pixel more, so that
+    // the line's last dash is cut off where theirs is.
+    const auto fraction = [](double v) { return v - std::trunc(v); };
+    const double left = fraction(area.x());
+    const double top = fraction(area.y());
+    auto* clip = new QGraphicsRectItem(area.adjusted(-left, -top, std::max(left, fraction(area.width() + 0.5)),
+                                                     std::max(top, fraction(area.height() + 0.5))),
+                                       f.chart);
+    clip->setPen(Qt::NoPen);
+    clip->setFlag(QGraphicsItem::ItemClipsChildrenToShape);
+    clip->setZValue(9); // under the labels
+    for (std::size_t k = f.changeLines.size(); k < f.changes.size(); ++k) {
+        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.threshold).x();
+        (new QGraphicsLineItem(QLineF(at, area.bottom(), at, area.top()), clip))
+            ->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
     }
 }
 
@@ -530,6 +561,7 @@ int main(int argc, char** argv) {
     }
     figure.chart->setGeometry(QRectF(0, 0, whole.width(), chartHeight));
     QCoreApplication::processEvents(); // lays the chart out at its size before anything is placed on it
+    moreChangeLines(figure);
     labelChanges(figure, o);
     logMinorLines(figure, Qt::Vertical);
     if (o.logX) {
