@@ -453,20 +453,21 @@ QChart* buildTornado(std::FILE* in, const Options& o) {
             line += static_cast<char>(c);
         }
     }
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        const std::size_t first = it->find(',');
-        const std::size_t second = it->find(',', first == std::string::npos ? first : first + 1);
+    for (std::size_t k = lines.size(); k-- > 0;) { // bottom up: the first line, the largest swing, on top
+        const std::string& entry = lines[k];
+        const std::size_t first = entry.find(',');
+        const std::size_t second = entry.find(',', first == std::string::npos ? first : first + 1);
         if (second == std::string::npos) {
             continue;
         }
         char* end = nullptr;
-        const double low = std::strtod(it->c_str() + first + 1, &end);
-        const bool lowRead = end == it->c_str() + second;
-        const double high = std::strtod(it->c_str() + second + 1, &end);
-        if (!lowRead || end == it->c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
+        const double low = std::strtod(entry.c_str() + first + 1, &end);
+        const bool lowRead = end == entry.c_str() + second;
+        const double high = std::strtod(entry.c_str() + second + 1, &end);
+        if (!lowRead || end == entry.c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
             continue;
         }
-        names << QString::fromStdString(it->substr(0, first));
+        names << QString::fromStdString(entry.substr(0, first));
         *atLow << low;
         *atHigh << high;
         least = std::min({least, low, high});
