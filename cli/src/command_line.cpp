@@ -247,7 +247,7 @@ constexpr std::string_view kCheckFooter =
     "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
     "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
     "--ease 90 --ambient_lux 5000 --display_reflectance 0.02\n"
-    "A profile holds at most 1000 criteria in 1 MiB.\n"
+    "A profile holds at most 200 criteria in 1 MiB.\n"
     "Exit status: 0 when every required criterion passes; 1 when one fails or the output could not be "
     "written; 2 for a usage error or a bad profile.";
 constexpr std::string_view kConditionsFooter =

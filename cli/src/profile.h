@@ -23,8 +23,8 @@
 // line and reason.
 //
 // A profile holds at most kMaxCriteria criteria in at most kMaxProfileBytes:
-// every criterion compiles its expressions, and every batch worker loads its
-// own copy.
+// every criterion compiles its expressions (about 17 kB), and every batch
+// worker loads its own copy.
 
 #include "calc/number_text.h"
 
@@ -167,7 +167,7 @@ class Profile {
     std::vector<std::unique_ptr<Compiled>> compiled_;
 };
 
-inline constexpr std::size_t kMaxCriteria = 1000;
+inline constexpr std::size_t kMaxCriteria = 200;
 inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20U;
 
 // Parses a profile's text; file names it in errors and gives the profile's name.
