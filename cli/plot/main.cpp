@@ -194,8 +194,9 @@ struct Curves {
 
 // Beyond this many runs the rest are joined: each costs a series to draw.
 constexpr std::size_t kMostRuns = 200;
-// Beyond this many changes the rest are drawn as plain lines: every series
-// makes the chart and its legend do work that grows with the number of series.
+// Beyond this many changes the rest are drawn as plain lines, one to a pixel
+// column, and without labels, which could not be read: every series makes the
+// chart and its legend do work that grows with the number of series.
 constexpr std::size_t kMostChangeSeries = 40;
 
 Curves curvesOn(QChart* chart) {
@@ -312,7 +313,7 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
 void labelChanges(const Figure& f, const Options& o) {
     const QRectF area = f.chart->plotArea();
     const QFont font = f.chart->legend()->font();
-    for (std::size_t k = 0; k < f.changes.size(); ++k) {
+    for (std::size_t k = 0; k < f.changeLines.size(); ++k) {
         auto* text = new QGraphicsSimpleTextItem(changeLabel(f.changes[k], o.xUnit), f.chart);
         text->setFont(font);
         text->setZValue(11);
@@ -345,11 +346,18 @@ void moreChangeLines(const Figure& f) {
     clip->setPen(Qt::NoPen);
     clip->setFlag(QGraphicsItem::ItemClipsChildrenToShape);
     clip->setZValue(9); // under the labels
+    std::vector<bool> drawn(static_cast<std::size_t>(std::max(0.0, area.right())) + 1);
     for (std::size_t k = f.changeLines.size(); k < f.changes.size(); ++k) {
         const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.threshold).x();
-        (new QGraphicsLineItem(QLineF(at, area.bottom(), at, area.top()), clip))
-            ->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        const auto column = static_cast<std::size_t>(std::clamp(at, 0.0, static_cast<double>(drawn.size() - 1)));
+        if (!drawn[column]) {
+            drawn[column] = true;
+            (new QGraphicsLineItem(QLineF(at, area.bottom(), at, area.top()), clip))
+                ->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        }
     }
+    std::fprintf(stderr, "vistrel-plot: the verdict changes %zu times; only the first %zu changes are labelled\n",
+                 f.changes.size(), f.changeLines.size());
 }
 
 // A log axis's minor ticks and gridlines at 2 to 9 times each power of ten,
