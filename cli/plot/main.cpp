@@ -194,6 +194,10 @@ struct Curves {
 
 // Beyond this many runs the rest are joined: each costs a series to draw.
 constexpr std::size_t kMostRuns = 200;
+// Beyond this many changes the rest are drawn as plain lines, one to a pixel
+// column, and without labels, which could not be read: every series makes the
+// chart and its legend do work that grows with the number of series.
+constexpr std::size_t kMostChangeSeries = 40;
 
 Curves curvesOn(QChart* chart) {
     Curves c{new QLineSeries, new QLineSeries, new QLineSeries(chart), new QLineSeries(chart)};
@@ -288,6 +292,9 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
 
     Figure figure{chart, runs.front().threshold, changesOf(points, o.logX), {}};
     for (const Change& c : figure.changes) {
+        if (figure.changeLines.size() == kMostChangeSeries) {
+            break; // the rest are drawn by moreChangeLines
+        }
         auto* line = new QLineSeries;
         line->setName(QStringLiteral("Verdict change"));
         line->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
@@ -306,12 +313,12 @@ Figure buildChart(const std::vector<Point>& points, const Options& o) {
 void labelChanges(const Figure& f, const Options& o) {
     const QRectF area = f.chart->plotArea();
     const QFont font = f.chart->legend()->font();
-    for (std::size_t k = 0; k < f.changes.size(); ++k) {
+    for (std::size_t k = 0; k < f.changeLines.size(); ++k) {
         auto* text = new QGraphicsSimpleTextItem(changeLabel(f.changes[k], o.xUnit), f.chart);
         text->setFont(font);
         text->setZValue(11);
         const QRectF box = text->boundingRect();
-        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.changeLines[k]).x();
+        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.threshold).x();
         const double left = at + 4 + box.width() <= area.right() ? at + 4 : at - 4 - box.width();
         text->setPos(left, area.top() + 4 + static_cast<double>(k % 4) * (box.height() + 2));
         auto* backing = new QGraphicsRectItem(text->mapRectToParent(box).adjusted(-2, 0, 2, 0), f.chart);
@@ -319,6 +326,38 @@ void labelChanges(const Figure& f, const Options& o) {
         backing->setPen(Qt::NoPen);
         backing->setZValue(10);
     }
+}
+
+// The changes beyond the series drawn for them, as the series draw them: from
+// the bottom of the plot area up, cut off at its edges, over the curves.
+void moreChangeLines(const Figure& f) {
+    if (f.changes.size() <= f.changeLines.size()) {
+        return;
+    }
+    const QRectF area = f.chart->plotArea();
+    // The series' own clip: the plot area and part of a pixel more, so that
+    // the line's last dash is cut off where theirs is.
+    const auto fraction = [](double v) { return v - std::trunc(v); };
+    const double left = fraction(area.x());
+    const double top = fraction(area.y());
+    auto* clip = new QGraphicsRectItem(area.adjusted(-left, -top, std::max(left, fraction(area.width() + 0.5)),
+                                                     std::max(top, fraction(area.height() + 0.5))),
+                                       f.chart);
+    clip->setPen(Qt::NoPen);
+    clip->setFlag(QGraphicsItem::ItemClipsChildrenToShape);
+    clip->setZValue(9); // under the labels
+    std::vector<bool> drawn(static_cast<std::size_t>(std::max(0.0, area.right())) + 1);
+    for (std::size_t k = f.changeLines.size(); k < f.changes.size(); ++k) {
+        const double at = f.chart->mapToPosition(QPointF(f.changes[k].x, 1), f.threshold).x();
+        const auto column = static_cast<std::size_t>(std::clamp(at, 0.0, static_cast<double>(drawn.size() - 1)));
+        if (!drawn[column]) {
+            drawn[column] = true;
+            (new QGraphicsLineItem(QLineF(at, area.bottom(), at, area.top()), clip))
+                ->setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+        }
+    }
+    std::fprintf(stderr, "vistrel-plot: the verdict changes %zu times; only the first %zu changes are labelled\n",
+                 f.changes.size(), f.changeLines.size());
 }
 
 // A log axis's minor ticks and gridlines at 2 to 9 times each power of ten,
@@ -422,20 +461,21 @@ QChart* buildTornado(std::FILE* in, const Options& o) {
             line += static_cast<char>(c);
         }
     }
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        const std::size_t first = it->find(',');
-        const std::size_t second = it->find(',', first == std::string::npos ? first : first + 1);
+    for (std::size_t k = lines.size(); k-- > 0;) { // bottom up: the first line, the largest swing, on top
+        const std::string& entry = lines[k];
+        const std::size_t first = entry.find(',');
+        const std::size_t second = entry.find(',', first == std::string::npos ? first : first + 1);
         if (second == std::string::npos) {
             continue;
         }
         char* end = nullptr;
-        const double low = std::strtod(it->c_str() + first + 1, &end);
-        const bool lowRead = end == it->c_str() + second;
-        const double high = std::strtod(it->c_str() + second + 1, &end);
-        if (!lowRead || end == it->c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
+        const double low = std::strtod(entry.c_str() + first + 1, &end);
+        const bool lowRead = end == entry.c_str() + second;
+        const double high = std::strtod(entry.c_str() + second + 1, &end);
+        if (!lowRead || end == entry.c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
             continue;
         }
-        names << QString::fromStdString(it->substr(0, first));
+        names << QString::fromStdString(entry.substr(0, first));
         *atLow << low;
         *atHigh << high;
         least = std::min({least, low, high});
@@ -530,6 +570,7 @@ int main(int argc, char** argv) {
     }
     figure.chart->setGeometry(QRectF(0, 0, whole.width(), chartHeight));
     QCoreApplication::processEvents(); // lays the chart out at its size before anything is placed on it
+    moreChangeLines(figure);
     labelChanges(figure, o);
     logMinorLines(figure, Qt::Vertical);
     if (o.logX) {

@@ -269,11 +269,13 @@ constexpr std::string_view kCheckFooter =
     "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
     "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
     "--ease 90 --ambient_lux 5000 --display_reflectance 0.02\n"
+    "A profile holds at most 200 criteria in 1 MiB.\n"
     "Exit status: 0 when every required criterion passes; 1 when one fails or the output could not be "
     "written; 2 for a usage error or a bad profile.";
 constexpr std::string_view kConditionsFooter =
     "A condition is a named row (column condition; a comment column is ignored) whose non-empty cells "
     "override the design's.\nExample:\n  vistrel-cli conditions designs.csv -o all.csv\n"
+    "At most 1000 conditions, 100000 designs x conditions, and 512 bytes in a row's name and cells.\n"
     "Exit status: 0 when every design is legible under every condition; 1 otherwise or when the input or "
     "output failed; 2 for a usage error.";
 constexpr std::string_view kToleranceFooter =
@@ -290,6 +292,7 @@ constexpr std::string_view kReportFooter =
     "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
     "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
     "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
+    "At most 100 designs (10 for a PDF) and 1000 conditions, each row at most 512 bytes of name and cells.\n"
     "Exit status: 0 when the report was written, whatever its verdicts; 1 when the output or a plot could "
     "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf.";
 

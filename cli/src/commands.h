@@ -9,11 +9,13 @@
 #include "profile.h"
 #include "tolerance.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -54,13 +56,31 @@ struct NamedRow {
     bool named = false;
 };
 
+// Every design meets every condition, so what a designs or conditions file
+// holds is multiplied in the tables and pages made from it: these bound it.
+inline constexpr std::size_t kMaxConditions = 1000;
+inline constexpr std::size_t kMaxConditionPairs = 100'000; // designs x conditions in one run of conditions
+inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about 0.7 MB of each
+inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
+inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
+
+// How many rows a file may hold, named for the message: "more than 1000
+// conditions, the most one run takes".
+struct RowLimit {
+    std::size_t most;
+    std::string_view rows;
+    std::string_view taker;
+};
+
 // Reads a CSV of named rows: the first of the label columns the header has
 // names each row (else its number); the ignored columns and the id and label
 // columns are skipped, the others must be case columns. Separated by , or ;,
 // as batch reads them. keepEmpty keeps empty cells, which a condition leaves out.
+// Stops at the first row past the limit, or one holding more than
+// kMaxNamedRowBytes, with the reason in error.
 std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
                                     std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                    std::string& error);
+                                    const RowLimit& limit, std::string& error);
 
 // Folders holding the shipped conditions, kDefaultConditions: beside the
 // program in a build tree, the installed share folder relative to the

@@ -22,7 +22,7 @@ bool isNamedHeader(std::string_view name) {
 
 std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
                                     std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                    std::string& error) {
+                                    const RowLimit& limit, std::string& error) {
     std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
         error = "cannot read " + path + ": " + std::strerror(errno);
@@ -65,13 +65,26 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
                      (record.error.empty() ? "the row's cells do not match the header" : record.error));
                 break;
             }
+            if (rows.size() == limit.most) {
+                fail("more than " + std::to_string(limit.most) + " " + std::string(limit.rows) + ", the most " +
+                     std::string(limit.taker) + " takes; split the file");
+                break;
+            }
             NamedRow row{labelAt ? std::string(record.cells[*labelAt]) : std::to_string(rows.size() + 1),
                          {},
                          labelAt.has_value()};
+            std::size_t bytes = row.name.size();
             for (std::size_t k = 0; k < columns.size(); ++k) {
                 if (columns[k] && (keepEmpty || !record.cells[k].empty())) {
                     row.cells.emplace_back(*columns[k], record.cells[k]);
+                    bytes += record.cells[k].size();
                 }
+            }
+            if (bytes > kMaxNamedRowBytes) {
+                fail("line " + std::to_string(record.line) + ": the row's name and cells hold " +
+                     std::to_string(bytes) + " bytes, more than the " + std::to_string(kMaxNamedRowBytes) +
+                     " a row may hold");
+                break;
             }
             rows.push_back(std::move(row));
         }
@@ -180,17 +193,26 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
                        placesText(dirs) + "): give --conditions FILE.csv";
         return result;
     }
-    const auto designs =
-        readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true, result.error);
+    const auto designs = readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true,
+                                       {kMaxConditionPairs, "designs", "one run"}, result.error);
     if (!result.error.empty()) {
         return result;
     }
-    const auto conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
+    const auto conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
+                                          {kMaxConditions, "conditions", "one run"}, result.error);
     if (!result.error.empty()) {
         return result;
     }
     if (designs.empty() || conditions.empty()) {
         result.error = (designs.empty() ? run.input : conditionsPath) + ": no rows";
+        return result;
+    }
+    // Every pair is a row of the table and a cell of the grid, all held until written.
+    if (designs.size() > kMaxConditionPairs / conditions.size()) {
+        result.error = std::to_string(designs.size()) + " designs under " + std::to_string(conditions.size()) +
+                       " conditions make " + std::to_string(designs.size() * conditions.size()) +
+                       " cases, more than the " + std::to_string(kMaxConditionPairs) + " one run takes; split " +
+                       run.input;
         return result;
     }
     result.usageError = false;

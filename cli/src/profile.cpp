@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #ifndef VISTREL_PROFILES_FROM_BIN
 #define VISTREL_PROFILES_FROM_BIN "../share/vistrel/profiles"
@@ -241,6 +242,9 @@ std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Pro
 
 std::variant<Profile, ProfileError> parseProfile(std::string_view text, const std::string& file) {
     auto refuse = [&](int line, std::string reason) { return ProfileError{file, line, std::move(reason)}; };
+    if (text.size() > kMaxProfileBytes) {
+        return refuse(0, "the profile is larger than 1 MiB, the most a profile may hold");
+    }
     toml::table root;
     try {
         root = toml::parse(text, file);
@@ -267,6 +271,12 @@ std::variant<Profile, ProfileError> parseProfile(std::string_view text, const st
     if (list == nullptr || list->empty()) {
         return refuse(0, "no [[criterion]] in the profile");
     }
+    if (list->size() > kMaxCriteria) {
+        return refuse(lineOf(*list->get(kMaxCriteria)),
+                      "more than " + std::to_string(kMaxCriteria) + " criteria, the most a profile may hold");
+    }
+    std::unordered_map<std::string, int> firstLines; // of each id
+    firstLines.reserve(list->size());
     for (const auto& node : *list) {
         const auto& table = *node.as_table();
         Criterion c;
@@ -275,11 +285,9 @@ std::variant<Profile, ProfileError> parseProfile(std::string_view text, const st
         if (auto failure = readCriterion(table, c, *compiled)) {
             return refuse(failure->line, std::move(failure->reason));
         }
-        for (const auto& earlier : profile.criteria_) {
-            if (earlier.id == c.id) {
-                return refuse(lineOf(*table.get("id")),
-                              "duplicate id '" + c.id + "' (first at line " + std::to_string(earlier.line) + ")");
-            }
+        if (const auto [earlier, added] = firstLines.try_emplace(c.id, c.line); !added) {
+            return refuse(lineOf(*table.get("id")),
+                          "duplicate id '" + c.id + "' (first at line " + std::to_string(earlier->second) + ")");
         }
         profile.criteria_.push_back(std::move(c));
         profile.compiled_.push_back(std::move(compiled));
@@ -444,11 +452,16 @@ std::vector<CheckResult> Profile::check(const QuantityValues& values) const {
 
 std::variant<Profile, ProfileError> loadProfile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()) || in.bad()) {
+    // One byte past the limit is enough to refuse the file; the rest is never read.
+    std::string text(kMaxProfileBytes + 1, '\0');
+    if (in) {
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    if (!in && (!in.eof() || in.bad())) {
         return ProfileError{file.string(), 0, "cannot read the profile"};
     }
-    return parseProfile(text.str(), file.string());
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return parseProfile(text, file.string());
 }
 
 bool allRequiredPass(std::span<const CheckResult> results) {

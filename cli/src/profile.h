@@ -21,6 +21,10 @@
 // is an expression too: the criterion applies where it is non-zero.
 // Loading is all or nothing: the first fault refuses the whole file with its
 // line and reason.
+//
+// A profile holds at most kMaxCriteria criteria in at most kMaxProfileBytes:
+// every criterion compiles its expressions (about 17 kB), and every batch
+// worker loads its own copy.
 
 #include "calc/number_text.h"
 
@@ -162,6 +166,9 @@ class Profile {
     std::vector<Criterion> criteria_;
     std::vector<std::unique_ptr<Compiled>> compiled_;
 };
+
+inline constexpr std::size_t kMaxCriteria = 200;
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20U;
 
 // Parses a profile's text; file names it in errors and gives the profile's name.
 [[nodiscard]] std::variant<Profile, ProfileError> parseProfile(std::string_view text, const std::string& file);

@@ -108,8 +108,12 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     if (profiles.empty()) {
         return result;
     }
-    const auto designs =
-        readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true, result.error);
+    // Every design adds its page to what is held until the end, and a PDF its pictures.
+    const bool pdf = run.output.ends_with(".pdf");
+    const RowLimit designLimit = pdf ? RowLimit{kMaxPdfDesigns, "designs", "one PDF report"}
+                                     : RowLimit{kMaxReportDesigns, "designs", "one report"};
+    const auto designs = readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true,
+                                       designLimit, result.error);
     if (!result.error.empty()) {
         return result;
     }
@@ -121,7 +125,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     const std::string conditionsPath = conditionsFile(run.conditions, conditionsDirs);
     std::vector<NamedRow> conditions;
     if (!conditionsPath.empty()) {
-        conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, result.error);
+        conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
+                                   {kMaxConditions, "conditions", "one report"}, result.error);
         if (!result.error.empty()) {
             return result;
         }

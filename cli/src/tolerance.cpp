@@ -7,6 +7,8 @@
 #include <exception>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 
 namespace vistrel::cli {
 
@@ -325,18 +327,34 @@ struct Tally {
     std::uint64_t legible = 0;
     std::uint64_t messageSamples = 0;
     std::map<std::string, std::uint64_t> messages;
+    // Samples per margin: margins are three-decimal numbers, so a run of any
+    // length holds a few thousand of them, where a list would grow with it.
+    std::unordered_map<double, std::uint64_t> margins;
 };
 
-// Linear between order statistics; reorders the values.
-double percentile(std::vector<double>& values, double p) {
-    const double h = p * static_cast<double>(values.size() - 1);
-    const auto below = static_cast<std::size_t>(std::floor(h));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(below), values.end());
-    const double low = values[below];
-    if (below + 1 >= values.size()) {
+// Margins in ascending order, each with its count of samples.
+using MarginCounts = std::vector<std::pair<double, std::uint64_t>>;
+
+// The value at a rank (from 0) of the sorted samples.
+double atRank(const MarginCounts& counts, std::uint64_t rank) {
+    for (const auto& [value, count] : counts) {
+        if (rank < count) {
+            return value;
+        }
+        rank -= count;
+    }
+    return counts.back().first;
+}
+
+// Linear between order statistics, exactly as over the sorted samples.
+double percentile(const MarginCounts& counts, std::uint64_t samples, double p) {
+    const double h = p * static_cast<double>(samples - 1);
+    const auto below = static_cast<std::uint64_t>(std::floor(h));
+    const double low = atRank(counts, below);
+    if (below + 1 >= samples) {
         return low;
     }
-    const double high = *std::min_element(values.begin() + static_cast<std::ptrdiff_t>(below) + 1, values.end());
+    const double high = atRank(counts, below + 1);
     return low + (h - static_cast<double>(below)) * (high - low);
 }
 
@@ -350,7 +368,6 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
     unsigned threads = options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<std::uint64_t>(threads, options.samples));
 
-    std::vector<double> margins(options.samples, std::numeric_limits<double>::quiet_NaN());
     std::vector<Tally> tallies(threads);
     std::vector<std::exception_ptr> errors(threads);
     const std::uint64_t seedKey = mix(options.seed);
@@ -372,8 +389,8 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
                 if (outcome.legible) {
                     ++tally.legible;
                 }
-                if (outcome.margin) {
-                    margins[i] = *outcome.margin;
+                if (outcome.margin && !std::isnan(*outcome.margin)) {
+                    ++tally.margins[*outcome.margin];
                 }
                 if (!outcome.message.empty()) {
                     ++tally.messageSamples;
@@ -403,20 +420,27 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
 
     MonteCarloResult result;
     result.samples = options.samples;
+    MarginCounts margins;
     for (auto& tally : tallies) {
         result.legible += tally.legible;
         result.messageSamples += tally.messageSamples;
         for (auto& [text, count] : tally.messages) {
             result.messages[text] += count;
         }
+        margins.insert(margins.end(), tally.margins.begin(), tally.margins.end());
+        tally.margins = {};
     }
     result.probability = static_cast<double>(result.legible) / static_cast<double>(result.samples);
     result.interval = wilsonInterval(result.legible, result.samples);
-    std::erase_if(margins, [](double m) { return std::isnan(m); });
-    if (!margins.empty()) {
-        result.p5 = percentile(margins, 0.05);
-        result.p50 = percentile(margins, 0.50);
-        result.p95 = percentile(margins, 0.95);
+    std::sort(margins.begin(), margins.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::uint64_t withMargin = 0;
+    for (const auto& entry : margins) {
+        withMargin += entry.second;
+    }
+    if (withMargin > 0) {
+        result.p5 = percentile(margins, withMargin, 0.05);
+        result.p50 = percentile(margins, withMargin, 0.50);
+        result.p95 = percentile(margins, withMargin, 0.95);
     }
     return result;
 }

@@ -150,8 +150,9 @@ struct MonteCarloResult {
     std::map<std::string, std::uint64_t> messages; // message text -> samples ending in it
 };
 
-// Keeps one double per sample for the percentiles. Throws what an evaluator
-// or the factory throws, after every worker has stopped.
+// Counts the samples of each distinct margin for the percentiles, so memory
+// follows how many margins differ, not the number of samples. Throws what an
+// evaluator or the factory throws, after every worker has stopped.
 [[nodiscard]] MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
                                              const MonteCarloOptions& options);
 

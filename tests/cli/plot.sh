@@ -69,4 +69,8 @@ Legible beyond 70 mm
 No verdict beyond 100.005 mm
 Not legible beyond 1100 mm'
 [ "$labels" = "$expected" ] || fail "change labels: $labels"
+# Past the first changes, the rest are drawn as plain lines: still one dashed line each, besides the legend's.
+dashed="$(seq 100 | awk '{ print $1 ",1," ($1 % 2 ? "2,Legible" : "0.5,Not Legible") }' | "$plotter" svg |
+    grep -c stroke-dasharray)"
+[ "$dashed" = 100 ] || fail "99 changes and the legend drew $dashed dashed lines"
 exit $((failures > 0))

@@ -199,6 +199,26 @@ if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memor
     done
 fi
 
+# Inputs past a limit are refused, naming it, before the work they would cost.
+criterion='[[criterion]]\nid = "c%d"\nquantity = "ratio"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "s"\n'
+# shellcheck disable=SC2059
+printf "$criterion" $(seq 201) >many.toml
+{ head -c 1048576 /dev/zero | tr '\0' '#' && echo && head -n 7 many.toml; } >huge.toml
+{ echo condition,ambient_lux && seq 1001 | sed 's/.*/c&,&/'; } >c1001.csv
+head -n 335 c1001.csv >c334.csv
+{ echo condition,ambient_lux && printf '%0600d,5\n' 0; } >long.csv
+head -n 2 in.csv >one.csv
+head -n 102 in.csv >d101.csv
+head -n 12 in.csv >d11.csv
+table <<END
+2|many.toml:1401: more than 200 criteria, the most a profile may hold|"$cli" check --profile ./many.toml $case_options --viewing_distance_mm 750
+2|huge.toml: the profile is larger than 1 MiB|"$cli" batch in.csv --profile ./huge.toml
+2|c1001.csv: more than 1000 conditions, the most one run takes|"$cli" conditions one.csv --conditions c1001.csv
+2|300 designs under 334 conditions make 100200 cases, more than the 100000 one run takes|"$cli" conditions in.csv --conditions c334.csv
+2|long.csv: line 2: the row's name and cells hold 601 bytes, more than the 512 a row may hold|"$cli" report one.csv --conditions long.csv -o r.html
+2|d101.csv: more than 100 designs, the most one report takes|"$cli" report d101.csv -o r.html
+END
+
 # Every kind of target keeps what it is: FIFOs and devices are written
 # straight, a symlink stays a link, a private file stays private.
 while IFS='|' read -r name setup verify; do
@@ -260,6 +280,7 @@ if [ -n "$plotter" ]; then
 1|cannot write full.svg: No space left on device|ln -sf /dev/full full.svg; "$cli" $sweep --plot full.svg
 0|2 points could not be drawn|"$cli" sweep --vary letter_factor=2e307:3e307:1e307 $case_options --viewing_distance_mm 750 --plot huge.png
 0||installed/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot tornado.svg
+2|d11.csv: more than 10 designs, the most one PDF report takes|"$cli" report d11.csv -o r.pdf
 END
     head -c 5 ./-dash.svg | grep -q '<?xml' || fail "the plot whose name starts with - was not written"
     grep -q '<svg' tornado.svg || fail "the tornado chart was not written"

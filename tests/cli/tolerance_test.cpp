@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -239,6 +241,33 @@ TEST(MonteCarlo, ExactPercentilesOfAKnownSet) {
         const auto r = runMonteCarlo(inputs, [] { return std::make_unique<Squares>(); }, {samples, 1, 1});
         EXPECT_EQ((std::array{*r.p5, *r.p50, *r.p95}), expected) << samples << " samples";
     }
+}
+
+// margin = x rounded to two decimals, as the engine rounds its margins: many ties.
+class Rounded final : public SampleEvaluator {
+  public:
+    SampleOutcome evaluate(std::span<const double> values) override {
+        const double margin = std::round(values[0] * 100) / 100;
+        return {margin > 0, margin, {}};
+    }
+};
+
+TEST(MonteCarlo, MemoryDoesNotGrowWithTheSamples) {
+    const auto peakKiB = [] { // since /proc/self/clear_refs was last given 5
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line) && !line.starts_with("VmHWM:")) {
+        }
+        return line.starts_with("VmHWM:") ? std::stol(line.substr(6)) : -1L;
+    };
+    if (!(std::ofstream("/proc/self/clear_refs") << "5").flush() || peakKiB() < 0) {
+        GTEST_SKIP() << "the peak memory cannot be reset here";
+    }
+    const long before = peakKiB();
+    const auto r = runMonteCarlo(std::vector{made("x=uniform:-5:5", std::nullopt)},
+                                 [] { return std::make_unique<Rounded>(); }, {2'000'000, 1, 2});
+    EXPECT_NEAR(*r.p50, 0.0, 0.01);
+    EXPECT_LT(peakKiB() - before, 8000) << "KiB more for 2 million samples"; // a list of them takes 15.6 MiB
 }
 
 TEST(MonteCarlo, AnEvaluatorFaultReachesTheCaller) {
