@@ -5,8 +5,8 @@
 // use about (split + evaluate) / cut cores before the cutting is the limit.
 // Usage: batch_stages IN.csv
 
+#include "analysis/cases.h"
 #include "batch.h"
-#include "cases.h"
 #include "csv_reader.h"
 #include "csv_segments.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/tolerance.h"
 #include "calc/calculate.h"
-#include "tolerance.h"
 
 #include <benchmark/benchmark.h>
 

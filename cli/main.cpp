@@ -4,11 +4,11 @@
 // changes along one input), sweep (every step of a range, with a plot), the
 // judging commands (check, conditions, tolerance) and report (a review page).
 
+#include "analysis/cases.h"
+#include "analysis/explore.h"
 #include "batch.h"
-#include "cases.h"
 #include "command_line.h"
 #include "commands.h"
-#include "explore.h"
 #include "output_file.h"
 #include "plotter.h"
 #include "report.h"

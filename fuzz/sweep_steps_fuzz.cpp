@@ -4,7 +4,7 @@
 // values as it promises, each finite, within FROM..TO and in order, the last
 // within a step of TO, and each one written as a number.
 
-#include "explore.h"
+#include "analysis/explore.h"
 
 #include <algorithm>
 #include <cmath>

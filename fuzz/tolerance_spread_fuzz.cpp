@@ -5,8 +5,8 @@
 // within the valid range and the limit, at every probability a draw can
 // take, at its ends and at its median.
 
-#include "explore.h"
-#include "tolerance.h"
+#include "analysis/explore.h"
+#include "analysis/tolerance.h"
 
 #include <algorithm>
 #include <array>

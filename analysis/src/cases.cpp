@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cases.h"
+#include "analysis/cases.h"
 
 #include <algorithm>
 #include <numeric>

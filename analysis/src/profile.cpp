@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "profile.h"
+#include "analysis/profile.h"
 
 #include <muParser.h>
 #include <toml++/toml.h>
@@ -9,13 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
-
-#ifndef VISTREL_PROFILES_FROM_BIN
-#define VISTREL_PROFILES_FROM_BIN "../share/vistrel/profiles"
-#endif
-#ifndef VISTREL_DATA_DIR
-#define VISTREL_DATA_DIR "/usr/local/share/vistrel"
-#endif
 
 namespace vistrel::cli {
 
@@ -469,14 +462,6 @@ bool allRequiredPass(std::span<const CheckResult> results) {
         return r.criterion->level != Level::Required || r.status == CheckStatus::Pass ||
                r.status == CheckStatus::NotApplicable;
     });
-}
-
-std::vector<std::filesystem::path> profileSearchDirs(const std::filesystem::path& programDir) {
-    std::vector<std::filesystem::path> dirs{programDir / "profiles",
-                                            (programDir / VISTREL_PROFILES_FROM_BIN).lexically_normal(),
-                                            std::filesystem::path(VISTREL_DATA_DIR) / "profiles"};
-    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end()); // installed where it was built for
-    return dirs;
 }
 
 std::optional<std::filesystem::path> findProfile(std::string_view nameOrFile,

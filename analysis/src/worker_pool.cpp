@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "worker_pool.h"
+#include "analysis/worker_pool.h"
 
 #include <system_error>
 #include <utility>

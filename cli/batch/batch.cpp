@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
+#include "analysis/cases.h"
+#include "analysis/worker_pool.h"
 #include "calc/inline_text.h"
-#include "cases.h"
 #include "csv_reader.h"
 #include "csv_segments.h"
-#include "worker_pool.h"
 
 #include "json_shape.h"
 #include "report.h"

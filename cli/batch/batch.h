@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cases.h"
+#include "analysis/cases.h"
 #include "output_file.h"
 
 #include <array>

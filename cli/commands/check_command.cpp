@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/profile.h"
 #include "commands.h"
 #include "csv_reader.h"
 #include "json_shape.h"
-#include "profile.h"
 
-#include <array>
-#include <climits>
 #include <sstream>
-#include <unistd.h>
 
 namespace vistrel::cli {
 
@@ -115,13 +112,6 @@ std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::st
         profiles.push_back(std::move(std::get<Profile>(loaded)));
     }
     return profiles;
-}
-
-std::filesystem::path programDir() {
-    std::array<char, PATH_MAX> self{};
-    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
-    const std::filesystem::path path(std::string(self.data(), n > 0 ? static_cast<std::size_t>(n) : 0));
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
 ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,

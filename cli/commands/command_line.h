@@ -3,8 +3,8 @@
 
 // The arguments of vistrel-cli, read and checked before anything is run.
 
-#include "cases.h"
-#include "explore.h"
+#include "analysis/cases.h"
+#include "analysis/explore.h"
 #include "plot_points.h"
 
 #include <span>

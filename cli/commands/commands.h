@@ -4,10 +4,11 @@
 // The commands that judge a design beyond one verdict: under several
 // conditions, against standards profiles, and across input tolerances.
 
+#include "analysis/profile.h"
+#include "analysis/tolerance.h"
 #include "batch.h"
 #include "command_line.h"
-#include "profile.h"
-#include "tolerance.h"
+#include "data_dirs.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -32,9 +33,6 @@ struct CommandResult {
     std::string tornado; // tolerance: the plotter's input for --plot
     std::string notice;  // report: what was left out, for stderr
 };
-
-// The folder this program runs from, where its data is looked up.
-[[nodiscard]] std::filesystem::path programDir();
 
 CommandResult runCheck(Invocation& run, const NumberText& numbers);
 CommandResult runConditions(const Invocation& run, const NumberText& numbers);
@@ -82,11 +80,8 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
                                     std::initializer_list<std::string_view> ignored, bool keepEmpty,
                                     const RowLimit& limit, std::string& error);
 
-// Folders holding the shipped conditions, kDefaultConditions: beside the
-// program in a build tree, the installed share folder relative to the
-// program, then the share folder it was built for.
+// The shipped conditions, in one of conditionsSearchDirs.
 inline constexpr std::string_view kDefaultConditions = "default.csv";
-[[nodiscard]] std::vector<std::filesystem::path> conditionsSearchDirs(const std::filesystem::path& programDir);
 // The conditions file given, or the shipped one; empty when none of dirs holds that.
 [[nodiscard]] std::string conditionsFile(const std::string& given, std::span<const std::filesystem::path> dirs);
 // The folders looked in, for a message: "a, b or c".

@@ -98,14 +98,6 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
     return rows;
 }
 
-std::vector<std::filesystem::path> conditionsSearchDirs(const std::filesystem::path& programDir) {
-    std::vector<std::filesystem::path> dirs{programDir / "conditions",
-                                            (programDir / VISTREL_CONDITIONS_FROM_BIN).lexically_normal(),
-                                            std::filesystem::path(VISTREL_DATA_DIR) / "conditions"};
-    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end()); // installed where it was built for
-    return dirs;
-}
-
 std::string conditionsFile(const std::string& given, std::span<const std::filesystem::path> dirs) {
     if (!given.empty()) {
         return given;

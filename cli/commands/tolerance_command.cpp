@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/tolerance.h"
 #include "commands.h"
 #include "json_shape.h"
-#include "tolerance.h"
 
 #include <cmath>
 #include <sstream>

@@ -5,7 +5,7 @@
 // numbers and empty texts as null, then verdict, message and margin_log. Every
 // command writes cases through here, so that they share one shape.
 
-#include "cases.h"
+#include "analysis/cases.h"
 
 #include <nlohmann/json.hpp>
 

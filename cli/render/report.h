@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cases.h"
-#include "explore.h"
+#include "analysis/cases.h"
+#include "analysis/explore.h"
 #include "json_shape.h"
 
 #include <optional>

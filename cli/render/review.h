@@ -9,11 +9,11 @@
 // Every text of the model is plain text: the writer escapes it. Plots are
 // SVG documents from the plotter; the writer keeps only their drawing.
 
+#include "analysis/cases.h"
+#include "analysis/explore.h"
+#include "analysis/profile.h"
+#include "analysis/tolerance.h"
 #include "calc/number_text.h"
-#include "cases.h"
-#include "explore.h"
-#include "profile.h"
-#include "tolerance.h"
 
 #include <optional>
 #include <span>

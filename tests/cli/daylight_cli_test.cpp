@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/explore.h"
 #include "batch.h"
-#include "explore.h"
 #include "report.h"
 
 #include <gtest/gtest.h>

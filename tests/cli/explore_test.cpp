@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "explore.h"
+#include "analysis/explore.h"
 
 #include <gtest/gtest.h>
 

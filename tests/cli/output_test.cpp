@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/worker_pool.h"
 #include "output_file.h"
-#include "worker_pool.h"
 
 #include <gtest/gtest.h>
 

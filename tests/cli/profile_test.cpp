@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "profile.h"
+#include "analysis/profile.h"
 
 #include <gtest/gtest.h>
 

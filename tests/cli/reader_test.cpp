@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/explore.h"
 #include "batch.h"
 #include "command_line.h"
 #include "csv_reader.h"
-#include "explore.h"
 
 #include <gtest/gtest.h>
 

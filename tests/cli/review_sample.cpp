@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "review_sample.h"
 
-#include "cases.h"
+#include "analysis/cases.h"
 
 #include <stdexcept>
 #include <tuple>

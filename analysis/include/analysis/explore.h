@@ -4,8 +4,8 @@
 // The two questions asked of many cases at once: where the verdict changes
 // along one input (solve), and what every step of a range gives (sweep).
 
-#include "cases.h"
-#include "tolerance.h"
+#include "analysis/cases.h"
+#include "analysis/tolerance.h"
 
 #include <array>
 #include <functional>

@@ -178,11 +178,6 @@ inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20U;
 // criterion without a value does not pass.
 [[nodiscard]] bool allRequiredPass(std::span<const CheckResult> results);
 
-// Folders holding the built-in profiles: beside the program in a build tree,
-// the installed share folder relative to the program, then the share folder
-// it was built for (which a copy of the program elsewhere still finds).
-[[nodiscard]] std::vector<std::filesystem::path> profileSearchDirs(const std::filesystem::path& programDir);
-
 // A built-in profile by name ("text-legibility"), or a file when the argument
 // holds a '/' or ends in ".toml". Nothing when no such profile exists.
 [[nodiscard]] std::optional<std::filesystem::path> findProfile(std::string_view nameOrFile,
