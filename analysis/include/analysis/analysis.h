@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The analyses every front end shares, above the engine of calc/.
+//
+// How data flows:
+//   named inputs (column name, text) --Case::set--> Case --evaluate--> Evaluation
+//   Case + one column --solve / sweep--> states along that input (explore.h)
+//   Case + spreads --makeDistribution, runMonteCarlo, findWorstCase, tornado--> margins (tolerance.h)
+//   Case + Evaluation --quantitiesFromRow--> QuantityValues --Profile::check--> CheckResults (profile.h)
+//
+// Everything here answers in numbers and Case texts: it prints nothing,
+// starts no process and knows no command line. Files are read only where a
+// caller names them (a profile's path); folders to search are passed in.
+
+#include "analysis/cases.h"
+#include "analysis/explore.h"
+#include "analysis/profile.h"
+#include "analysis/tolerance.h"
+#include "analysis/worker_pool.h"
