@@ -14,6 +14,7 @@
 // caller names them (a profile's path); folders to search are passed in.
 
 #include "analysis/cases.h"
+#include "analysis/expected.h"
 #include "analysis/explore.h"
 #include "analysis/profile.h"
 #include "analysis/tolerance.h"
