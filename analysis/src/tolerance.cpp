@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/tolerance.h"
+#include "analysis/worker_pool.h"
 
 #include <algorithm>
 #include <charconv>
@@ -402,14 +403,17 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
         }
     };
     {
-        std::vector<std::jthread> pool;
+        WorkerPool pool(threads);
         const std::uint64_t share = options.samples / threads;
         const std::uint64_t extra = options.samples % threads;
         std::uint64_t begin = 0;
         for (unsigned t = 0; t < threads; ++t) {
             const std::uint64_t end = begin + share + (t < extra ? 1 : 0);
-            pool.emplace_back(work, t, begin, end);
+            pool.submit([&work, t, begin, end] { work(t, begin, end); });
             begin = end;
+        }
+        for (unsigned t = 0; t < threads; ++t) {
+            pool.waitNext();
         }
     }
     for (const auto& error : errors) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "utf8.h"
 
-#include <array>
+#include "calc/utf8.h"
 
 namespace vistrel::detail {
 
@@ -20,38 +20,16 @@ std::ptrdiff_t decodeUtf8(std::string_view in, char32_t* out) {
             ++i;
             continue;
         }
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = lead & 0x1Fu;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = lead & 0x0Fu;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = lead & 0x07u;
-        } else {
+        const std::string_view rest = in.substr(i);
+        const std::size_t length = utf8::sequenceLength(rest);
+        if (length == 0) {
             return -1;
         }
-        if (i + extra >= in.size()) {
-            return -1;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto cont = static_cast<unsigned char>(in[i + k]);
-            if ((cont & 0xC0) != 0x80) {
-                return -1;
-            }
-            cp = (cp << 6) | (cont & 0x3Fu);
-        }
-        static constexpr std::array<char32_t, 4> kMinForLength{0, 0x80, 0x800, 0x10000};
-        if (cp < kMinForLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return -1;
-        }
+        const char32_t cp = utf8::decode(rest, length);
         if (!isDirectionMark(cp)) {
             *out++ = cp;
         }
-        i += extra + 1;
+        i += length;
     }
     return out - begin;
 }

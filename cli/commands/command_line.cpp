@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
+#include "calc/utf8.h"
 #include "plotter.h"
 #include "vistrel/version.h"
 
@@ -208,31 +209,6 @@ std::optional<std::string> readNumber(std::string_view option, const std::string
     return std::nullopt;
 }
 
-// A byte sequence's length when it is valid UTF-8 at the start of text, else 0.
-std::size_t utf8Length(std::string_view text) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(0);
-    const std::size_t length = lead < 0x80                   ? 1
-                               : lead >= 0xC2 && lead < 0xE0 ? 2
-                               : lead >= 0xE0 && lead < 0xF0 ? 3
-                               : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                             : 0;
-    if (length == 0 || length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(k) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    const unsigned char second = length > 1 ? byte(1) : 0;
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second >= 0x90)) {
-        return 0; // overlong, a surrogate, or beyond U+10FFFF
-    }
-    return length;
-}
-
 constexpr std::string_view kEvalFooter =
     "Example:\n  vistrel-cli eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 "
     "--background_factor 0.2 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease 90\n"
@@ -312,7 +288,7 @@ std::string escaped(std::string_view text) {
         out += code.data();
     };
     while (!text.empty()) {
-        const std::size_t length = utf8Length(text);
+        const std::size_t length = utf8::sequenceLength(text);
         const auto lead = static_cast<unsigned char>(text[0]);
         if (length == 0 || (length == 1 && (lead < 0x20 || lead == 0x7F))) {
             hex(lead);

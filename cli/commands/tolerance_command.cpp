@@ -2,6 +2,7 @@
 #include "analysis/tolerance.h"
 #include "commands.h"
 #include "json_shape.h"
+#include "plot_protocol.h"
 
 #include <cmath>
 #include <sstream>
@@ -102,8 +103,7 @@ std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {
     std::string out;
     for (const TornadoBar& b : a.bars) {
         if (b.atLow.margin && b.atHigh.margin) {
-            out += std::string(kColumns[a.columns[b.input]].name) + ',' + numbers.plain(*b.atLow.margin) + ',' +
-                   numbers.plain(*b.atHigh.margin) + '\n';
+            out += plot::barLine(kColumns[a.columns[b.input]].name, *b.atLow.margin, *b.atHigh.margin, numbers);
         }
     }
     return out;

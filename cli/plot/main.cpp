@@ -3,10 +3,12 @@
 // Reads "x,threshold,actual,state" lines (or, with --tornado, the bars of a
 // tolerance run) on stdin and writes the chart as SVG, PNG or PDF to stdout,
 // with no display. The caller owns the file: it writes
-// it atomically. The arguments are described in cli/src/plotter.h.
+// it atomically. The arguments are described in cli/render/plotter.h, the
+// lines in plot_protocol.h.
 
 #include "calc/number_text.h"
 #include "plot_points.h"
+#include "plot_protocol.h"
 
 #include <QApplication>
 #include <QAreaSeries>
@@ -83,24 +85,24 @@ std::optional<Options> parseArguments(int argc, char** argv, const vistrel::Numb
     }
     for (int k = 2; k < argc; ++k) {
         const std::string_view name = argv[k];
-        if (name == "--log-x" || name == "--tornado") {
-            (name == "--log-x" ? o.logX : o.tornado) = true;
+        if (name == vistrel::plot::kLogXOption || name == vistrel::plot::kTornadoOption) {
+            (name == vistrel::plot::kLogXOption ? o.logX : o.tornado) = true;
             continue;
         }
         if (k + 1 >= argc) {
             return std::nullopt;
         }
         const char* value = argv[++k];
-        if (name == "--title") {
+        if (name == vistrel::plot::kTitleOption) {
             o.title = QString::fromUtf8(value);
             o.titled = true;
-        } else if (name == "--x-title") {
+        } else if (name == vistrel::plot::kXTitleOption) {
             o.xTitle = QString::fromUtf8(value);
-        } else if (name == "--x-unit") {
+        } else if (name == vistrel::plot::kXUnitOption) {
             o.xUnit = QString::fromUtf8(value);
-        } else if (name == "--caption") {
+        } else if (name == vistrel::plot::kCaptionOption) {
             o.caption = QString::fromUtf8(value);
-        } else if (name == "--size") {
+        } else if (name == vistrel::plot::kSizeOption) {
             const auto size = vistrel::plot::parseSize(value, numbers);
             if (!size) {
                 return std::nullopt;
@@ -443,9 +445,11 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
 // A tornado of vistrel-cli tolerance: "name,margin at low,margin at high"
 // lines, largest swing first, drawn with the largest at the top. Lines
 // without both numbers are left out.
-QChart* buildTornado(std::FILE* in, const Options& o) {
+QChart* buildTornado(std::FILE* in, const Options& o, const vistrel::NumberText& numbers) {
     auto* chart = new QChart;
-    chart->setTitle(o.titled ? o.title : QStringLiteral("margin_log with each input at its low and its high value"));
+    chart->setTitle(o.titled ? o.title
+                             : QString::fromUtf8(vistrel::plot::kTornadoTitle.data(),
+                                                 static_cast<qsizetype>(vistrel::plot::kTornadoTitle.size())));
     auto* atLow = new QBarSet(QStringLiteral("At the low value"));
     auto* atHigh = new QBarSet(QStringLiteral("At the high value"));
     QStringList names;
@@ -462,20 +466,13 @@ QChart* buildTornado(std::FILE* in, const Options& o) {
         }
     }
     for (std::size_t k = lines.size(); k-- > 0;) { // bottom up: the first line, the largest swing, on top
-        const std::string& entry = lines[k];
-        const std::size_t first = entry.find(',');
-        const std::size_t second = entry.find(',', first == std::string::npos ? first : first + 1);
-        if (second == std::string::npos) {
+        const auto bar = vistrel::plot::parseBarLine(lines[k], numbers);
+        if (!bar) {
             continue;
         }
-        char* end = nullptr;
-        const double low = std::strtod(entry.c_str() + first + 1, &end);
-        const bool lowRead = end == entry.c_str() + second;
-        const double high = std::strtod(entry.c_str() + second + 1, &end);
-        if (!lowRead || end == entry.c_str() + second + 1 || !std::isfinite(low) || !std::isfinite(high)) {
-            continue;
-        }
-        names << QString::fromStdString(entry.substr(0, first));
+        const double low = bar->atLow;
+        const double high = bar->atHigh;
+        names << QString::fromStdString(bar->name);
         *atLow << low;
         *atHigh << high;
         least = std::min({least, low, high});
@@ -536,7 +533,7 @@ int main(int argc, char** argv) {
     const QRectF whole(0, 0, o.size.width, o.size.height);
     scene.setSceneRect(whole);
     if (o.tornado) {
-        QChart* chart = buildTornado(stdin, o);
+        QChart* chart = buildTornado(stdin, o, numbers);
         scene.addItem(chart);
         chart->setGeometry(whole);
         QCoreApplication::processEvents();

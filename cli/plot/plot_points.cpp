@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot_points.h"
 
+#include "plot_protocol.h"
+
 #include "calc/number_text.h"
 
 #include <array>
@@ -9,50 +11,6 @@
 #include <string_view>
 
 namespace vistrel::plot {
-
-namespace {
-
-std::optional<double> number(std::string_view text, const NumberText& numbers, double largest) {
-    const ParsedNumber parsed = numbers.parse(text);
-    if (!parsed.ok() || !std::isfinite(parsed.value) || std::fabs(parsed.value) > largest) {
-        return std::nullopt;
-    }
-    return parsed.value;
-}
-
-// One line; nothing when it cannot be drawn.
-std::optional<Point> parseLine(std::string_view line, const NumberText& numbers) {
-    std::array<std::string_view, 4> cells;
-    for (std::size_t k = 0; k < cells.size(); ++k) {
-        const std::size_t comma = k + 1 < cells.size() ? line.find(',') : line.size();
-        if (comma == std::string_view::npos) {
-            return std::nullopt;
-        }
-        cells[k] = line.substr(0, comma);
-        line.remove_prefix(k + 1 < cells.size() ? comma + 1 : comma);
-    }
-    if (cells[3].find(',') != std::string_view::npos) {
-        return std::nullopt;
-    }
-    Point p;
-    const auto x = number(cells[0], numbers, kLargestX);
-    if (!x) {
-        return std::nullopt;
-    }
-    p.x = *x;
-    p.state = cells[3] == "Legible" ? State::Legible : cells[3] == "Not Legible" ? State::NotLegible : State::None;
-    if (p.state == State::None) {
-        return p;
-    }
-    p.threshold = number(cells[1], numbers, kLargestContrast);
-    p.actual = number(cells[2], numbers, kLargestContrast);
-    if (!p.threshold || !p.actual || *p.threshold <= 0 || *p.actual <= 0) {
-        return std::nullopt;
-    }
-    return p;
-}
-
-} // namespace
 
 Points readPoints(std::FILE* in) {
     const NumberText numbers(NumberFormat::invariant());
@@ -63,7 +21,7 @@ Points readPoints(std::FILE* in) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        const auto p = tooLong ? std::nullopt : parseLine(line, numbers);
+        const auto p = tooLong ? std::nullopt : parsePointLine(line, numbers);
         if (p && result.points.size() < kMaxPoints) {
             result.points.push_back(*p);
         } else if (!line.empty() || tooLong) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plotter.h"
 
+#include "plot_protocol.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -350,23 +352,22 @@ std::string drawingTo(std::string_view path) { return "drawing the plot to " + s
 bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
               std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
     std::vector<std::string> args{kFormats[static_cast<std::size_t>(figure.format)],
-                                  "--title",
+                                  std::string(plot::kTitleOption),
                                   figure.title,
-                                  "--x-title",
+                                  std::string(plot::kXTitleOption),
                                   figure.xTitle,
-                                  "--x-unit",
+                                  std::string(plot::kXUnitOption),
                                   figure.xUnit,
-                                  "--caption",
+                                  std::string(plot::kCaptionOption),
                                   figure.caption,
-                                  "--size",
-                                  std::to_string(figure.size.width) + "x" + std::to_string(figure.size.height)};
+                                  std::string(plot::kSizeOption),
+                                  plot::sizeText(figure.size)};
     if (figure.logX) {
-        args.emplace_back("--log-x");
+        args.emplace_back(plot::kLogXOption);
     }
     std::string text;
     for (const PlotPoint* p : thinned(points)) {
-        text += numbers.plain(p->x) + ',' + (p->threshold ? numbers.plain(*p->threshold) : "") + ',' +
-                (p->actual ? numbers.plain(*p->actual) : "") + ',' + p->state + '\n';
+        text += plot::pointLine(p->x, p->threshold, p->actual, p->state, numbers);
     }
     return runHelper(plotter, std::move(args), text, drawingTo(path), kMostFromHelper, out, error);
 }
@@ -375,9 +376,9 @@ bool drawTornado(const std::string& plotter, const std::string& bars, std::strin
                  std::string& error, plot::Size size) {
     const PlotFormat format = plotFormat(path).value_or(PlotFormat::Svg);
     return runHelper(plotter,
-                     {kFormats[static_cast<std::size_t>(format)], "--tornado", "--title",
-                      "margin_log with each input at its low and its high value", "--size",
-                      std::to_string(size.width) + "x" + std::to_string(size.height)},
+                     {kFormats[static_cast<std::size_t>(format)], std::string(plot::kTornadoOption),
+                      std::string(plot::kTitleOption), std::string(plot::kTornadoTitle), std::string(plot::kSizeOption),
+                      plot::sizeText(size)},
                      bars, drawingTo(path), kMostFromHelper, out, error);
 }
 

@@ -4,6 +4,8 @@
 // the drawing early or smuggle markup into the page around it.
 #include "review.h"
 
+#include "calc/utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -34,26 +36,7 @@ std::string_view allowedElement(std::string_view lowered) {
     return it == kElements.end() ? std::string_view{} : *it;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+void appendUtf8(std::string& out, std::uint32_t cp) { utf8::append(out, cp == 0 ? 0xFFFD : cp); }
 
 // XML's own entities and character references; any other '&' stays literal.
 std::string decodeEntities(std::string_view s) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calc/number_text.h"
+#include "calc/utf8.h"
 #include "formats.h"
 
 #include <gtest/gtest.h>
@@ -331,5 +332,36 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, testing::ValuesIn(kAll),
                          [](const testing::TestParamInfo<NamedFormat>& param) {
                              return std::string(param.param.name);
                          });
+
+// The one UTF-8 reader: each boundary of a well-formed sequence and the first
+// malformed byte past it, and every sequence written back as it was.
+TEST(Utf8, SequenceAtTheStart) {
+    struct Row {
+        std::string_view text;
+        std::size_t length;
+        char32_t cp;
+    };
+    for (const Row& r :
+         {Row{"", 0, 0}, Row{std::string_view("\0", 1), 1, 0}, Row{"\x7F", 1, 0x7F}, Row{"\xC2\x80", 2, 0x80},
+          Row{"\xC1\xBF", 0, 0}, Row{"\xDF\xBF", 2, 0x7FF}, Row{"\xE0\xA0\x80", 3, 0x800}, Row{"\xE0\x9F\xBF", 0, 0},
+          Row{"\xED\x9F\xBF", 3, 0xD7FF}, Row{"\xED\xA0\x80", 0, 0}, Row{"\xEF\xBF\xBFz", 3, 0xFFFF},
+          Row{"\xF0\x90\x80\x80", 4, 0x10000}, Row{"\xF0\x8F\xBF\xBF", 0, 0}, Row{"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
+          Row{"\xF4\x90\x80\x80", 0, 0}, Row{"\xF5\x80\x80\x80", 0, 0}, Row{"\x80", 0, 0}, Row{"\xE2\x82", 0, 0},
+          Row{"\xE2\x28\xA1", 0, 0}}) {
+        const std::size_t length = vistrel::utf8::sequenceLength(r.text);
+        EXPECT_EQ(length, r.length) << testing::PrintToString(r.text);
+        if (length > 0) {
+            EXPECT_EQ(vistrel::utf8::decode(r.text, length), r.cp) << testing::PrintToString(r.text);
+            std::string written;
+            vistrel::utf8::append(written, r.cp);
+            EXPECT_EQ(written, r.text.substr(0, length));
+        }
+    }
+    for (const char32_t notACharacter : {char32_t{0xD800}, char32_t{0xDFFF}, char32_t{0x110000}}) {
+        std::string written;
+        vistrel::utf8::append(written, notACharacter);
+        EXPECT_EQ(written, "\xEF\xBF\xBD");
+    }
+}
 
 } // namespace

@@ -73,4 +73,11 @@ Not legible beyond 1100 mm'
 dashed="$(seq 100 | awk '{ print $1 ",1," ($1 % 2 ? "2,Legible" : "0.5,Not Legible") }' | "$plotter" svg |
     grep -c stroke-dasharray)"
 [ "$dashed" = 100 ] || fail "99 changes and the legend drew $dashed dashed lines"
+# A tornado's margins read the same under a locale with a decimal comma: every bar is drawn.
+mkdir locale
+if localedef -i de_DE -f UTF-8 locale/de_DE.UTF-8 2>/dev/null; then
+    bars="$(printf 'letter_height_mm,-0.5,0.75\nage,0.25,-0.125\n' |
+        LOCPATH="$dir/locale" LC_ALL=de_DE.UTF-8 "$plotter" svg --tornado | grep -o '>[a-z_]*<' | sort -u)"
+    [ "$bars" = "$(printf '>age<\n>letter_height_mm<')" ] || fail "tornado bars under de_DE: $bars"
+fi
 exit $((failures > 0))

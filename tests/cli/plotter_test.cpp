@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "plot_protocol.h"
 #include "plotter.h"
+
+#include "calc/number_text.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace vistrel::cli;
+namespace plot = vistrel::plot;
+using vistrel::NumberFormat;
+using vistrel::NumberText;
 
 Case caseOf(std::initializer_list<std::pair<std::string_view, std::string_view>> texts) {
     Case c;
@@ -69,6 +75,61 @@ TEST(PlotFormat, ByEnding) {
     EXPECT_EQ(plotFormat("a.png"), PlotFormat::Png);
     EXPECT_EQ(plotFormat("a.svg.txt"), std::nullopt);
     EXPECT_EQ(plotFormat("pdf"), std::nullopt);
+}
+
+// What vistrel-cli writes for vistrel-plot reads back as the same values.
+TEST(PlotProtocol, PointLinesReadBack) {
+    const NumberText numbers(NumberFormat::invariant());
+    struct Row {
+        double x;
+        std::optional<double> threshold;
+        std::optional<double> actual;
+        std::string_view state;
+        plot::State read;
+        std::string_view line;
+    };
+    const std::optional<double> none;
+    for (const Row& r : {
+             Row{2, 0.5, 1.25, "Legible", plot::State::Legible, "2,0.5,1.25,Legible\n"},
+             Row{-0.25, 3e-7, 1e15, "Not Legible", plot::State::NotLegible,
+                 "-0.25,0.0000003,1000000000000000,Not Legible\n"},
+             Row{3, none, none, "", plot::State::None, "3,,,\n"},
+             Row{1e15, none, none, "Error", plot::State::None, "1000000000000000,,,Error\n"},
+             Row{-1e15, 0.1, 0.1, "Legible", plot::State::Legible, {}},
+             Row{1.23456789012345e-200, 9.87654321098765e14, 1.5e-100, "Legible", plot::State::Legible, {}},
+         }) {
+        const std::string line = plot::pointLine(r.x, r.threshold, r.actual, r.state, numbers);
+        if (!r.line.empty()) {
+            EXPECT_EQ(line, r.line);
+        }
+        ASSERT_EQ(line.back(), '\n');
+        const auto p = plot::parsePointLine(std::string_view(line).substr(0, line.size() - 1), numbers);
+        ASSERT_TRUE(p) << line;
+        EXPECT_EQ(p->x, r.x) << line;
+        EXPECT_EQ(p->state, r.read) << line;
+        EXPECT_EQ(p->threshold, r.read == plot::State::None ? none : r.threshold) << line;
+        EXPECT_EQ(p->actual, r.read == plot::State::None ? none : r.actual) << line;
+    }
+}
+
+// Tornado bars are named by column; every name reads back, and none holds the separator.
+TEST(PlotProtocol, BarLinesReadBack) {
+    const NumberText numbers(NumberFormat::invariant());
+    EXPECT_EQ(plot::barLine("age", -1.5, 0.25, numbers), "age,-1.5,0.25\n");
+    const double margins[][2] = {{-1.5, 0.25}, {0, -0.0}, {1e-15, -700}, {123456789012345, 1.23456789012345e-100}};
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        const std::string_view name = kColumns[k].name;
+        const auto [low, high] = margins[k % std::size(margins)];
+        const std::string line = plot::barLine(name, low, high, numbers);
+        const auto bar = plot::parseBarLine(std::string_view(line).substr(0, line.size() - 1), numbers);
+        ASSERT_TRUE(bar) << line;
+        EXPECT_EQ(bar->name, name);
+        EXPECT_EQ(bar->atLow, low) << line;
+        EXPECT_EQ(bar->atHigh, high) << line;
+    }
+    for (const std::string_view bad : {"age,1", "age,,1", "age,1,x", "age,inf,1", "age,1,2,3"}) {
+        EXPECT_FALSE(plot::parseBarLine(bad, numbers)) << bad;
+    }
 }
 
 } // namespace

@@ -81,10 +81,27 @@ constexpr std::array<Column, kColumnFields.size() + 1> columns() {
 inline constexpr auto kColumns = cases_detail::columns();
 // The columns from here on to kWindowColumnCount are outputs of the calculation.
 inline constexpr std::size_t kFirstOutputColumn = 19;
-static_assert(kColumns[kFirstOutputColumn].name == "letter_size_arcmin");
+static_assert(kColumns[kFirstOutputColumn].field == Field::LetterSize);
 inline constexpr std::size_t kWindowColumnCount = 27;
-static_assert(kColumns[kWindowColumnCount - 1].name == "result");
-static_assert(kColumns[kWindowColumnCount].name == "ambient_lux");
+static_assert(kColumns[kWindowColumnCount - 1].field == Field::Result);
+static_assert(kColumns[kWindowColumnCount].field == Field::AmbientLux);
+namespace cases_detail {
+// Not constexpr: a table naming a field that has no column stops the build here.
+inline void noColumnHoldsThisField() {}
+} // namespace cases_detail
+
+// The column that holds field, by name, for the tables that list columns: a
+// renamed column renames their entries with it.
+[[nodiscard]] consteval std::string_view columnName(Field field) {
+    for (const Column& c : kColumns) {
+        if (c.field == field) {
+            return c.name;
+        }
+    }
+    cases_detail::noColumnHoldsThisField();
+    return {};
+}
+
 // Written only: what the window would have said (or the engine's notes), and the log margin.
 inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";

@@ -26,6 +26,7 @@
 // every criterion compiles its expressions (about 17 kB), and every batch
 // worker loads its own copy.
 
+#include "analysis/cases.h"
 #include "calc/number_text.h"
 
 #include <array>
@@ -56,22 +57,26 @@ struct QuantityInfo {
 
 // The quantities a criterion can check or an expression can name.
 inline constexpr std::array<QuantityInfo, 15> kQuantities{{
-    {"letter_size_arcmin", QuantityOrigin::Column},
-    {"stroke_size_arcmin", QuantityOrigin::Column},
-    {"ratio", QuantityOrigin::Column},
-    {"contrast_ratio", QuantityOrigin::Column},
-    {"modulation", QuantityOrigin::Column},
-    {"actual_contrast", QuantityOrigin::Column},
-    {"margin_log", QuantityOrigin::Column},
-    {"letter_cdm2", QuantityOrigin::Column},
-    {"background_cdm2", QuantityOrigin::Column},
-    {"letter_fl", QuantityOrigin::Column},
-    {"background_fl", QuantityOrigin::Column},
-    {"viewing_distance_mm", QuantityOrigin::Column},
-    {"letter_height_mm", QuantityOrigin::Column},
+    {columnName(Field::LetterSize), QuantityOrigin::Column},
+    {columnName(Field::StrokeSize), QuantityOrigin::Column},
+    {columnName(Field::LHSW), QuantityOrigin::Column},
+    {columnName(Field::ContrastRatio), QuantityOrigin::Column},
+    {columnName(Field::Modulation), QuantityOrigin::Column},
+    {columnName(Field::ActualCon), QuantityOrigin::Column},
+    {kMarginColumn, QuantityOrigin::Column},
+    {columnName(Field::LetterLumCDM), QuantityOrigin::Column},
+    {columnName(Field::BackLumCDM), QuantityOrigin::Column},
+    {columnName(Field::LetterLum), QuantityOrigin::Column},
+    {columnName(Field::BackLum), QuantityOrigin::Column},
+    {columnName(Field::ViewDist2), QuantityOrigin::Column},
+    {columnName(Field::LetterHT2), QuantityOrigin::Column},
     {"height_fraction", QuantityOrigin::HeightFraction},
-    {"polarity", QuantityOrigin::Polarity},
+    {columnName(Field::Polarity), QuantityOrigin::Polarity},
 }};
+
+// profile.cpp reads these columns by name to make height_fraction and polarity.
+static_assert(columnName(Field::LetterHT2) == "letter_height_mm" &&
+              columnName(Field::ViewDist2) == "viewing_distance_mm" && columnName(Field::Polarity) == "polarity");
 
 [[nodiscard]] std::optional<std::size_t> quantityIndex(std::string_view name);
 
