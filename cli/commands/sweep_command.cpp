@@ -80,7 +80,11 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
     std::vector<PlotPoint> points;
     bool anyVerdict = false;
     Expected<void> written;
-    sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
+    // sweep()'s own loop, so that a failed write stops it at once.
+    for (std::size_t k = 0; k < run.sweep.count && written; ++k) {
+        Case c = run.base;
+        c.set(run.sweep.column, numbers.plain(run.sweep.at(k)));
+        const Evaluation e = evaluate(c, numbers);
         anyVerdict = anyVerdict || e.hasVerdict();
         if (run.json) {
             text += evaluationJsonLine(c, e, numbers);
@@ -90,11 +94,11 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
         if (plotOut) {
             points.push_back(plotPoint(c, e, run.sweep.column, numbers));
         }
-        if (text.size() > (1 << 16) && written) {
+        if (text.size() > (1 << 16)) {
             written = out->write(text);
             text.clear();
         }
-    });
+    }
     if (written) {
         written = out->write(text);
     }
