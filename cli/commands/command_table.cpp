@@ -52,6 +52,55 @@ int failWith(Console& console, std::string_view command, const Error& error) {
     return exitStatus(error);
 }
 
+// The arguments as CLI11 takes them, last first, with long names spelt as the
+// command named knows them; named is that command, or null.
+std::vector<std::string> reversedArguments(std::span<const std::string> args, std::span<CLI::App* const> commands,
+                                           const CLI::App*& named) {
+    std::vector<std::string> reversed;
+    std::vector<std::string> known;
+    for (std::size_t k = 1; k < args.size(); ++k) {
+        for (CLI::App* command : commands) {
+            if (named == nullptr && args[k] == command->get_name()) {
+                named = command;
+                known = longNames(*command);
+            }
+        }
+        reversed.push_back(args[k] == "--" ? args[k] : canonicalOption(args[k], known));
+    }
+    std::reverse(reversed.begin(), reversed.end());
+    return reversed;
+}
+
+ParsedCommandLine unknownCommand(const std::string& name) {
+    std::vector<std::string> names;
+    for (const CommandRow& row : kCommands) {
+        names.emplace_back(row.name);
+    }
+    const auto meant = nearest(name, names);
+    return usageOf({}, "unknown command \"" + name + "\"; " +
+                           (meant ? "did you mean " + *meant + "?" : "the commands are " + commandList()));
+}
+
+// The case options as given, then the command's own checks.
+ParsedCommandLine finishCommand(const CommandRow& row, const CLI::App& command, CommandOptions& o,
+                                const NumberText& numbers) {
+    o.run.command = row.id;
+    if (o.caseOptions.added()) {
+        if (auto mode = o.caseOptions.checkMode(); !mode) {
+            return {mode.error(), {}}; // worded as CLI11 words a bad value, from vistrel-cli itself
+        }
+        auto base = o.caseOptions.build();
+        if (!base) {
+            return {base.error(), row.name};
+        }
+        o.run.base = std::move(*base);
+    }
+    if (auto finished = row.finish(command, o, numbers); !finished) {
+        return {finished.error(), row.name};
+    }
+    return {Request{std::move(o.run), {}}, row.name};
+}
+
 } // namespace
 
 std::string_view Invocation::name() const { return commandRow(command).name; }
@@ -64,7 +113,6 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     app.require_subcommand(1);
     app.footer(std::string(kAppFooter));
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-
     // Each command reads into its own options; only the one given is used.
     auto options = std::make_unique<std::array<CommandOptions, kCommandCount>>();
     std::array<CLI::App*, kCommandCount> commands{};
@@ -75,46 +123,16 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         commands[k]->allow_extras(); // reported below, with the nearest name
     }
 
-    // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed;
-    const CLI::App* current = &app;
-    std::vector<std::string> known;
-    for (std::size_t k = 1; k < args.size(); ++k) {
-        if (current == &app) {
-            for (CLI::App* command : commands) {
-                if (args[k] == command->get_name()) {
-                    current = command;
-                    known = longNames(*command);
-                }
-            }
-        }
-        reversed.push_back(args[k] == "--" ? args[k] : canonicalOption(args[k], known));
+    const CLI::App* named = nullptr;
+    std::vector<std::string> reversed = reversedArguments(args, commands, named);
+    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && named == nullptr) {
+        return unknownCommand(args[1]);
     }
-    std::reverse(reversed.begin(), reversed.end());
-    const auto helpOrVersion = [&](const CLI::Error& e) -> ParsedCommandLine {
+    const auto helpOrVersion = [&app](const CLI::Error& e) -> ParsedCommandLine {
         std::ostringstream out;
         std::ostringstream err;
         app.exit(e, out, err);
         return {Request{std::nullopt, out.str()}, {}};
-    };
-    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && current == &app) {
-        std::vector<std::string> names;
-        names.reserve(kCommands.size());
-        for (const CommandRow& row : kCommands) {
-            names.emplace_back(row.name);
-        }
-        const auto meant = nearest(args[1], names);
-        return usageOf({}, "unknown command \"" + args[1] + "\"; " +
-                               (meant ? "did you mean " + *meant + "?" : "the commands are " + commandList()));
-    }
-    // The command that was given something it does not take, if any.
-    const auto withExtras = [&]() -> const CLI::App* {
-        for (const CLI::App* command : commands) {
-            if (command->parsed() && !command->remaining().empty()) {
-                return command;
-            }
-        }
-        return nullptr;
     };
     try {
         app.parse(reversed);
@@ -125,37 +143,22 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     } catch (const CLI::CallForVersion& e) {
         return helpOrVersion(e);
     } catch (const CLI::Error& e) {
-        if (withExtras() == nullptr) {
-            return usageOf({}, e.what());
+        if (std::none_of(commands.begin(), commands.end(),
+                         [](const CLI::App* c) { return c->parsed() && !c->remaining().empty(); })) {
+            return usageOf({}, e.what()); // else a misspelt option reads better than what it left missing
         }
-        // a misspelt option reads better than what it left missing
     }
-    if (const auto* command = withExtras()) {
-        const auto k =
-            static_cast<std::size_t>(std::find(commands.begin(), commands.end(), command) - commands.begin());
-        return usageOf(kCommands[k].name, unexpected(command->remaining().front(), longNames(*command)));
-    }
-    const auto given = std::find_if(commands.begin(), commands.end(), [](const CLI::App* c) { return c->parsed(); });
-    if (given == commands.end()) {
+    // The command given, and what it did not take, if anything.
+    const auto k = static_cast<std::size_t>(
+        std::find_if(commands.begin(), commands.end(), [](const CLI::App* c) { return c->parsed(); }) -
+        commands.begin());
+    if (k == kCommandCount) {
         return usageOf({}, "A subcommand is required");
     }
-    const CommandRow& row = kCommands[static_cast<std::size_t>(given - commands.begin())];
-    CommandOptions& o = (*options)[static_cast<std::size_t>(row.id)];
-    o.run.command = row.id;
-    if (o.caseOptions.added()) {
-        if (auto mode = o.caseOptions.checkMode(); !mode) {
-            return {mode.error(), {}}; // worded as CLI11 words a bad value, from vistrel-cli itself
-        }
-        auto base = o.caseOptions.build();
-        if (!base) {
-            return {base.error(), row.name};
-        }
-        o.run.base = std::move(*base);
+    if (!commands[k]->remaining().empty()) {
+        return usageOf(kCommands[k].name, unexpected(commands[k]->remaining().front(), longNames(*commands[k])));
     }
-    if (auto finished = row.finish(**given, o, numbers); !finished) {
-        return {finished.error(), row.name};
-    }
-    return {Request{std::move(o.run), {}}, row.name};
+    return finishCommand(kCommands[k], *commands[k], (*options)[k], numbers);
 }
 
 std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem::path& programDir) {
