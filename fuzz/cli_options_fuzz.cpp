@@ -5,7 +5,7 @@
 // Built once per command, named by VISTREL_FUZZ_COMMAND. Nothing touches files.
 
 #include "batch.h"
-#include "command_line.h"
+#include "command_table.h"
 #include "plotter.h"
 #include "report.h"
 
@@ -57,7 +57,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
     case Command::Conditions: // reads files
     case Command::Tolerance:  // runs long; its spreads are checked when it runs
     case Command::Report:     // reads files and runs the plotter
-        break;
+    case Command::Count: break;
     }
 }
 
@@ -77,12 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     args.push_back(arg);
     const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
     ParsedCommandLine parsed = parseCommandLine(args, numbers);
-    if (parsed.invocation) {
-        run(*parsed.invocation, numbers);
+    if (!parsed.request) {
+        const std::string err = errorMessage(parsed.command, parsed.request.error());
+        check(exitStatus(parsed.request.error()) == kUsageError && !err.empty());
+        check(escaped(err).size() >= err.size());
+    } else if (parsed.request->invocation) {
+        run(*parsed.request->invocation, numbers);
     } else {
-        check(parsed.status == 0 || parsed.status == kUsageError);
-        check(!parsed.out.empty() || !parsed.err.empty());
-        check(escaped(parsed.err).size() >= parsed.err.size());
+        check(!parsed.request->help.empty());
     }
     return 0;
 }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/profile.h"
+#include "command_table.h"
 #include "commands.h"
 #include "csv_reader.h"
 #include "json_shape.h"
+
+#include <CLI/CLI.hpp>
 
 #include <sstream>
 
@@ -94,45 +97,42 @@ class ProfileColumns final : public ExtraColumns {
 
 } // namespace
 
-std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error) {
+Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names) {
     std::vector<Profile> profiles;
     const auto dirs = profileSearchDirs(programDir());
     for (const std::string& name : names) {
         const auto file = findProfile(name, dirs);
         if (!file) {
-            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file); the built-in ones " +
-                    "are looked up in " + placesText(dirs);
-            return {};
+            return usageError("--profile " + name + ": no such profile (a built-in name, or a .toml file); the " +
+                              "built-in ones are looked up in " + placesText(dirs));
         }
         auto loaded = loadProfile(*file);
         if (auto* bad = std::get_if<ProfileError>(&loaded)) {
-            error = bad->text();
-            return {};
+            return usageError(bad->text());
         }
         profiles.push_back(std::move(std::get<Profile>(loaded)));
     }
     return profiles;
 }
 
-ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,
-                                   std::string& error) {
-    if (loadProfiles(names, error).empty()) {
-        return {};
+Expected<ExtraColumnsFactory> profileColumns(const std::vector<std::string>& names, const NumberText& numbers) {
+    if (auto loaded = loadProfiles(names); !loaded) {
+        return loaded.error();
     }
     // Compiled expressions keep state: every worker loads its own copy.
-    return [names, &numbers]() -> std::unique_ptr<ExtraColumns> {
-        std::string ignored;
-        return std::make_unique<ProfileColumns>(loadProfiles(names, ignored), numbers);
-    };
+    return ExtraColumnsFactory([names, &numbers]() -> std::unique_ptr<ExtraColumns> {
+        auto loaded = loadProfiles(names);
+        return std::make_unique<ProfileColumns>(loaded ? std::move(*loaded) : std::vector<Profile>{}, numbers);
+    });
 }
 
-CommandResult runCheck(Invocation& run, const NumberText& numbers) {
+Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
     CommandResult result;
-    const std::vector<Profile> profiles = loadProfiles(run.profiles, result.error);
-    if (profiles.empty()) {
-        result.usageError = true;
-        return result;
+    auto loaded = loadProfiles(run.profiles);
+    if (!loaded) {
+        return loaded.error();
     }
+    const std::vector<Profile> profiles = std::move(*loaded);
     run.base.makeDaylight(); // contrast ratio, modulation and polarity are daylight outputs
     const Evaluation e = evaluate(run.base, numbers);
     const QuantityValues values = quantities(run.base, e, numbers);
@@ -181,6 +181,38 @@ CommandResult runCheck(Invocation& run, const NumberText& numbers) {
     result.out = run.json ? dumped(json) : text.str();
     result.status = pass ? 0 : 1;
     return result;
+}
+
+namespace {
+
+constexpr std::string_view kCheckFooter =
+    "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
+    "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
+    "--ease 90 --ambient_lux 5000 --display_reflectance 0.02\n"
+    "A profile holds at most 200 criteria in 1 MiB.\n"
+    "Exit status: 0 when every required criterion passes; 1 when one fails or the output could not be "
+    "written; 2 for a usage error or a bad profile.";
+
+} // namespace
+
+void addCheckOptions(CLI::App& command, CommandOptions& options) {
+    command.add_option("--profile", options.run.profiles, "A built-in profile's name or a .toml file; repeatable")
+        ->required();
+    command.add_flag("--json", options.run.json, "Print JSON");
+    options.caseOptions.addTo(command);
+    command.footer(easeHelp() + std::string(kCheckFooter));
+}
+
+Expected<void> finishCheck(const CLI::App& /*command*/, CommandOptions& /*options*/, const NumberText& /*numbers*/) {
+    return {};
+}
+
+Expected<int> runCheckCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    const auto result = runCheck(run, numbers);
+    if (!result) {
+        return result.error();
+    }
+    return writeReport(run, console, *result);
 }
 
 } // namespace vistrel::cli

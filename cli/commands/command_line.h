@@ -1,20 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The arguments of vistrel-cli, read and checked before anything is run.
+// The arguments of vistrel-cli, and the option helpers its commands share.
 
 #include "analysis/cases.h"
+#include "analysis/expected.h"
 #include "analysis/explore.h"
 #include "plot_points.h"
 
-#include <span>
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+namespace CLI {
+class App;
+class Option;
+} // namespace CLI
+
 namespace vistrel::cli {
 
-enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance, Report };
+// Each has its row in kCommands (command_table.h), in this order.
+enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance, Report, Count };
 
 struct Invocation {
     Command command = Command::Eval;
@@ -46,16 +56,6 @@ struct Invocation {
 
 inline constexpr int kUsageError = 2;
 
-struct ParsedCommandLine {
-    std::optional<Invocation> invocation; // set when there is a command to run
-    int status = 0;                       // the exit status otherwise
-    std::string out;                      // help or version text, for stdout
-    std::string err;                      // a usage error, for stderr
-};
-
-// args[0] is the program's name.
-ParsedCommandLine parseCommandLine(std::span<const std::string> args, const NumberText& numbers);
-
 // The text with control characters and escape sequences shown as \xNN, so
 // that a header, cell or path cannot drive the terminal a message goes to.
 std::string escaped(std::string_view text);
@@ -64,5 +64,55 @@ std::string escapedLines(std::string_view text);
 
 // "vistrel-cli COMMAND: message" and where to read more; the usage status.
 std::string usageMessage(std::string_view command, std::string_view message);
+
+// A usage error's message that ends so is followed by the ease levels.
+inline constexpr std::string_view kLevelsFollow = "; the levels, by short name:";
+// What stderr shows for an error of COMMAND (empty: of vistrel-cli itself):
+// a usage error as usageMessage, any other as "vistrel-cli COMMAND: text",
+// a quiet one as nothing.
+std::string errorMessage(std::string_view command, const Error& error);
+// 2 for a usage error, 1 for any other.
+int exitStatus(const Error& error);
+
+// The case options every command but batch takes: --name value, one per input column.
+struct CaseOptions {
+    std::array<std::string, kColumns.size()> values;
+    std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs, and until added
+
+    void addTo(CLI::App& app);
+    [[nodiscard]] bool added() const;
+    // The mode as given is one of the modes; CLI11's wording, as vistrel-cli's own.
+    [[nodiscard]] Expected<void> checkMode() const;
+    // The case as given, or a bad ease level (its message asks for the levels).
+    [[nodiscard]] Expected<Case> build() const;
+};
+
+// What one command's options are read into, before its finish checks them.
+struct CommandOptions {
+    Invocation run;
+    CaseOptions caseOptions;
+    std::map<std::string, std::string, std::less<>> texts; // options read as text first, by name
+};
+
+// The ease levels, a line each: short name, then level.
+std::string easeLevelList();
+// "Ease of reading levels (short name, then level):" and the levels, for a footer.
+std::string easeHelp();
+// The help of --no-formula-guard, and its callback.
+void addFormulaGuardFlag(CLI::App& command, Invocation& run);
+// How the Monte Carlo draws of tolerance, and of report's --tol, are made.
+void addDrawOptions(CLI::App& command, CommandOptions& options);
+// The draw options and spreads that no case could take, refused before any output is opened.
+Expected<void> checkDraws(const CLI::App& command, CommandOptions& options);
+// Long option names as typed: hyphens for underscores, and the clearer aliases.
+std::string canonicalOption(const std::string& arg, const std::vector<std::string>& known);
+// The long names an app takes.
+std::vector<std::string> longNames(const CLI::App& app);
+// The known name nearest to name, when it is near enough to be meant.
+std::optional<std::string> nearest(const std::string& name, const std::vector<std::string>& known);
+// "unknown option --x; did you mean --y?" for what the command did not take.
+std::string unexpected(const std::string& arg, const std::vector<std::string>& known);
+// An option's number, read as strictly as a field's text.
+Expected<double> readNumber(std::string_view option, const std::string& text, const NumberText& numbers);
 
 } // namespace vistrel::cli

@@ -8,6 +8,7 @@
 #include "analysis/tolerance.h"
 #include "batch.h"
 #include "command_line.h"
+#include "console.h"
 #include "data_dirs.h"
 
 #include <cstddef>
@@ -22,21 +23,26 @@
 
 namespace vistrel::cli {
 
-// What a command produced: the report for stdout, a table for -o, and why
-// it failed, when it did.
+// What a command produced: the report for stdout and a table for -o.
 struct CommandResult {
     int status = 0;
     std::string out;
-    std::string table; // conditions: the full table, for -o (or stdout before the report)
-    std::string error;
-    bool usageError = false;
+    std::string table;   // conditions: the full table, for -o (or stdout before the report)
     std::string tornado; // tolerance: the plotter's input for --plot
     std::string notice;  // report: what was left out, for stderr
 };
 
-CommandResult runCheck(Invocation& run, const NumberText& numbers);
-CommandResult runConditions(const Invocation& run, const NumberText& numbers);
-CommandResult runTolerance(const Invocation& run, const NumberText& numbers);
+Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers);
+Expected<CommandResult> runConditions(const Invocation& run, const NumberText& numbers);
+Expected<CommandResult> runTolerance(const Invocation& run, const NumberText& numbers);
+
+// check, conditions and tolerance: the table to -o, the tornado to --plot,
+// the report to stdout; the result's status.
+Expected<int> writeReport(const Invocation& run, Console& console, const CommandResult& result);
+// vistrel-plot, or a usage error naming --plot when it is not installed.
+Expected<std::string> plotterForPlot();
+// Writes text to out and puts it in place.
+Expected<void> writeAll(Output& out, std::string_view text);
 
 // What report needs from outside: the helpers it runs (empty when missing)
 // and the date it prints.
@@ -45,7 +51,7 @@ struct ReviewSetting {
     std::string date;
 };
 // The review page of every design in run.input, in out; the status is 0.
-CommandResult runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
+Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
 
 // A row of a designs or conditions file: its name and (column, text) pairs.
 struct NamedRow {
@@ -75,10 +81,10 @@ struct RowLimit {
 // columns are skipped, the others must be case columns. Separated by , or ;,
 // as batch reads them. keepEmpty keeps empty cells, which a condition leaves out.
 // Stops at the first row past the limit, or one holding more than
-// kMaxNamedRowBytes, with the reason in error.
-std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
-                                    std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                    const RowLimit& limit, std::string& error);
+// kMaxNamedRowBytes, with the reason as a usage error.
+Expected<std::vector<NamedRow>> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
+                                              std::initializer_list<std::string_view> ignored, bool keepEmpty,
+                                              const RowLimit& limit);
 
 // The shipped conditions, in one of conditionsSearchDirs.
 inline constexpr std::string_view kDefaultConditions = "default.csv";
@@ -113,8 +119,8 @@ using ConditionVisitor =
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
                                   const NumberText& numbers, const ConditionVisitor& visit = {});
 
-// Loads every profile named, or says in error which could not be loaded and why.
-std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error);
+// Loads every profile named, or says which could not be loaded and why (a usage error).
+Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 
 // A tolerance analysis of one case: the spreads as distributions, the
 // Monte Carlo run, the worst corner and the tornado bars.
@@ -126,15 +132,14 @@ struct ToleranceAnalysis {
     WorstCase worst;
     std::vector<TornadoBar> bars;
 };
-// error says why a spread cannot be used for this case (a usage error).
-std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
-                                                  std::string& error);
+// A usage error says why a spread cannot be used for this case.
+Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers);
 // The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.
 std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
 
 // batch --profile: one column per criterion and failed_checks. Loads every
-// profile once to refuse a bad one before anything is written; error says why.
-[[nodiscard]] ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,
-                                                 std::string& error);
+// profile once to refuse a bad one before anything is written.
+[[nodiscard]] Expected<ExtraColumnsFactory> profileColumns(const std::vector<std::string>& names,
+                                                           const NumberText& numbers);
 
 } // namespace vistrel::cli

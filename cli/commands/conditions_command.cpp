@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_table.h"
 #include "commands.h"
 #include "csv_reader.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,14 +23,14 @@ bool isNamedHeader(std::string_view name) {
 
 } // namespace
 
-std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
-                                    std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                    const RowLimit& limit, std::string& error) {
+Expected<std::vector<NamedRow>> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
+                                              std::initializer_list<std::string_view> ignored, bool keepEmpty,
+                                              const RowLimit& limit) {
     std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return {};
+        return usageError("cannot read " + path + ": " + std::strerror(errno));
     }
+    std::string error;
     CsvReader reader(in, 0, isNamedHeader);
     std::vector<NamedRow> rows;
     CsvRecord record;
@@ -94,6 +97,9 @@ std::vector<NamedRow> readNamedRows(const std::string& path, std::initializer_li
     }
     if (in != stdin) {
         std::fclose(in);
+    }
+    if (!error.empty()) {
+        return usageError(error);
     }
     return rows;
 }
@@ -175,39 +181,36 @@ std::string padded(const std::string& text, std::size_t width) {
 
 } // namespace
 
-CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
+Expected<CommandResult> runConditions(const Invocation& run, const NumberText& numbers) {
     CommandResult result;
-    result.usageError = true; // until both files are read
     const auto dirs = conditionsSearchDirs(programDir());
     const std::string conditionsPath = conditionsFile(run.conditions, dirs);
     if (conditionsPath.empty()) {
-        result.error = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
-                       placesText(dirs) + "): give --conditions FILE.csv";
-        return result;
+        return usageError("the default conditions file is not installed (no " + std::string(kDefaultConditions) +
+                          " in " + placesText(dirs) + "): give --conditions FILE.csv");
     }
-    const auto designs = readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true,
-                                       {kMaxConditionPairs, "designs", "one run"}, result.error);
-    if (!result.error.empty()) {
-        return result;
+    const auto designsRead = readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true,
+                                           {kMaxConditionPairs, "designs", "one run"});
+    if (!designsRead) {
+        return designsRead.error();
     }
-    const auto conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
-                                          {kMaxConditions, "conditions", "one run"}, result.error);
-    if (!result.error.empty()) {
-        return result;
+    const auto conditionsRead =
+        readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, {kMaxConditions, "conditions", "one run"});
+    if (!conditionsRead) {
+        return conditionsRead.error();
     }
+    const std::vector<NamedRow>& designs = *designsRead;
+    const std::vector<NamedRow>& conditions = *conditionsRead;
     if (designs.empty() || conditions.empty()) {
-        result.error = (designs.empty() ? run.input : conditionsPath) + ": no rows";
-        return result;
+        return usageError((designs.empty() ? run.input : conditionsPath) + ": no rows");
     }
     // Every pair is a row of the table and a cell of the grid, all held until written.
     if (designs.size() > kMaxConditionPairs / conditions.size()) {
-        result.error = std::to_string(designs.size()) + " designs under " + std::to_string(conditions.size()) +
-                       " conditions make " + std::to_string(designs.size() * conditions.size()) +
-                       " cases, more than the " + std::to_string(kMaxConditionPairs) + " one run takes; split " +
-                       run.input;
-        return result;
+        return usageError(std::to_string(designs.size()) + " designs under " + std::to_string(conditions.size()) +
+                          " conditions make " + std::to_string(designs.size() * conditions.size()) +
+                          " cases, more than the " + std::to_string(kMaxConditionPairs) + " one run takes; split " +
+                          run.input);
     }
-    result.usageError = false;
 
     // Every design under every condition, as a daylight case.
     std::string table = "design,condition," + outputHeader(true);
@@ -266,6 +269,39 @@ CommandResult runConditions(const Invocation& run, const NumberText& numbers) {
     result.out = out.str();
     result.status = allLegible ? 0 : 1;
     return result;
+}
+
+namespace {
+
+constexpr std::string_view kConditionsFooter =
+    "A condition is a named row (column condition; a comment column is ignored) whose non-empty cells "
+    "override the design's.\nExample:\n  vistrel-cli conditions designs.csv -o all.csv\n"
+    "At most 1000 conditions, 100000 designs x conditions, and 512 bytes in a row's name and cells.\n"
+    "Exit status: 0 when every design is legible under every condition; 1 otherwise or when the input or "
+    "output failed; 2 for a usage error.";
+
+} // namespace
+
+void addConditionsOptions(CLI::App& command, CommandOptions& options) {
+    Invocation& run = options.run;
+    command.add_option("designs", run.input, "CSV of designs, as for batch; a design column names them")->required();
+    command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
+    command.add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
+    addFormulaGuardFlag(command, run);
+    command.footer(std::string(kConditionsFooter));
+}
+
+Expected<void> finishConditions(const CLI::App& /*command*/, CommandOptions& /*options*/,
+                                const NumberText& /*numbers*/) {
+    return {};
+}
+
+Expected<int> runConditionsCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    const auto result = runConditions(run, numbers);
+    if (!result) {
+        return result.error();
+    }
+    return writeReport(run, console, *result);
 }
 
 } // namespace vistrel::cli

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/tolerance.h"
+#include "command_table.h"
 #include "commands.h"
 #include "json_shape.h"
 #include "plot_protocol.h"
+#include "plotter.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cmath>
 #include <sstream>
@@ -61,31 +65,26 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 
 } // namespace
 
-std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
-                                                  std::string& error) {
+Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers) {
     ToleranceAnalysis a;
     for (const std::string& text : run.tolerances) {
         auto parsed = parseTolerance(text);
         if (auto* why = std::get_if<std::string>(&parsed)) {
-            error = "--tol " + text + ": " + *why;
-            return std::nullopt;
+            return usageError("--tol " + text + ": " + *why);
         }
         const auto& spec = std::get<ToleranceSpec>(parsed);
         const SolveTarget* target = solveTarget(spec.name);
         if (target == nullptr) {
-            error = "--tol " + text + ": \"" + spec.name + "\" is not a numeric input";
-            return std::nullopt;
+            return usageError("--tol " + text + ": \"" + spec.name + "\" is not a numeric input");
         }
         const std::size_t column = *columnIndex(spec.name);
         if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
-            error = "--tol " + spec.name + " is given twice";
-            return std::nullopt;
+            return usageError("--tol " + spec.name + " is given twice");
         }
         const ParsedNumber nominal = numbers.parse(base.view(column));
         auto made = makeDistribution(spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
         if (auto* why = std::get_if<std::string>(&made)) {
-            error = "--tol " + text + ": " + *why;
-            return std::nullopt;
+            return usageError("--tol " + text + ": " + *why);
         }
         a.texts.push_back(text);
         a.columns.push_back(column);
@@ -109,12 +108,11 @@ std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {
     return out;
 }
 
-CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
+Expected<CommandResult> runTolerance(const Invocation& run, const NumberText& numbers) {
     CommandResult result;
-    const auto analysis = analyseTolerance(run.base, run, numbers, result.error);
+    const auto analysis = analyseTolerance(run.base, run, numbers);
     if (!analysis) {
-        result.usageError = true;
-        return result;
+        return analysis.error();
     }
     const auto& texts = analysis->texts;
     const auto& columns = analysis->columns;
@@ -221,6 +219,43 @@ CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
     result.tornado = tornadoBars(*analysis, numbers);
     result.out = run.json ? dumped(json) : text.str();
     return result;
+}
+
+namespace {
+
+constexpr std::string_view kToleranceFooter =
+    "SPREAD: +-X or \u00b1X, +-X% or \u00b1X%, normal:SD, normal:MEAN:SD, uniform:LO:HI, triangular:LO:MODE:HI.\n"
+    "Example:\n  vistrel-cli tolerance --tol age=normal:45:12 --tol illuminance_lux=+-10% --mode illuminance "
+    "--illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 45 --letter_height_mm 6 "
+    "--viewing_distance_mm 750 --ratio 7 --ease 90\n"
+    "Exit status: 0 when the analysis ran; 1 when the output or the plot could not be written; 2 for a "
+    "usage error.";
+
+} // namespace
+
+void addToleranceOptions(CLI::App& command, CommandOptions& options) {
+    Invocation& run = options.run;
+    command.add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
+    addDrawOptions(command, options);
+    command.add_flag("--json", run.json, "Print JSON");
+    command.add_option("--plot", run.plot, "Draw the tornado ranking to an .svg, .png or .pdf");
+    options.caseOptions.addTo(command);
+    command.footer(easeHelp() + std::string(kToleranceFooter));
+}
+
+Expected<void> finishTolerance(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+    if (!options.run.plot.empty() && !plotFormat(options.run.plot)) {
+        return usageError("--plot must end in .svg, .png or .pdf");
+    }
+    return checkDraws(command, options);
+}
+
+Expected<int> runToleranceCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    const auto result = runTolerance(run, numbers);
+    if (!result) {
+        return result.error();
+    }
+    return writeReport(run, console, *result);
 }
 
 } // namespace vistrel::cli

@@ -178,26 +178,22 @@ OutputFile::OutputFile(std::string name, int fd, std::string temporary, std::str
     : calls_(std::move(calls)), name_(std::move(name)), fd_(fd), temporary_(std::move(temporary)),
       target_(std::move(target)) {}
 
-std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::string& error,
-                                             std::unique_ptr<FileCalls> calls) {
+Expected<std::unique_ptr<OutputFile>> OutputFile::open(const std::string& path, std::unique_ptr<FileCalls> calls) {
     if (path.empty() || path == "-") {
         return std::unique_ptr<OutputFile>(new OutputFile("stdout", STDOUT_FILENO, {}, {}, std::move(calls)));
     }
     bool descriptorLink = false;
     const std::string target = followLinks(path, descriptorLink);
     if (target.empty()) {
-        error = reason(path, errno);
-        return nullptr;
+        return outputError(reason(path, errno));
     }
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) {
-        error = reason(path, errno);
-        return nullptr;
+        return outputError(reason(path, errno));
     }
     if (exists && S_ISDIR(st.st_mode)) {
-        error = reason(path, EISDIR);
-        return nullptr;
+        return outputError(reason(path, EISDIR));
     }
     if (descriptorLink || (exists && !S_ISREG(st.st_mode))) {
         // Never replaced: a device node or a pipe must stay what it is. One of
@@ -206,29 +202,25 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, std::strin
         const auto own = ownDescriptor(target);
         const int fd = own ? ::fcntl(*own, F_DUPFD_CLOEXEC, 3) : ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
-            error = reason(path, errno);
-            return nullptr;
+            return outputError(reason(path, errno));
         }
         return std::unique_ptr<OutputFile>(new OutputFile(path, fd, {}, {}, std::move(calls)));
     }
     const std::string prefix = temporaryPrefix(target);
     std::string temporary = directoryOf(target) + "/" + prefix + std::string(kRandomChars, 'X');
     if (temporary.size() >= PATH_MAX) {
-        error = reason(path, ENAMETOOLONG);
-        return nullptr;
+        return outputError(reason(path, ENAMETOOLONG));
     }
     removeStaleTemporaries(directoryOf(target), prefix);
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        error = reason(path, errno);
-        return nullptr;
+        return outputError(reason(path, errno));
     }
     ::flock(fd, LOCK_EX | LOCK_NB); // held until the temporary is renamed or removed: this run still needs it
     if (!remember(temporary)) {
         ::close(fd);
         ::unlink(temporary.c_str());
-        error = reason(path, EMFILE);
-        return nullptr;
+        return outputError(reason(path, EMFILE));
     }
     if (exists) {
         // Keep who may read the file: a private file must stay private.
@@ -289,31 +281,36 @@ void OutputFile::writeBehind() {
     }
 }
 
-bool OutputFile::commit() {
+Expected<void> OutputFile::commit() {
     if (errno_ != 0) {
-        return false;
+        return failure();
     }
     if (fd_ == STDOUT_FILENO) {
-        return true; // closed at exit, where the close is checked
+        return {}; // closed at exit, where the close is checked
     }
     if (!temporary_.empty() && calls_->fsync(fd_) != 0) {
-        return fail(errno);
+        fail(errno);
+        return failure();
     }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
-        return fail(errno);
+        fail(errno);
+        return failure();
     }
     if (!temporary_.empty() && calls_->rename(temporary_, target_) != 0) {
-        return fail(errno);
+        fail(errno);
+        return failure();
     }
     committed_ = true;
-    return true;
+    return {};
 }
 
 std::string OutputFile::error() const { return reason(name_, errno_); }
 
 bool OutputFile::brokenPipe() const { return errno_ == EPIPE; }
+
+Error OutputFile::failure() const { return brokenPipe() ? quietError() : outputError(error()); }
 
 bool OutputFile::isTerminal() const { return fd_ >= 0 && ::isatty(fd_) != 0; }
 

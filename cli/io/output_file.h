@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/expected.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,7 +25,13 @@ class Sink {
     // A hint that what was written may go to the disk now, so that the wait
     // at the end is short; it may block while the disk is busy.
     virtual void writeBehind() {}
+    // Why a write failed, as an Output error; see quietError.
+    [[nodiscard]] virtual Error failure() const { return outputError("cannot write the output"); }
 };
+
+// The reader of a pipe went away: the run ends without a message, as other
+// tools do then (`| head`).
+[[nodiscard]] inline Error quietError() { return outputError({}); }
 
 // The calls that fill an output and put it in place; a test passes its own
 // to record or fail them.
@@ -59,9 +67,9 @@ inline constexpr int kStaleTemporaryMinutes = 10;
 // changed for kStaleTemporaryMinutes.
 class OutputFile final : public Sink {
   public:
-    // Null with error set when the output cannot be opened.
-    static std::unique_ptr<OutputFile> open(const std::string& path, std::string& error,
-                                            std::unique_ptr<FileCalls> calls = std::make_unique<FileCalls>());
+    // The output, or why it cannot be opened.
+    static Expected<std::unique_ptr<OutputFile>> open(const std::string& path,
+                                                      std::unique_ptr<FileCalls> calls = std::make_unique<FileCalls>());
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     OutputFile(OutputFile&&) = delete;
@@ -71,10 +79,12 @@ class OutputFile final : public Sink {
     bool write(std::string_view text) override;
     void writeBehind() override;
     // Flushes and closes the output and renames a temporary into place.
-    bool commit();
+    Expected<void> commit();
 
     // After a failure: why, naming the output.
     [[nodiscard]] std::string error() const;
+    // The same as an Error, a quiet one after a broken pipe.
+    [[nodiscard]] Error failure() const override;
     // The reader of a pipe went away: other tools end quietly then.
     [[nodiscard]] bool brokenPipe() const;
     // A terminal, where control characters in the text would act instead of show.

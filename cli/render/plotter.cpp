@@ -174,29 +174,30 @@ PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
     return figure;
 }
 
-std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
-                                            const SweepSpec& sweep, const NumberText& numbers, plot::Size& size) {
+Expected<plot::Size> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
+                                      const SweepSpec& sweep, const NumberText& numbers) {
+    plot::Size size;
     if (path.empty()) {
         if (logX || !sizeText.empty()) {
-            return std::string("--log-x and --plot-size need --plot");
+            return usageError("--log-x and --plot-size need --plot");
         }
-        return std::nullopt;
+        return size;
     }
     if (!plotFormat(path)) {
-        return std::string("--plot must end in .svg, .png or .pdf");
+        return usageError("--plot must end in .svg, .png or .pdf");
     }
     if (!sizeText.empty()) {
         const auto parsed = plot::parseSize(sizeText, numbers);
         if (!parsed) {
-            return "--plot-size \"" + sizeText + "\" must be WxH, each side a whole number of pixels from " +
-                   std::to_string(plot::kSmallestSide) + " to " + std::to_string(plot::kLargestSide);
+            return usageError("--plot-size \"" + sizeText + "\" must be WxH, each side a whole number of pixels from " +
+                              std::to_string(plot::kSmallestSide) + " to " + std::to_string(plot::kLargestSide));
         }
         size = *parsed;
     }
     if (logX && !(sweep.from > 0 && sweep.to > 0)) {
-        return std::string("--log-x needs FROM and TO above 0");
+        return usageError("--log-x needs FROM and TO above 0");
     }
-    return std::nullopt;
+    return size;
 }
 
 std::string findPlotter() { return findHelper("vistrel-plot"); }
@@ -216,19 +217,18 @@ std::string findHelper(std::string_view name) {
     return {};
 }
 
-bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
-               std::string_view task, std::uint64_t most, Sink& out, std::string& error) {
+Expected<void> runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
+                         std::string_view task, std::uint64_t most, Sink& out) {
     std::array<int, 2> toPlotter{};
     std::array<int, 2> fromPlotter{};
     if (::pipe2(toPlotter.data(), O_CLOEXEC) != 0) {
-        error = std::string(task) + " failed: " + std::strerror(errno);
-        return false;
+        return outputError(std::string(task) + " failed: " + std::strerror(errno));
     }
     if (::pipe2(fromPlotter.data(), O_CLOEXEC) != 0) {
-        error = std::string(task) + " failed: " + std::strerror(errno);
+        const int failed = errno;
         ::close(toPlotter[0]);
         ::close(toPlotter[1]);
-        return false;
+        return outputError(std::string(task) + " failed: " + std::strerror(failed));
     }
     const PipeSignalIgnored pipeSignal;
     posix_spawn_file_actions_t actions;
@@ -250,8 +250,7 @@ bool runHelper(const std::string& program, std::vector<std::string> args, const 
     if (spawned != 0) {
         ::close(toPlotter[1]);
         ::close(fromPlotter[0]);
-        error = "cannot start " + program + ": " + std::strerror(spawned);
-        return false;
+        return outputError("cannot start " + program + ": " + std::strerror(spawned));
     }
     // Its input is handed over while its output is read, so that neither
     // side waits for the other, in whatever order the helper works.
@@ -322,23 +321,19 @@ bool runHelper(const std::string& program, std::vector<std::string> args, const 
     }
     const std::string name = program.substr(program.rfind('/') + 1);
     if (tooMuch) {
-        error = std::string(task) + " failed: " + name + " wrote more than " + std::to_string(most >> 20) +
-                " MiB, the most taken from it";
-        return false;
+        return outputError(std::string(task) + " failed: " + name + " wrote more than " + std::to_string(most >> 20) +
+                           " MiB, the most taken from it");
     }
     if (outFailed) {
-        error.clear(); // the output says why
-        return false;
+        return out.failure();
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = std::string(task) + " failed: " + name + " ended with " + exitText(status);
-        return false;
+        return outputError(std::string(task) + " failed: " + name + " ended with " + exitText(status));
     }
     if (readFailed) {
-        error = std::string(task) + " failed: " + std::strerror(readError);
-        return false;
+        return outputError(std::string(task) + " failed: " + std::strerror(readError));
     }
-    return true;
+    return {};
 }
 
 namespace {
@@ -349,8 +344,8 @@ std::string drawingTo(std::string_view path) { return "drawing the plot to " + s
 
 } // namespace
 
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
-              std::string_view path, const NumberText& numbers, Sink& out, std::string& error) {
+Expected<void> drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
+                        std::string_view path, const NumberText& numbers, Sink& out) {
     std::vector<std::string> args{kFormats[static_cast<std::size_t>(figure.format)],
                                   std::string(plot::kTitleOption),
                                   figure.title,
@@ -369,17 +364,17 @@ bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, 
     for (const PlotPoint* p : thinned(points)) {
         text += plot::pointLine(p->x, p->threshold, p->actual, p->state, numbers);
     }
-    return runHelper(plotter, std::move(args), text, drawingTo(path), kMostFromHelper, out, error);
+    return runHelper(plotter, std::move(args), text, drawingTo(path), kMostFromHelper, out);
 }
 
-bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error, plot::Size size) {
+Expected<void> drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
+                           plot::Size size) {
     const PlotFormat format = plotFormat(path).value_or(PlotFormat::Svg);
     return runHelper(plotter,
                      {kFormats[static_cast<std::size_t>(format)], std::string(plot::kTornadoOption),
                       std::string(plot::kTitleOption), std::string(plot::kTornadoTitle), std::string(plot::kSizeOption),
                       plot::sizeText(size)},
-                     bars, drawingTo(path), kMostFromHelper, out, error);
+                     bars, drawingTo(path), kMostFromHelper, out);
 }
 
 } // namespace vistrel::cli

@@ -52,9 +52,9 @@ struct PlotFigure {
 PlotFigure sweepFigure(const Case& base, std::size_t variedColumn);
 
 // Checks a sweep's plot options: the file's ending, the size ("" keeps the
-// default) and a log axis over values above 0. Why not, when they do not fit.
-std::optional<std::string> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
-                                            const SweepSpec& sweep, const NumberText& numbers, plot::Size& size);
+// default) and a log axis over values above 0. The size, or why they do not fit.
+Expected<plot::Size> checkPlotOptions(const std::string& path, bool logX, const std::string& sizeText,
+                                      const SweepSpec& sweep, const NumberText& numbers);
 
 // vistrel-plot, which only this step needs, with the charting library:
 // beside this program in a build tree, or in ../libexec/vistrel once
@@ -70,20 +70,19 @@ inline constexpr std::uint64_t kMostFromHelper = std::uint64_t{64} << 20;
 constexpr std::uint64_t mostPdf(std::size_t pageBytes) { return kMostFromHelper + 4 * std::uint64_t{pageBytes}; }
 
 // Runs a helper with args after its own name, hands it text on stdin and
-// copies what it writes to out. False with error set ("TASK failed: ...")
-// when it fails in any way, also when it writes more than most bytes (it is
-// killed then), or empty when writing to out failed.
-bool runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
-               std::string_view task, std::uint64_t most, Sink& out, std::string& error);
+// copies what it writes to out. An Output error ("TASK failed: ...") when
+// it fails in any way, also when it writes more than most bytes (it is
+// killed then), or out's failure when writing to out failed.
+Expected<void> runHelper(const std::string& program, std::vector<std::string> args, const std::string& text,
+                         std::string_view task, std::uint64_t most, Sink& out);
 
-// Has the plotter draw the figure and writes it to out. False with error set
-// when the plotter fails in any way, or empty when writing to out failed.
-bool drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
-              std::string_view path, const NumberText& numbers, Sink& out, std::string& error);
+// Has the plotter draw the figure and writes it to out; errors as runHelper's.
+Expected<void> drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
+                        std::string_view path, const NumberText& numbers, Sink& out);
 
 // Has the plotter draw a tornado chart from "name,margin at low,margin at high"
 // lines, largest swing first; otherwise as drawPlot.
-bool drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
-                 std::string& error, plot::Size size = {});
+Expected<void> drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
+                           plot::Size size = {});
 
 } // namespace vistrel::cli

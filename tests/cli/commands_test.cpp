@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_table.h"
 #include "commands.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,8 @@ Invocation parsed(std::vector<std::string> args) {
         args.emplace_back(option);
     }
     ParsedCommandLine p = parseCommandLine(args, kNumbers);
-    EXPECT_TRUE(p.invocation) << p.err;
-    return p.invocation ? std::move(*p.invocation) : Invocation{};
+    EXPECT_TRUE(p.request && p.request->invocation) << (p.request ? "" : p.request.error().message);
+    return p.request && p.request->invocation ? std::move(*p.request->invocation) : Invocation{};
 }
 
 struct Analytic {
@@ -41,9 +42,9 @@ class ToleranceCommand : public testing::TestWithParam<Analytic> {};
 TEST_P(ToleranceCommand, MatchesWhatIsKnownWithoutSimulation) {
     const Invocation run = parsed({"tolerance", "--json", "--samples", "20000", "--seed", "5", "--tol",
                                    std::string("field_correction=") + GetParam().spread});
-    const CommandResult result = runTolerance(run, kNumbers);
-    ASSERT_FALSE(result.usageError) << result.error;
-    const auto j = nlohmann::json::parse(result.out);
+    const auto result = runTolerance(run, kNumbers);
+    ASSERT_TRUE(result) << result.error().message;
+    const auto j = nlohmann::json::parse(result->out);
     const auto& mc = j["monte_carlo"];
     EXPECT_LE(mc["interval_95"]["low"].get<double>(), GetParam().probability);
     EXPECT_GE(mc["interval_95"]["high"].get<double>(), GetParam().probability);
@@ -67,9 +68,10 @@ TEST(ToleranceCommand, RefusesWhatItCannotSpread) {
                                                           {"age=normal:-1", "age=normal:-1"}}) {
         Invocation run = parsed({"tolerance", "--tol", "age=+-1"});
         run.tolerances = {tol}; // the command line refuses some of these already
-        const CommandResult r = runTolerance(run, kNumbers);
-        EXPECT_TRUE(r.usageError) << tol;
-        EXPECT_NE(r.error.find(why), std::string::npos) << r.error;
+        const auto r = runTolerance(run, kNumbers);
+        ASSERT_FALSE(r) << tol;
+        EXPECT_EQ(r.error().kind, ErrorKind::Usage) << tol;
+        EXPECT_NE(r.error().message.find(why), std::string::npos) << r.error().message;
     }
 }
 

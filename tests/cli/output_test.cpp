@@ -52,12 +52,17 @@ class ScratchDir : public testing::Test {
 
 using Output = ScratchDir;
 
+std::unique_ptr<OutputFile> opened(const std::string& path,
+                                   std::unique_ptr<FileCalls> calls = std::make_unique<FileCalls>()) {
+    auto out = OutputFile::open(path, std::move(calls));
+    return out ? std::move(*out) : nullptr;
+}
+
 TEST_F(Output, WithoutACommitTheOldFileStaysAndNoTemporaryIsLeft) {
     writeFile("out.csv", "old");
-    std::string error;
     {
-        auto out = OutputFile::open("out.csv", error);
-        ASSERT_TRUE(out) << error;
+        auto out = opened("out.csv");
+        ASSERT_TRUE(out);
         EXPECT_TRUE(out->write("new"));
     }
     EXPECT_EQ(read("out.csv"), "old");
@@ -67,9 +72,8 @@ TEST_F(Output, WithoutACommitTheOldFileStaysAndNoTemporaryIsLeft) {
 TEST_F(Output, ACommitReplacesTheFileAndKeepsItsMode) {
     writeFile("out.csv", "old");
     ::chmod("out.csv", 0640);
-    std::string error;
-    auto out = OutputFile::open("out.csv", error);
-    ASSERT_TRUE(out) << error;
+    auto out = opened("out.csv");
+    ASSERT_TRUE(out);
     ASSERT_TRUE(out->write("new") && out->commit()) << out->error();
     EXPECT_EQ(read("out.csv"), "new");
     struct stat st {};
@@ -80,9 +84,9 @@ TEST_F(Output, ACommitReplacesTheFileAndKeepsItsMode) {
 
 TEST_F(Output, ADirectoryIsRefusedWithItsReason) {
     fs::create_directory("d");
-    std::string error;
-    EXPECT_FALSE(OutputFile::open("d", error));
-    EXPECT_EQ(error, "cannot write d: Is a directory");
+    const auto out = OutputFile::open("d");
+    ASSERT_FALSE(out);
+    EXPECT_EQ(out.error().message, "cannot write d: Is a directory");
 }
 
 // Fails one of the calls that put a file in place, or records their order.
@@ -107,8 +111,7 @@ class Calls final : public FileCalls {
 
 TEST_F(Output, WhatWasWrittenReachesTheDiskBeforeItReplacesTheOldFile) {
     std::vector<std::string> log;
-    std::string error;
-    auto out = OutputFile::open("out.csv", error, std::make_unique<Calls>(log, ""));
+    auto out = opened("out.csv", std::make_unique<Calls>(log, ""));
     ASSERT_TRUE(out && out->write("new") && out->commit());
     EXPECT_EQ(log, (std::vector<std::string>{"write", "fsync", "rename"}));
 }
@@ -118,10 +121,9 @@ class FailedCall : public ScratchDir, public testing::WithParamInterface<const c
 TEST_P(FailedCall, FailsTheCommitAndKeepsTheOldFile) {
     writeFile("out.csv", "old");
     std::vector<std::string> log;
-    std::string error;
     {
-        auto out = OutputFile::open("out.csv", error, std::make_unique<Calls>(log, GetParam()));
-        ASSERT_TRUE(out) << error;
+        auto out = opened("out.csv", std::make_unique<Calls>(log, GetParam()));
+        ASSERT_TRUE(out);
         out->write("new");
         EXPECT_FALSE(out->commit());
         EXPECT_EQ(out->error(), "cannot write out.csv: Input/output error");
@@ -145,8 +147,7 @@ class WriteBeyondLimit : public ScratchDir, public testing::WithParamInterface<O
 int commitAfterFailedWrite(const Overflow& o) {
     const rlimit limit{o.limit, o.limit};
     std::signal(SIGXFSZ, SIG_IGN);
-    std::string error;
-    auto out = OutputFile::open("out.csv", error);
+    auto out = opened("out.csv");
     if (!out || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
         return 2;
     }
@@ -198,9 +199,8 @@ TEST_P(Leftovers, OnlyStaleTemporariesOfTheTargetGo) {
     const timespec then{::time(nullptr) - l.minutesOld * 60, 0};
     const std::array<timespec, 2> times{then, then};
     ASSERT_EQ(::utimensat(AT_FDCWD, l.name, times.data(), AT_SYMLINK_NOFOLLOW), 0);
-    std::string error;
-    auto out = OutputFile::open("out.csv", error);
-    ASSERT_TRUE(out && out->write("new") && out->commit()) << error;
+    auto out = opened("out.csv");
+    ASSERT_TRUE(out && out->write("new") && out->commit());
     EXPECT_EQ(!fs::exists(fs::symlink_status(l.name)), l.removed) << l.name;
     EXPECT_EQ(read("out.csv"), "new");
     ::close(held);

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_table.h"
 #include "commands.h"
+#include "output_file.h"
 #include "plotter.h"
 #include "review.h"
 #include "vistrel/version.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 
 namespace vistrel::cli {
 
@@ -69,20 +74,19 @@ std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const N
     return out;
 }
 
-// Draws one sweep of the case; false with error set when the plotter failed.
-bool drawSweep(const std::string& plotter, const Case& c, const SweepSpec& spec, const NumberText& numbers,
-               std::string& svg, std::string& error) {
+// Draws one sweep of the case: the SVG, or why the plotter failed.
+Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const SweepSpec& spec,
+                                const NumberText& numbers) {
     std::vector<PlotPoint> points;
     sweep(c, spec, numbers,
           [&](const Case& at, const Evaluation& e) { points.push_back(plotPoint(at, e, spec.column, numbers)); });
     PlotFigure figure = sweepFigure(c, spec.column);
     figure.logX = spec.factor != 0;
     TextSink sink;
-    if (!drawPlot(plotter, points, figure, "the report", numbers, sink, error)) {
-        return false;
+    if (auto drawn = drawPlot(plotter, points, figure, "the report", numbers, sink); !drawn) {
+        return drawn.error();
     }
-    svg = sink.take();
-    return true;
+    return sink.take();
 }
 
 ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers) {
@@ -99,52 +103,50 @@ ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> cond
 
 } // namespace
 
-CommandResult runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
+Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
     CommandResult result;
-    result.usageError = true; // until every input is read
     const std::vector<std::string> profileNames =
         run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
-    const std::vector<Profile> profiles = loadProfiles(profileNames, result.error);
-    if (profiles.empty()) {
-        return result;
+    const auto profiles = loadProfiles(profileNames);
+    if (!profiles) {
+        return profiles.error();
     }
     // Every design adds its page to what is held until the end, and a PDF its pictures.
     const bool pdf = run.output.ends_with(".pdf");
     const RowLimit designLimit = pdf ? RowLimit{kMaxPdfDesigns, "designs", "one PDF report"}
                                      : RowLimit{kMaxReportDesigns, "designs", "one report"};
-    const auto designs = readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true,
-                                       designLimit, result.error);
-    if (!result.error.empty()) {
-        return result;
+    const auto designs =
+        readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true, designLimit);
+    if (!designs) {
+        return designs.error();
     }
-    if (designs.empty()) {
-        result.error = run.input + ": no rows";
-        return result;
+    if (designs->empty()) {
+        return usageError(run.input + ": no rows");
     }
     const auto conditionsDirs = conditionsSearchDirs(programDir());
     const std::string conditionsPath = conditionsFile(run.conditions, conditionsDirs);
     std::vector<NamedRow> conditions;
     if (!conditionsPath.empty()) {
-        conditions = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
-                                   {kMaxConditions, "conditions", "one report"}, result.error);
-        if (!result.error.empty()) {
-            return result;
+        auto read = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
+                                  {kMaxConditions, "conditions", "one report"});
+        if (!read) {
+            return read.error();
         }
+        conditions = std::move(*read);
         if (conditions.empty()) {
-            result.error = conditionsPath + ": no rows";
-            return result;
+            return usageError(conditionsPath + ": no rows");
         }
     }
 
     Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
-    for (const NamedRow& row : designs) {
+    for (const NamedRow& row : *designs) {
         Case given; // as the row gives it: what is solved, swept and spread
         designCase(row, nullptr, given);
         Case c;
         const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
         ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e);
         const QuantityValues values = reviewQuantities(c, e, numbers);
-        for (const Profile& p : profiles) {
+        for (const Profile& p : *profiles) {
             d.profiles.push_back(reviewProfile(p, p.check(values), numbers));
         }
         if (e.hasVerdict()) {
@@ -156,23 +158,20 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
             d.plotsNote = "No plots: the design has no verdict.";
         } else {
             for (const auto& [caption, spec] : plotSweeps(given, numbers)) {
-                std::string svg;
-                if (!drawSweep(setting.plotter, given, spec, numbers, svg, result.error)) {
-                    result.usageError = false;
-                    result.status = 1;
-                    return result;
+                auto svg = drawSweep(setting.plotter, given, spec, numbers);
+                if (!svg) {
+                    return svg.error();
                 }
-                d.plots.push_back({caption, std::move(svg)});
+                d.plots.push_back({caption, std::move(*svg)});
             }
         }
         if (!conditions.empty()) {
             d.conditions = conditionsGrid(row, conditions, numbers);
         }
         if (!run.tolerances.empty()) {
-            const auto analysis = analyseTolerance(given, run, numbers, result.error);
+            const auto analysis = analyseTolerance(given, run, numbers);
             if (!analysis) {
-                result.error = "design " + row.name + ": " + result.error;
-                return result;
+                return usageError("design " + row.name + ": " + analysis.error().message);
             }
             std::vector<std::string> names;
             for (const std::size_t column : analysis->columns) {
@@ -185,10 +184,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
                 // As tall as its bars need: a page is no place for one bar 600 pixels high.
                 const auto count = static_cast<int>(std::count(bars.begin(), bars.end(), '\n'));
                 const plot::Size size{1000, std::clamp(220 + 70 * count, plot::kSmallestSide, 620)};
-                if (!drawTornado(setting.plotter, bars, "the report.svg", sink, result.error, size)) {
-                    result.usageError = false;
-                    result.status = 1;
-                    return result;
+                if (auto drawn = drawTornado(setting.plotter, bars, "the report.svg", sink, size); !drawn) {
+                    return drawn.error();
                 }
                 d.tolerance->tornadoSvg = sink.take();
             }
@@ -202,9 +199,83 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     if (setting.plotter.empty()) {
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
     }
-    result.usageError = false;
     result.out = reviewHtml(review);
     return result;
+}
+
+namespace {
+
+constexpr std::string_view kReportFooter =
+    "Each row of the designs file is one design, named by its design, id or label column. Per design the\n"
+    "page holds the verdict and failed checks, inputs, results, the standards tables (text-legibility\n"
+    "unless --profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
+    "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
+    "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
+    "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
+    "At most 100 designs (10 for a PDF) and 1000 conditions, each row at most 512 bytes of name and cells.\n"
+    "Exit status: 0 when the report was written, whatever its verdicts; 1 when the output or a plot could "
+    "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf.";
+
+} // namespace
+
+void addReportOptions(CLI::App& command, CommandOptions& options) {
+    Invocation& run = options.run;
+    command.add_option("designs", run.input, "CSV of designs, as for batch; a design, id or label column names them")
+        ->required();
+    command.add_option("-o,--output", run.output, "The page to write: .html (or .htm) or .pdf")->required();
+    command.add_option("--profile", run.profiles,
+                       "A built-in profile's name or a .toml file; repeatable (default text-legibility)");
+    command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
+    command.add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
+    addDrawOptions(command, options);
+    command.add_option("--title", run.title, "The page's title (default: Design review)");
+    command.footer(std::string(kReportFooter));
+}
+
+Expected<void> finishReport(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+    const std::string_view out = options.run.output;
+    if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
+        return usageError("-o must end in .html, .htm or .pdf");
+    }
+    return checkDraws(command, options);
+}
+
+// The page, or the PDF that vistrel-pdf lays out from it.
+Expected<int> runReportCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    const bool pdf = run.output.ends_with(".pdf");
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); // reproducible pages, as other tools make them
+    const ReviewSetting setting{findPlotter(), utcDate(epoch != nullptr ? epoch : "").value_or(todayUtc())};
+    const std::string pdfHelper = pdf ? findHelper("vistrel-pdf") : std::string();
+    if (pdf && (setting.plotter.empty() || pdfHelper.empty())) {
+        return usageError("a PDF report needs vistrel-plot and vistrel-pdf, which are not installed: install the "
+                          "'vistrel' package");
+    }
+    auto out = Output::open(console, run.output); // a bad path fails before the work
+    if (!out) {
+        return out.error();
+    }
+    const auto result = runReview(run, setting, numbers);
+    if (!result) {
+        return result.error();
+    }
+    if (pdf) {
+        if (auto made = runHelper(pdfHelper, {}, result->out, "writing the PDF " + run.output,
+                                  mostPdf(result->out.size()), out->sink());
+            !made) {
+            return made.error();
+        }
+    } else if (auto written = out->write(result->out); !written) {
+        return written.error();
+    }
+    if (auto committed = out->commit(); !committed) {
+        return committed.error();
+    }
+    for (std::size_t start = 0; start < result->notice.size();) {
+        const std::size_t end = result->notice.find('\n', start);
+        console.err.write("vistrel-cli report: " + escaped(result->notice.substr(start, end - start)) + "\n");
+        start = end == std::string::npos ? end : end + 1;
+    }
+    return 0;
 }
 
 } // namespace vistrel::cli

@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch.h"
+#include "command_table.h"
+#include "commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vistrel::cli {
+
+namespace {
+
+constexpr std::string_view kBatchFooter =
+    "Columns: the names of the eval options, in any order; message and margin_log are added.\n"
+    "id and label columns are passed through in their place; --keep-unknown passes any other\n"
+    "unknown column too, unless it looks like a misspelt column name.\n"
+    "A record may hold at most 4 MiB and 4096 cells; a longer one is reported as unreadable.\n"
+    "Example:\n  vistrel-cli batch designs.csv -o results.csv\n"
+    "Exit status: 0 when every row was read; 1 when some row could not be read or the input or output "
+    "failed; 2 for a usage error.";
+
+std::string progressBar(std::uint64_t done, std::uint64_t total) {
+    const int width = 40;
+    const double share = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    const auto filled = static_cast<int>(share * width); // the input may have grown since it was measured
+    std::string percent = std::to_string(filled * 100 / width);
+    percent.insert(0, 3 - percent.size(), ' ');
+    return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+           std::string(static_cast<std::size_t>(width - filled), ' ') + "] " + percent + "%";
+}
+
+// The input, or a usage error naming it.
+Expected<std::FILE*> openInput(const Invocation& run, const Console& console) {
+    const std::string& path = run.input;
+    if (path == "-") {
+        if (console.in == nullptr) {
+            return usageError("cannot read stdin: it is closed");
+        }
+        return console.in;
+    }
+    std::FILE* in = std::fopen(path.c_str(), "rbe");
+    if (in == nullptr) {
+        return usageError("cannot read " + path + ": " + std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(::fileno(in), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(in);
+        return usageError("cannot read " + path + ": " + std::strerror(EISDIR));
+    }
+    return in;
+}
+
+} // namespace
+
+void addBatchOptions(CLI::App& command, CommandOptions& options) {
+    Invocation& run = options.run;
+    command.add_option("input", run.input, "CSV with a header row of column names; - for stdin")->required();
+    command.add_option("-o,--output", run.output, "Where to write the results; - or nothing for stdout");
+    command.add_flag("--json", run.json, "Write JSON Lines, one object per row, instead of CSV");
+    command.add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
+    addFormulaGuardFlag(command, run);
+    command.add_option(
+        "--delimiter", options.texts["--delimiter"],
+        "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
+    command.add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
+    command.footer(easeHelp() + std::string(kBatchFooter));
+}
+
+Expected<void> finishBatch(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+    const std::string& delimiter = options.texts["--delimiter"];
+    if (delimiter == ";" || delimiter == ",") {
+        options.run.delimiter = delimiter[0];
+    } else if (command.count("--delimiter") > 0) {
+        return usageError("--delimiter must be , or ;");
+    }
+    return {};
+}
+
+Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    const bool fromStdin = run.input == "-";
+    const auto opened = openInput(run, console);
+    if (!opened) {
+        return opened.error();
+    }
+    std::FILE* in = *opened;
+    struct Closer {
+        std::FILE* file;
+        std::FILE* console;
+        ~Closer() {
+            if (file != console) {
+                std::fclose(file);
+            }
+        }
+    } closer{in, console.in};
+    auto out = Output::open(console, run.output);
+    if (!out) {
+        return out.error();
+    }
+    BatchIo io{in, &out->sink(), &numbers, {}, run.json, run.keepUnknown, run.delimiter, !run.profiles.empty(), {}};
+    // CSV rows shown on a terminal show control characters as \xNN; a file or
+    // pipe gets the bytes. JSON escapes them itself.
+    struct TerminalText final : Sink {
+        Sink& to;
+        explicit TerminalText(Sink& sink) : to(sink) {}
+        bool write(std::string_view text) override { return to.write(escapedLines(text)); }
+        void writeBehind() override { to.writeBehind(); }
+        [[nodiscard]] Error failure() const override { return to.failure(); }
+    } terminal{out->sink()};
+    if (!run.json && out->isTerminal()) {
+        io.out = &terminal;
+    }
+    io.guardFormulas = run.guardFormulas;
+    if (!run.profiles.empty()) {
+        auto extras = profileColumns(run.profiles, numbers);
+        if (!extras) {
+            return extras.error();
+        }
+        io.extras = std::move(*extras);
+    }
+    struct stat st {};
+    if (!fromStdin && console.errIsTerminal && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
+        st.st_size > 0) {
+        const auto total = static_cast<std::uint64_t>(st.st_size);
+        io.progress = [total, &console](std::uint64_t done) { console.err.write(progressBar(done, total)); };
+    }
+    const BatchResult result = runBatch(io);
+    if (io.progress) {
+        console.err.write(progressBar(1, 1) + "\n");
+    }
+    if (!result.usageError.empty()) {
+        return usageError(result.usageError); // the temporary goes; nothing is written under the final name
+    }
+    if (result.outputFailed) {
+        return io.out->failure();
+    }
+    if (!result.inputError.empty()) {
+        return inputError(result.inputError, fromStdin ? std::string("stdin") : run.input);
+    }
+    if (auto committed = out->commit(); !committed) {
+        return committed.error();
+    }
+    if (result.unreadable > 0) {
+        std::string lost; // lines inside an unclosed quote are no rows, and would go unnoticed
+        if (result.linesTakenIn > 0) {
+            lost = ", and " + std::to_string(result.linesTakenIn) +
+                   (result.linesTakenIn == 1 ? " more line was" : " more lines were") +
+                   " taken in by an unclosed quote";
+        }
+        return inputError(std::to_string(result.unreadable) + " of " + std::to_string(result.rows) +
+                          " rows could not be read" + lost +
+                          "; see their message column. The first: " + result.firstUnreadable);
+    }
+    return 0;
+}
+
+} // namespace vistrel::cli

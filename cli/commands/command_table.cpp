@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_table.h"
+
+#include "commands.h"
+#include "data_dirs.h"
+#include "output_file.h"
+#include "vistrel/version.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <memory>
+#include <sstream>
+
+namespace vistrel::cli {
+
+namespace {
+
+constexpr std::string_view kAppFooter =
+    "An option given twice takes its last value; --letter-height-mm is --letter_height_mm.\n"
+    "Exit status: 0 on success, 1 when the command found no verdict or answer or could not write, "
+    "2 for a usage error; see each command's --help.";
+
+// "eval, batch, ... and report", from the table.
+std::string commandList() {
+    std::string list;
+    for (std::size_t k = 0; k < kCommands.size(); ++k) {
+        list += (k == 0 ? "" : k + 1 == kCommands.size() ? " and " : ", ") + std::string(kCommands[k].name);
+    }
+    return list;
+}
+
+ParsedCommandLine usageOf(std::string_view command, const std::string& message) {
+    return {usageError(message), command};
+}
+
+// No output may replace what the command reads, whatever name leads to it.
+Expected<void> refuseOverwrite(const Invocation& run) {
+    const std::vector<std::string> inputs = inputFiles(run, programDir());
+    for (const auto& [output, what] : {std::pair{&run.output, "the output "}, std::pair{&run.plot, "the plot "}}) {
+        for (const std::string& input : inputs) {
+            if (!output->empty() && *output != "-" && !input.empty() && wouldOverwrite(*output, input)) {
+                return usageError(what + *output + " would overwrite the input " + (input == "-" ? "on stdin" : input));
+            }
+        }
+    }
+    return {};
+}
+
+int failWith(Console& console, std::string_view command, const Error& error) {
+    console.err.write(errorMessage(command, error));
+    return exitStatus(error);
+}
+
+// The arguments as CLI11 takes them, last first, with long names spelt as the
+// command named knows them; named is that command, or null.
+std::vector<std::string> reversedArguments(std::span<const std::string> args, std::span<CLI::App* const> commands,
+                                           const CLI::App*& named) {
+    std::vector<std::string> reversed;
+    std::vector<std::string> known;
+    for (std::size_t k = 1; k < args.size(); ++k) {
+        for (CLI::App* command : commands) {
+            if (named == nullptr && args[k] == command->get_name()) {
+                named = command;
+                known = longNames(*command);
+            }
+        }
+        reversed.push_back(args[k] == "--" ? args[k] : canonicalOption(args[k], known));
+    }
+    std::reverse(reversed.begin(), reversed.end());
+    return reversed;
+}
+
+ParsedCommandLine unknownCommand(const std::string& name) {
+    std::vector<std::string> names;
+    for (const CommandRow& row : kCommands) {
+        names.emplace_back(row.name);
+    }
+    const auto meant = nearest(name, names);
+    return usageOf({}, "unknown command \"" + name + "\"; " +
+                           (meant ? "did you mean " + *meant + "?" : "the commands are " + commandList()));
+}
+
+// The case options as given, then the command's own checks.
+ParsedCommandLine finishCommand(const CommandRow& row, const CLI::App& command, CommandOptions& o,
+                                const NumberText& numbers) {
+    o.run.command = row.id;
+    if (o.caseOptions.added()) {
+        if (auto mode = o.caseOptions.checkMode(); !mode) {
+            return {mode.error(), {}}; // worded as CLI11 words a bad value, from vistrel-cli itself
+        }
+        auto base = o.caseOptions.build();
+        if (!base) {
+            return {base.error(), row.name};
+        }
+        o.run.base = std::move(*base);
+    }
+    if (auto finished = row.finish(command, o, numbers); !finished) {
+        return {finished.error(), row.name};
+    }
+    return {Request{std::move(o.run), {}}, row.name};
+}
+
+} // namespace
+
+std::string_view Invocation::name() const { return commandRow(command).name; }
+
+ParsedCommandLine parseCommandLine(std::span<const std::string> args, const NumberText& numbers) {
+    CLI::App app{"vistrel-cli: judges whether display lettering can be read, for one case or many.\n"
+                 "Every value is a field's text as typed in the window, with a point as decimal separator.",
+                 "vistrel-cli"};
+    app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION);
+    app.require_subcommand(1);
+    app.footer(std::string(kAppFooter));
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    // Each command reads into its own options; only the one given is used.
+    auto options = std::make_unique<std::array<CommandOptions, kCommandCount>>();
+    std::array<CLI::App*, kCommandCount> commands{};
+    for (const CommandRow& row : kCommands) {
+        const auto k = static_cast<std::size_t>(row.id);
+        commands[k] = app.add_subcommand(std::string(row.name), std::string(row.summary));
+        row.addOptions(*commands[k], (*options)[k]);
+        commands[k]->allow_extras(); // reported below, with the nearest name
+    }
+
+    const CLI::App* named = nullptr;
+    std::vector<std::string> reversed = reversedArguments(args, commands, named);
+    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && named == nullptr) {
+        return unknownCommand(args[1]);
+    }
+    const auto helpOrVersion = [&app](const CLI::Error& e) -> ParsedCommandLine {
+        std::ostringstream out;
+        std::ostringstream err;
+        app.exit(e, out, err);
+        return {Request{std::nullopt, out.str()}, {}};
+    };
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp& e) {
+        return helpOrVersion(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return helpOrVersion(e);
+    } catch (const CLI::CallForVersion& e) {
+        return helpOrVersion(e);
+    } catch (const CLI::Error& e) {
+        if (std::none_of(commands.begin(), commands.end(),
+                         [](const CLI::App* c) { return c->parsed() && !c->remaining().empty(); })) {
+            return usageOf({}, e.what()); // else a misspelt option reads better than what it left missing
+        }
+    }
+    // The command given, and what it did not take, if anything.
+    const auto k = static_cast<std::size_t>(
+        std::find_if(commands.begin(), commands.end(), [](const CLI::App* c) { return c->parsed(); }) -
+        commands.begin());
+    if (k == kCommandCount) {
+        return usageOf({}, "A subcommand is required");
+    }
+    if (!commands[k]->remaining().empty()) {
+        return usageOf(kCommands[k].name, unexpected(commands[k]->remaining().front(), longNames(*commands[k])));
+    }
+    return finishCommand(kCommands[k], *commands[k], (*options)[k], numbers);
+}
+
+std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem::path& programDir) {
+    const Command c = run.command;
+    std::vector<std::string> files;
+    if (c == Command::Batch || c == Command::Conditions || c == Command::Report) {
+        files.push_back(run.input);
+    }
+    if (c == Command::Conditions || c == Command::Report) {
+        files.push_back(conditionsFile(run.conditions, conditionsSearchDirs(programDir)));
+    }
+    std::vector<std::string> profiles = run.profiles;
+    if (c == Command::Report && profiles.empty()) {
+        profiles.emplace_back(kReportProfile);
+    }
+    const auto dirs = profileSearchDirs(programDir);
+    for (const std::string& name : profiles) {
+        if (const auto file = findProfile(name, dirs)) {
+            files.push_back(file->string());
+        }
+    }
+    return files;
+}
+
+int runCommandLine(std::span<const std::string> args, Console& console, const NumberText& numbers) {
+    ParsedCommandLine parsed = parseCommandLine(args, numbers);
+    if (!parsed.request) {
+        return failWith(console, parsed.command, parsed.request.error());
+    }
+    if (!parsed.request->invocation) {
+        if (!console.out.write(parsed.request->help)) {
+            return failWith(console, {}, console.out.failure());
+        }
+        return 0;
+    }
+    Invocation& run = *parsed.request->invocation;
+    const CommandRow& row = commandRow(run.command);
+    if (auto refused = refuseOverwrite(run); !refused) {
+        return failWith(console, row.name, refused.error());
+    }
+    const Expected<int> status = row.run(run, console, numbers);
+    if (!status) {
+        return failWith(console, row.name, status.error());
+    }
+    return *status;
+}
+
+} // namespace vistrel::cli
