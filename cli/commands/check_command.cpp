@@ -4,6 +4,7 @@
 #include "csv_reader.h"
 #include "json_shape.h"
 
+#include <memory>
 #include <sstream>
 
 namespace vistrel::cli {
@@ -51,14 +52,20 @@ std::string failedList(std::span<const CheckResult> results, std::string_view pr
     return out;
 }
 
+// One worker's columns: the profiles are shared, the compiled expressions its own.
 class ProfileColumns final : public ExtraColumns {
   public:
-    ProfileColumns(std::vector<Profile> profiles, const NumberText& numbers)
-        : profiles_(std::move(profiles)), numbers_(numbers) {}
+    ProfileColumns(std::shared_ptr<const std::vector<Profile>> profiles, const NumberText& numbers)
+        : profiles_(std::move(profiles)), numbers_(numbers) {
+        checkers_.reserve(profiles_->size());
+        for (const Profile& p : *profiles_) {
+            checkers_.emplace_back(p);
+        }
+    }
 
     [[nodiscard]] std::vector<std::string> names() const override {
         std::vector<std::string> out;
-        for (const Profile& p : profiles_) {
+        for (const Profile& p : *profiles_) {
             for (const Criterion& c : p.criteria()) {
                 out.push_back(prefix(p) + c.id);
             }
@@ -71,8 +78,9 @@ class ProfileColumns final : public ExtraColumns {
         const QuantityValues values = quantities(c, e, numbers_);
         std::vector<std::string> out;
         std::string failed;
-        for (const Profile& p : profiles_) {
-            const auto results = p.check(values);
+        for (ProfileChecker& checker : checkers_) {
+            const Profile& p = checker.profile();
+            const auto results = checker.check(values);
             for (const CheckResult& r : results) {
                 out.emplace_back(statusText(r.status));
             }
@@ -85,54 +93,58 @@ class ProfileColumns final : public ExtraColumns {
 
   private:
     [[nodiscard]] std::string prefix(const Profile& p) const {
-        return profiles_.size() > 1 ? p.name() + "." : std::string();
+        return profiles_->size() > 1 ? p.name() + "." : std::string();
     }
 
-    std::vector<Profile> profiles_;
+    std::shared_ptr<const std::vector<Profile>> profiles_;
+    std::vector<ProfileChecker> checkers_;
     const NumberText& numbers_;
 };
 
 } // namespace
 
-std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error) {
+Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names) {
     std::vector<Profile> profiles;
     const auto dirs = profileSearchDirs(programDir());
     for (const std::string& name : names) {
         const auto file = findProfile(name, dirs);
         if (!file) {
-            error = "--profile " + name + ": no such profile (a built-in name, or a .toml file); the built-in ones " +
-                    "are looked up in " + placesText(dirs);
-            return {};
+            return usageError("--profile " + name +
+                              ": no such profile (a built-in name, or a .toml file); the built-in ones " +
+                              "are looked up in " + placesText(dirs));
         }
         auto loaded = loadProfile(*file);
-        if (auto* bad = std::get_if<ProfileError>(&loaded)) {
-            error = bad->text();
-            return {};
+        if (!loaded) {
+            return loaded.error();
         }
-        profiles.push_back(std::move(std::get<Profile>(loaded)));
+        profiles.push_back(std::move(*loaded));
     }
     return profiles;
 }
 
 ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,
                                    std::string& error) {
-    if (loadProfiles(names, error).empty()) {
+    auto loaded = loadProfiles(names);
+    if (!loaded) {
+        error = loaded.error().text();
         return {};
     }
-    // Compiled expressions keep state: every worker loads its own copy.
-    return [names, &numbers]() -> std::unique_ptr<ExtraColumns> {
-        std::string ignored;
-        return std::make_unique<ProfileColumns>(loadProfiles(names, ignored), numbers);
+    // Read once: a profile changed or removed during the run changes nothing.
+    auto profiles = std::make_shared<const std::vector<Profile>>(std::move(*loaded));
+    return [profiles, &numbers]() -> std::unique_ptr<ExtraColumns> {
+        return std::make_unique<ProfileColumns>(profiles, numbers);
     };
 }
 
 CommandResult runCheck(Invocation& run, const NumberText& numbers) {
     CommandResult result;
-    const std::vector<Profile> profiles = loadProfiles(run.profiles, result.error);
-    if (profiles.empty()) {
+    auto loaded = loadProfiles(run.profiles);
+    if (!loaded) {
+        result.error = loaded.error().text();
         result.usageError = true;
         return result;
     }
+    const std::vector<Profile>& profiles = *loaded;
     run.base.makeDaylight(); // contrast ratio, modulation and polarity are daylight outputs
     const Evaluation e = evaluate(run.base, numbers);
     const QuantityValues values = quantities(run.base, e, numbers);
@@ -144,7 +156,7 @@ CommandResult runCheck(Invocation& run, const NumberText& numbers) {
                             : "No verdict: " + e.message)
          << '\n';
     for (const Profile& p : profiles) {
-        const auto results = p.check(values);
+        const auto results = ProfileChecker(p).check(values);
         const bool profilePass = allRequiredPass(results);
         pass = pass && profilePass;
         // Names, titles and sources come from profile files: shown as \xNN, they cannot drive a terminal.

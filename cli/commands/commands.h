@@ -113,8 +113,8 @@ using ConditionVisitor =
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
                                   const NumberText& numbers, const ConditionVisitor& visit = {});
 
-// Loads every profile named, or says in error which could not be loaded and why.
-std::vector<Profile> loadProfiles(const std::vector<std::string>& names, std::string& error);
+// Loads every profile named, or says which could not be loaded and why.
+[[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 
 // A tolerance analysis of one case: the spreads as distributions, the
 // Monte Carlo run, the worst corner and the tornado bars.
@@ -133,7 +133,8 @@ std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invoca
 std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
 
 // batch --profile: one column per criterion and failed_checks. Loads every
-// profile once to refuse a bad one before anything is written; error says why.
+// profile once, before anything is written, to refuse a bad one (error says
+// why); every worker checks against those same profiles.
 [[nodiscard]] ExtraColumnsFactory profileColumns(const std::vector<std::string>& names, const NumberText& numbers,
                                                  std::string& error);
 

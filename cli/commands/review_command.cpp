@@ -104,10 +104,12 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     result.usageError = true; // until every input is read
     const std::vector<std::string> profileNames =
         run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
-    const std::vector<Profile> profiles = loadProfiles(profileNames, result.error);
-    if (profiles.empty()) {
+    auto loaded = loadProfiles(profileNames);
+    if (!loaded) {
+        result.error = loaded.error().text();
         return result;
     }
+    std::vector<ProfileChecker> checkers(loaded->begin(), loaded->end());
     // Every design adds its page to what is held until the end, and a PDF its pictures.
     const bool pdf = run.output.ends_with(".pdf");
     const RowLimit designLimit = pdf ? RowLimit{kMaxPdfDesigns, "designs", "one PDF report"}
@@ -144,8 +146,8 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
         ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e);
         const QuantityValues values = reviewQuantities(c, e, numbers);
-        for (const Profile& p : profiles) {
-            d.profiles.push_back(reviewProfile(p, p.check(values), numbers));
+        for (ProfileChecker& checker : checkers) {
+            d.profiles.push_back(reviewProfile(checker.profile(), checker.check(values), numbers));
         }
         if (e.hasVerdict()) {
             d.answers = answers(given, numbers);

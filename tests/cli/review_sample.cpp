@@ -77,8 +77,8 @@ ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std:
     const QuantityValues values = reviewQuantities(c, e, invariantNumbers());
     for (const std::string& p : profiles) {
         auto loaded = loadProfile(profilesDir / (p + ".toml"));
-        const Profile& profile = std::get<Profile>(loaded);
-        d.profiles.push_back(reviewProfile(profile, profile.check(values), invariantNumbers()));
+        const Profile& profile = *loaded;
+        d.profiles.push_back(reviewProfile(profile, ProfileChecker(profile).check(values), invariantNumbers()));
     }
     if (e.hasVerdict()) {
         for (const auto& [question, column] :
