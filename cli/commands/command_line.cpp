@@ -102,8 +102,8 @@ std::optional<std::string> checkDraws(const CLI::App& command, const std::string
     }
     for (const std::string& text : run.tolerances) {
         const auto parsed = parseTolerance(text);
-        if (const auto* why = std::get_if<std::string>(&parsed)) {
-            return "--tol " + text + ": " + *why;
+        if (!parsed) {
+            return "--tol " + text + ": " + parsed.error().message;
         }
     }
     return std::nullopt;
@@ -534,9 +534,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
                     }
                 }
             }
-            SolveGrid grid{};
-            if (const auto error = solveGrid(run.range, grid, target->logarithmic)) {
-                return fail("solve", *error);
+            if (const auto grid = solveGrid(run.range, target->logarithmic); !grid) {
+                return fail("solve", grid.error().message);
             }
         } else if (checkCmd->parsed()) {
             run.command = Command::Check;
@@ -564,9 +563,11 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         } else {
             run.command = Command::Sweep;
             run.base = sweepCase.build();
-            if (const auto error = parseSweepSpec(vary, run.sweep, numbers)) {
-                return fail("sweep", *error);
+            auto sweep = parseSweepSpec(vary, numbers);
+            if (!sweep) {
+                return fail("sweep", sweep.error().message);
             }
+            run.sweep = *sweep;
             if (const auto error = checkPlotOptions(run.plot, run.logX, plotSize, run.sweep, numbers, run.plotSize)) {
                 return fail("sweep", *error);
             }

@@ -126,9 +126,9 @@ struct ToleranceAnalysis {
     WorstCase worst;
     std::vector<TornadoBar> bars;
 };
-// error says why a spread cannot be used for this case (a usage error).
-std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
-                                                  std::string& error);
+// Refuses, as a usage error, a spread that cannot be used for this case.
+[[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run,
+                                                           const NumberText& numbers);
 // The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.
 std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
 

@@ -61,9 +61,8 @@ std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const N
                                                              ":" + numbers.plain((farthestShown - 100) / 490)},
           std::pair{"Contrast against ambient illuminance", std::string("ambient_lux=1:100000:x1.05")},
           std::pair{"Contrast against age", std::string("age=10:90:0.25")}}) {
-        SweepSpec spec;
-        if (!parseSweepSpec(text, spec, numbers)) {
-            out.emplace_back(caption, spec);
+        if (auto spec = parseSweepSpec(text, numbers)) {
+            out.emplace_back(caption, *spec);
         }
     }
     return out;
@@ -171,9 +170,9 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
             d.conditions = conditionsGrid(row, conditions, numbers);
         }
         if (!run.tolerances.empty()) {
-            const auto analysis = analyseTolerance(given, run, numbers, result.error);
+            const auto analysis = analyseTolerance(given, run, numbers);
             if (!analysis) {
-                result.error = "design " + row.name + ": " + result.error;
+                result.error = "design " + row.name + ": " + analysis.error().text();
                 return result;
             }
             std::vector<std::string> names;

@@ -60,35 +60,29 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 
 } // namespace
 
-std::optional<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers,
-                                                  std::string& error) {
+Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers) {
     ToleranceAnalysis a;
     for (const std::string& text : run.tolerances) {
-        auto parsed = parseTolerance(text);
-        if (auto* why = std::get_if<std::string>(&parsed)) {
-            error = "--tol " + text + ": " + *why;
-            return std::nullopt;
+        auto spec = parseTolerance(text);
+        if (!spec) {
+            return usageError("--tol " + text + ": " + spec.error().message);
         }
-        const auto& spec = std::get<ToleranceSpec>(parsed);
-        const SolveTarget* target = solveTarget(spec.name);
+        const SolveTarget* target = solveTarget(spec->name);
         if (target == nullptr) {
-            error = "--tol " + text + ": \"" + spec.name + "\" is not a numeric input";
-            return std::nullopt;
+            return usageError("--tol " + text + ": \"" + spec->name + "\" is not a numeric input");
         }
-        const std::size_t column = *columnIndex(spec.name);
+        const std::size_t column = *columnIndex(spec->name);
         if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
-            error = "--tol " + spec.name + " is given twice";
-            return std::nullopt;
+            return usageError("--tol " + spec->name + " is given twice");
         }
         const ParsedNumber nominal = numbers.parse(base.view(column));
-        auto made = makeDistribution(spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
-        if (auto* why = std::get_if<std::string>(&made)) {
-            error = "--tol " + text + ": " + *why;
-            return std::nullopt;
+        auto made = makeDistribution(*spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
+        if (!made) {
+            return usageError("--tol " + text + ": " + made.error().message);
         }
         a.texts.push_back(text);
         a.columns.push_back(column);
-        a.inputs.push_back(std::get<Distribution>(made));
+        a.inputs.push_back(*made);
     }
     const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
     a.mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});
@@ -111,8 +105,9 @@ std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {
 
 CommandResult runTolerance(const Invocation& run, const NumberText& numbers) {
     CommandResult result;
-    const auto analysis = analyseTolerance(run.base, run, numbers, result.error);
+    const auto analysis = analyseTolerance(run.base, run, numbers);
     if (!analysis) {
+        result.error = analysis.error().text();
         result.usageError = true;
         return result;
     }

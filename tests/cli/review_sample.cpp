@@ -45,8 +45,8 @@ class AgeEvaluator final : public SampleEvaluator {
 };
 
 ReviewTolerance ageTolerance(const Case& c, std::uint64_t samples) {
-    const auto spec = std::get<ToleranceSpec>(parseTolerance("age=normal:45:12"));
-    const std::vector<Distribution> inputs{std::get<Distribution>(makeDistribution(spec, 40.0, ValidRange{0.0}))};
+    const auto spec = parseTolerance("age=normal:45:12");
+    const std::vector<Distribution> inputs{*makeDistribution(*spec, 40.0, ValidRange{0.0})};
     const EvaluatorFactory factory = [&c] { return std::make_unique<AgeEvaluator>(c); };
     const MonteCarloResult mc = runMonteCarlo(inputs, factory, {samples, 7, 1});
     AgeEvaluator corners(c);
