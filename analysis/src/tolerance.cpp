@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/tolerance.h"
 
+#include "calc/number_text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -14,14 +15,14 @@ namespace vistrel::cli {
 
 namespace {
 
+// A spread's numbers read as every other number on the command line does.
 std::optional<double> strictNumber(std::string_view text) {
-    double value = 0.0;
-    const auto* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
+    static const NumberText invariant(NumberFormat::invariant());
+    const ParsedNumber parsed = invariant.parse(text);
+    if (!parsed.ok() || !std::isfinite(parsed.value)) {
         return std::nullopt;
     }
-    return value;
+    return parsed.value;
 }
 
 std::vector<std::string_view> splitColons(std::string_view text) {
@@ -135,6 +136,9 @@ Expected<ToleranceSpec> parseTolerance(std::string_view text) {
             if (spread.ends_with('%')) {
                 spread.remove_suffix(1);
                 spec.form = SpreadForm::PlusMinusPercent;
+            }
+            if (spread.starts_with('+')) { // "±+5": a second sign is a slip, not a spread
+                return bad("'" + std::string(spread) + "' is not a number");
             }
             const std::array parts{spread};
             if (auto error = numbers(parts)) {

@@ -36,7 +36,11 @@ INSTANTIATE_TEST_SUITE_P(Forms, ParseGood,
                                          ParseCase{"age=normal:12", SpreadForm::NormalSd, {12}},
                                          ParseCase{"age=normal:45:12", SpreadForm::NormalMeanSd, {45, 12}},
                                          ParseCase{"age=uniform:-1:1e1", SpreadForm::Uniform, {-1, 10}},
-                                         ParseCase{"ratio=triangular:6:7:8", SpreadForm::Triangular, {6, 7, 8}}));
+                                         ParseCase{"ratio=triangular:6:7:8", SpreadForm::Triangular, {6, 7, 8}},
+                                         // read as the command line reads numbers
+                                         ParseCase{"age=uniform:+1:.5e1", SpreadForm::Uniform, {1, 5}},
+                                         ParseCase{"age=uniform:\u22121:1", SpreadForm::Uniform, {-1, 1}},
+                                         ParseCase{"age=normal: 12", SpreadForm::NormalSd, {12}}));
 
 class ParseBad : public testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
 

@@ -10,8 +10,9 @@
 //   normal:MEAN:SD     normal around MEAN (age=normal:45:12)
 //   uniform:LO:HI
 //   triangular:LO:MODE:HI
-// Numbers are plain decimals (an exponent is allowed; no hex, no inf or nan,
-// nothing after the number).
+// Numbers are read in the invariant format, as every number on the command
+// line is: plain decimals, an exponent allowed; no hex, no inf or nan,
+// nothing after the number.
 //
 // Every value a spread reaches must lie within ±kLargestSpreadValue (for a
 // normal, its mean ± 10 SD, beyond its farthest draw), so that every draw,
