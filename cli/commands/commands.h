@@ -4,6 +4,7 @@
 // The commands that judge a design beyond one verdict: under several
 // conditions, against standards profiles, and across input tolerances.
 
+#include "analysis/conditions.h"
 #include "analysis/profile.h"
 #include "analysis/tolerance.h"
 #include "batch.h"
@@ -47,21 +48,6 @@ struct ReviewSetting {
 // The review page of every design in run.input, in out; the status is 0.
 CommandResult runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
 
-// A row of a designs or conditions file: its name and (column, text) pairs.
-struct NamedRow {
-    std::string name; // the row's number when no column names it
-    std::vector<std::pair<std::size_t, std::string>> cells;
-    bool named = false;
-};
-
-// Every design meets every condition, so what a designs or conditions file
-// holds is multiplied in the tables and pages made from it: these bound it.
-inline constexpr std::size_t kMaxConditions = 1000;
-inline constexpr std::size_t kMaxConditionPairs = 100'000; // designs x conditions in one run of conditions
-inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about 0.7 MB of each
-inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
-inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
-
 // How many rows a file may hold, named for the message: "more than 1000
 // conditions, the most one run takes".
 struct RowLimit {
@@ -89,29 +75,6 @@ inline constexpr std::string_view kDefaultConditions = "default.csv";
 
 // The profile report checks when none is given.
 inline constexpr std::string_view kReportProfile = "text-legibility";
-
-// The design as a daylight case, with the condition's cells over its own;
-// false when a mode cell is none of the modes.
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
-// The same, evaluated.
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
-
-struct ConditionOutcome {
-    bool hasVerdict = false;
-    bool legible = false;
-    std::string result; // the verdict's text
-    std::string margin;
-};
-struct ConditionsGrid {
-    std::vector<std::vector<ConditionOutcome>> cells; // [design][condition]
-    std::vector<std::size_t> worst;                   // each design's worst condition
-    bool allLegible = true;
-};
-using ConditionVisitor =
-    std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
-// Every design under every condition; visit sees each evaluated case.
-ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
-                                  const NumberText& numbers, const ConditionVisitor& visit = {});
 
 // Loads every profile named, or says which could not be loaded and why.
 [[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);

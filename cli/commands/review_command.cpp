@@ -91,7 +91,9 @@ ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> cond
     for (std::size_t k = 0; k < conditions.size(); ++k) {
         const ConditionOutcome& o = outcomes.cells[0][k];
         grid.columns.push_back(conditions[k].name);
-        grid.rows[0].cells.push_back({o.hasVerdict ? o.result : "No verdict", o.margin, k == outcomes.worst[0]});
+        grid.rows[0].cells.push_back({o.hasVerdict ? std::string(o.legible ? kLegible : kNotLegible) : "No verdict",
+                                      o.margin ? numbers.threeDecimals(*o.margin) : std::string(),
+                                      k == outcomes.worst[0]});
     }
     return grid;
 }
