@@ -7,8 +7,12 @@ bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
     c = Case(true);
     bool readable = true;
     for (const NamedRow* row : {&design, condition}) {
-        if (row != nullptr) {
-            for (const auto& [column, text] : row->cells) {
+        if (row == nullptr) {
+            continue;
+        }
+        for (const auto& [column, text] : row->cells) {
+            // A condition's empty cell leaves the design's value; set, it would clear it.
+            if (row != condition || !text.empty()) {
                 readable = c.set(column, text) && readable;
             }
         }

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -197,6 +200,41 @@ TEST(FindProfile, ByNameInTheSearchFoldersOrByFile) {
     EXPECT_EQ(findProfile("no-such-profile", dirs), std::nullopt);
     EXPECT_EQ(findProfile("../profiles/faa-distance", dirs), std::nullopt); // a path must name the file itself
     EXPECT_EQ(findProfile(kProfiles + "/stroke-width.toml", dirs), kProfiles + "/stroke-width.toml");
+}
+
+} // namespace
+
+namespace {
+
+// One loaded profile, shared: every thread compiles its own checker from it,
+// and the file is not read again.
+TEST(SharedProfile, CheckersOnSeveralThreadsNeedNoFile) {
+    const auto path = std::filesystem::temp_directory_path() / ("shared-" + std::to_string(::getpid()) + ".toml");
+    std::ofstream(path) << criterion("minimum", "limit = \"letter_height_mm * 4\"");
+    auto loaded = loadProfile(path);
+    ASSERT_TRUE(loaded) << loaded.error().text();
+    std::filesystem::remove(path);
+    const auto profile = std::make_shared<const Profile>(std::move(*loaded));
+    std::vector<CheckStatus> seen(4);
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; t < seen.size(); ++t) {
+        workers.emplace_back([&, t] {
+            ProfileChecker checker(*profile);
+            for (int k = 0; k < 1000; ++k) { // the limit moves with every call: shared state would mix them
+                const double height = t % 2 == 0 ? 4.0 : 5.0;
+                seen[t] =
+                    checker.check(valuesOf({{"letter_size_arcmin", 18.0}, {"letter_height_mm", height}}))[0].status;
+                if (seen[t] != (t % 2 == 0 ? CheckStatus::Pass : CheckStatus::Fail)) {
+                    return;
+                }
+            }
+        });
+    }
+    for (auto& w : workers) {
+        w.join();
+    }
+    EXPECT_EQ(seen,
+              (std::vector<CheckStatus>{CheckStatus::Pass, CheckStatus::Fail, CheckStatus::Pass, CheckStatus::Fail}));
 }
 
 } // namespace

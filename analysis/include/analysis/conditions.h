@@ -31,8 +31,9 @@ inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about
 inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
 inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
 
-// The design as a daylight case, with the condition's cells over its own;
-// false when a mode cell is none of the modes.
+// The design as a daylight case, with the condition's cells over its own (an
+// empty condition cell leaves the design's value); false when a mode cell is
+// none of the modes.
 bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
 // The same, evaluated.
 Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
