@@ -24,30 +24,6 @@ class TextSink final : public Sink {
     std::string text_;
 };
 
-struct Question {
-    std::string_view text;
-    std::string_view column;
-};
-constexpr std::array<Question, 4> kQuestions{{{"Minimum letter height", "letter_height_mm"},
-                                              {"Maximum viewing distance", "viewing_distance_mm"},
-                                              {"Maximum observer age", "age"},
-                                              {"Maximum ambient illuminance", "ambient_lux"}}};
-constexpr Question kLetterLuminance{"Minimum letter luminance", "letter_cdm2"};
-
-std::vector<ReviewAnswer> answers(const Case& c, const NumberText& numbers) {
-    std::vector<ReviewAnswer> out;
-    std::vector<Question> questions(kQuestions.begin(), kQuestions.end());
-    if (c.mode() == Mode::Luminance) {
-        questions.push_back(kLetterLuminance); // the other modes derive it from the light
-    }
-    for (const Question& q : questions) {
-        const SolveTarget& target = *solveTarget(q.column);
-        out.push_back(reviewAnswer(std::string(q.text), target, solve(c, *columnIndex(q.column), target.range, numbers),
-                                   numbers));
-    }
-    return out;
-}
-
 // The three sweeps of a design: distance out to twice its own, the day's
 // ambient light on log steps, and the ages the model covers.
 std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const NumberText& numbers) {
@@ -82,20 +58,6 @@ bool drawSweep(const std::string& plotter, const Case& c, const SweepSpec& spec,
     }
     svg = sink.take();
     return true;
-}
-
-ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers) {
-    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers);
-    ReviewGrid grid;
-    grid.rows.push_back({design.name, {}});
-    for (std::size_t k = 0; k < conditions.size(); ++k) {
-        const ConditionOutcome& o = outcomes.cells[0][k];
-        grid.columns.push_back(conditions[k].name);
-        grid.rows[0].cells.push_back({o.hasVerdict ? std::string(o.legible ? kLegible : kNotLegible) : "No verdict",
-                                      o.margin ? numbers.threeDecimals(*o.margin) : std::string(),
-                                      k == outcomes.worst[0]});
-    }
-    return grid;
 }
 
 } // namespace
@@ -140,23 +102,25 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
     }
 
     Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
+    std::vector<ReviewArt> art;
     for (const NamedRow& row : designs) {
         Case given; // as the row gives it: what is solved, swept and spread
         designCase(row, nullptr, given);
         Case c;
         const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
-        ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e);
+        ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e, numbers);
+        ReviewArt drawn;
         const QuantityValues values = reviewQuantities(c, e, numbers);
         for (ProfileChecker& checker : checkers) {
-            d.profiles.push_back(reviewProfile(checker.profile(), checker.check(values), numbers));
+            d.profiles.push_back(reviewProfile(checker.profile(), checker.check(values)));
         }
         if (e.hasVerdict()) {
-            d.answers = answers(given, numbers);
+            d.answers = inverseAnswers(given, numbers);
         }
         if (setting.plotter.empty()) {
-            d.plotsNote = "No plots: vistrel-plot is not installed (install the 'vistrel' package).";
+            drawn.plotsNote = "No plots: vistrel-plot is not installed (install the 'vistrel' package).";
         } else if (!e.hasVerdict()) {
-            d.plotsNote = "No plots: the design has no verdict.";
+            drawn.plotsNote = "No plots: the design has no verdict.";
         } else {
             for (const auto& [caption, spec] : plotSweeps(given, numbers)) {
                 std::string svg;
@@ -165,11 +129,11 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
                     result.status = 1;
                     return result;
                 }
-                d.plots.push_back({caption, std::move(svg)});
+                drawn.plots.push_back({caption, std::move(svg)});
             }
         }
         if (!conditions.empty()) {
-            d.conditions = conditionsGrid(row, conditions, numbers);
+            d.conditions = reviewGrid(row, conditions, numbers);
         }
         if (!run.tolerances.empty()) {
             const auto analysis = analyseTolerance(given, run, numbers);
@@ -177,11 +141,7 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
                 result.error = "design " + row.name + ": " + analysis.error().text();
                 return result;
             }
-            std::vector<std::string> names;
-            for (const std::size_t column : analysis->columns) {
-                names.emplace_back(kColumns[column].name);
-            }
-            d.tolerance = reviewTolerance(analysis->mc, analysis->worst, names, numbers);
+            d.tolerance = ReviewTolerance{analysis->columns, analysis->mc, analysis->worst};
             const std::string bars = tornadoBars(*analysis, numbers);
             if (!setting.plotter.empty() && !bars.empty()) {
                 TextSink sink;
@@ -193,10 +153,11 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
                     result.status = 1;
                     return result;
                 }
-                d.tolerance->tornadoSvg = sink.take();
+                drawn.tornadoSvg = sink.take();
             }
         }
         review.designs.push_back(std::move(d));
+        art.push_back(std::move(drawn));
     }
     if (conditionsPath.empty()) {
         result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
@@ -206,7 +167,7 @@ CommandResult runReview(const Invocation& run, const ReviewSetting& setting, con
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
     }
     result.usageError = false;
-    result.out = reviewHtml(review);
+    result.out = reviewHtml(review, numbers, art);
     return result;
 }
 

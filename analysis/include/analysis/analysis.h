@@ -10,6 +10,8 @@
 //   profile file --loadProfile--> Profile (immutable, shared) --ProfileChecker, one per thread-->
 //       QuantityValues --check--> CheckResults (profile.h)
 //   design and condition NamedRows --evaluateConditions--> ConditionsGrid: verdicts and margins (conditions.h)
+//   all of the above for one design --reviewDesign, reviewProfile, inverseAnswers, reviewGrid--> ReviewDesign
+//       in numbers, written out by a front end (review.h)
 //
 // Everything here answers in numbers and Case texts: it prints nothing,
 // starts no process and knows no command line. Files are read only where a
@@ -20,5 +22,6 @@
 #include "analysis/expected.h"
 #include "analysis/explore.h"
 #include "analysis/profile.h"
+#include "analysis/review.h"
 #include "analysis/tolerance.h"
 #include "analysis/worker_pool.h"
