@@ -51,10 +51,9 @@ class WorkedCase final : public vistrel::cli::SampleEvaluator {
 
 std::vector<vistrel::cli::Distribution> spreads() {
     using namespace vistrel::cli;
-    const auto age = std::get<ToleranceSpec>(parseTolerance("age=normal:12"));
-    const auto lux = std::get<ToleranceSpec>(parseTolerance("illuminance_lux=±10%"));
-    return {std::get<Distribution>(makeDistribution(age, 40.0, {0.0})),
-            std::get<Distribution>(makeDistribution(lux, 1076.0, {0.0}))};
+    const auto age = *parseTolerance("age=normal:12");
+    const auto lux = *parseTolerance("illuminance_lux=±10%");
+    return {*(makeDistribution(age, 40.0, {0.0})), *(makeDistribution(lux, 1076.0, {0.0}))};
 }
 
 void BM_MonteCarloWorkedCase(benchmark::State& state) {

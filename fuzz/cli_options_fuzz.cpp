@@ -32,8 +32,9 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
         break;
     }
     case Command::Solve: {
-        SolveGrid grid{};
-        check(!solveGrid(r.range, grid, logarithmicColumn(r.solveColumn)) && grid.lo < grid.hi);
+        const auto solvable = solveGrid(r.range, logarithmicColumn(r.solveColumn));
+        check(solvable.ok() && solvable->lo < solvable->hi);
+        const SolveGrid grid = solvable ? *solvable : SolveGrid{};
         if (grid.hi - grid.lo <= 200) {
             const SolveResult s = solve(r.base, r.solveColumn, r.range, numbers);
             check(!solveText(r.solveFor, s, numbers).empty() &&

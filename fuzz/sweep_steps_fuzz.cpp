@@ -42,11 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t pick = data[1] * 256U + data[2];
     const std::string_view text(reinterpret_cast<const char*>(data + 3), size - 3);
 
-    SweepSpec spec;
-    if (const auto error = parseSweepSpec(text, spec, numbers)) {
-        check(!error->empty());
+    const auto parsed = parseSweepSpec(text, numbers);
+    if (!parsed) {
+        check(!parsed.error().message.empty());
         return 0;
     }
+    const SweepSpec& spec = *parsed;
     check(spec.count >= 1 && spec.count <= kMaxSweepSteps + 1);
     check(std::isfinite(spec.from) && std::isfinite(spec.to));
     const bool up = spec.to >= spec.from;

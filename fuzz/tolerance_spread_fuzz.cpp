@@ -54,22 +54,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 10), size - 10);
 
     const auto parsed = parseTolerance(text);
-    const auto* spec = std::get_if<ToleranceSpec>(&parsed);
-    if (spec == nullptr) {
-        check(!std::get<std::string>(parsed).empty());
+    if (!parsed) {
+        check(!parsed.error().message.empty());
         return 0;
     }
+    const ToleranceSpec* spec = &*parsed;
     constexpr std::array<std::size_t, 6> kCounts{1, 1, 1, 2, 2, 3}; // numbers of each SpreadForm
     check(spec->numbers.size() == kCounts.at(static_cast<std::size_t>(spec->form)));
     for (const double n : spec->numbers) { // a percentage may be any size: its nominal value decides
         check(std::isfinite(n) && (spec->form == SpreadForm::PlusMinusPercent || std::fabs(n) <= kLargestSpreadValue));
     }
     const auto made = makeDistribution(*spec, nominal, valid);
-    const auto* d = std::get_if<Distribution>(&made);
-    if (d == nullptr) {
-        check(!std::get<std::string>(made).empty());
+    if (!made) {
+        check(!made.error().message.empty());
         return 0;
     }
+    const Distribution* d = &*made;
     const bool normal = spec->form == SpreadForm::NormalSd || spec->form == SpreadForm::NormalMeanSd;
     check(d->excludedFraction() >= 0 && d->excludedFraction() <= 1); // 1 once what is kept rounds away
     check(d->low() <= d->high());

@@ -58,41 +58,43 @@ bool logarithmicColumn(std::size_t column) {
     return t != nullptr && t->logarithmic;
 }
 
-std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid, bool logarithmic) {
+Expected<SolveGrid> solveGrid(SolveRange range, bool logarithmic) {
+    SolveGrid grid{};
     const auto bounded = [](double v) { return std::isfinite(v) && std::fabs(v) <= kLargestSolveBound; };
     if (!bounded(range.min) || !bounded(range.max)) {
-        return "--min and --max must lie within -1e9 and 1e9";
+        return usageError("--min and --max must lie within -1e9 and 1e9");
     }
     if (!(range.min < range.max)) {
-        return std::string("--min must be below --max");
+        return usageError("--min must be below --max");
     }
     grid.logarithmic = logarithmic;
     if (logarithmic) {
         if (!(range.min >= 1e-9)) {
-            return std::string("--min must be at least 1e-9: this input is searched on a logarithmic grid");
+            return usageError("--min must be at least 1e-9: this input is searched on a logarithmic grid");
         }
         // Within 18 decades: at most 18,000 points.
         grid.lo = static_cast<long long>(std::ceil(std::log10(range.min) * kLogStepsPerDecade - 1e-6));
         grid.hi = static_cast<long long>(std::floor(std::log10(range.max) * kLogStepsPerDecade + 1e-6));
         if (grid.hi <= grid.lo) {
-            return std::string("--min and --max must enclose at least two steps of 0.001 decade");
+            return usageError("--min and --max must enclose at least two steps of 0.001 decade");
         }
-        return std::nullopt;
+        return grid;
     }
     // Both ends are within 1e11 hundredths: the products and casts cannot overflow.
     grid.lo = static_cast<long long>(std::ceil(range.min * 100 - 1e-9));
     grid.hi = static_cast<long long>(std::floor(range.max * 100 + 1e-9));
     if (grid.hi <= grid.lo) {
-        return std::string("--min and --max must enclose at least two steps of 0.01");
+        return usageError("--min and --max must enclose at least two steps of 0.01");
     }
-    return std::nullopt;
+    return grid;
 }
 
 SolveResult solve(const Case& base, std::size_t column, SolveRange range, const NumberText& numbers) {
-    SolveGrid grid{};
-    if (solveGrid(range, grid, logarithmicColumn(column))) {
+    const auto solvable = solveGrid(range, logarithmicColumn(column));
+    if (!solvable) {
         return {range.min, range.max, {}, {}, {}};
     }
+    const SolveGrid& grid = *solvable;
     const long long lo = grid.lo;
     const long long hi = grid.hi;
     // Enough samples that changes closer together than about a sample apart
@@ -172,17 +174,18 @@ double SweepSpec::at(std::size_t k) const {
     return std::clamp(value, std::min(from, to), std::max(from, to));
 }
 
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers) {
+Expected<SweepSpec> parseSweepSpec(std::string_view text, const NumberText& numbers) {
+    SweepSpec spec;
     const std::string form("--vary needs NAME=FROM:TO:STEP or NAME=FROM:TO:xFACTOR");
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
-        return form;
+        return usageError(form);
     }
     const std::string_view name = text.substr(0, equals);
     const auto column = columnIndex(name);
     const auto field = column ? kColumns[*column].field : std::nullopt;
     if (!field || *field == Field::EaseOfRead || !isInputColumn(*column)) {
-        return "--vary: \"" + std::string(name) + "\" is not a numeric input name";
+        return usageError("--vary: \"" + std::string(name) + "\" is not a numeric input name");
     }
     spec.column = *column;
     std::string_view rest = text.substr(equals + 1);
@@ -191,7 +194,7 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     for (std::size_t k = 0; k < 3; ++k) {
         const std::size_t colon = k < 2 ? rest.find(':') : rest.size();
         if (colon == std::string_view::npos) {
-            return form;
+            return usageError(form);
         }
         std::string_view part = rest.substr(0, colon);
         if (k == 2 && part.starts_with('x')) {
@@ -200,7 +203,7 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
         }
         const auto parsed = numbers.parse(part);
         if (!parsed.ok()) {
-            return "--vary: " + partNames[k] + " \"" + std::string(part) + "\" is not a number";
+            return usageError("--vary: " + partNames[k] + " \"" + std::string(part) + "\" is not a number");
         }
         parts[k] = parsed.value;
         rest = k < 2 ? rest.substr(colon + 1) : std::string_view{};
@@ -213,22 +216,22 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     double steps = 0;
     if (logSteps) {
         if (!(spec.from > 0 && spec.to > 0)) {
-            return std::string("--vary: FROM and TO must be above 0 with xFACTOR");
+            return usageError("--vary: FROM and TO must be above 0 with xFACTOR");
         }
         if (!(spec.factor > 0) || spec.factor == 1) {
-            return std::string("--vary: FACTOR must be above 0 and not 1");
+            return usageError("--vary: FACTOR must be above 0 and not 1");
         }
         if ((spec.to > spec.from && spec.factor < 1) || (spec.to < spec.from && spec.factor > 1)) {
-            return std::string("--vary: FACTOR goes the wrong way from FROM to TO");
+            return usageError("--vary: FACTOR goes the wrong way from FROM to TO");
         }
         // Logarithms, not TO / FROM, which can overflow.
         steps = std::floor((std::log(spec.to) - std::log(spec.from)) / std::log(spec.factor) + 1e-9);
     } else {
         if (spec.step == 0) {
-            return std::string("--vary: STEP must not be zero");
+            return usageError("--vary: STEP must not be zero");
         }
         if ((spec.to > spec.from && spec.step < 0) || (spec.to < spec.from && spec.step > 0)) {
-            return std::string("--vary: STEP goes the wrong way from FROM to TO");
+            return usageError("--vary: STEP goes the wrong way from FROM to TO");
         }
         // Halved when TO - FROM overflows, which the steps themselves need not.
         const double span = std::isfinite(spec.to - spec.from) ? (spec.to - spec.from) / spec.step
@@ -238,10 +241,10 @@ std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec
     // Exactly the largest number of steps is allowed; infinity and NaN (from
     // huge ends) are not.
     if (!(steps <= static_cast<double>(kMaxSweepSteps))) {
-        return "--vary: more than " + std::to_string(kMaxSweepSteps) + " steps";
+        return usageError("--vary: more than " + std::to_string(kMaxSweepSteps) + " steps");
     }
     spec.count = static_cast<std::size_t>(steps) + 1;
-    return std::nullopt;
+    return spec;
 }
 
 void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,

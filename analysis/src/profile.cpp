@@ -16,13 +16,15 @@ namespace {
 
 using Variables = std::array<double, kQuantities.size()>;
 
-// A limit or condition: a number, or an expression over the case's quantities.
+// A limit or condition ready to evaluate: a number, or a compiled expression
+// over the case's quantities.
 struct Term {
     std::optional<double> number;
+    std::string expression;
     std::unique_ptr<mu::Parser> parser;
     std::vector<std::size_t> uses; // quantity indices the expression names
 
-    [[nodiscard]] bool present() const { return number || parser; }
+    [[nodiscard]] bool present() const { return number || !expression.empty(); }
 };
 
 // Tolerates the rounding of values that were read back from three-decimal texts.
@@ -78,6 +80,7 @@ std::optional<Failure> compileExpression(Term& term, const std::string& text, Va
         }
         return Failure{line, "bad expression in " + std::string(key) + " '" + text + "': " + e.GetMsg()};
     }
+    term.expression = text;
     term.parser = std::move(parser);
     return std::nullopt;
 }
@@ -121,6 +124,10 @@ std::optional<double> evaluate(const Term& term, const QuantityValues& values, V
     if (term.number) {
         return term.number;
     }
+    if (!term.parser) { // compiled when loaded, so this cannot happen; never guess a limit
+        note = "the expression '" + term.expression + "' could not be compiled";
+        return std::nullopt;
+    }
     for (std::size_t use : term.uses) {
         if (!values[use]) {
             note = "no value for " + std::string(kQuantities[use].name);
@@ -141,17 +148,43 @@ constexpr std::array<std::string_view, 9> kCriterionKeys{"id",   "quantity", "ki
 
 } // namespace
 
-struct Profile::Compiled {
+struct ProfileChecker::Compiled {
     Variables variables{};
     Term low;
     Term high;
     Term when;
 };
 
-Profile::Profile() = default;
-Profile::Profile(Profile&&) noexcept = default;
-Profile& Profile::operator=(Profile&&) noexcept = default;
-Profile::~Profile() = default;
+namespace {
+
+// What a checker needs of a compiled term, kept in the profile.
+Profile::Term kept(const Term& term) { return {term.number, term.expression}; }
+
+Term checkerTerm(const Profile::Term& term, Variables& variables, std::string_view key) {
+    Term out;
+    out.number = term.number;
+    if (!term.expression.empty()) {
+        (void)compileExpression(out, term.expression, variables, 0, key);
+        out.expression = term.expression;
+    }
+    return out;
+}
+
+} // namespace
+
+ProfileChecker::ProfileChecker(const Profile& profile) : profile_(&profile) {
+    compiled_.reserve(profile.terms().size());
+    for (const Profile::Terms& terms : profile.terms()) {
+        auto c = std::make_unique<Compiled>();
+        c->low = checkerTerm(terms.low, c->variables, "low");
+        c->high = checkerTerm(terms.high, c->variables, "high");
+        c->when = checkerTerm(terms.when, c->variables, "when");
+        compiled_.push_back(std::move(c));
+    }
+}
+ProfileChecker::ProfileChecker(ProfileChecker&&) noexcept = default;
+ProfileChecker& ProfileChecker::operator=(ProfileChecker&&) noexcept = default;
+ProfileChecker::~ProfileChecker() = default;
 
 std::optional<std::size_t> quantityIndex(std::string_view name) {
     const auto* it =
@@ -223,18 +256,14 @@ std::string_view statusText(CheckStatus status) {
     return {};
 }
 
-std::string ProfileError::text() const {
-    return line > 0 ? file + ":" + std::to_string(line) + ": " + reason : file + ": " + reason;
-}
-
 namespace {
 
-std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Profile::Compiled& compiled);
+std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, ProfileChecker::Compiled& compiled);
 
 } // namespace
 
-std::variant<Profile, ProfileError> parseProfile(std::string_view text, const std::string& file) {
-    auto refuse = [&](int line, std::string reason) { return ProfileError{file, line, std::move(reason)}; };
+Expected<Profile> parseProfile(std::string_view text, const std::string& file) {
+    auto refuse = [&](int line, std::string reason) { return inputError(std::move(reason), file, line); };
     if (text.size() > kMaxProfileBytes) {
         return refuse(0, "the profile is larger than 1 MiB, the most a profile may hold");
     }
@@ -274,8 +303,9 @@ std::variant<Profile, ProfileError> parseProfile(std::string_view text, const st
         const auto& table = *node.as_table();
         Criterion c;
         c.line = lineOf(table);
-        auto compiled = std::make_unique<Profile::Compiled>();
-        if (auto failure = readCriterion(table, c, *compiled)) {
+        // Compiled here only to refuse a bad expression; checkers compile their own.
+        ProfileChecker::Compiled compiled;
+        if (auto failure = readCriterion(table, c, compiled)) {
             return refuse(failure->line, std::move(failure->reason));
         }
         if (const auto [earlier, added] = firstLines.try_emplace(c.id, c.line); !added) {
@@ -283,14 +313,14 @@ std::variant<Profile, ProfileError> parseProfile(std::string_view text, const st
                           "duplicate id '" + c.id + "' (first at line " + std::to_string(earlier->second) + ")");
         }
         profile.criteria_.push_back(std::move(c));
-        profile.compiled_.push_back(std::move(compiled));
+        profile.terms_.push_back({kept(compiled.low), kept(compiled.high), kept(compiled.when)});
     }
     return profile;
 }
 
 namespace {
 
-std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Profile::Compiled& compiled) {
+std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, ProfileChecker::Compiled& compiled) {
     for (const auto& [key, node] : table) {
         if (std::find(kCriterionKeys.begin(), kCriterionKeys.end(), key.str()) == kCriterionKeys.end()) {
             return Failure{static_cast<int>(key.source().begin.line),
@@ -389,11 +419,12 @@ std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Pro
 
 } // namespace
 
-std::vector<CheckResult> Profile::check(const QuantityValues& values) const {
+std::vector<CheckResult> ProfileChecker::check(const QuantityValues& values) {
+    const std::vector<Criterion>& criteria = profile_->criteria();
     std::vector<CheckResult> results;
-    results.reserve(criteria_.size());
-    for (std::size_t i = 0; i < criteria_.size(); ++i) {
-        const Criterion& c = criteria_[i];
+    results.reserve(criteria.size());
+    for (std::size_t i = 0; i < criteria.size(); ++i) {
+        const Criterion& c = criteria[i];
         Compiled& compiled = *compiled_[i];
         CheckResult r;
         r.criterion = &c;
@@ -443,7 +474,7 @@ std::vector<CheckResult> Profile::check(const QuantityValues& values) const {
     return results;
 }
 
-std::variant<Profile, ProfileError> loadProfile(const std::filesystem::path& file) {
+Expected<Profile> loadProfile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     // One byte past the limit is enough to refuse the file; the rest is never read.
     std::string text(kMaxProfileBytes + 1, '\0');
@@ -451,7 +482,7 @@ std::variant<Profile, ProfileError> loadProfile(const std::filesystem::path& fil
         in.read(text.data(), static_cast<std::streamsize>(text.size()));
     }
     if (!in && (!in.eof() || in.bad())) {
-        return ProfileError{file.string(), 0, "cannot read the profile"};
+        return inputError("cannot read the profile", file.string());
     }
     text.resize(static_cast<std::size_t>(in.gcount()));
     return parseProfile(text, file.string());

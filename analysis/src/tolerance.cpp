@@ -2,8 +2,9 @@
 #include "analysis/tolerance.h"
 #include "analysis/worker_pool.h"
 
+#include "calc/number_text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -15,14 +16,14 @@ namespace vistrel::cli {
 
 namespace {
 
+// A spread's numbers read as every other number on the command line does.
 std::optional<double> strictNumber(std::string_view text) {
-    double value = 0.0;
-    const auto* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
+    static const NumberText invariant(NumberFormat::invariant());
+    const ParsedNumber parsed = invariant.parse(text);
+    if (!parsed.ok() || !std::isfinite(parsed.value)) {
         return std::nullopt;
     }
-    return value;
+    return parsed.value;
 }
 
 std::vector<std::string_view> splitColons(std::string_view text) {
@@ -104,10 +105,10 @@ constexpr std::string_view kBeyondLimit = "its values must lie within -1e15 and 
 
 } // namespace
 
-std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
+Expected<ToleranceSpec> parseTolerance(std::string_view text) {
     const auto equals = text.find('=');
     if (equals == std::string_view::npos || equals == 0) {
-        return "expected NAME=SPREAD, got '" + std::string(text) + "'";
+        return usageError("expected NAME=SPREAD, got '" + std::string(text) + "'");
     }
     ToleranceSpec spec;
     spec.name = std::string(text.substr(0, equals));
@@ -115,9 +116,9 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
     auto bad = [&](std::string_view why) {
         std::string message = "bad tolerance '";
         message.append(text).append("': ").append(why);
-        return message;
+        return usageError(std::move(message));
     };
-    auto numbers = [&](std::span<const std::string_view> parts) -> std::optional<std::string> {
+    auto numbers = [&](std::span<const std::string_view> parts) -> std::optional<Error> {
         for (auto part : parts) {
             const auto value = strictNumber(part);
             if (!value) {
@@ -136,6 +137,9 @@ std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text) {
             if (spread.ends_with('%')) {
                 spread.remove_suffix(1);
                 spec.form = SpreadForm::PlusMinusPercent;
+            }
+            if (spread.starts_with('+')) { // "±+5": a second sign is a slip, not a spread
+                return bad("'" + std::string(spread) + "' is not a number");
             }
             const std::array parts{spread};
             if (auto error = numbers(parts)) {
@@ -238,13 +242,13 @@ double Distribution::quantile(double u) const {
     return inside(inverse(p));
 }
 
-std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal,
-                                                         const ValidRange& valid) {
+Expected<Distribution> makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal,
+                                        const ValidRange& valid) {
     const auto& n = spec.numbers;
     const bool relative = spec.form == SpreadForm::PlusMinus || spec.form == SpreadForm::PlusMinusPercent ||
                           spec.form == SpreadForm::NormalSd;
     if (relative && !nominal) {
-        return spec.name + " has no nominal value to spread around: give its value, or uniform:LO:HI";
+        return usageError(spec.name + " has no nominal value to spread around: give its value, or uniform:LO:HI");
     }
     Distribution d;
     d.valid_ = valid;
@@ -276,14 +280,14 @@ std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec& sp
         break;
     }
     if (!withinLimit(d.shape_ == Distribution::Shape::Normal, d.a_, d.b_)) {
-        return spec.name + ": " + std::string(kBeyondLimit);
+        return usageError(spec.name + ": " + std::string(kBeyondLimit));
     }
     const bool point = d.shape_ == Distribution::Shape::Normal ? d.b_ == 0.0 : isPoint(d.a_, d.b_);
     auto validValue = [&](double x) {
         return (x > valid.low || (x == valid.low && valid.lowIncluded)) &&
                (x < valid.high || (x == valid.high && valid.highIncluded));
     };
-    const std::string outside = spec.name + "'s distribution lies wholly outside the values it can take";
+    const Error outside = usageError(spec.name + "'s distribution lies wholly outside the values it can take");
     if (point) {
         if (!validValue(d.a_)) {
             return outside;

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <memory>
 #include <sstream>
 
 namespace vistrel::cli {
@@ -54,14 +55,20 @@ std::string failedList(std::span<const CheckResult> results, std::string_view pr
     return out;
 }
 
+// One worker's columns: the profiles are shared, the compiled expressions its own.
 class ProfileColumns final : public ExtraColumns {
   public:
-    ProfileColumns(std::vector<Profile> profiles, const NumberText& numbers)
-        : profiles_(std::move(profiles)), numbers_(numbers) {}
+    ProfileColumns(std::shared_ptr<const std::vector<Profile>> profiles, const NumberText& numbers)
+        : profiles_(std::move(profiles)), numbers_(numbers) {
+        checkers_.reserve(profiles_->size());
+        for (const Profile& p : *profiles_) {
+            checkers_.emplace_back(p);
+        }
+    }
 
     [[nodiscard]] std::vector<std::string> names() const override {
         std::vector<std::string> out;
-        for (const Profile& p : profiles_) {
+        for (const Profile& p : *profiles_) {
             for (const Criterion& c : p.criteria()) {
                 out.push_back(prefix(p) + c.id);
             }
@@ -74,8 +81,9 @@ class ProfileColumns final : public ExtraColumns {
         const QuantityValues values = quantities(c, e, numbers_);
         std::vector<std::string> out;
         std::string failed;
-        for (const Profile& p : profiles_) {
-            const auto results = p.check(values);
+        for (ProfileChecker& checker : checkers_) {
+            const Profile& p = checker.profile();
+            const auto results = checker.check(values);
             for (const CheckResult& r : results) {
                 out.emplace_back(statusText(r.status));
             }
@@ -88,10 +96,11 @@ class ProfileColumns final : public ExtraColumns {
 
   private:
     [[nodiscard]] std::string prefix(const Profile& p) const {
-        return profiles_.size() > 1 ? p.name() + "." : std::string();
+        return profiles_->size() > 1 ? p.name() + "." : std::string();
     }
 
-    std::vector<Profile> profiles_;
+    std::shared_ptr<const std::vector<Profile>> profiles_;
+    std::vector<ProfileChecker> checkers_;
     const NumberText& numbers_;
 };
 
@@ -103,26 +112,28 @@ Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& name
     for (const std::string& name : names) {
         const auto file = findProfile(name, dirs);
         if (!file) {
-            return usageError("--profile " + name + ": no such profile (a built-in name, or a .toml file); the " +
-                              "built-in ones are looked up in " + placesText(dirs));
+            return usageError("--profile " + name +
+                              ": no such profile (a built-in name, or a .toml file); the built-in ones " +
+                              "are looked up in " + placesText(dirs));
         }
         auto loaded = loadProfile(*file);
-        if (auto* bad = std::get_if<ProfileError>(&loaded)) {
-            return usageError(bad->text());
+        if (!loaded) {
+            return usageError(loaded.error().text()); // a bad profile is a usage error, as a bad option is
         }
-        profiles.push_back(std::move(std::get<Profile>(loaded)));
+        profiles.push_back(std::move(*loaded));
     }
     return profiles;
 }
 
 Expected<ExtraColumnsFactory> profileColumns(const std::vector<std::string>& names, const NumberText& numbers) {
-    if (auto loaded = loadProfiles(names); !loaded) {
+    auto loaded = loadProfiles(names);
+    if (!loaded) {
         return loaded.error();
     }
-    // Compiled expressions keep state: every worker loads its own copy.
-    return ExtraColumnsFactory([names, &numbers]() -> std::unique_ptr<ExtraColumns> {
-        auto loaded = loadProfiles(names);
-        return std::make_unique<ProfileColumns>(loaded ? std::move(*loaded) : std::vector<Profile>{}, numbers);
+    // Read once: a profile changed or removed during the run changes nothing.
+    auto profiles = std::make_shared<const std::vector<Profile>>(std::move(*loaded));
+    return ExtraColumnsFactory([profiles, &numbers]() -> std::unique_ptr<ExtraColumns> {
+        return std::make_unique<ProfileColumns>(profiles, numbers);
     });
 }
 
@@ -144,7 +155,7 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
                             : "No verdict: " + e.message)
          << '\n';
     for (const Profile& p : profiles) {
-        const auto results = p.check(values);
+        const auto results = ProfileChecker(p).check(values);
         const bool profilePass = allRequiredPass(results);
         pass = pass && profilePass;
         // Names, titles and sources come from profile files: shown as \xNN, they cannot drive a terminal.

@@ -105,8 +105,8 @@ Expected<void> checkDraws(const CLI::App& command, CommandOptions& options) {
     }
     for (const std::string& text : options.run.tolerances) {
         const auto parsed = parseTolerance(text);
-        if (const auto* why = std::get_if<std::string>(&parsed)) {
-            return usageError("--tol " + text + ": " + *why);
+        if (!parsed) {
+            return usageError("--tol " + text + ": " + parsed.error().message);
         }
     }
     return {};

@@ -4,6 +4,7 @@
 // The commands that judge a design beyond one verdict: under several
 // conditions, against standards profiles, and across input tolerances.
 
+#include "analysis/conditions.h"
 #include "analysis/profile.h"
 #include "analysis/tolerance.h"
 #include "batch.h"
@@ -53,21 +54,6 @@ struct ReviewSetting {
 // The review page of every design in run.input, in out; the status is 0.
 Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
 
-// A row of a designs or conditions file: its name and (column, text) pairs.
-struct NamedRow {
-    std::string name; // the row's number when no column names it
-    std::vector<std::pair<std::size_t, std::string>> cells;
-    bool named = false;
-};
-
-// Every design meets every condition, so what a designs or conditions file
-// holds is multiplied in the tables and pages made from it: these bound it.
-inline constexpr std::size_t kMaxConditions = 1000;
-inline constexpr std::size_t kMaxConditionPairs = 100'000; // designs x conditions in one run of conditions
-inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about 0.7 MB of each
-inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
-inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
-
 // How many rows a file may hold, named for the message: "more than 1000
 // conditions, the most one run takes".
 struct RowLimit {
@@ -96,31 +82,8 @@ inline constexpr std::string_view kDefaultConditions = "default.csv";
 // The profile report checks when none is given.
 inline constexpr std::string_view kReportProfile = "text-legibility";
 
-// The design as a daylight case, with the condition's cells over its own;
-// false when a mode cell is none of the modes.
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
-// The same, evaluated.
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
-
-struct ConditionOutcome {
-    bool hasVerdict = false;
-    bool legible = false;
-    std::string result; // the verdict's text
-    std::string margin;
-};
-struct ConditionsGrid {
-    std::vector<std::vector<ConditionOutcome>> cells; // [design][condition]
-    std::vector<std::size_t> worst;                   // each design's worst condition
-    bool allLegible = true;
-};
-using ConditionVisitor =
-    std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
-// Every design under every condition; visit sees each evaluated case.
-ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
-                                  const NumberText& numbers, const ConditionVisitor& visit = {});
-
-// Loads every profile named, or says which could not be loaded and why (a usage error).
-Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
+// Loads every profile named, or says which could not be loaded and why.
+[[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 
 // A tolerance analysis of one case: the spreads as distributions, the
 // Monte Carlo run, the worst corner and the tornado bars.
@@ -132,13 +95,15 @@ struct ToleranceAnalysis {
     WorstCase worst;
     std::vector<TornadoBar> bars;
 };
-// A usage error says why a spread cannot be used for this case.
-Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers);
+// Refuses, as a usage error, a spread that cannot be used for this case.
+[[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run,
+                                                           const NumberText& numbers);
 // The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.
 std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
 
 // batch --profile: one column per criterion and failed_checks. Loads every
-// profile once to refuse a bad one before anything is written.
+// profile once, before anything is written, to refuse a bad one; every
+// worker checks against those same profiles.
 [[nodiscard]] Expected<ExtraColumnsFactory> profileColumns(const std::vector<std::string>& names,
                                                            const NumberText& numbers);
 

@@ -125,54 +125,6 @@ std::string placesText(std::span<const std::filesystem::path> dirs) {
     return text;
 }
 
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
-    c = Case(true);
-    bool readable = true;
-    for (const NamedRow* row : {&design, condition}) {
-        if (row != nullptr) {
-            for (const auto& [column, text] : row->cells) {
-                readable = c.set(column, text) && readable;
-            }
-        }
-    }
-    return readable;
-}
-
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers) {
-    return designCase(design, condition, c)
-               ? evaluate(c, numbers)
-               : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
-}
-
-ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
-                                  const NumberText& numbers, const ConditionVisitor& visit) {
-    ConditionsGrid grid;
-    grid.cells.resize(designs.size());
-    grid.worst.assign(designs.size(), 0);
-    for (std::size_t d = 0; d < designs.size(); ++d) {
-        double worstMargin = 0;
-        bool worstHasVerdict = true;
-        for (std::size_t k = 0; k < conditions.size(); ++k) {
-            Case c;
-            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers);
-            if (visit) {
-                visit(d, k, c, e);
-            }
-            const bool legible = e.hasVerdict() && c.store().view(Field::Result) == kLegible;
-            grid.allLegible = grid.allLegible && legible;
-            const double margin = e.hasVerdict() ? numbers.parse(e.margin).value : 0;
-            grid.cells[d].push_back({e.hasVerdict(), legible, c.store().text(Field::Result), e.margin});
-            // No verdict is worse than any margin; ties keep the first condition.
-            if (k == 0 || (worstHasVerdict && (!e.hasVerdict() || margin < worstMargin))) {
-                grid.worst[d] = k;
-                worstMargin = margin;
-                worstHasVerdict = e.hasVerdict();
-            }
-        }
-    }
-    return grid;
-}
-
 namespace {
 
 std::string padded(const std::string& text, std::size_t width) {
@@ -226,7 +178,9 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
     std::vector<std::vector<std::string>> grid(designs.size());
     for (std::size_t d = 0; d < designs.size(); ++d) {
         for (const ConditionOutcome& o : outcomes.cells[d]) {
-            grid[d].push_back(o.hasVerdict ? o.result + " " + o.margin : "no verdict");
+            grid[d].push_back(o.hasVerdict ? std::string(o.legible ? kLegible : kNotLegible) + " " +
+                                                 (o.margin ? numbers.threeDecimals(*o.margin) : std::string())
+                                           : "no verdict");
         }
         grid[d][outcomes.worst[d]] += " *";
     }

@@ -29,30 +29,6 @@ class TextSink final : public Sink {
     std::string text_;
 };
 
-struct Question {
-    std::string_view text;
-    std::string_view column;
-};
-constexpr std::array<Question, 4> kQuestions{{{"Minimum letter height", "letter_height_mm"},
-                                              {"Maximum viewing distance", "viewing_distance_mm"},
-                                              {"Maximum observer age", "age"},
-                                              {"Maximum ambient illuminance", "ambient_lux"}}};
-constexpr Question kLetterLuminance{"Minimum letter luminance", "letter_cdm2"};
-
-std::vector<ReviewAnswer> answers(const Case& c, const NumberText& numbers) {
-    std::vector<ReviewAnswer> out;
-    std::vector<Question> questions(kQuestions.begin(), kQuestions.end());
-    if (c.mode() == Mode::Luminance) {
-        questions.push_back(kLetterLuminance); // the other modes derive it from the light
-    }
-    for (const Question& q : questions) {
-        const SolveTarget& target = *solveTarget(q.column);
-        out.push_back(reviewAnswer(std::string(q.text), target, solve(c, *columnIndex(q.column), target.range, numbers),
-                                   numbers));
-    }
-    return out;
-}
-
 // The three sweeps of a design: distance out to twice its own, the day's
 // ambient light on log steps, and the ages the model covers.
 std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const NumberText& numbers) {
@@ -66,9 +42,8 @@ std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const N
                                                              ":" + numbers.plain((farthestShown - 100) / 490)},
           std::pair{"Contrast against ambient illuminance", std::string("ambient_lux=1:100000:x1.05")},
           std::pair{"Contrast against age", std::string("age=10:90:0.25")}}) {
-        SweepSpec spec;
-        if (!parseSweepSpec(text, spec, numbers)) {
-            out.emplace_back(caption, spec);
+        if (auto spec = parseSweepSpec(text, numbers)) {
+            out.emplace_back(caption, *spec);
         }
     }
     return out;
@@ -89,28 +64,17 @@ Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const
     return sink.take();
 }
 
-ReviewGrid conditionsGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers) {
-    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers);
-    ReviewGrid grid;
-    grid.rows.push_back({design.name, {}});
-    for (std::size_t k = 0; k < conditions.size(); ++k) {
-        const ConditionOutcome& o = outcomes.cells[0][k];
-        grid.columns.push_back(conditions[k].name);
-        grid.rows[0].cells.push_back({o.hasVerdict ? o.result : "No verdict", o.margin, k == outcomes.worst[0]});
-    }
-    return grid;
-}
-
 } // namespace
 
 Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
     CommandResult result;
     const std::vector<std::string> profileNames =
         run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
-    const auto profiles = loadProfiles(profileNames);
-    if (!profiles) {
-        return profiles.error();
+    auto loaded = loadProfiles(profileNames);
+    if (!loaded) {
+        return loaded.error();
     }
+    std::vector<ProfileChecker> checkers(loaded->begin(), loaded->end());
     // Every design adds its page to what is held until the end, and a PDF its pictures.
     const bool pdf = run.output.ends_with(".pdf");
     const RowLimit designLimit = pdf ? RowLimit{kMaxPdfDesigns, "designs", "one PDF report"}
@@ -139,58 +103,57 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     }
 
     Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
+    std::vector<ReviewArt> art;
     for (const NamedRow& row : *designs) {
         Case given; // as the row gives it: what is solved, swept and spread
         designCase(row, nullptr, given);
         Case c;
         const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
-        ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e);
+        ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e, numbers);
+        ReviewArt drawn;
         const QuantityValues values = reviewQuantities(c, e, numbers);
-        for (const Profile& p : *profiles) {
-            d.profiles.push_back(reviewProfile(p, p.check(values), numbers));
+        for (ProfileChecker& checker : checkers) {
+            d.profiles.push_back(reviewProfile(checker.profile(), checker.check(values)));
         }
         if (e.hasVerdict()) {
-            d.answers = answers(given, numbers);
+            d.answers = inverseAnswers(given, numbers);
         }
         if (setting.plotter.empty()) {
-            d.plotsNote = "No plots: vistrel-plot is not installed (install the 'vistrel' package).";
+            drawn.plotsNote = "No plots: vistrel-plot is not installed (install the 'vistrel' package).";
         } else if (!e.hasVerdict()) {
-            d.plotsNote = "No plots: the design has no verdict.";
+            drawn.plotsNote = "No plots: the design has no verdict.";
         } else {
             for (const auto& [caption, spec] : plotSweeps(given, numbers)) {
                 auto svg = drawSweep(setting.plotter, given, spec, numbers);
                 if (!svg) {
                     return svg.error();
                 }
-                d.plots.push_back({caption, std::move(*svg)});
+                drawn.plots.push_back({caption, std::move(*svg)});
             }
         }
         if (!conditions.empty()) {
-            d.conditions = conditionsGrid(row, conditions, numbers);
+            d.conditions = reviewGrid(row, conditions, numbers);
         }
         if (!run.tolerances.empty()) {
             const auto analysis = analyseTolerance(given, run, numbers);
             if (!analysis) {
                 return usageError("design " + row.name + ": " + analysis.error().message);
             }
-            std::vector<std::string> names;
-            for (const std::size_t column : analysis->columns) {
-                names.emplace_back(kColumns[column].name);
-            }
-            d.tolerance = reviewTolerance(analysis->mc, analysis->worst, names, numbers);
+            d.tolerance = ReviewTolerance{analysis->columns, analysis->mc, analysis->worst};
             const std::string bars = tornadoBars(*analysis, numbers);
             if (!setting.plotter.empty() && !bars.empty()) {
                 TextSink sink;
                 // As tall as its bars need: a page is no place for one bar 600 pixels high.
                 const auto count = static_cast<int>(std::count(bars.begin(), bars.end(), '\n'));
                 const plot::Size size{1000, std::clamp(220 + 70 * count, plot::kSmallestSide, 620)};
-                if (auto drawn = drawTornado(setting.plotter, bars, "the report.svg", sink, size); !drawn) {
-                    return drawn.error();
+                if (auto tornado = drawTornado(setting.plotter, bars, "the report.svg", sink, size); !tornado) {
+                    return tornado.error();
                 }
-                d.tolerance->tornadoSvg = sink.take();
+                drawn.tornadoSvg = sink.take();
             }
         }
         review.designs.push_back(std::move(d));
+        art.push_back(std::move(drawn));
     }
     if (conditionsPath.empty()) {
         result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
@@ -199,7 +162,7 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     if (setting.plotter.empty()) {
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
     }
-    result.out = reviewHtml(review);
+    result.out = reviewHtml(review, numbers, art);
     return result;
 }
 

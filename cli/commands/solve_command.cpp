@@ -48,9 +48,8 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
             *value = *read;
         }
     }
-    SolveGrid grid{};
-    if (const auto error = solveGrid(run.range, grid, target->logarithmic)) {
-        return usageError(*error);
+    if (auto grid = solveGrid(run.range, target->logarithmic); !grid) {
+        return grid.error();
     }
     return {};
 }

@@ -40,9 +40,11 @@ void addSweepOptions(CLI::App& command, CommandOptions& options) {
 
 Expected<void> finishSweep(const CLI::App& /*command*/, CommandOptions& options, const NumberText& numbers) {
     Invocation& run = options.run;
-    if (const auto error = parseSweepSpec(options.texts["--vary"], run.sweep, numbers)) {
-        return usageError(*error);
+    auto spec = parseSweepSpec(options.texts["--vary"], numbers);
+    if (!spec) {
+        return spec.error();
     }
+    run.sweep = *spec;
     const auto size = checkPlotOptions(run.plot, run.logX, options.texts["--plot-size"], run.sweep, numbers);
     if (!size) {
         return size.error();

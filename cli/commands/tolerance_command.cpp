@@ -68,27 +68,26 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers) {
     ToleranceAnalysis a;
     for (const std::string& text : run.tolerances) {
-        auto parsed = parseTolerance(text);
-        if (auto* why = std::get_if<std::string>(&parsed)) {
-            return usageError("--tol " + text + ": " + *why);
+        auto spec = parseTolerance(text);
+        if (!spec) {
+            return usageError("--tol " + text + ": " + spec.error().message);
         }
-        const auto& spec = std::get<ToleranceSpec>(parsed);
-        const SolveTarget* target = solveTarget(spec.name);
+        const SolveTarget* target = solveTarget(spec->name);
         if (target == nullptr) {
-            return usageError("--tol " + text + ": \"" + spec.name + "\" is not a numeric input");
+            return usageError("--tol " + text + ": \"" + spec->name + "\" is not a numeric input");
         }
-        const std::size_t column = *columnIndex(spec.name);
+        const std::size_t column = *columnIndex(spec->name);
         if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
-            return usageError("--tol " + spec.name + " is given twice");
+            return usageError("--tol " + spec->name + " is given twice");
         }
         const ParsedNumber nominal = numbers.parse(base.view(column));
-        auto made = makeDistribution(spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
-        if (auto* why = std::get_if<std::string>(&made)) {
-            return usageError("--tol " + text + ": " + *why);
+        auto made = makeDistribution(*spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
+        if (!made) {
+            return usageError("--tol " + text + ": " + made.error().message);
         }
         a.texts.push_back(text);
         a.columns.push_back(column);
-        a.inputs.push_back(std::get<Distribution>(made));
+        a.inputs.push_back(*made);
     }
     const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
     a.mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});

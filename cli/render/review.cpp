@@ -49,11 +49,48 @@ table.cards td::before{content:attr(data-label) ": ";font-weight:bold;color:#404
 section.next{break-before:page}figure,tr,p.verdict{break-inside:avoid}h2,h3{break-after:avoid}}
 )css";
 
-std::string_view verdictClass(std::string_view verdict) {
-    if (verdict == kLegible) {
-        return "legible";
+std::string_view verdictClass(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Legible: return "legible";
+    case Verdict::NotLegible: return "not-legible";
+    case Verdict::None: break;
     }
-    return verdict == kNotLegible ? "not-legible" : "no-verdict";
+    return "no-verdict";
+}
+
+std::string verdictText(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Legible: return std::string(kLegible);
+    case Verdict::NotLegible: return std::string(kNotLegible);
+    case Verdict::None: break;
+    }
+    return "No verdict";
+}
+
+// What the page writes: the model and the numbers' format.
+struct Writer {
+    const NumberText& numbers;
+
+    [[nodiscard]] std::string shown(const std::optional<double>& v) const {
+        return v ? numbers.threeDecimals(*v) : std::string();
+    }
+};
+
+// An input or output as the window shows it.
+struct ReviewQuantity {
+    std::string caption;
+    std::string unit; // empty where there is none
+    std::string value;
+};
+
+std::vector<ReviewQuantity> shownFields(const std::vector<ReviewField>& fields) {
+    std::vector<ReviewQuantity> out;
+    out.reserve(fields.size() + 1);
+    for (const ReviewField& f : fields) {
+        const FieldInfo& info = fieldInfo(f.field);
+        out.push_back({std::string(info.caption), std::string(info.unit), f.text});
+    }
+    return out;
 }
 
 class Page {
@@ -137,12 +174,11 @@ void quantities(Page& page, std::string_view heading, const std::vector<ReviewQu
     page.raw("</tbody></table></div>\n");
 }
 
-void summary(Page& page, const ReviewDesign& d) {
+void summary(Page& page, const Writer& w, const ReviewDesign& d) {
     const std::string failed = failedChecksSummary(d);
-    page.element("p", std::string("verdict ") + std::string(verdictClass(d.verdict)),
-                 d.verdict.empty() ? "No verdict" : d.verdict);
-    if (!d.margin.empty()) {
-        page.element("p", "margin", "Margin " + d.margin + " log units");
+    page.element("p", std::string("verdict ") + std::string(verdictClass(d.verdict)), verdictText(d.verdict));
+    if (d.margin) {
+        page.element("p", "margin", "Margin " + w.shown(d.margin) + " log units");
     }
     if (!failed.empty()) {
         page.element("p", "failed", "Failed checks: " + failed);
@@ -151,7 +187,7 @@ void summary(Page& page, const ReviewDesign& d) {
     }
 }
 
-void standards(Page& page, const ReviewDesign& d) {
+void standards(Page& page, const Writer& w, const ReviewDesign& d) {
     page.element("h3", "", "Standards");
     if (d.profiles.empty()) {
         page.element("p", "none", "No profile was checked.");
@@ -168,12 +204,18 @@ void standards(Page& page, const ReviewDesign& d) {
                         {"Level", 9},
                         {"Source", 26}});
         for (const ReviewCheck& c : p.checks) {
+            std::string limit;
+            switch (c.kind) {
+            case CriterionKind::Minimum: limit = c.low ? std::string("\u2265 ") + w.shown(c.low) : ""; break;
+            case CriterionKind::Maximum: limit = c.high ? std::string("\u2264 ") + w.shown(c.high) : ""; break;
+            case CriterionKind::Range: limit = c.low && c.high ? w.shown(c.low) + " to " + w.shown(c.high) : ""; break;
+            }
             page.raw("<tr>");
             page.cell("Criterion", "id", c.id);
-            page.cell("Quantity", "", c.quantity);
-            page.cell("Value", "num", orDash(c.value));
-            page.cell("Limit", "num", orDash(c.limit));
-            page.cell("Margin", "num", orDash(c.margin));
+            page.cell("Quantity", "", kQuantities[c.quantity].name);
+            page.cell("Value", "num", orDash(w.shown(c.value)));
+            page.cell("Limit", "num", orDash(limit));
+            page.cell("Margin", "num", orDash(w.shown(c.margin)));
             const bool pass = c.status == CheckStatus::Pass;
             const bool fail = c.status == CheckStatus::Fail;
             page.cell("Result", pass ? "pass" : (fail ? "fail" : ""),
@@ -186,7 +228,7 @@ void standards(Page& page, const ReviewDesign& d) {
     }
 }
 
-void answers(Page& page, const ReviewDesign& d) {
+void answers(Page& page, const Writer& w, const ReviewDesign& d) {
     page.element("h3", "", "What it would take");
     if (d.answers.empty()) {
         page.element("p", "none", "No inverse answers were computed.");
@@ -194,7 +236,9 @@ void answers(Page& page, const ReviewDesign& d) {
     }
     page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
     page.headerRow({"Question", "Answer", "Value", "Unit"});
-    for (const ReviewAnswer& a : d.answers) {
+    for (const InverseAnswer& inverse : d.answers) {
+        const ReviewAnswer a = reviewAnswer(std::string(inverseQuestion(inverse.column)),
+                                            *solveTarget(kColumns[inverse.column].name), inverse.solved, w.numbers);
         page.raw("<tr>");
         page.cell("Question", "", a.question);
         page.cell("Answer", "", a.sentence);
@@ -216,17 +260,17 @@ void figure(Page& page, std::string_view caption, std::string_view svg) {
     page.raw("</figure>\n");
 }
 
-void plots(Page& page, const ReviewDesign& d) {
+void plots(Page& page, const ReviewArt& art) {
     page.element("h3", "", "Plots");
-    if (d.plots.empty()) {
-        page.element("p", "none", d.plotsNote.empty() ? "No plots were drawn." : d.plotsNote);
+    if (art.plots.empty()) {
+        page.element("p", "none", art.plotsNote.empty() ? "No plots were drawn." : art.plotsNote);
     }
-    for (const ReviewPlot& p : d.plots) {
+    for (const ReviewPlot& p : art.plots) {
         figure(page, p.caption, p.svg);
     }
 }
 
-void conditions(Page& page, const ReviewDesign& d) {
+void conditions(Page& page, const Writer& w, const ReviewDesign& d) {
     page.element("h3", "", "Conditions");
     if (!d.conditions) {
         page.element("p", "none", "No conditions were evaluated.");
@@ -245,7 +289,7 @@ void conditions(Page& page, const ReviewDesign& d) {
         page.raw("<tr>");
         page.element("th", "", row.label);
         for (const ReviewGridCell& cell : row.cells) {
-            const std::string text = cell.verdict + (cell.margin.empty() ? "" : " (" + cell.margin + ")");
+            const std::string text = verdictText(cell.verdict) + (cell.margin ? " (" + w.shown(cell.margin) + ")" : "");
             page.element("td", cell.worst ? "worst" : "", cell.worst ? text + " \u2013 worst" : text);
         }
         page.raw("</tr>\n");
@@ -253,13 +297,52 @@ void conditions(Page& page, const ReviewDesign& d) {
     page.raw("</tbody></table></div>\n");
 }
 
-void tolerance(Page& page, const ReviewDesign& d) {
+// The tolerance section's texts.
+struct ToleranceTexts {
+    std::string samples;
+    std::string probability; // of Legible, as a percentage text
+    std::string intervalLow;
+    std::string intervalHigh;
+    std::string p5, p50, p95;       // margin_log; empty without verdicts
+    std::vector<std::string> notes; // truncations, samples ending in messages
+    std::vector<std::pair<std::string, std::string>> worstCorner;
+    std::string worstMargin;
+    std::string worstVerdict;
+};
+
+ToleranceTexts toleranceTexts(const Writer& w, const ReviewTolerance& r) {
+    const MonteCarloResult& mc = r.mc;
+    const WorstCase& worst = r.worst;
+    ToleranceTexts t;
+    const auto percent = [&w](double p) { return w.numbers.threeDecimals(100.0 * p); };
+    t.samples = std::to_string(mc.samples);
+    t.probability = percent(mc.probability);
+    t.intervalLow = percent(mc.interval.low);
+    t.intervalHigh = percent(mc.interval.high);
+    t.p5 = w.shown(mc.p5);
+    t.p50 = w.shown(mc.p50);
+    t.p95 = w.shown(mc.p95);
+    for (const auto& [message, count] : mc.messages) {
+        t.notes.push_back(std::to_string(count) + " samples ended in the message: " + message);
+    }
+    if (worst.skipped) {
+        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
+    }
+    for (std::size_t k = 0; k < worst.values.size() && k < r.columns.size(); ++k) {
+        t.worstCorner.emplace_back(kColumns[r.columns[k]].name, w.numbers.plain(worst.values[k]));
+    }
+    t.worstMargin = w.shown(worst.margin);
+    t.worstVerdict = worst.values.empty() ? std::string() : std::string(worst.legible ? kLegible : kNotLegible);
+    return t;
+}
+
+void tolerance(Page& page, const Writer& w, const ReviewDesign& d, const ReviewArt& art) {
     page.element("h3", "", "Tolerance");
     if (!d.tolerance) {
         page.element("p", "none", "No tolerances were given.");
         return;
     }
-    const ReviewTolerance& t = *d.tolerance;
+    const ToleranceTexts t = toleranceTexts(w, *d.tolerance);
     page.raw("<div class=\"wrap\"><table>\n");
     page.headerRow({"Quantity", "Value"});
     const auto row = [&page](std::string_view name, std::string_view value) {
@@ -282,47 +365,51 @@ void tolerance(Page& page, const ReviewDesign& d) {
         page.raw("<div class=\"wrap\"><table>\n");
         page.element("caption", "", "Worst corner: margin " + t.worstMargin + " log units, " + t.worstVerdict);
         page.headerRow({"Input", "Value"});
-        for (const ReviewCorner& c : t.worstCorner) {
-            row(c.input, c.value);
+        for (const auto& [input, value] : t.worstCorner) {
+            row(input, value);
         }
         page.raw("</tbody></table></div>\n");
     }
-    if (!t.tornadoSvg.empty()) {
-        figure(page, "Change of the margin as each input alone goes from its low to its high value", t.tornadoSvg);
+    if (!art.tornadoSvg.empty()) {
+        figure(page, "Change of the margin as each input alone goes from its low to its high value", art.tornadoSvg);
     }
 }
 
 // next: a later design, which starts a new page in print.
-void design(Page& page, const ReviewDesign& d, bool headed, bool next) {
+void design(Page& page, const Writer& w, const ReviewDesign& d, const ReviewArt& art, bool headed, bool next) {
     page.raw(next ? "<section class=\"design next\">\n" : "<section class=\"design\">\n");
     if (headed) {
         page.element("h2", next ? "next" : "", d.name);
     }
-    summary(page, d);
+    summary(page, w, d);
     for (const std::string& m : d.messages) {
         page.element("p", "message", m);
     }
     page.element("h3", "", "Inputs");
-    quantities(page, "Inputs", d.inputs, true);
+    std::vector<ReviewQuantity> inputs = shownFields(d.inputs);
+    inputs.insert(inputs.begin(), {"Input mode", "", std::string(modeText(d.mode))});
+    quantities(page, "Inputs", inputs, true);
     page.element("h3", "", "Results");
-    quantities(page, "Results", d.results, false);
-    standards(page, d);
-    answers(page, d);
-    plots(page, d);
-    conditions(page, d);
-    tolerance(page, d);
+    std::vector<ReviewQuantity> results = shownFields(d.results);
+    results.push_back({"Margin", "log units", w.shown(d.margin)});
+    quantities(page, "Results", results, false);
+    standards(page, w, d);
+    answers(page, w, d);
+    plots(page, art);
+    conditions(page, w, d);
+    tolerance(page, w, d, art);
     page.raw("</section>\n");
 }
 
-void overview(Page& page, const Review& review) {
+void overview(Page& page, const Writer& w, const Review& review) {
     page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
     page.element("caption", "", "Summary");
     page.headerRow({"Design", "Verdict", "Margin (log units)", "Failed checks"});
     for (const ReviewDesign& d : review.designs) {
         page.raw("<tr>");
         page.cell("Design", "", d.name);
-        page.cell("Verdict", verdictClass(d.verdict), d.verdict.empty() ? "No verdict" : d.verdict);
-        page.cell("Margin (log units)", "num", orDash(d.margin));
+        page.cell("Verdict", verdictClass(d.verdict), verdictText(d.verdict));
+        page.cell("Margin (log units)", "num", orDash(w.shown(d.margin)));
         const std::string failed = failedChecksSummary(d);
         page.cell("Failed checks", "", !failed.empty() ? failed : (d.profiles.empty() ? "\u2013" : "none"));
         page.raw("</tr>\n");
@@ -375,67 +462,37 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
-namespace {
-
-std::vector<ReviewQuantity> fieldsOf(const FieldStore& store, Role role) {
-    std::vector<ReviewQuantity> out;
-    for (const FieldInfo& f : kFields) {
-        // The verdict has its own line, and the notes are shown with the messages.
-        if (f.role != role || f.field == Field::Result || f.field == Field::Notes) {
-            continue;
-        }
-        std::string value = store.text(f.field);
-        if (role == Role::Input && value.empty()) {
-            continue;
-        }
-        out.push_back({std::string(f.caption), std::string(f.unit), std::move(value)});
+std::string_view inverseQuestion(std::size_t column) {
+    const std::string_view name = kColumns[column].name;
+    if (name == "letter_height_mm") {
+        return "Minimum letter height";
     }
-    return out;
-}
-
-} // namespace
-
-ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e) {
-    ReviewDesign d;
-    d.name = std::move(name);
-    d.verdict = c.store().text(Field::Result);
-    d.margin = e.margin;
-    if (!e.messageText().empty()) { // the message, or a daylight case's notes
-        d.messages.push_back(e.messageText());
+    if (name == "viewing_distance_mm") {
+        return "Maximum viewing distance";
     }
-    d.inputs = fieldsOf(c.store(), Role::Input);
-    d.inputs.insert(d.inputs.begin(), {"Input mode", "", std::string(modeText(c.mode()))});
-    d.results = fieldsOf(c.store(), Role::Output);
-    d.results.push_back({"Margin", "log units", e.margin});
-    return d;
-}
-
-QuantityValues reviewQuantities(const Case& c, const Evaluation& e, const NumberText& numbers) {
-    return quantitiesFromRow(
-        [&c, &e](std::string_view column) -> std::optional<std::string_view> {
-            if (column == kMarginColumn) {
-                return e.margin;
-            }
-            const auto index = columnIndex(column);
-            return index ? std::optional(c.view(*index)) : std::nullopt;
-        },
-        numbers);
+    if (name == "age") {
+        return "Maximum observer age";
+    }
+    if (name == "ambient_lux") {
+        return "Maximum ambient illuminance";
+    }
+    if (name == "letter_cdm2") {
+        return "Minimum letter luminance";
+    }
+    return name;
 }
 
 std::string failedChecksSummary(const ReviewDesign& design) {
-    std::string required;
-    std::string recommended;
-    for (const ReviewProfile& p : design.profiles) {
-        for (const ReviewCheck& c : p.checks) {
-            const bool isRequired = c.level == Level::Required;
-            const bool failed = c.status == CheckStatus::Fail || (isRequired && c.status == CheckStatus::NoValue);
-            if (!failed) {
-                continue;
-            }
-            std::string& list = isRequired ? required : recommended;
-            list += (list.empty() ? "" : ", ") + c.id;
+    const FailedChecks failed = failedChecks(design);
+    const auto joined = [](const std::vector<std::string>& ids) {
+        std::string out;
+        for (const std::string& id : ids) {
+            out += (out.empty() ? "" : ", ") + id;
         }
-    }
+        return out;
+    };
+    const std::string required = joined(failed.required);
+    const std::string recommended = joined(failed.recommended);
     if (required.empty() && recommended.empty()) {
         return {};
     }
@@ -446,60 +503,6 @@ std::string failedChecksSummary(const ReviewDesign& design) {
         return recommended + " (recommended)";
     }
     return required + " (required); " + recommended + " (recommended)";
-}
-
-ReviewProfile reviewProfile(const Profile& profile, std::span<const CheckResult> results, const NumberText& numbers) {
-    ReviewProfile out{profile.name(), profile.title(), {}};
-    const auto shown = [&numbers](const std::optional<double>& v) {
-        return v ? numbers.threeDecimals(*v) : std::string();
-    };
-    for (const CheckResult& r : results) {
-        const Criterion& c = *r.criterion;
-        ReviewCheck check;
-        check.id = c.id;
-        check.quantity = std::string(kQuantities[c.quantity].name);
-        check.value = shown(r.value);
-        switch (c.kind) {
-        case CriterionKind::Minimum: check.limit = r.low ? std::string("\u2265 ") + shown(r.low) : ""; break;
-        case CriterionKind::Maximum: check.limit = r.high ? std::string("\u2264 ") + shown(r.high) : ""; break;
-        case CriterionKind::Range: check.limit = r.low && r.high ? shown(r.low) + " to " + shown(r.high) : ""; break;
-        }
-        check.margin = shown(r.margin);
-        check.status = r.status;
-        check.level = c.level;
-        check.source = c.source;
-        check.note = r.note;
-        out.checks.push_back(std::move(check));
-    }
-    return out;
-}
-
-ReviewTolerance reviewTolerance(const MonteCarloResult& mc, const WorstCase& worst, std::span<const std::string> names,
-                                const NumberText& numbers) {
-    ReviewTolerance t;
-    const auto percent = [&numbers](double p) { return numbers.threeDecimals(100.0 * p); };
-    const auto shown = [&numbers](const std::optional<double>& v) {
-        return v ? numbers.threeDecimals(*v) : std::string();
-    };
-    t.samples = std::to_string(mc.samples);
-    t.probability = percent(mc.probability);
-    t.intervalLow = percent(mc.interval.low);
-    t.intervalHigh = percent(mc.interval.high);
-    t.p5 = shown(mc.p5);
-    t.p50 = shown(mc.p50);
-    t.p95 = shown(mc.p95);
-    for (const auto& [message, count] : mc.messages) {
-        t.notes.push_back(std::to_string(count) + " samples ended in the message: " + message);
-    }
-    if (worst.skipped) {
-        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
-    }
-    for (std::size_t k = 0; k < worst.values.size() && k < names.size(); ++k) {
-        t.worstCorner.push_back({names[k], numbers.plain(worst.values[k])});
-    }
-    t.worstMargin = shown(worst.margin);
-    t.worstVerdict = worst.values.empty() ? std::string() : std::string(worst.legible ? kLegible : kNotLegible);
-    return t;
 }
 
 ReviewAnswer reviewAnswer(std::string question, const SolveTarget& target, const SolveResult& solved,
@@ -568,7 +571,9 @@ std::optional<std::string> utcDate(std::string_view epochSeconds) {
     return dateOf(static_cast<std::time_t>(std::stoll(std::string(epochSeconds))));
 }
 
-std::string reviewHtml(const Review& review) {
+std::string reviewHtml(const Review& review, const NumberText& numbers, std::span<const ReviewArt> art) {
+    const Writer w{numbers};
+    const ReviewArt none;
     Page page;
     page.raw("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -584,10 +589,11 @@ std::string reviewHtml(const Review& review) {
     page.raw("</header>\n");
     const bool several = review.designs.size() > 1;
     if (several) {
-        overview(page, review);
+        overview(page, w, review);
     }
-    for (const ReviewDesign& d : review.designs) {
-        design(page, d, several || !d.name.empty(), &d != &review.designs.front());
+    for (std::size_t k = 0; k < review.designs.size(); ++k) {
+        const ReviewDesign& d = review.designs[k];
+        design(page, w, d, k < art.size() ? art[k] : none, several || !d.name.empty(), k > 0);
     }
     method(page);
     page.raw("</body>\n</html>\n");

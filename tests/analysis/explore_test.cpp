@@ -120,8 +120,9 @@ class Sweep : public testing::TestWithParam<SweepCase> {};
 
 // Steps are computed from the start, so texts carry no drift such as 0.30000000000000004.
 TEST_P(Sweep, StepsAndTexts) {
-    SweepSpec spec;
-    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec, kNumbers), std::nullopt);
+    const auto parsed = parseSweepSpec(GetParam().spec, kNumbers);
+    ASSERT_TRUE(parsed) << parsed.error().text();
+    const SweepSpec& spec = *parsed;
     EXPECT_EQ(spec.count, GetParam().count);
     std::vector<std::string> texts;
     sweep(workedCase("40"), spec, kNumbers, [&](const Case& c, const Evaluation& /*e*/) {
@@ -154,8 +155,9 @@ class SweepExtremes : public testing::TestWithParam<ExtremeSweep> {};
 // Ends near the largest and smallest doubles, where a power or TO - FROM
 // overflows on the way: every value finite, within the range, in order.
 TEST_P(SweepExtremes, StayFiniteWithinTheRange) {
-    SweepSpec spec;
-    ASSERT_EQ(parseSweepSpec(GetParam().spec, spec, kNumbers), std::nullopt);
+    const auto parsed = parseSweepSpec(GetParam().spec, kNumbers);
+    ASSERT_TRUE(parsed) << parsed.error().text();
+    const SweepSpec& spec = *parsed;
     EXPECT_EQ(spec.count, GetParam().count);
     const double lo = std::min(spec.from, spec.to);
     const double hi = std::max(spec.from, spec.to);

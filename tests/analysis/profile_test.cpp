@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -22,10 +25,10 @@ QuantityValues valuesOf(std::initializer_list<std::pair<std::string_view, double
 
 Profile parsed(const std::string& text) {
     auto result = parseProfile(text, "test.toml");
-    if (const auto* error = std::get_if<ProfileError>(&result)) {
-        ADD_FAILURE() << error->text();
+    if (!result) {
+        ADD_FAILURE() << result.error().text();
     }
-    return std::move(std::get<Profile>(result));
+    return std::move(result).value();
 }
 
 std::string criterion(std::string_view kind, std::string_view limits, std::string_view extra = "") {
@@ -45,7 +48,7 @@ class Limits : public testing::TestWithParam<LimitCase> {};
 TEST_P(Limits, AtTheLimitPassesJustBeyondFails) {
     const auto& p = GetParam();
     const Profile profile = parsed(criterion(p.kind, p.limits));
-    const auto results = profile.check(valuesOf({{"letter_size_arcmin", p.value}}));
+    const auto results = ProfileChecker(profile).check(valuesOf({{"letter_size_arcmin", p.value}}));
     ASSERT_EQ(results.size(), 1U);
     EXPECT_EQ(results[0].status, p.expected) << p.kind << " " << p.value;
 }
@@ -75,11 +78,11 @@ class Refusals : public testing::TestWithParam<Refusal> {};
 TEST_P(Refusals, NameTheLineAndReason) {
     const auto& p = GetParam();
     const auto result = parseProfile(p.text, "team.toml");
-    ASSERT_TRUE(std::holds_alternative<ProfileError>(result)) << p.name;
-    const auto& error = std::get<ProfileError>(result);
+    ASSERT_FALSE(result) << p.name;
+    const auto& error = result.error();
     EXPECT_EQ(error.file, "team.toml");
     EXPECT_EQ(error.line, p.line) << error.text();
-    EXPECT_NE(error.reason.find(p.reason), std::string::npos) << error.text();
+    EXPECT_NE(error.message.find(p.reason), std::string::npos) << error.text();
 }
 
 const std::string kGood = criterion("minimum", "limit = 16");
@@ -122,7 +125,8 @@ TEST(ProfileCheck, ReportsMarginsNotesAndRequiredOutcome) {
     const Profile profile = parsed(criterion("range", "low = 20\nhigh = 22") +
                                    "[[criterion]]\nid = \"cr\"\nquantity = \"contrast_ratio\"\nkind = \"minimum\"\n"
                                    "limit = 6\nlevel = \"recommended\"\nsource = \"s\"\n");
-    auto results = profile.check(valuesOf({{"letter_size_arcmin", 21.5}, {"contrast_ratio", 3.0}}));
+    ProfileChecker checker(profile);
+    auto results = checker.check(valuesOf({{"letter_size_arcmin", 21.5}, {"contrast_ratio", 3.0}}));
     EXPECT_EQ(results[0].limit, 22.0); // the nearer end of the range
     EXPECT_DOUBLE_EQ(*results[0].margin, -0.5);
     EXPECT_DOUBLE_EQ(*results[0].marginRatio, 21.5 / 22.0);
@@ -130,10 +134,10 @@ TEST(ProfileCheck, ReportsMarginsNotesAndRequiredOutcome) {
     EXPECT_DOUBLE_EQ(*results[1].marginRatio, 0.5);
     EXPECT_TRUE(allRequiredPass(results)); // only a recommendation failed
 
-    results = profile.check(valuesOf({{"letter_size_arcmin", 21.5}})); // an infinite ratio arrives empty
+    results = checker.check(valuesOf({{"letter_size_arcmin", 21.5}})); // an infinite ratio arrives empty
     EXPECT_EQ(results[1].status, CheckStatus::NoValue);
     EXPECT_EQ(results[1].note, "no value for contrast_ratio");
-    results = profile.check(valuesOf({{"contrast_ratio", 8.0}}));
+    results = checker.check(valuesOf({{"contrast_ratio", 8.0}}));
     EXPECT_EQ(results[0].status, CheckStatus::NoValue);
     EXPECT_FALSE(allRequiredPass(results)); // a required check without a value does not pass
 }
@@ -142,8 +146,8 @@ const std::string kProfiles = VISTREL_PROFILES_DIR;
 
 TEST(ShippedProfiles, ModulationAppliesOnlyToSmallCharacters) {
     auto loaded = loadProfile(kProfiles + "/text-legibility.toml");
-    ASSERT_TRUE(std::holds_alternative<Profile>(loaded)) << std::get<ProfileError>(loaded).text();
-    const auto& profile = std::get<Profile>(loaded);
+    ASSERT_TRUE(loaded) << loaded.error().text();
+    ProfileChecker profile(*loaded);
     auto modulationAt = [&](double size, std::optional<double> modulation) {
         auto values = valuesOf({{"letter_size_arcmin", size}});
         values[*quantityIndex("modulation")] = modulation;
@@ -165,8 +169,10 @@ TEST(ShippedProfiles, StrokeRatioFollowsThePolarityAndHeightFollowsTheDistance) 
         const auto it = row.find(column);
         return it == row.end() ? std::nullopt : std::optional<std::string_view>(it->second);
     };
-    auto stroke = std::get<Profile>(loadProfile(kProfiles + "/stroke-width.toml"));
-    auto distance = std::get<Profile>(loadProfile(kProfiles + "/faa-distance.toml"));
+    const auto strokeProfile = loadProfile(kProfiles + "/stroke-width.toml");
+    const auto distanceProfile = loadProfile(kProfiles + "/faa-distance.toml");
+    ProfileChecker stroke(*strokeProfile);
+    ProfileChecker distance(*distanceProfile);
     auto results = stroke.check(quantitiesFromRow(lookup, numbers));
     EXPECT_EQ(results[0].status, CheckStatus::NotApplicable); // dark on light
     EXPECT_EQ(results[1].status, CheckStatus::Pass);
@@ -184,8 +190,8 @@ TEST(ShippedProfiles, StrokeRatioFollowsThePolarityAndHeightFollowsTheDistance) 
 
 TEST(ShippedProfiles, TheTeamTemplateIsRefusedUntilFilledIn) {
     const auto result = loadProfile(VISTREL_PROFILE_TEMPLATE);
-    ASSERT_TRUE(std::holds_alternative<ProfileError>(result));
-    EXPECT_NE(std::get<ProfileError>(result).reason.find("fill in"), std::string::npos);
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().message.find("fill in"), std::string::npos);
 }
 
 TEST(FindProfile, ByNameInTheSearchFoldersOrByFile) {
@@ -194,6 +200,41 @@ TEST(FindProfile, ByNameInTheSearchFoldersOrByFile) {
     EXPECT_EQ(findProfile("no-such-profile", dirs), std::nullopt);
     EXPECT_EQ(findProfile("../profiles/faa-distance", dirs), std::nullopt); // a path must name the file itself
     EXPECT_EQ(findProfile(kProfiles + "/stroke-width.toml", dirs), kProfiles + "/stroke-width.toml");
+}
+
+} // namespace
+
+namespace {
+
+// One loaded profile, shared: every thread compiles its own checker from it,
+// and the file is not read again.
+TEST(SharedProfile, CheckersOnSeveralThreadsNeedNoFile) {
+    const auto path = std::filesystem::temp_directory_path() / ("shared-" + std::to_string(::getpid()) + ".toml");
+    std::ofstream(path) << criterion("minimum", "limit = \"letter_height_mm * 4\"");
+    auto loaded = loadProfile(path);
+    ASSERT_TRUE(loaded) << loaded.error().text();
+    std::filesystem::remove(path);
+    const auto profile = std::make_shared<const Profile>(std::move(*loaded));
+    std::vector<CheckStatus> seen(4);
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; t < seen.size(); ++t) {
+        workers.emplace_back([&, t] {
+            ProfileChecker checker(*profile);
+            for (int k = 0; k < 1000; ++k) { // the limit moves with every call: shared state would mix them
+                const double height = t % 2 == 0 ? 4.0 : 5.0;
+                seen[t] =
+                    checker.check(valuesOf({{"letter_size_arcmin", 18.0}, {"letter_height_mm", height}}))[0].status;
+                if (seen[t] != (t % 2 == 0 ? CheckStatus::Pass : CheckStatus::Fail)) {
+                    return;
+                }
+            }
+        });
+    }
+    for (auto& w : workers) {
+        w.join();
+    }
+    EXPECT_EQ(seen,
+              (std::vector<CheckStatus>{CheckStatus::Pass, CheckStatus::Fail, CheckStatus::Pass, CheckStatus::Fail}));
 }
 
 } // namespace

@@ -6,6 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +77,37 @@ TEST(ToleranceCommand, RefusesWhatItCannotSpread) {
         ASSERT_FALSE(r) << tol;
         EXPECT_EQ(r.error().kind, ErrorKind::Usage) << tol;
         EXPECT_NE(r.error().message.find(why), std::string::npos) << r.error().message;
+    }
+}
+
+// batch reads its profiles once: a file removed during the run must not
+// leave the workers without checks, which would read as a pass.
+TEST(ProfileColumns, WorkersShareTheProfilesReadBeforeTheRun) {
+    const auto path = std::filesystem::temp_directory_path() / ("columns-" + std::to_string(::getpid()) + ".toml");
+    std::ofstream(path) << "[[criterion]]\nid = \"tall\"\nquantity = \"letter_height_mm\"\nkind = \"minimum\"\n"
+                           "limit = 5\nlevel = \"required\"\nsource = \"s\"\n"
+                           "[[criterion]]\nid = \"near\"\nquantity = \"viewing_distance_mm\"\nkind = \"maximum\"\n"
+                           "limit = \"letter_height_mm * 100\"\nlevel = \"required\"\nsource = \"s\"\n";
+    const auto factory = profileColumns({path.string()}, kNumbers);
+    ASSERT_TRUE(factory) << factory.error().text();
+    std::filesystem::remove(path);
+    Invocation run = parsed({"check", "--profile", "text-legibility"});
+    const Evaluation e = evaluate(run.base, kNumbers);
+    std::vector<std::vector<std::string>> seen(2);
+    std::vector<std::thread> workers;
+    for (auto& out : seen) {
+        workers.emplace_back([&] {
+            auto columns = (*factory)();
+            out = columns->names();
+            const auto cells = columns->cells(run.base, e);
+            out.insert(out.end(), cells.begin(), cells.end());
+        });
+    }
+    for (auto& w : workers) {
+        w.join();
+    }
+    for (const auto& out : seen) { // 750 mm is beyond 6 mm * 100
+        EXPECT_EQ(out, (std::vector<std::string>{"tall", "near", "failed_checks", "pass", "fail", "near"}));
     }
 }
 

@@ -127,12 +127,12 @@ INSTANTIATE_TEST_SUITE_P(Points, LogGrid,
                                          GridCase{-2000, 0.01}, GridCase{2924, 839.5}, GridCase{999, 9.977}));
 
 TEST(LogGrid, RefusesRangesItCannotSearch) {
-    SolveGrid grid{};
-    EXPECT_TRUE(solveGrid({0, 100}, grid, true));
-    EXPECT_TRUE(solveGrid({-5, 100}, grid, true));
-    EXPECT_TRUE(solveGrid({100, 100.1}, grid, true));
-    EXPECT_FALSE(solveGrid({0.01, 1e9}, grid, true));
-    EXPECT_EQ(grid.hi - grid.lo, 11000);
+    EXPECT_FALSE(solveGrid({0, 100}, true));
+    EXPECT_FALSE(solveGrid({-5, 100}, true));
+    EXPECT_FALSE(solveGrid({100, 100.1}, true));
+    const auto grid = solveGrid({0.01, 1e9}, true);
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->hi - grid->lo, 11000);
 }
 
 } // namespace

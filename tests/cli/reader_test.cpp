@@ -232,12 +232,11 @@ struct GridCase {
 class Grid : public testing::TestWithParam<GridCase> {};
 
 TEST_P(Grid, RangesAreCheckedBeforeTheyOverflow) {
-    SolveGrid grid{};
-    const auto error = solveGrid({GetParam().min, GetParam().max}, grid);
-    ASSERT_EQ(!error.has_value(), GetParam().ok) << error.value_or("");
+    const auto grid = solveGrid({GetParam().min, GetParam().max});
+    ASSERT_EQ(grid.ok(), GetParam().ok) << (grid ? "" : grid.error().text());
     if (GetParam().ok) {
-        EXPECT_EQ(grid.lo, GetParam().lo);
-        EXPECT_EQ(grid.hi, GetParam().hi);
+        EXPECT_EQ(grid->lo, GetParam().lo);
+        EXPECT_EQ(grid->hi, GetParam().hi);
     }
 }
 
@@ -252,9 +251,8 @@ class SweepSteps : public testing::TestWithParam<std::pair<const char*, std::siz
 
 // 0 rows: refused.
 TEST_P(SweepSteps, RowsOrRefusal) {
-    SweepSpec spec;
-    const auto error = parseSweepSpec(GetParam().first, spec, vistrel::NumberText(vistrel::NumberFormat::invariant()));
-    EXPECT_EQ(error ? 0 : spec.count, GetParam().second) << error.value_or("");
+    const auto spec = parseSweepSpec(GetParam().first, vistrel::NumberText(vistrel::NumberFormat::invariant()));
+    EXPECT_EQ(spec ? spec->count : 0, GetParam().second) << (spec ? "" : spec.error().text());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -45,14 +45,13 @@ class AgeEvaluator final : public SampleEvaluator {
 };
 
 ReviewTolerance ageTolerance(const Case& c, std::uint64_t samples) {
-    const auto spec = std::get<ToleranceSpec>(parseTolerance("age=normal:45:12"));
-    const std::vector<Distribution> inputs{std::get<Distribution>(makeDistribution(spec, 40.0, ValidRange{0.0}))};
+    const auto spec = parseTolerance("age=normal:45:12");
+    const std::vector<Distribution> inputs{*makeDistribution(*spec, 40.0, ValidRange{0.0})};
     const EvaluatorFactory factory = [&c] { return std::make_unique<AgeEvaluator>(c); };
     const MonteCarloResult mc = runMonteCarlo(inputs, factory, {samples, 7, 1});
     AgeEvaluator corners(c);
     const WorstCase worst = findWorstCase(inputs, corners);
-    const std::vector<std::string> names{"age"};
-    return reviewTolerance(mc, worst, names, invariantNumbers());
+    return {{*columnIndex("age")}, mc, worst};
 }
 
 } // namespace
@@ -73,21 +72,17 @@ ReviewDesign evaluatedDesign(const std::string& name, const Row& row, const std:
                              const std::vector<std::string>& profiles, std::uint64_t samples) {
     Case c = caseOf(row);
     const Evaluation e = cli::evaluate(c, invariantNumbers());
-    ReviewDesign d = reviewDesign(name, c, e);
+    ReviewDesign d = reviewDesign(name, c, e, invariantNumbers());
     const QuantityValues values = reviewQuantities(c, e, invariantNumbers());
     for (const std::string& p : profiles) {
         auto loaded = loadProfile(profilesDir / (p + ".toml"));
-        const Profile& profile = std::get<Profile>(loaded);
-        d.profiles.push_back(reviewProfile(profile, profile.check(values), invariantNumbers()));
+        const Profile& profile = *loaded;
+        d.profiles.push_back(reviewProfile(profile, ProfileChecker(profile).check(values)));
     }
     if (e.hasVerdict()) {
-        for (const auto& [question, column] :
-             {std::pair{"Minimum letter height", "letter_height_mm"},
-              std::pair{"Maximum viewing distance", "viewing_distance_mm"}, std::pair{"Maximum observer age", "age"}}) {
-            const SolveTarget& target = *solveTarget(column);
-            d.answers.push_back(reviewAnswer(question, target,
-                                             solve(c, *columnIndex(column), target.range, invariantNumbers()),
-                                             invariantNumbers()));
+        for (const std::string_view input : {"letter_height_mm", "viewing_distance_mm", "age"}) {
+            const std::size_t column = *columnIndex(input);
+            d.answers.push_back({column, solve(c, column, solveTarget(input)->range, invariantNumbers())});
         }
     }
     if (samples > 0 && e.hasVerdict()) {

@@ -15,6 +15,8 @@ namespace {
 
 using namespace vistrel::cli;
 
+const vistrel::NumberText kNumbers(vistrel::NumberFormat::invariant());
+
 std::string lowerCase(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
@@ -75,7 +77,7 @@ Review workedReview() {
 
 TEST(Review, WorkedCaseReadsAsTheGoldenText) {
     const std::string golden = std::string(VISTREL_GOLDEN_DIR) + "/review_worked.txt";
-    const std::string text = visibleText(reviewHtml(workedReview()));
+    const std::string text = visibleText(reviewHtml(workedReview(), kNumbers));
     if (std::getenv("VISTREL_UPDATE_GOLDEN") != nullptr) {
         std::ofstream(golden) << text;
     }
@@ -91,12 +93,12 @@ TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
                  std::pair<std::string, std::string>{"viewing_distance_mm", "9000"});
     review.designs[0].name = "Near";
     review.designs.push_back(test::evaluatedDesign("Far", farther, VISTREL_PROFILES_DIR, {}, 0));
-    const std::string text = visibleText(reviewHtml(review));
+    const std::string text = visibleText(reviewHtml(review, kNumbers));
     EXPECT_NE(text.find("Design | Verdict | Margin (log units) | Failed checks |\nNear | Legible | 1.052 |"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Far | Not Legible |"), std::string::npos) << text;
-    const std::string html = reviewHtml(review);
+    const std::string html = reviewHtml(review, kNumbers);
     const auto count = [&html](std::string_view what) {
         std::size_t n = 0;
         for (std::size_t at = html.find(what); at != std::string::npos; at = html.find(what, at + 1)) {
@@ -110,7 +112,7 @@ TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
 
 struct Hostile {
     std::string_view slot;
-    std::function<void(Review&, const std::string&)> place;
+    std::function<void(Review&, ReviewArt&, const std::string&)> place;
 };
 
 class Escaping : public testing::TestWithParam<Hostile> {};
@@ -119,8 +121,9 @@ class Escaping : public testing::TestWithParam<Hostile> {};
 TEST_P(Escaping, HostileTextStaysText) {
     const std::string hostile = "<script>alert(\"x\" & 'y')</script><img src=x onerror=alert(1)>";
     Review review = workedReview();
-    GetParam().place(review, hostile);
-    const std::string html = reviewHtml(review);
+    std::vector<ReviewArt> art(1);
+    GetParam().place(review, art[0], hostile);
+    const std::string html = reviewHtml(review, kNumbers, art);
     EXPECT_EQ(lowerCase(html).find("<script"), std::string::npos) << GetParam().slot;
     EXPECT_EQ(lowerCase(html).find("<img"), std::string::npos) << GetParam().slot;
     EXPECT_NE(visibleText(html).find(hostile), std::string::npos) << GetParam().slot;
@@ -128,24 +131,25 @@ TEST_P(Escaping, HostileTextStaysText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Slots, Escaping,
-    testing::Values(Hostile{"title", [](Review& r, const std::string& s) { r.title = s; }},
-                    Hostile{"design", [](Review& r, const std::string& s) { r.designs[0].name = s; }},
-                    Hostile{"input", [](Review& r, const std::string& s) { r.designs[0].inputs[1].value = s; }},
-                    Hostile{"message", [](Review& r, const std::string& s) { r.designs[0].messages = {s}; }},
-                    Hostile{"source",
-                            [](Review& r, const std::string& s) { r.designs[0].profiles[0].checks[0].source = s; }},
-                    Hostile{"answer",
-                            [](Review& r, const std::string& s) {
-                                r.designs[0].answers = {{"q", s, "1", "mm"}};
-                            }},
-                    Hostile{"condition",
-                            [](Review& r, const std::string& s) {
-                                r.designs[0].conditions = ReviewGrid{{s}, {{"row", {{s, "0.1", true}}}}};
-                            }},
-                    Hostile{"plot caption",
-                            [](Review& r, const std::string& s) {
-                                r.designs[0].plots = {{s, "<svg viewBox=\"0 0 1 1\"><path d=\"M0 0\"/></svg>"}};
-                            }}),
+    testing::Values(
+        Hostile{"title", [](Review& r, ReviewArt&, const std::string& s) { r.title = s; }},
+        Hostile{"design", [](Review& r, ReviewArt&, const std::string& s) { r.designs[0].name = s; }},
+        Hostile{"input", [](Review& r, ReviewArt&, const std::string& s) { r.designs[0].inputs[0].text = s; }},
+        Hostile{"message", [](Review& r, ReviewArt&, const std::string& s) { r.designs[0].messages = {s}; }},
+        Hostile{"source",
+                [](Review& r, ReviewArt&, const std::string& s) { r.designs[0].profiles[0].checks[0].source = s; }},
+        Hostile{"answer",
+                [](Review& r, ReviewArt&, const std::string& s) {
+                    r.designs[0].answers = {{*columnIndex("age"), {10, 90, s, s, {}}}};
+                }},
+        Hostile{"condition",
+                [](Review& r, ReviewArt&, const std::string& s) {
+                    r.designs[0].conditions = ReviewGrid{{s}, {{s, {{Verdict::Legible, 0.1, true}}}}};
+                }},
+        Hostile{"plot caption",
+                [](Review&, ReviewArt& art, const std::string& s) {
+                    art.plots = {{s, "<svg viewBox=\"0 0 1 1\"><path d=\"M0 0\"/></svg>"}};
+                }}),
     [](const testing::TestParamInfo<Hostile>& param) {
         std::string name(param.param.slot);
         std::replace(name.begin(), name.end(), ' ', '_');
@@ -164,7 +168,11 @@ TEST_P(FailedSummary, NamesRequiredFailuresFirst) {
     d.profiles.emplace_back();
     char id = 'a';
     for (const auto& [status, level] : GetParam().checks) {
-        d.profiles[0].checks.push_back({std::string(1, id++), "", "", "", "", status, level, "", ""});
+        ReviewCheck check;
+        check.id = std::string(1, id++);
+        check.status = status;
+        check.level = level;
+        d.profiles[0].checks.push_back(check);
     }
     EXPECT_EQ(failedChecksSummary(d), GetParam().expected);
 }

@@ -42,7 +42,7 @@ struct Error {
 
 template <class T> class [[nodiscard]] Expected {
   public:
-    Expected(T value) : held_(std::in_place_index<0>, std::move(value)) {}   // NOLINT(google-explicit-constructor)
+    Expected(T value) : held_(std::in_place_index<0>, std::move(value)) {}     // NOLINT(google-explicit-constructor)
     Expected(Error error) : held_(std::in_place_index<1>, std::move(error)) {} // NOLINT(google-explicit-constructor)
 
     [[nodiscard]] bool ok() const { return held_.index() == 0; }

@@ -5,6 +5,7 @@
 // along one input (solve), and what every step of a range gives (sweep).
 
 #include "analysis/cases.h"
+#include "analysis/expected.h"
 #include "analysis/tolerance.h"
 
 #include <array>
@@ -100,9 +101,9 @@ struct SolveGrid {
     [[nodiscard]] double value(long long index) const;
 };
 inline constexpr double kLogStepsPerDecade = 1000;
-// Bounds and the grid of a range; why it cannot be solved over, when not.
+// The grid of a range, or why it cannot be solved over.
 inline constexpr double kLargestSolveBound = 1e9;
-std::optional<std::string> solveGrid(SolveRange range, SolveGrid& grid, bool logarithmic = false);
+[[nodiscard]] Expected<SolveGrid> solveGrid(SolveRange range, bool logarithmic = false);
 // Whether the column is searched on the logarithmic grid.
 [[nodiscard]] bool logarithmicColumn(std::size_t column);
 
@@ -126,9 +127,8 @@ struct SweepSpec {
 inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 
 // Reads NAME=FROM:TO:STEP, or NAME=FROM:TO:xFACTOR for steps evenly spaced on
-// a log scale (FROM and TO above 0), where NAME is a numeric input; on
-// failure returns why.
-std::optional<std::string> parseSweepSpec(std::string_view text, SweepSpec& spec, const NumberText& numbers);
+// a log scale (FROM and TO above 0), where NAME is a numeric input.
+[[nodiscard]] Expected<SweepSpec> parseSweepSpec(std::string_view text, const NumberText& numbers);
 
 // Evaluates the case at every step, handing each evaluated case to visit.
 void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,

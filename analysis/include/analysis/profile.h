@@ -24,9 +24,10 @@
 //
 // A profile holds at most kMaxCriteria criteria in at most kMaxProfileBytes:
 // every criterion compiles its expressions (about 17 kB), and every batch
-// worker loads its own copy.
+// worker compiles its own copy.
 
 #include "analysis/cases.h"
+#include "analysis/expected.h"
 #include "calc/number_text.h"
 
 #include <array>
@@ -38,7 +39,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace vistrel::cli {
@@ -132,52 +132,73 @@ struct CheckResult {
     std::string note;                  // why there is no value
 };
 
-struct ProfileError {
-    std::string file;
-    int line = 0; // 0 when the fault is the file as a whole
-    std::string reason;
-
-    // "FILE:LINE: REASON", or "FILE: REASON" without a line.
-    [[nodiscard]] std::string text() const;
-};
-
+// A loaded profile is immutable: one may be shared by every thread, each
+// checking through its own ProfileChecker.
 class Profile {
   public:
-    Profile(Profile&&) noexcept;
-    Profile& operator=(Profile&&) noexcept;
-    Profile(const Profile&) = delete;
-    Profile& operator=(const Profile&) = delete;
-    ~Profile();
-
     [[nodiscard]] const std::string& name() const { return name_; } // the file's stem
     [[nodiscard]] const std::string& title() const { return title_; }
     [[nodiscard]] const std::string& file() const { return file_; }
     [[nodiscard]] const std::vector<Criterion>& criteria() const { return criteria_; }
 
-    // One result per criterion, in the file's order. Equal within rounding
-    // (relative 1e-9) counts as at the limit, and at the limit passes.
-    // Reuses compiled expressions: use one Profile per thread.
-    [[nodiscard]] std::vector<CheckResult> check(const QuantityValues& values) const;
+    // A limit or condition as loaded: a number, or an expression that compiled.
+    struct Term {
+        std::optional<double> number;
+        std::string expression; // empty when a number, or when absent
 
-    struct Compiled; // one criterion's limits and condition, ready to evaluate
+        [[nodiscard]] bool present() const { return number || !expression.empty(); }
+    };
+    struct Terms {
+        Term low;
+        Term high;
+        Term when;
+    };
+    // By criterion, in the file's order.
+    [[nodiscard]] const std::vector<Terms>& terms() const { return terms_; }
 
   private:
-    friend std::variant<Profile, ProfileError> parseProfile(std::string_view, const std::string&);
-    Profile();
+    friend Expected<Profile> parseProfile(std::string_view, const std::string&);
+    Profile() = default;
 
     std::string name_;
     std::string title_;
     std::string file_;
     std::vector<Criterion> criteria_;
+    std::vector<Terms> terms_;
+};
+
+// Checks cases against one profile with expressions compiled for it alone:
+// muparser keeps state while it evaluates, so every thread makes its own.
+// The profile must outlive the checker and the results it gives.
+class ProfileChecker {
+  public:
+    explicit ProfileChecker(const Profile& profile);
+    ProfileChecker(ProfileChecker&&) noexcept;
+    ProfileChecker& operator=(ProfileChecker&&) noexcept;
+    ProfileChecker(const ProfileChecker&) = delete;
+    ProfileChecker& operator=(const ProfileChecker&) = delete;
+    ~ProfileChecker();
+
+    [[nodiscard]] const Profile& profile() const { return *profile_; }
+
+    // One result per criterion, in the file's order. Equal within rounding
+    // (relative 1e-9) counts as at the limit, and at the limit passes.
+    [[nodiscard]] std::vector<CheckResult> check(const QuantityValues& values);
+
+    struct Compiled; // one criterion's limits and condition, ready to evaluate
+
+  private:
+    const Profile* profile_;
     std::vector<std::unique_ptr<Compiled>> compiled_;
 };
 
 inline constexpr std::size_t kMaxCriteria = 200;
 inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20U;
 
-// Parses a profile's text; file names it in errors and gives the profile's name.
-[[nodiscard]] std::variant<Profile, ProfileError> parseProfile(std::string_view text, const std::string& file);
-[[nodiscard]] std::variant<Profile, ProfileError> loadProfile(const std::filesystem::path& file);
+// Parses a profile's text; file names it in errors and gives the profile's
+// name. Errors are "FILE:LINE: REASON", or "FILE: REASON" for the whole file.
+[[nodiscard]] Expected<Profile> parseProfile(std::string_view text, const std::string& file);
+[[nodiscard]] Expected<Profile> loadProfile(const std::filesystem::path& file);
 
 // True when every required criterion that applies passes; a required
 // criterion without a value does not pass.

@@ -10,8 +10,9 @@
 //   normal:MEAN:SD     normal around MEAN (age=normal:45:12)
 //   uniform:LO:HI
 //   triangular:LO:MODE:HI
-// Numbers are plain decimals (an exponent is allowed; no hex, no inf or nan,
-// nothing after the number).
+// Numbers are read in the invariant format, as every number on the command
+// line is: plain decimals, an exponent allowed; no hex, no inf or nan,
+// nothing after the number.
 //
 // Every value a spread reaches must lie within ±kLargestSpreadValue (for a
 // normal, its mean ± 10 SD, beyond its farthest draw), so that every draw,
@@ -27,6 +28,8 @@
 // the ends of a uniform or triangular range, and mean ± 3 SD of a normal, all
 // within the valid range.
 
+#include "analysis/expected.h"
+
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -36,7 +39,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace vistrel::cli {
@@ -52,9 +54,9 @@ struct ToleranceSpec {
 
 inline constexpr double kLargestSpreadValue = 1e15;
 
-// Parses "NAME=SPREAD"; the error text says what is wrong. A spread that
+// Parses "NAME=SPREAD"; the error says what is wrong. A spread that
 // passes the limit whatever the nominal value is refused here already.
-[[nodiscard]] std::variant<ToleranceSpec, std::string> parseTolerance(std::string_view text);
+[[nodiscard]] Expected<ToleranceSpec> parseTolerance(std::string_view text);
 
 // Where an input stops being valid, e.g. age [0, inf), distances (0, inf),
 // factors [0, 1].
@@ -77,8 +79,7 @@ class Distribution {
     [[nodiscard]] bool truncated() const { return excluded_ > 0.0; }
 
   private:
-    friend std::variant<Distribution, std::string> makeDistribution(const ToleranceSpec&, std::optional<double>,
-                                                                    const ValidRange&);
+    friend Expected<Distribution> makeDistribution(const ToleranceSpec&, std::optional<double>, const ValidRange&);
     enum class Shape { Uniform, Normal, Triangular };
     [[nodiscard]] double inverse(double p) const; // untruncated inverse CDF
     [[nodiscard]] double cdf(double x) const;
@@ -96,8 +97,8 @@ class Distribution {
 // normal:SD) and truncates it to the valid range. Refuses a negative spread,
 // LO > HI, a mode outside LO..HI, a distribution wholly outside the range,
 // and one that passes kLargestSpreadValue.
-[[nodiscard]] std::variant<Distribution, std::string>
-makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal, const ValidRange& valid);
+[[nodiscard]] Expected<Distribution> makeDistribution(const ToleranceSpec& spec, std::optional<double> nominal,
+                                                      const ValidRange& valid);
 
 // What one evaluation of the case gave: a verdict with its margin_log, or the
 // message the calculation stopped with.

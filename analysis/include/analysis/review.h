@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The design-review model: everything known about one or more designs, in
+// numbers, the case's own texts and names from the input. Front ends write
+// it out (vistrel-cli as an HTML page) and draw its plots.
+
+#include "analysis/cases.h"
+#include "analysis/conditions.h"
+#include "analysis/explore.h"
+#include "analysis/profile.h"
+#include "analysis/tolerance.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vistrel::cli {
+
+enum class Verdict { None, Legible, NotLegible };
+
+// An input or output with the text the case holds for it.
+struct ReviewField {
+    Field field;
+    std::string text;
+};
+
+// One criterion's result.
+struct ReviewCheck {
+    std::string id;
+    std::size_t quantity = 0; // into kQuantities
+    CriterionKind kind = CriterionKind::Minimum;
+    Level level = Level::Required;
+    CheckStatus status = CheckStatus::NoValue;
+    std::optional<double> value;
+    std::optional<double> low;  // minimum, range
+    std::optional<double> high; // maximum, range
+    std::optional<double> margin;
+    std::string source;
+    std::string note; // why there is no value
+};
+
+struct ReviewProfile {
+    std::string name;
+    std::string title;
+    std::vector<ReviewCheck> checks;
+};
+
+// A solve over one input, asked as "how far can it go and stay legible".
+struct InverseAnswer {
+    std::size_t column = 0;
+    SolveResult solved;
+};
+
+struct ReviewGridCell {
+    Verdict verdict = Verdict::None;
+    std::optional<double> margin;
+    bool worst = false;
+};
+
+// The conditions grid: designs (or one design) against conditions.
+struct ReviewGrid {
+    std::vector<std::string> columns; // the conditions' names
+    struct Row {
+        std::string label;
+        std::vector<ReviewGridCell> cells; // one per column
+    };
+    std::vector<Row> rows;
+};
+
+struct ReviewTolerance {
+    std::vector<std::size_t> columns; // the varied inputs, in the order of the distributions
+    MonteCarloResult mc;
+    WorstCase worst;
+};
+
+struct ReviewDesign {
+    std::string name;
+    Verdict verdict = Verdict::None;
+    std::optional<double> margin;      // margin_log
+    std::vector<std::string> messages; // from the engine
+    Mode mode = Mode::None;
+    std::vector<ReviewField> inputs;  // those that hold a text
+    std::vector<ReviewField> results; // every output but the verdict and the notes
+    std::vector<ReviewProfile> profiles;
+    std::vector<InverseAnswer> answers;
+    std::optional<ReviewGrid> conditions;
+    std::optional<ReviewTolerance> tolerance; // only when spreads were given
+};
+
+struct Review {
+    std::string title;
+    std::string date; // the caller's: fixed in tests
+    std::string version;
+    std::vector<ReviewDesign> designs;
+};
+
+// The summary, inputs and results of an evaluated case.
+[[nodiscard]] ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e,
+                                        const NumberText& numbers);
+
+// The case's quantities for a standards check, margin_log included.
+[[nodiscard]] QuantityValues reviewQuantities(const Case& c, const Evaluation& e, const NumberText& numbers);
+
+[[nodiscard]] ReviewProfile reviewProfile(const Profile& profile, std::span<const CheckResult> results);
+
+// The ids that failed, in the order of the profiles; a required criterion
+// without a value counts as failed.
+struct FailedChecks {
+    std::vector<std::string> required;
+    std::vector<std::string> recommended;
+};
+[[nodiscard]] FailedChecks failedChecks(const ReviewDesign& design);
+
+// The columns a review asks about: letter height, viewing distance, age,
+// ambient light, and for a luminance design the letter luminance.
+[[nodiscard]] std::vector<std::size_t> inverseQuestions(const Case& c);
+// Solves the case over each of them.
+[[nodiscard]] std::vector<InverseAnswer> inverseAnswers(const Case& c, const NumberText& numbers);
+
+// One design under every condition.
+[[nodiscard]] ReviewGrid reviewGrid(const NamedRow& design, std::span<const NamedRow> conditions,
+                                    const NumberText& numbers);
+
+} // namespace vistrel::cli
