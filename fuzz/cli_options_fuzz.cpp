@@ -49,6 +49,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
             sweep(r.base, r.sweep, numbers, [&](const Case& c, const Evaluation& e) {
                 appendRow(text, c, e);
                 (void)plotPoint(c, e, r.sweep.column, numbers);
+                return true;
             });
         }
         break;

@@ -248,12 +248,14 @@ Expected<SweepSpec> parseSweepSpec(std::string_view text, const NumberText& numb
 }
 
 void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
-           const std::function<void(const Case&, const Evaluation&)>& visit) {
+           const std::function<bool(const Case&, const Evaluation&)>& visit) {
     for (std::size_t k = 0; k < spec.count; ++k) {
         Case c = base;
         c.set(spec.column, numbers.plain(spec.at(k)));
         const Evaluation e = evaluate(c, numbers);
-        visit(c, e);
+        if (!visit(c, e)) {
+            return;
+        }
     }
 }
 

@@ -53,8 +53,10 @@ std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const N
 Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const SweepSpec& spec,
                                 const NumberText& numbers) {
     std::vector<PlotPoint> points;
-    sweep(c, spec, numbers,
-          [&](const Case& at, const Evaluation& e) { points.push_back(plotPoint(at, e, spec.column, numbers)); });
+    sweep(c, spec, numbers, [&](const Case& at, const Evaluation& e) {
+        points.push_back(plotPoint(at, e, spec.column, numbers));
+        return true;
+    });
     PlotFigure figure = sweepFigure(c, spec.column);
     figure.logX = spec.factor != 0;
     TextSink sink;

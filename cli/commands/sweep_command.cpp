@@ -82,11 +82,8 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
     std::vector<PlotPoint> points;
     bool anyVerdict = false;
     Expected<void> written;
-    // sweep()'s own loop, so that a failed write stops it at once.
-    for (std::size_t k = 0; k < run.sweep.count && written; ++k) {
-        Case c = run.base;
-        c.set(run.sweep.column, numbers.plain(run.sweep.at(k)));
-        const Evaluation e = evaluate(c, numbers);
+    // A failed write stops the sweep at once: after `| head` the rest would be lost work.
+    sweep(run.base, run.sweep, numbers, [&](const Case& c, const Evaluation& e) {
         anyVerdict = anyVerdict || e.hasVerdict();
         if (run.json) {
             text += evaluationJsonLine(c, e, numbers);
@@ -100,7 +97,8 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
             written = out->write(text);
             text.clear();
         }
-    }
+        return written.ok();
+    });
     if (written) {
         written = out->write(text);
     }

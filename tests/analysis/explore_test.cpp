@@ -129,6 +129,7 @@ TEST_P(Sweep, StepsAndTexts) {
         if (texts.size() < GetParam().firstTexts.size()) {
             texts.push_back(c.text(spec.column));
         }
+        return texts.size() < GetParam().firstTexts.size();
     });
     EXPECT_EQ(texts, GetParam().firstTexts);
 }

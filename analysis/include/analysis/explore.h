@@ -130,8 +130,9 @@ inline constexpr std::size_t kMaxSweepSteps = 1'000'000;
 // a log scale (FROM and TO above 0), where NAME is a numeric input.
 [[nodiscard]] Expected<SweepSpec> parseSweepSpec(std::string_view text, const NumberText& numbers);
 
-// Evaluates the case at every step, handing each evaluated case to visit.
+// Evaluates the case at every step, handing each evaluated case to visit,
+// until visit returns false (a reader that has gone, a full disk).
 void sweep(const Case& base, const SweepSpec& spec, const NumberText& numbers,
-           const std::function<void(const Case&, const Evaluation&)>& visit);
+           const std::function<bool(const Case&, const Evaluation&)>& visit);
 
 } // namespace vistrel::cli
