@@ -63,7 +63,7 @@ void BM_MonteCarloWorkedCase(benchmark::State& state) {
                                                   static_cast<unsigned>(state.range(1))};
     vistrel::cli::MonteCarloResult result;
     for (auto _ : state) {
-        result = vistrel::cli::runMonteCarlo(inputs, factory, options);
+        result = *vistrel::cli::runMonteCarlo(inputs, factory, options);
         benchmark::DoNotOptimize(result.legible);
     }
     if (!result.p50) {

@@ -365,13 +365,20 @@ double percentile(const MarginCounts& counts, std::uint64_t samples, double p) {
 
 } // namespace
 
-MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
-                               const MonteCarloOptions& options) {
+Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
+                                         const MonteCarloOptions& options) {
     if (options.samples == 0) {
-        throw std::invalid_argument("at least one sample is needed");
+        return usageError("at least one sample is needed");
     }
     unsigned threads = options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<std::uint64_t>(threads, options.samples));
+    std::vector<std::unique_ptr<SampleEvaluator>> evaluators(threads);
+    for (auto& evaluator : evaluators) {
+        evaluator = factory();
+        if (!evaluator) {
+            return usageError("the evaluator factory gave no evaluator");
+        }
+    }
 
     std::vector<Tally> tallies(threads);
     std::vector<std::exception_ptr> errors(threads);
@@ -379,10 +386,7 @@ MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const Evalu
 
     auto work = [&](unsigned t, std::uint64_t begin, std::uint64_t end) {
         try {
-            const auto evaluator = factory();
-            if (!evaluator) {
-                throw std::logic_error("the evaluator factory gave no evaluator");
-            }
+            const auto& evaluator = evaluators[t];
             std::vector<double> values(inputs.size());
             Tally& tally = tallies[t];
             for (std::uint64_t i = begin; i < end; ++i) {

@@ -49,9 +49,9 @@ bool isHeaderName(std::string_view name) {
 
 // Maps the header's cells to columns; message and margin_log are accepted and
 // ignored, so that an output file can be fed back in.
-std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout, bool& daylight) {
+Expected<void> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout, bool& daylight) {
     if (!header.error.empty()) {
-        return "line " + std::to_string(header.line) + " (header): " + header.error;
+        return usageError("line " + std::to_string(header.line) + " (header): " + header.error);
     }
     bool anyInput = false;
     std::vector<bool> seen(kColumns.size(), false);
@@ -67,15 +67,15 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
             if (!isLabel(name) && (!keepUnknown || near)) {
                 const std::string why = "unknown column \"" + name + "\" in the header";
                 if (near) {
-                    return why + "; did you mean \"" + std::string(*near) + "\"?" +
-                           (keepUnknown ? " It is too close to that name to pass through." : "");
+                    return usageError(why + "; did you mean \"" + std::string(*near) + "\"?" +
+                                      (keepUnknown ? " It is too close to that name to pass through." : ""));
                 }
-                return why + " (--keep-unknown passes such columns through)";
+                return usageError(why + " (--keep-unknown passes such columns through)");
             }
             layout.labels.push_back({k, slot, name});
         } else {
             if (seen[*index]) {
-                return "column \"" + name + "\" appears twice in the header";
+                return usageError("column \"" + name + "\" appears twice in the header");
             }
             seen[*index] = true;
             anyInput = true;
@@ -85,9 +85,9 @@ std::optional<std::string> readHeader(const CsvRecord& header, bool keepUnknown,
         layout.columns.push_back(index);
     }
     if (!anyInput) {
-        return std::string("the header names none of the input columns (see --help)");
+        return usageError("the header names none of the input columns (see --help)");
     }
-    return std::nullopt;
+    return {};
 }
 
 // One output line in CSV with the label cells in their place; slot gives the
@@ -349,19 +349,17 @@ struct Job {
 
 } // namespace
 
-BatchResult runBatch(const BatchIo& io) {
+Expected<BatchResult> runBatch(const BatchIo& io) {
     BatchResult result;
     auto reader = std::make_unique<CsvReader>(io.in, io.delimiter, isHeaderName);
     CsvRecord header;
     if (!reader->next(header)) {
-        result.usageError = "the input is empty: it needs a header row";
-        return result;
+        return usageError("the input is empty: it needs a header row");
     }
     Layout layout;
     bool daylight = io.daylight;
-    if (auto error = readHeader(header, io.keepUnknown, layout, daylight)) {
-        result.usageError = std::move(*error);
-        return result;
+    if (auto read = readHeader(header, io.keepUnknown, layout, daylight); !read) {
+        return read.error();
     }
     const RowWriter writer{layout,   *io.numbers,      io.json,
                            daylight, io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{}};
@@ -370,8 +368,7 @@ BatchResult runBatch(const BatchIo& io) {
         headerLine, layout, daylight, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },
         writer.extraNames);
     if (!io.json && !io.out->write(headerLine)) {
-        result.outputFailed = true;
-        return result;
+        return io.out->failure();
     }
     const std::uint64_t headerBytes = reader->bytesRead();
     const int headerErrno = reader->inputErrno();
@@ -400,8 +397,7 @@ BatchResult runBatch(const BatchIo& io) {
                 diskWriter.waitNext();
             }
             if (writeFailed) {
-                result.outputFailed = true;
-                return result;
+                return io.out->failure();
             }
             Job& job = jobs[submitted % jobs.size()];
             more = segments.next(job.segment);
@@ -446,11 +442,10 @@ BatchResult runBatch(const BatchIo& io) {
         diskWriter.waitNext();
     }
     if (writeFailed) {
-        result.outputFailed = true;
-        return result;
+        return io.out->failure();
     }
     if (const int error = headerErrno != 0 ? headerErrno : segments.inputErrno(); error != 0) {
-        result.inputError = std::string("reading failed: ") + std::strerror(error);
+        return inputError(std::string("reading failed: ") + std::strerror(error));
     }
     return result;
 }

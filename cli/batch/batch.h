@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/cases.h"
+#include "analysis/expected.h"
 #include "output_file.h"
 
 #include <array>
@@ -21,9 +22,6 @@ struct BatchResult {
     // Lines an unclosed quote took into unreadable rows: no rows of their own.
     std::size_t linesTakenIn = 0;
     std::string firstUnreadable; // the message of the first row that could not be read
-    std::string usageError;      // set when the header itself is unusable; nothing was written
-    std::string inputError;      // set when reading stopped early
-    bool outputFailed = false;   // a write failed; the output says why
 };
 
 // Columns a command adds after margin_log, such as a profile's checks. One
@@ -65,7 +63,9 @@ struct BatchIo {
 // every column and the message and margin. Streams: memory stays flat.
 // Label columns are written in their place: after the column that came
 // before them in the input.
-BatchResult runBatch(const BatchIo& io);
+// A usage error when the header is unusable (nothing was written), an input
+// error when reading stopped early, the output's failure when a write failed.
+Expected<BatchResult> runBatch(const BatchIo& io);
 
 // Always passed through, also without --keep-unknown.
 inline constexpr std::array<std::string_view, 2> kLabelColumns{"id", "label"};

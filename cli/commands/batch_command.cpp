@@ -128,19 +128,18 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         const auto total = static_cast<std::uint64_t>(st.st_size);
         io.progress = [total, &console](std::uint64_t done) { console.err.write(progressBar(done, total)); };
     }
-    const BatchResult result = runBatch(io);
+    const auto ran = runBatch(io);
     if (io.progress) {
         console.err.write(progressBar(1, 1) + "\n");
     }
-    if (!result.usageError.empty()) {
-        return usageError(result.usageError); // the temporary goes; nothing is written under the final name
+    if (!ran) { // the temporary goes; nothing is written under the final name
+        Error error = ran.error();
+        if (error.kind == ErrorKind::Input) {
+            error.file = fromStdin ? std::string("stdin") : run.input;
+        }
+        return error;
     }
-    if (result.outputFailed) {
-        return io.out->failure();
-    }
-    if (!result.inputError.empty()) {
-        return inputError(result.inputError, fromStdin ? std::string("stdin") : run.input);
-    }
+    const BatchResult& result = *ran;
     if (auto committed = out->commit(); !committed) {
         return committed.error();
     }

@@ -90,7 +90,11 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation&
         a.inputs.push_back(*made);
     }
     const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
-    a.mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});
+    auto mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});
+    if (!mc) {
+        return mc.error();
+    }
+    a.mc = std::move(*mc);
     CaseEvaluator evaluator(base, a.columns, numbers);
     a.worst = findWorstCase(a.inputs, evaluator);
     a.bars = tornado(a.inputs, evaluator);

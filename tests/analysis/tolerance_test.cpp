@@ -174,7 +174,7 @@ class MonteCarlo : public testing::TestWithParam<Known> {};
 TEST_P(MonteCarlo, MatchesTheAnalyticFraction) {
     const auto& p = GetParam();
     const std::vector inputs{made(p.spread, p.nominal)};
-    const auto result = runMonteCarlo(inputs, linear(1.0, p.threshold), {20'000, 7, 2});
+    const auto result = *runMonteCarlo(inputs, linear(1.0, p.threshold), {20'000, 7, 2});
     EXPECT_EQ(result.samples, 20'000U);
     EXPECT_LE(result.interval.low, p.probability);
     EXPECT_GE(result.interval.high, p.probability);
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Spreads, MonteCarlo,
 TEST(MonteCarlo, ZeroToleranceGivesCertainty) {
     for (double nominal : {0.5, 1.5}) {
         const std::vector inputs{made("x=±0", nominal)};
-        const auto result = runMonteCarlo(inputs, linear(1.0, 1.0), {1000, 3, 2});
+        const auto result = *runMonteCarlo(inputs, linear(1.0, 1.0), {1000, 3, 2});
         EXPECT_EQ(result.probability, nominal > 1.0 ? 1.0 : 0.0);
         EXPECT_DOUBLE_EQ(*result.p5, nominal - 1.0);
         EXPECT_DOUBLE_EQ(*result.p95, nominal - 1.0);
@@ -200,7 +200,7 @@ TEST(MonteCarlo, ZeroToleranceGivesCertainty) {
 TEST(MonteCarlo, SameSeedSameOutcomeWhateverTheThreads) {
     const std::vector inputs{made("x=uniform:0:1", std::nullopt), made("y=normal:3:1", std::nullopt)};
     auto outcome = [&](std::uint64_t seed, unsigned threads) {
-        const auto r = runMonteCarlo(inputs, linear(1.0, 0.5, 0.1), {10'001, seed, threads});
+        const auto r = *runMonteCarlo(inputs, linear(1.0, 0.5, 0.1), {10'001, seed, threads});
         return std::tuple{r.legible, r.messageSamples, r.messages, *r.p5, *r.p50, *r.p95};
     };
     EXPECT_EQ(outcome(42, 1), outcome(42, 2));
@@ -210,7 +210,7 @@ TEST(MonteCarlo, SameSeedSameOutcomeWhateverTheThreads) {
 
 TEST(MonteCarlo, PercentilesAndMessages) {
     const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
-    const auto r = runMonteCarlo(inputs, linear(1.0, 0.0, 0.1), {100'000, 5, 2});
+    const auto r = *runMonteCarlo(inputs, linear(1.0, 0.0, 0.1), {100'000, 5, 2});
     EXPECT_NEAR(static_cast<double>(r.messageSamples), 10'000, 400);
     ASSERT_EQ(r.messages.size(), 1U);
     EXPECT_EQ(r.messages.at("too small"), r.messageSamples);
@@ -239,7 +239,7 @@ TEST(MonteCarlo, ExactPercentilesOfAKnownSet) {
     const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
     for (const auto& [samples, expected] : {std::pair{std::uint64_t{11}, std::array{0.5, 25.0, 90.5}},
                                             std::pair{std::uint64_t{2}, std::array{0.05, 0.5, 0.95}}}) {
-        const auto r = runMonteCarlo(inputs, [] { return std::make_unique<Squares>(); }, {samples, 1, 1});
+        const auto r = *runMonteCarlo(inputs, [] { return std::make_unique<Squares>(); }, {samples, 1, 1});
         EXPECT_EQ((std::array{*r.p5, *r.p50, *r.p95}), expected) << samples << " samples";
     }
 }
@@ -265,8 +265,8 @@ TEST(MonteCarlo, MemoryDoesNotGrowWithTheSamples) {
         GTEST_SKIP() << "the peak memory cannot be reset here";
     }
     const long before = peakKiB();
-    const auto r = runMonteCarlo(std::vector{made("x=uniform:-5:5", std::nullopt)},
-                                 [] { return std::make_unique<Rounded>(); }, {2'000'000, 1, 2});
+    const auto r = *runMonteCarlo(std::vector{made("x=uniform:-5:5", std::nullopt)},
+                                  [] { return std::make_unique<Rounded>(); }, {2'000'000, 1, 2});
     EXPECT_NEAR(*r.p50, 0.0, 0.01);
     EXPECT_LT(peakKiB() - before, 8000) << "KiB more for 2 million samples"; // a list of them takes 15.6 MiB
 }
@@ -274,7 +274,13 @@ TEST(MonteCarlo, MemoryDoesNotGrowWithTheSamples) {
 TEST(MonteCarlo, AnEvaluatorFaultReachesTheCaller) {
     const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
     const EvaluatorFactory failing = []() -> std::unique_ptr<SampleEvaluator> { throw std::runtime_error("boom"); };
-    EXPECT_THROW((void)runMonteCarlo(inputs, failing, {100, 1, 2}), std::runtime_error);
+    EXPECT_THROW((void)*runMonteCarlo(inputs, failing, {100, 1, 2}), std::runtime_error);
+}
+
+TEST(MonteCarlo, RefusesNoSamplesAndNoEvaluator) {
+    const std::vector inputs{made("x=uniform:0:1", std::nullopt)};
+    EXPECT_FALSE(runMonteCarlo(inputs, linear(1.0, 0.5), {0, 1, 1}));
+    EXPECT_FALSE(runMonteCarlo(inputs, [] { return std::unique_ptr<SampleEvaluator>(); }, {10, 1, 2}));
 }
 
 TEST(Wilson, KnownIntervals) {

@@ -287,8 +287,12 @@ std::string batchOf(const std::string& input, std::size_t segmentBytes) {
     io.out = &out;
     io.numbers = &numbers;
     io.segmentBytes = segmentBytes;
-    const BatchResult r = runBatch(io);
+    const auto ran = runBatch(io);
     std::fclose(in);
+    if (!ran) {
+        return out.text + ran.error().text();
+    }
+    const BatchResult& r = *ran;
     return out.text + std::to_string(r.rows) + " rows, " + std::to_string(r.unreadable) + " unreadable, " +
            std::to_string(r.linesTakenIn) + " lines taken in; " + r.firstUnreadable;
 }

@@ -48,7 +48,7 @@ ReviewTolerance ageTolerance(const Case& c, std::uint64_t samples) {
     const auto spec = parseTolerance("age=normal:45:12");
     const std::vector<Distribution> inputs{*makeDistribution(*spec, 40.0, ValidRange{0.0})};
     const EvaluatorFactory factory = [&c] { return std::make_unique<AgeEvaluator>(c); };
-    const MonteCarloResult mc = runMonteCarlo(inputs, factory, {samples, 7, 1});
+    const MonteCarloResult mc = *runMonteCarlo(inputs, factory, {samples, 7, 1});
     AgeEvaluator corners(c);
     const WorstCase worst = findWorstCase(inputs, corners);
     return {{*columnIndex("age")}, mc, worst};

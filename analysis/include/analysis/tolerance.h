@@ -152,10 +152,11 @@ struct MonteCarloResult {
 };
 
 // Counts the samples of each distinct margin for the percentiles, so memory
-// follows how many margins differ, not the number of samples. Throws what an
-// evaluator or the factory throws, after every worker has stopped.
-[[nodiscard]] MonteCarloResult runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
-                                             const MonteCarloOptions& options);
+// follows how many margins differ, not the number of samples. Refuses no
+// samples and a factory that gives no evaluator; rethrows what an evaluator
+// throws (out of memory), after every worker has stopped.
+[[nodiscard]] Expected<MonteCarloResult>
+runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory, const MonteCarloOptions& options);
 
 inline constexpr std::size_t kMaxCornerInputs = 12;
 
