@@ -4,6 +4,7 @@
 // The commands that judge a design beyond one verdict: under several
 // conditions, against standards profiles, and across input tolerances.
 
+#include "analysis/case_tolerance.h"
 #include "analysis/conditions.h"
 #include "analysis/profile.h"
 #include "analysis/tolerance.h"
@@ -85,17 +86,8 @@ inline constexpr std::string_view kReportProfile = "text-legibility";
 // Loads every profile named, or says which could not be loaded and why.
 [[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 
-// A tolerance analysis of one case: the spreads as distributions, the
-// Monte Carlo run, the worst corner and the tornado bars.
-struct ToleranceAnalysis {
-    std::vector<std::string> texts; // as given after --tol
-    std::vector<std::size_t> columns;
-    std::vector<Distribution> inputs;
-    MonteCarloResult mc;
-    WorstCase worst;
-    std::vector<TornadoBar> bars;
-};
-// Refuses, as a usage error, a spread that cannot be used for this case.
+// The tolerance analysis of run's --tol spreads and draws; a usage error
+// names the option.
 [[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run,
                                                            const NumberText& numbers);
 // The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.

@@ -15,34 +15,6 @@ namespace vistrel::cli {
 
 namespace {
 
-// The case with the spread inputs set, pressed through the whole calculation.
-class CaseEvaluator final : public SampleEvaluator {
-  public:
-    CaseEvaluator(const Case& base, const std::vector<std::size_t>& columns, const NumberText& numbers)
-        : base_(base), work_(base), columns_(columns), numbers_(numbers) {}
-
-    SampleOutcome evaluate(std::span<const double> values) override {
-        work_ = base_; // unit siblings and outputs of the last sample must not carry over
-        for (std::size_t k = 0; k < columns_.size(); ++k) {
-            work_.set(columns_[k], numbers_.plain(values[k]));
-        }
-        const Evaluation e = vistrel::cli::evaluate(work_, numbers_);
-        if (!e.hasVerdict()) {
-            return {false, std::nullopt, e.message};
-        }
-        const ParsedNumber margin = numbers_.parse(e.margin);
-        return {work_.store().view(Field::Result) == kLegible,
-                margin.ok() ? std::optional(margin.value) : std::nullopt,
-                {}};
-    }
-
-  private:
-    const Case& base_;
-    Case work_;
-    const std::vector<std::size_t>& columns_;
-    const NumberText& numbers_;
-};
-
 std::string num(std::optional<double> v, const NumberText& numbers) {
     return v ? numbers.plain(NumberText::roundThreeDecimals(*v)) : std::string("none");
 }
@@ -66,39 +38,13 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 } // namespace
 
 Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers) {
-    ToleranceAnalysis a;
-    for (const std::string& text : run.tolerances) {
-        auto spec = parseTolerance(text);
-        if (!spec) {
-            return usageError("--tol " + text + ": " + spec.error().message);
-        }
-        const SolveTarget* target = solveTarget(spec->name);
-        if (target == nullptr) {
-            return usageError("--tol " + text + ": \"" + spec->name + "\" is not a numeric input");
-        }
-        const std::size_t column = *columnIndex(spec->name);
-        if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
-            return usageError("--tol " + spec->name + " is given twice");
-        }
-        const ParsedNumber nominal = numbers.parse(base.view(column));
-        auto made = makeDistribution(*spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
-        if (!made) {
-            return usageError("--tol " + text + ": " + made.error().message);
-        }
-        a.texts.push_back(text);
-        a.columns.push_back(column);
-        a.inputs.push_back(*made);
+    auto analysis = analyseTolerance(base, run.tolerances, {run.samples, run.seed, run.threads}, numbers);
+    if (!analysis) {
+        Error error = analysis.error();
+        error.message = "--tol " + error.message;
+        return error;
     }
-    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
-    auto mc = runMonteCarlo(a.inputs, factory, {run.samples, run.seed, run.threads});
-    if (!mc) {
-        return mc.error();
-    }
-    a.mc = std::move(*mc);
-    CaseEvaluator evaluator(base, a.columns, numbers);
-    a.worst = findWorstCase(a.inputs, evaluator);
-    a.bars = tornado(a.inputs, evaluator);
-    return a;
+    return analysis;
 }
 
 std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/case_tolerance.h"
 #include "analysis/tolerance.h"
 
 #include <gtest/gtest.h>
@@ -330,5 +331,64 @@ TEST(Corners, WorstCornerAndTornadoRanking) {
     const std::vector many(kMaxCornerInputs + 1, inputs[0]);
     EXPECT_TRUE(findWorstCase(many, evaluator).skipped);
 }
+
+} // namespace
+
+namespace {
+
+struct CaseSpreads {
+    std::vector<std::string> spreads;
+    std::string_view refusal; // empty: the analysis runs
+};
+
+void PrintTo(const CaseSpreads& c, std::ostream* os) { *os << c.spreads.front() << " ..."; }
+
+class AnalyseTolerance : public testing::TestWithParam<CaseSpreads> {};
+
+// Spreads are refused naming the spread; those accepted give every part of the analysis.
+TEST_P(AnalyseTolerance, RefusesNamingTheSpreadOrAnswersEveryPart) {
+    Case c;
+    for (const auto& [name, text] :
+         std::initializer_list<std::pair<std::string_view, std::string_view>>{{"mode", "illuminance"},
+                                                                              {"illuminance_lux", "1076"},
+                                                                              {"letter_factor", "0.8"},
+                                                                              {"background_factor", "0.2"},
+                                                                              {"age", "45"},
+                                                                              {"letter_height_mm", "6"},
+                                                                              {"viewing_distance_mm", "750"},
+                                                                              {"ratio", "7"},
+                                                                              {"ease", "90% confidence"}}) {
+        ASSERT_TRUE(c.set(*columnIndex(name), text));
+    }
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    const auto a = analyseTolerance(c, GetParam().spreads, {500, 3, 2}, numbers);
+    if (!GetParam().refusal.empty()) {
+        ASSERT_FALSE(a);
+        EXPECT_EQ(a.error().kind, ErrorKind::Usage);
+        EXPECT_EQ(a.error().message, GetParam().refusal);
+        return;
+    }
+    ASSERT_TRUE(a) << a.error().text();
+    EXPECT_EQ(a->mc.samples, 500U);
+    EXPECT_EQ(a->columns.size(), GetParam().spreads.size());
+    EXPECT_EQ(a->bars.size(), GetParam().spreads.size());
+    EXPECT_EQ(a->worst.corners, std::uint64_t{1} << GetParam().spreads.size());
+    ASSERT_TRUE(a->worst.margin && a->mc.p50);
+    EXPECT_LE(*a->worst.margin, *a->mc.p50);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spreads, AnalyseTolerance,
+    testing::Values(CaseSpreads{{"age=normal:45:12", "illuminance_lux=+-10%"}, ""},
+                    CaseSpreads{{"letter_height_mm=uniform:2:3"}, ""},
+                    CaseSpreads{{"result=+-1"}, "result=+-1: \"result\" is not a numeric input"},
+                    CaseSpreads{{"age=+-1", "age=+-2"}, "age is given twice"},
+                    CaseSpreads{{"age=sideways"},
+                                "age=sideways: bad tolerance 'age=sideways': expected \u00b1X, \u00b1X%, "
+                                "normal:SD, normal:MEAN:SD, uniform:LO:HI or triangular:LO:MODE:HI"},
+                    CaseSpreads{
+                        {"letter_factor=uniform:2:3"},
+                        "letter_factor=uniform:2:3: letter_factor's distribution lies wholly outside the values "
+                        "it can take"}));
 
 } // namespace

@@ -161,6 +161,8 @@ struct FailedCase {
     std::string_view expected;
 };
 
+void PrintTo(const FailedCase& c, std::ostream* os) { *os << '"' << c.expected << '"'; }
+
 class FailedSummary : public testing::TestWithParam<FailedCase> {};
 
 TEST_P(FailedSummary, NamesRequiredFailuresFirst) {

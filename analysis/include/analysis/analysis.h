@@ -6,7 +6,8 @@
 // How data flows:
 //   named inputs (column name, text) --Case::set--> Case --evaluate--> Evaluation
 //   Case + one column --solve / sweep--> states along that input (explore.h)
-//   Case + spreads --makeDistribution, runMonteCarlo, findWorstCase, tornado--> margins (tolerance.h)
+//   Case + spreads --makeDistribution, runMonteCarlo, findWorstCase, tornado--> margins (tolerance.h);
+//       analyseTolerance does it all for a case's NAME=SPREAD texts (case_tolerance.h)
 //   profile file --loadProfile--> Profile (immutable, shared) --ProfileChecker, one per thread-->
 //       QuantityValues --check--> CheckResults (profile.h)
 //   design and condition NamedRows --evaluateConditions--> ConditionsGrid: verdicts and margins (conditions.h)
@@ -17,6 +18,7 @@
 // starts no process and knows no command line. Files are read only where a
 // caller names them (a profile's path); folders to search are passed in.
 
+#include "analysis/case_tolerance.h"
 #include "analysis/cases.h"
 #include "analysis/conditions.h"
 #include "analysis/expected.h"

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/case_tolerance.h"
+
+#include "analysis/explore.h"
+
+#include <algorithm>
+
+namespace vistrel::cli {
+
+SampleOutcome CaseEvaluator::evaluate(std::span<const double> values) {
+    work_ = base_; // unit siblings and outputs of the last sample must not carry over
+    for (std::size_t k = 0; k < columns_.size(); ++k) {
+        work_.set(columns_[k], numbers_.plain(values[k]));
+    }
+    const Evaluation e = vistrel::cli::evaluate(work_, numbers_);
+    if (!e.hasVerdict()) {
+        return {false, std::nullopt, e.message};
+    }
+    const ParsedNumber margin = numbers_.parse(e.margin);
+    return {
+        work_.store().view(Field::Result) == kLegible, margin.ok() ? std::optional(margin.value) : std::nullopt, {}};
+}
+
+Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const std::string> spreads,
+                                             const MonteCarloOptions& draws, const NumberText& numbers) {
+    ToleranceAnalysis a;
+    for (const std::string& text : spreads) {
+        auto spec = parseTolerance(text);
+        if (!spec) {
+            return usageError(text + ": " + spec.error().message);
+        }
+        const SolveTarget* target = solveTarget(spec->name);
+        if (target == nullptr) {
+            return usageError(text + ": \"" + spec->name + "\" is not a numeric input");
+        }
+        const std::size_t column = *columnIndex(spec->name);
+        if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
+            return usageError(spec->name + " is given twice");
+        }
+        const ParsedNumber nominal = numbers.parse(base.view(column));
+        auto made = makeDistribution(*spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
+        if (!made) {
+            return usageError(text + ": " + made.error().message);
+        }
+        a.texts.push_back(text);
+        a.columns.push_back(column);
+        a.inputs.push_back(*made);
+    }
+    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
+    auto mc = runMonteCarlo(a.inputs, factory, draws);
+    if (!mc) {
+        return mc.error();
+    }
+    a.mc = std::move(*mc);
+    CaseEvaluator evaluator(base, a.columns, numbers);
+    a.worst = findWorstCase(a.inputs, evaluator);
+    a.bars = tornado(a.inputs, evaluator);
+    return a;
+}
+
+} // namespace vistrel::cli
