@@ -65,14 +65,14 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
     command.add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
     addFormulaGuardFlag(command, run);
     command.add_option(
-        "--delimiter", options.texts["--delimiter"],
+        "--delimiter", options.texts.delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
     command.add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
     command.footer(easeHelp() + std::string(kBatchFooter));
 }
 
 Expected<void> finishBatch(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
-    const std::string& delimiter = options.texts["--delimiter"];
+    const std::string& delimiter = options.texts.delimiter;
     if (delimiter == ";" || delimiter == ",") {
         options.run.delimiter = delimiter[0];
     } else if (command.count("--delimiter") > 0) {

@@ -89,14 +89,14 @@ void addFormulaGuardFlag(CLI::App& command, Invocation& run) {
 void addDrawOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--samples", options.run.samples, "Monte Carlo samples (default 100000)")
         ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{100'000'000}));
-    command.add_option("--seed", options.texts["--seed"], "Seed of the draws, 0 to 18446744073709551615 (default 1)");
+    command.add_option("--seed", options.texts.seed, "Seed of the draws, 0 to 18446744073709551615 (default 1)");
     command.add_option("--threads", options.run.threads, "Worker threads (default: every core)")
         ->check(CLI::Range(1U, 256U));
 }
 
 Expected<void> checkDraws(const CLI::App& command, CommandOptions& options) {
     if (command.count("--seed") > 0) {
-        const std::string& seed = options.texts["--seed"];
+        const std::string& seed = options.texts.seed;
         const char* end = seed.data() + seed.size();
         const auto [ptr, ec] = std::from_chars(seed.data(), end, options.run.seed);
         if (seed.empty() || ec != std::errc() || ptr != end) {

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,7 +90,15 @@ struct CaseOptions {
 struct CommandOptions {
     Invocation run;
     CaseOptions caseOptions;
-    std::map<std::string, std::string, std::less<>> texts; // options read as text first, by name
+    // Options read as text first, and checked by the command's finish.
+    struct Texts {
+        std::string seed; // CLI11 would read -1 and 2^64 as 2^64 - 1
+        std::string delimiter;
+        std::string min;
+        std::string max;
+        std::string vary;
+        std::string plotSize;
+    } texts;
 };
 
 // The ease levels, a line each: short name, then level.

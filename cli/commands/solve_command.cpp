@@ -22,9 +22,8 @@ constexpr std::string_view kSolveFooter =
 void addSolveOptions(CLI::App& command, CommandOptions& options) {
     Invocation& run = options.run;
     command.add_option("--for", run.solveFor, "Any numeric input: " + solveTargetNames())->required();
-    command.add_option("--min", options.texts["--min"],
-                       "Start of the range (default: the input's own; see the manual)");
-    command.add_option("--max", options.texts["--max"], "End of the range (default: the input's own; see the manual)");
+    command.add_option("--min", options.texts.min, "Start of the range (default: the input's own; see the manual)");
+    command.add_option("--max", options.texts.max, "End of the range (default: the input's own; see the manual)");
     command.add_flag("--json", run.json, "Print JSON: the case at the answer, the answer and the changes");
     options.caseOptions.addTo(command);
     command.footer(easeHelp() + std::string(kSolveFooter));
@@ -38,10 +37,10 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
     }
     run.solveColumn = *columnIndex(target->name);
     run.range = target->range;
-    for (auto [option, value] : {std::pair{"--min", &run.range.min}, std::pair{"--max", &run.range.max}}) {
-        const std::string& text = options.texts[option];
-        if (!text.empty()) {
-            const auto read = readNumber(option, text, numbers);
+    for (auto [option, text, value] : {std::tuple{"--min", &options.texts.min, &run.range.min},
+                                       std::tuple{"--max", &options.texts.max, &run.range.max}}) {
+        if (!text->empty()) {
+            const auto read = readNumber(option, *text, numbers);
             if (!read) {
                 return read.error();
             }

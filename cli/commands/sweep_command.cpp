@@ -24,15 +24,13 @@ constexpr std::string_view kSweepFooter =
 
 void addSweepOptions(CLI::App& command, CommandOptions& options) {
     Invocation& run = options.run;
-    command
-        .add_option("--vary", options.texts["--vary"],
-                    "NAME=FROM:TO:STEP, or NAME=FROM:TO:xFACTOR for log-spaced steps")
+    command.add_option("--vary", options.texts.vary, "NAME=FROM:TO:STEP, or NAME=FROM:TO:xFACTOR for log-spaced steps")
         ->required();
     command.add_option("-o,--output", run.output, "Where to write the CSV; - or nothing for stdout");
     command.add_flag("--json", run.json, "Write JSON Lines, one object per step, instead of CSV");
     command.add_option("--plot", run.plot, "Draw the contrasts against the varied input to an .svg, .png or .pdf");
     command.add_flag("--log-x", run.logX, "Plot the varied input on a log axis (FROM and TO above 0)");
-    command.add_option("--plot-size", options.texts["--plot-size"],
+    command.add_option("--plot-size", options.texts.plotSize,
                        "The plot's width and height in pixels, WxH (default 1000x620)");
     options.caseOptions.addTo(command);
     command.footer(easeHelp() + std::string(kSweepFooter));
@@ -40,12 +38,12 @@ void addSweepOptions(CLI::App& command, CommandOptions& options) {
 
 Expected<void> finishSweep(const CLI::App& /*command*/, CommandOptions& options, const NumberText& numbers) {
     Invocation& run = options.run;
-    auto spec = parseSweepSpec(options.texts["--vary"], numbers);
+    auto spec = parseSweepSpec(options.texts.vary, numbers);
     if (!spec) {
         return spec.error();
     }
     run.sweep = *spec;
-    const auto size = checkPlotOptions(run.plot, run.logX, options.texts["--plot-size"], run.sweep, numbers);
+    const auto size = checkPlotOptions(run.plot, run.logX, options.texts.plotSize, run.sweep, numbers);
     if (!size) {
         return size.error();
     }
