@@ -81,11 +81,12 @@ inline constexpr std::array<CommandRow, kCommandCount> kCommands{{
      runReportCommand},
 }};
 
-// Every row filled, each at its command's place: a command left out does not compile.
+// Every row named, each at its command's place: a command left out does not
+// compile, nor does a short row (-Wmissing-field-initializers is an error).
+// Function addresses are not compared here: sanitizer builds cannot fold them.
 constexpr bool rowsInOrder() {
     for (std::size_t k = 0; k < kCommands.size(); ++k) {
-        if (static_cast<std::size_t>(kCommands[k].id) != k || kCommands[k].name.empty() ||
-            kCommands[k].addOptions == nullptr || kCommands[k].finish == nullptr || kCommands[k].run == nullptr) {
+        if (static_cast<std::size_t>(kCommands[k].id) != k || kCommands[k].name.empty()) {
             return false;
         }
     }
