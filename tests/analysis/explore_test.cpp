@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/explore.h"
+#include "case_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +17,19 @@ using namespace vistrel::cli;
 
 const NumberText kNumbers(NumberFormat::invariant());
 
-using Texts = std::vector<std::pair<std::string_view, std::string_view>>;
+using namespace vistrel::cli::testing_cases;
 
 Case workedCase(std::string_view age, const Texts& more = {}) {
-    Case c;
-    const std::pair<std::string_view, std::string_view> texts[] = {{"mode", "illuminance"},
-                                                                   {"illuminance_lux", "1076"},
-                                                                   {"letter_factor", "0.25"},
-                                                                   {"background_factor", "0.2"},
-                                                                   {"age", age},
-                                                                   {"letter_height_mm", "6"},
-                                                                   {"viewing_distance_mm", "750"},
-                                                                   {"ratio", "7"},
-                                                                   {"ease", "90% confidence"}};
-    for (const auto& [name, text] : texts) {
-        EXPECT_TRUE(c.set(*columnIndex(name), text));
-    }
-    for (const auto& [name, text] : more) {
-        EXPECT_TRUE(c.set(*columnIndex(name), text));
-    }
-    return c;
-}
-
-std::string stateWith(Case c, std::size_t column, double x) {
-    const NumberText numbers(NumberFormat::invariant());
-    c.set(column, numbers.plain(x));
-    const Evaluation e = evaluate(c, numbers);
-    return verdictState(c, e);
+    return caseOf({{"mode", "illuminance"},
+                   {"illuminance_lux", "1076"},
+                   {"letter_factor", "0.25"},
+                   {"background_factor", "0.2"},
+                   {"age", age},
+                   {"letter_height_mm", "6"},
+                   {"viewing_distance_mm", "750"},
+                   {"ratio", "7"},
+                   {"ease", "90% confidence"}},
+                  more);
 }
 
 class Solve : public testing::TestWithParam<const char*> {};

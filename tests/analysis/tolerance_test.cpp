@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/case_tolerance.h"
 #include "analysis/tolerance.h"
+#include "case_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -347,19 +348,16 @@ class AnalyseTolerance : public testing::TestWithParam<CaseSpreads> {};
 
 // Spreads are refused naming the spread; those accepted give every part of the analysis.
 TEST_P(AnalyseTolerance, RefusesNamingTheSpreadOrAnswersEveryPart) {
-    Case c;
-    for (const auto& [name, text] :
-         std::initializer_list<std::pair<std::string_view, std::string_view>>{{"mode", "illuminance"},
-                                                                              {"illuminance_lux", "1076"},
-                                                                              {"letter_factor", "0.8"},
-                                                                              {"background_factor", "0.2"},
-                                                                              {"age", "45"},
-                                                                              {"letter_height_mm", "6"},
-                                                                              {"viewing_distance_mm", "750"},
-                                                                              {"ratio", "7"},
-                                                                              {"ease", "90% confidence"}}) {
-        ASSERT_TRUE(c.set(*columnIndex(name), text));
-    }
+    const Case c = testing_cases::caseOf({{"mode", "illuminance"},
+                                          {"illuminance_lux", "1076"},
+                                          {"letter_factor", "0.8"},
+                                          {"background_factor", "0.2"},
+                                          {"age", "45"},
+                                          {"letter_height_mm", "6"},
+                                          {"viewing_distance_mm", "750"},
+                                          {"ratio", "7"},
+                                          {"ease", "90% confidence"}});
+    ASSERT_FALSE(HasFailure());
     const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
     const auto a = analyseTolerance(c, GetParam().spreads, {500, 3, 2}, numbers);
     if (!GetParam().refusal.empty()) {

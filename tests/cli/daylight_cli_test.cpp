@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/explore.h"
 #include "batch.h"
+#include "case_texts.h"
 #include "report.h"
 
 #include <gtest/gtest.h>
@@ -14,26 +15,19 @@ using namespace vistrel::cli;
 
 const NumberText kNumbers(NumberFormat::invariant());
 
-// A backlit display: 60-year-old reader, 3 mm letters, 4% front-surface reflectance.
-Case dimDesign(std::initializer_list<std::pair<std::string_view, std::string_view>> more = {}) {
-    Case c;
-    const std::pair<std::string_view, std::string_view> texts[] = {
-        {"mode", "luminance"}, {"letter_cdm2", "50"},     {"background_cdm2", "1"},
-        {"age", "60"},         {"letter_height_mm", "3"}, {"viewing_distance_mm", "750"},
-        {"ratio", "7"},        {"ease", "90% confidence"}};
-    for (const auto& [name, text] : texts) {
-        EXPECT_TRUE(c.set(*columnIndex(name), text));
-    }
-    for (const auto& [name, text] : more) {
-        EXPECT_TRUE(c.set(*columnIndex(name), text));
-    }
-    return c;
-}
+using namespace vistrel::cli::testing_cases;
 
-std::string stateWith(Case c, std::size_t column, double x) {
-    c.set(column, kNumbers.plain(x));
-    const Evaluation e = evaluate(c, kNumbers);
-    return verdictState(c, e);
+// A backlit display: 60-year-old reader, 3 mm letters, 4% front-surface reflectance.
+Case dimDesign(const Texts& more = {}) {
+    return caseOf({{"mode", "luminance"},
+                   {"letter_cdm2", "50"},
+                   {"background_cdm2", "1"},
+                   {"age", "60"},
+                   {"letter_height_mm", "3"},
+                   {"viewing_distance_mm", "750"},
+                   {"ratio", "7"},
+                   {"ease", "90% confidence"}},
+                  more);
 }
 
 TEST(Columns, EveryInputKeyIsOneColumnAndWindowCasesShowOnlyTheirs) {
