@@ -210,6 +210,9 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
             case CriterionKind::Maximum: limit = c.high ? std::string("\u2264 ") + w.shown(c.high) : ""; break;
             case CriterionKind::Range: limit = c.low && c.high ? w.shown(c.low) + " to " + w.shown(c.high) : ""; break;
             }
+            if (c.target && !limit.empty()) {
+                limit = "target " + w.shown(c.target) + ", accepted " + limit;
+            }
             page.raw("<tr>");
             page.cell("Criterion", "id", c.id);
             page.cell("Quantity", "", kQuantities[c.quantity].name);
@@ -221,7 +224,7 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
             page.cell("Result", pass ? "pass" : (fail ? "fail" : ""),
                       c.note.empty() || pass || fail ? std::string(statusText(c.status)) : c.note);
             page.cell("Level", "", levelText(c.level));
-            page.cell("Source", "", c.source);
+            page.cell("Source", "", citationText(c.source, c.withdrawn, c.supersededBy));
             page.raw("</tr>\n");
         }
         page.raw("</tbody></table></div>\n");
@@ -480,6 +483,21 @@ std::string_view inverseQuestion(std::size_t column) {
         return "Minimum letter luminance";
     }
     return name;
+}
+
+std::string citationText(std::string_view source, std::string_view withdrawn, std::string_view supersededBy) {
+    std::string out(source);
+    if (withdrawn.empty() && supersededBy.empty()) {
+        return out;
+    }
+    out += " (";
+    if (!withdrawn.empty()) {
+        out.append("withdrawn ").append(withdrawn);
+    }
+    if (!supersededBy.empty()) {
+        out.append(withdrawn.empty() ? "" : "; ").append("superseded by ").append(supersededBy);
+    }
+    return out + ")";
 }
 
 std::string failedChecksSummary(const ReviewDesign& design) {
