@@ -80,9 +80,6 @@ inline constexpr std::string_view kDefaultConditions = "default.csv";
 // The folders looked in, for a message: "a, b or c".
 [[nodiscard]] std::string placesText(std::span<const std::filesystem::path> dirs);
 
-// The profile report checks when none is given.
-inline constexpr std::string_view kReportProfile = "text-legibility";
-
 // Loads every profile named, or says which could not be loaded and why.
 [[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 

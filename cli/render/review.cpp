@@ -190,7 +190,9 @@ void summary(Page& page, const Writer& w, const ReviewDesign& d) {
 void standards(Page& page, const Writer& w, const ReviewDesign& d) {
     page.element("h3", "", "Standards");
     if (d.profiles.empty()) {
-        page.element("p", "none", "No profile was checked.");
+        page.element("p", "none",
+                     "No standards profile was applied: the design was judged by the model alone. Add one with "
+                     "--profile text-legibility (or another built-in profile, or a .toml file of your own).");
     }
     for (const ReviewProfile& p : d.profiles) {
         page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
