@@ -407,6 +407,18 @@ bool paint(QGraphicsScene& scene, QPaintDevice& device, const QRectF& target) {
     return painter.end();
 }
 
+// The family the charts are laid out in, and as an SVG names it: fonts with
+// its widths, then the generic family, so that no browser falls back to a
+// serif font of other widths. The window's package installs Liberation Sans.
+constexpr const char* kFontFamily = "Liberation Sans";
+constexpr const char* kSvgFontFamilies = "Liberation Sans, Arial, Helvetica, sans-serif";
+
+// QSvgGenerator writes the one family a font names.
+void nameFallbackFonts(QByteArray& svg) {
+    svg.replace(QByteArray("font-family=\"") + kFontFamily + '"',
+                QByteArray("font-family=\"") + kSvgFontFamilies + '"');
+}
+
 QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -439,6 +451,9 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
         ok = paint(scene, image, whole) && image.save(&buffer, "PNG");
     }
     buffer.close();
+    if (ok && o.format == Format::Svg) {
+        nameFallbackFonts(bytes);
+    }
     return ok ? bytes : QByteArray();
 }
 
@@ -528,6 +543,9 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(quietMessages);
     int qtArgc = 1; // no argument is Qt's to read
     QApplication app(qtArgc, argv);
+    QFont font = QApplication::font();
+    font.setFamilies({QString::fromLatin1(kFontFamily)});
+    QApplication::setFont(font);
     QGraphicsScene scene;
     scene.setBackgroundBrush(Qt::white);
     const QRectF whole(0, 0, o.size.width, o.size.height);

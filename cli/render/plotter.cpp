@@ -168,8 +168,9 @@ PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
             continue;
         }
         const std::string fieldUnit = unitText(f.unit);
+        // A no-break space keeps a value with its unit where the caption wraps.
         figure.caption += std::string(figure.caption.empty() ? "" : kCaptionSeparator) + sentenceCase(f.caption) + " " +
-                          std::string(text) + (fieldUnit.empty() ? "" : " " + fieldUnit);
+                          std::string(text) + (fieldUnit.empty() ? "" : "\u00A0" + fieldUnit);
     }
     return figure;
 }

@@ -63,7 +63,7 @@ TEST(SweepCaption, NamesTheFixedInputs) {
                               {"ratio", "7"},
                               {"ease", "90% confidence"}});
     EXPECT_EQ(sweepFigure(base, *columnIndex("viewing_distance_mm")).caption,
-              "Mode: illuminance \u00B7 Illuminance 1076 lux \u00B7 Observer's age 40 \u00B7 "
+              "Mode: illuminance \u00B7 Illuminance 1076\u00A0lux \u00B7 Observer's age 40 \u00B7 "
               "Letter HT to stroke width ratio 7 \u00B7 Ease of reading 90% confidence");
     EXPECT_EQ(sweepFigure(caseOf({{"field_correction", "0.5"}}), *columnIndex("age")).caption,
               "Mode: none \u00B7 Field correction 0.5");
