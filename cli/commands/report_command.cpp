@@ -142,7 +142,7 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
                 return usageError("design " + row.name + ": " + analysis.error().message);
             }
             d.tolerance = ReviewTolerance{analysis->columns, analysis->mc, analysis->worst};
-            const std::string bars = tornadoBars(*analysis, numbers);
+            const std::string bars = tornadoBars(*analysis, given, numbers);
             if (!setting.plotter.empty() && !bars.empty()) {
                 TextSink sink;
                 // As tall as its bars need: a page is no place for one bar 600 pixels high.

@@ -151,6 +151,10 @@ std::optional<PlotFormat> plotFormat(std::string_view path) {
     return std::nullopt;
 }
 
+std::string figureCaption(std::size_t column) { return sentenceCase(fieldInfo(*kColumns[column].field).caption); }
+
+std::string figureUnit(std::size_t column) { return unitText(fieldInfo(*kColumns[column].field).unit); }
+
 PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
     PlotFigure figure;
     const FieldInfo& varied = fieldInfo(*kColumns[variedColumn].field);
