@@ -11,7 +11,9 @@ namespace vistrel::cli {
 namespace {
 
 // Styles the browser and the PDF helper both read; the PDF helper ignores
-// what its layout cannot do (media queries among them).
+// what its layout cannot do (media queries among them). A plot is at most
+// 1000 pixels wide, its own width, so that its text shows at the size the
+// plotter laid it out.
 constexpr std::string_view kStyle = R"css(
 body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;color:#1b1b1b;line-height:1.4;max-width:68rem;margin:0 auto;padding:1rem 1.2rem}
 h1{font-size:1.9rem;margin:.2rem 0}
@@ -37,7 +39,7 @@ td.pass{color:#17692f}
 td.fail{color:#a4161a;font-weight:bold}
 td.worst{background:#fde3e3;font-weight:bold}
 figure{margin:.8rem 0}
-figure svg{display:block;width:100%;height:auto;max-width:52rem}
+figure svg{display:block;width:100%;height:auto;max-width:62.5rem}
 figcaption{font-style:italic;color:#404040}
 p.none{color:#606060;font-style:italic}
 section.method p{margin:.3rem 0 .6rem}
