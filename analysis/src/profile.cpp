@@ -143,8 +143,9 @@ std::optional<double> evaluate(const Term& term, const QuantityValues& values, V
     return result;
 }
 
-constexpr std::array<std::string_view, 9> kCriterionKeys{"id",   "quantity", "kind",   "limit", "low",
-                                                         "high", "level",    "source", "when"};
+constexpr std::array<std::string_view, 12> kCriterionKeys{"id",   "quantity", "kind",      "limit",
+                                                          "low",  "high",     "level",     "source",
+                                                          "when", "target",   "withdrawn", "superseded_by"};
 
 } // namespace
 
@@ -404,6 +405,32 @@ std::optional<Failure> readCriterion(const toml::table& table, Criterion& c, Pro
     } else if (auto f = bound("limit", c.kind == CriterionKind::Minimum ? compiled.low : compiled.high,
                               c.kind == CriterionKind::Minimum ? c.low : c.high)) {
         return f;
+    }
+    if (const auto* target = table.get("target")) {
+        if (!range) {
+            return Failure{lineOf(*target), "target is for a range only (a " + kind + " has its limit)"};
+        }
+        Term term;
+        if (target->is_string()) {
+            return Failure{lineOf(*target), "target must be a number"};
+        }
+        if (auto f = compileTerm(term, *target, compiled.variables, "target")) {
+            return f;
+        }
+        const bool inside = (!compiled.low.number || *term.number >= *compiled.low.number) &&
+                            (!compiled.high.number || *term.number <= *compiled.high.number);
+        if (!inside) {
+            return Failure{lineOf(*target), "target " + termText(*target) + " lies outside low..high"};
+        }
+        c.target = term.number;
+    }
+    for (auto [key, out] :
+         {std::pair<std::string_view, std::string*>{"withdrawn", &c.withdrawn}, {"superseded_by", &c.supersededBy}}) {
+        if (table.get(key) != nullptr) {
+            if (auto failure = text(key, *out)) {
+                return failure;
+            }
+        }
     }
     if (const auto* when = table.get("when")) {
         if (!when->is_string()) {

@@ -66,8 +66,8 @@ ReviewProfile reviewProfile(const Profile& profile, std::span<const CheckResult>
     ReviewProfile out{profile.name(), profile.title(), {}};
     for (const CheckResult& r : results) {
         const Criterion& c = *r.criterion;
-        out.checks.push_back(
-            {c.id, c.quantity, c.kind, c.level, r.status, r.value, r.low, r.high, r.margin, c.source, r.note});
+        out.checks.push_back({c.id, c.quantity, c.kind, c.level, r.status, r.value, r.low, r.high, r.margin, c.source,
+                              r.note, c.target, c.withdrawn, c.supersededBy});
     }
     return out;
 }

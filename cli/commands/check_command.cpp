@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "csv_reader.h"
 #include "json_shape.h"
+#include "review.h"
 
 #include <CLI/CLI.hpp>
 
@@ -35,7 +36,9 @@ std::string number(std::optional<double> v, const NumberText& numbers) {
 
 std::string limitText(const CheckResult& r, const NumberText& numbers) {
     if (r.criterion->kind == CriterionKind::Range) {
-        return number(r.low, numbers) + ".." + number(r.high, numbers);
+        const std::string band = number(r.low, numbers) + ".." + number(r.high, numbers);
+        const bool target = r.criterion->target && r.low && r.high;
+        return target ? band + " (target " + number(r.criterion->target, numbers) + ")" : band;
     }
     return number(r.limit, numbers);
 }
@@ -168,7 +171,7 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
                  << "): " << kQuantities[c.quantity].name << " " << number(r.value, numbers) << ", " << kindText(c.kind)
                  << " " << limitText(r, numbers) << ", margin " << number(r.margin, numbers) << " (ratio "
                  << number(r.marginRatio, numbers) << ")" << (r.note.empty() ? "" : "; " + escaped(r.note))
-                 << "\n      source: " << escaped(c.source) << '\n';
+                 << "\n      source: " << escaped(citationText(c.source, c.withdrawn, c.supersededBy)) << '\n';
             criteria.push_back({{"id", c.id},
                                 {"quantity", kQuantities[c.quantity].name},
                                 {"kind", kindText(c.kind)},
@@ -177,10 +180,13 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
                                 {"limit", jsonNumber(r.limit)},
                                 {"low", jsonNumber(r.low)},
                                 {"high", jsonNumber(r.high)},
+                                {"target", jsonNumber(c.target)},
                                 {"margin", jsonNumber(r.margin)},
                                 {"margin_ratio", jsonNumber(r.marginRatio)},
                                 {"status", statusText(r.status)},
                                 {"source", c.source},
+                                {"withdrawn", jsonText(c.withdrawn)},
+                                {"superseded_by", jsonText(c.supersededBy)},
                                 {"note", jsonText(r.note)}});
         }
         json["profiles"].push_back({{"name", p.name()},

@@ -170,12 +170,8 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     if (c == Command::Conditions || c == Command::Report) {
         files.push_back(conditionsFile(run.conditions, conditionsSearchDirs(programDir)));
     }
-    std::vector<std::string> profiles = run.profiles;
-    if (c == Command::Report && profiles.empty()) {
-        profiles.emplace_back(kReportProfile);
-    }
     const auto dirs = profileSearchDirs(programDir);
-    for (const std::string& name : profiles) {
+    for (const std::string& name : run.profiles) {
         if (const auto file = findProfile(name, dirs)) {
             files.push_back(file->string());
         }

@@ -80,9 +80,6 @@ inline constexpr std::string_view kDefaultConditions = "default.csv";
 // The folders looked in, for a message: "a, b or c".
 [[nodiscard]] std::string placesText(std::span<const std::filesystem::path> dirs);
 
-// The profile report checks when none is given.
-inline constexpr std::string_view kReportProfile = "text-legibility";
-
 // Loads every profile named, or says which could not be loaded and why.
 [[nodiscard]] Expected<std::vector<Profile>> loadProfiles(const std::vector<std::string>& names);
 
@@ -90,8 +87,9 @@ inline constexpr std::string_view kReportProfile = "text-legibility";
 // names the option.
 [[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run,
                                                            const NumberText& numbers);
-// The plotter's input for a tornado chart: "name,margin at low,margin at high" lines.
-std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers);
+// The plotter's input for a tornado chart (plot_protocol.h): the margin with
+// every input at its median, then the bars; empty when that margin is unknown.
+std::string tornadoBars(const ToleranceAnalysis& a, const Case& base, const NumberText& numbers);
 
 // batch --profile: one column per criterion and failed_checks. Loads every
 // profile once, before anything is written, to refuse a bad one; every

@@ -70,9 +70,9 @@ Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const
 
 Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
     CommandResult result;
-    const std::vector<std::string> profileNames =
-        run.profiles.empty() ? std::vector<std::string>{std::string(kReportProfile)} : run.profiles;
-    auto loaded = loadProfiles(profileNames);
+    // No profile unless asked for: the shipped ones come from office and
+    // control-room standards, which are no yardstick for every display.
+    auto loaded = loadProfiles(run.profiles);
     if (!loaded) {
         return loaded.error();
     }
@@ -142,7 +142,7 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
                 return usageError("design " + row.name + ": " + analysis.error().message);
             }
             d.tolerance = ReviewTolerance{analysis->columns, analysis->mc, analysis->worst};
-            const std::string bars = tornadoBars(*analysis, numbers);
+            const std::string bars = tornadoBars(*analysis, given, numbers);
             if (!setting.plotter.empty() && !bars.empty()) {
                 TextSink sink;
                 // As tall as its bars need: a page is no place for one bar 600 pixels high.
@@ -172,8 +172,8 @@ namespace {
 
 constexpr std::string_view kReportFooter =
     "Each row of the designs file is one design, named by its design, id or label column. Per design the\n"
-    "page holds the verdict and failed checks, inputs, results, the standards tables (text-legibility\n"
-    "unless --profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
+    "page holds the verdict and failed checks, inputs, results, the standards tables (none unless\n"
+    "--profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
     "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
     "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
     "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
@@ -189,7 +189,7 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
         ->required();
     command.add_option("-o,--output", run.output, "The page to write: .html (or .htm) or .pdf")->required();
     command.add_option("--profile", run.profiles,
-                       "A built-in profile's name or a .toml file; repeatable (default text-legibility)");
+                       "A built-in profile's name or a .toml file; repeatable (default: none)");
     command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     command.add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
     addDrawOptions(command, options);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/case_tolerance.h"
 #include "analysis/tolerance.h"
 #include "command_table.h"
 #include "commands.h"
@@ -47,11 +48,23 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation&
     return analysis;
 }
 
-std::string tornadoBars(const ToleranceAnalysis& a, const NumberText& numbers) {
-    std::string out;
+std::string tornadoBars(const ToleranceAnalysis& a, const Case& base, const NumberText& numbers) {
+    std::vector<double> medians;
+    for (const Distribution& d : a.inputs) {
+        medians.push_back(d.median());
+    }
+    const SampleOutcome centre = CaseEvaluator(base, a.columns, numbers).evaluate(medians);
+    if (!centre.margin) {
+        return {};
+    }
+    std::string out = numbers.plain(*centre.margin) + '\n';
     for (const TornadoBar& b : a.bars) {
         if (b.atLow.margin && b.atHigh.margin) {
-            out += plot::barLine(kColumns[a.columns[b.input]].name, *b.atLow.margin, *b.atHigh.margin, numbers);
+            const std::size_t column = a.columns[b.input];
+            const auto shown = [](double v) { return NumberText::roundThreeDecimals(v); };
+            out += plot::barLine({shown(b.lowValue), *b.atLow.margin, shown(b.highValue), *b.atHigh.margin,
+                                  figureUnit(column), figureCaption(column)},
+                                 numbers);
         }
     }
     return out;
@@ -165,7 +178,7 @@ Expected<CommandResult> runTolerance(const Invocation& run, const NumberText& nu
                                    {"at_low", outcomeJson(b.atLow)},
                                    {"at_high", outcomeJson(b.atHigh)}});
     }
-    result.tornado = tornadoBars(*analysis, numbers);
+    result.tornado = tornadoBars(*analysis, run.base, numbers);
     result.out = run.json ? dumped(json) : text.str();
     return result;
 }

@@ -15,8 +15,10 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
@@ -45,6 +47,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -407,6 +411,18 @@ bool paint(QGraphicsScene& scene, QPaintDevice& device, const QRectF& target) {
     return painter.end();
 }
 
+// The family the charts are laid out in, and as an SVG names it: fonts with
+// its widths, then the generic family, so that no browser falls back to a
+// serif font of other widths. The window's package installs Liberation Sans.
+constexpr const char* kFontFamily = "Liberation Sans";
+constexpr const char* kSvgFontFamilies = "Liberation Sans, Arial, Helvetica, sans-serif";
+
+// QSvgGenerator writes the one family a font names.
+void nameFallbackFonts(QByteArray& svg) {
+    svg.replace(QByteArray("font-family=\"") + kFontFamily + '"',
+                QByteArray("font-family=\"") + kSvgFontFamilies + '"');
+}
+
 QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -439,60 +455,155 @@ QByteArray render(QGraphicsScene& scene, const Options& o, int dpi) {
         ok = paint(scene, image, whole) && image.save(&buffer, "PNG");
     }
     buffer.close();
+    if (ok && o.format == Format::Svg) {
+        nameFallbackFonts(bytes);
+    }
     return ok ? bytes : QByteArray();
 }
 
-// A tornado of vistrel-cli tolerance: "name,margin at low,margin at high"
-// lines, largest swing first, drawn with the largest at the top. Lines
-// without both numbers are left out.
-QChart* buildTornado(std::FILE* in, const Options& o, const vistrel::NumberText& numbers) {
-    auto* chart = new QChart;
-    chart->setTitle(o.titled ? o.title
-                             : QString::fromUtf8(vistrel::plot::kTornadoTitle.data(),
-                                                 static_cast<qsizetype>(vistrel::plot::kTornadoTitle.size())));
-    auto* atLow = new QBarSet(QStringLiteral("At the low value"));
-    auto* atHigh = new QBarSet(QStringLiteral("At the high value"));
-    QStringList names;
-    double least = 0;
-    double most = 0;
+// Replaces a margin axis's ticks: round steps, labelled as tickText writes
+// them, so that 0 reads 0.
+void placeTicks(QCategoryAxis* axis, vistrel::plot::AxisRange range, int widthPixels) {
+    for (const QString& label : axis->categoriesLabels()) {
+        axis->remove(label);
+    }
+    int minor = 4;
+    const double step = niceStep(range.high - range.low, widthPixels / 110, minor);
+    axis->setRange(range.low, range.high);
+    axis->setStartValue(range.low - step);
+    for (double k = std::ceil(range.low / step); k * step <= range.high; ++k) {
+        axis->append(QString::fromStdString(vistrel::plot::tickText(k * step, step)), k * step);
+    }
+}
+
+struct Tornado {
+    QChart* chart = nullptr;
+    QHorizontalBarSeries* series = nullptr;
+    QCategoryAxis* margin = nullptr;
+    std::vector<vistrel::plot::Bar> bars; // bottom up
+    double centre = 0;                    // margin_log with every input at its median
+};
+
+constexpr double kBarWidth = 0.7; // of a category; the low and high bars share it
+
+// A tornado of vistrel-cli tolerance (plot_protocol.h): the centre's margin,
+// then a bar per input, largest swing first, drawn at the top. Each input's
+// low and high bars run from the centre to their margins. Lines that cannot
+// be read are left out.
+Tornado buildTornado(std::FILE* in, const Options& o, const vistrel::NumberText& numbers) {
+    Tornado t;
+    t.chart = new QChart;
+    t.chart->setTitle(o.titled ? o.title
+                               : QString::fromUtf8(vistrel::plot::kTornadoTitle.data(),
+                                                   static_cast<qsizetype>(vistrel::plot::kTornadoTitle.size())));
     std::vector<std::string> lines;
     std::string line;
     for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
         if (c == '\n' && lines.size() < 1000) {
             lines.push_back(std::move(line));
             line.clear();
-        } else if (line.size() < 200) {
+        } else if (line.size() < 400) {
             line += static_cast<char>(c);
         }
     }
-    for (std::size_t k = lines.size(); k-- > 0;) { // bottom up: the first line, the largest swing, on top
-        const auto bar = vistrel::plot::parseBarLine(lines[k], numbers);
-        if (!bar) {
-            continue;
+    std::size_t first = 0;
+    if (!lines.empty()) {
+        const vistrel::ParsedNumber centre = numbers.parse(lines.front());
+        if (centre.ok() && std::isfinite(centre.value)) {
+            t.centre = centre.value;
+            first = 1;
         }
-        const double low = bar->atLow;
-        const double high = bar->atHigh;
-        names << QString::fromStdString(bar->name);
-        *atLow << low;
-        *atHigh << high;
-        least = std::min({least, low, high});
-        most = std::max({most, low, high});
     }
-    auto* series = new QHorizontalBarSeries;
-    series->append(atLow);
-    series->append(atHigh);
-    chart->addSeries(series);
+    for (std::size_t k = lines.size(); k-- > first;) { // bottom up
+        if (auto bar = vistrel::plot::parseBarLine(lines[k], numbers)) {
+            t.bars.push_back(std::move(*bar));
+        }
+    }
+    auto* atLow = new QBarSet(QStringLiteral("At the low value"));
+    auto* atHigh = new QBarSet(QStringLiteral("At the high value"));
+    QStringList captions;
+    for (const vistrel::plot::Bar& b : t.bars) {
+        captions << QString::fromStdString(b.caption);
+        *atLow << b.atLow - t.centre;
+        *atHigh << b.atHigh - t.centre;
+    }
+    t.series = new QHorizontalBarSeries;
+    t.series->setBarWidth(kBarWidth);
+    t.series->append(atLow);
+    t.series->append(atHigh);
+    t.chart->addSeries(t.series);
     auto* inputs = new QBarCategoryAxis;
-    inputs->append(names);
-    chart->addAxis(inputs, Qt::AlignLeft);
-    series->attachAxis(inputs);
-    // Round ticks, with 0, the threshold, always in range.
-    QAbstractAxis* margin = linearAxis(least, most, o.size.width);
-    margin->setTitleText(QStringLiteral("margin_log (0: at the threshold)"));
-    chart->addAxis(margin, Qt::AlignBottom);
-    series->attachAxis(margin);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
+    inputs->append(captions);
+    t.chart->addAxis(inputs, Qt::AlignLeft);
+    t.series->attachAxis(inputs);
+    t.margin = new QCategoryAxis;
+    t.margin->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    t.margin->setGridLinePen(QPen(QColor(200, 200, 200), 1));
+    t.margin->setTitleText(QStringLiteral("Change of margin_log (log units) from %1, every input at its median")
+                               .arg(QString::fromStdString(numbers.plain(std::round(t.centre * 1000) / 1000))));
+    placeTicks(t.margin, vistrel::plot::tornadoRange(t.bars, t.centre, 0.3), o.size.width);
+    t.chart->addAxis(t.margin, Qt::AlignBottom);
+    t.series->attachAxis(t.margin);
+    t.chart->legend()->setAlignment(Qt::AlignBottom);
+    return t;
+}
+
+QString barLabel(double value, double margin, const std::string& unit, const vistrel::NumberText& numbers) {
+    QString text = QString::fromStdString(numbers.plain(value));
+    if (!unit.empty()) {
+        text += QChar(0x00A0) + QString::fromStdString(unit);
+    }
+    return text + QStringLiteral(": ") + QString::fromStdString(numbers.plain(std::round(margin * 1000) / 1000));
+}
+
+// Once laid out: the axis wide enough for every bar and its label, the
+// centre's line, the threshold's where it is in range, and the labels.
+void finishTornado(const Tornado& t, const Options& o, const vistrel::NumberText& numbers) {
+    const QFont font = t.chart->legend()->font();
+    const QFontMetricsF metrics(font);
+    double widest = 0;
+    for (const vistrel::plot::Bar& b : t.bars) {
+        for (const auto& [value, margin] : {std::pair{b.lowValue, b.atLow}, std::pair{b.highValue, b.atHigh}}) {
+            widest = std::max(widest, metrics.horizontalAdvance(barLabel(value, margin, b.unit, numbers)));
+        }
+    }
+    const double half = t.chart->plotArea().width() / 2;
+    placeTicks(t.margin, vistrel::plot::tornadoRange(t.bars, t.centre, half > 0 ? (widest + 8) / half : 0.8),
+               o.size.width);
+    QCoreApplication::processEvents(); // lays the axis out again
+
+    const QRectF area = t.chart->plotArea();
+    const auto xAt = [&](double change) { return t.chart->mapToPosition(QPointF(change, 0), t.series).x(); };
+    const auto yAt = [&](double category) { return t.chart->mapToPosition(QPointF(0, category), t.series).y(); };
+    auto* centre = new QGraphicsLineItem(QLineF(xAt(0), area.top(), xAt(0), area.bottom()), t.chart);
+    centre->setPen(QPen(QColor(30, 30, 30), 2));
+    centre->setZValue(10);
+    if (-t.centre > t.margin->min() && -t.centre < t.margin->max()) {
+        const double x = xAt(-t.centre);
+        auto* threshold = new QGraphicsLineItem(QLineF(x, area.top(), x, area.bottom()), t.chart);
+        threshold->setPen(QPen(QColor(200, 40, 40), 1.5, Qt::DashLine));
+        threshold->setZValue(10);
+        auto* text = new QGraphicsSimpleTextItem(QStringLiteral("Threshold (margin_log 0)"), t.chart);
+        text->setFont(font);
+        text->setBrush(QColor(200, 40, 40));
+        text->setZValue(11);
+        const double width = text->boundingRect().width();
+        text->setPos(x + 4 + width <= area.right() ? x + 4 : x - 4 - width, area.top() + 2);
+    }
+    for (std::size_t k = 0; k < t.bars.size(); ++k) {
+        const vistrel::plot::Bar& b = t.bars[k];
+        const double category = static_cast<double>(k);
+        for (const auto& [value, margin, offset] :
+             {std::tuple{b.lowValue, b.atLow, -kBarWidth / 4}, std::tuple{b.highValue, b.atHigh, kBarWidth / 4}}) {
+            auto* text = new QGraphicsSimpleTextItem(barLabel(value, margin, b.unit, numbers), t.chart);
+            text->setFont(font);
+            text->setZValue(11);
+            const QRectF box = text->boundingRect();
+            const double end = xAt(margin - t.centre);
+            const double left = margin >= t.centre ? end + 4 : end - 4 - box.width();
+            text->setPos(left, yAt(category + offset) - box.height() / 2);
+        }
+    }
 }
 
 // Renders the scene and writes it to stdout; the exit status.
@@ -528,15 +639,19 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(quietMessages);
     int qtArgc = 1; // no argument is Qt's to read
     QApplication app(qtArgc, argv);
+    QFont font = QApplication::font();
+    font.setFamilies({QString::fromLatin1(kFontFamily)});
+    QApplication::setFont(font);
     QGraphicsScene scene;
     scene.setBackgroundBrush(Qt::white);
     const QRectF whole(0, 0, o.size.width, o.size.height);
     scene.setSceneRect(whole);
     if (o.tornado) {
-        QChart* chart = buildTornado(stdin, o, numbers);
-        scene.addItem(chart);
-        chart->setGeometry(whole);
+        const Tornado tornado = buildTornado(stdin, o, numbers);
+        scene.addItem(tornado.chart);
+        tornado.chart->setGeometry(whole);
         QCoreApplication::processEvents();
+        finishTornado(tornado, o, numbers);
         return writeChart(scene, o);
     }
     vistrel::plot::Points read = vistrel::plot::readPoints(stdin);

@@ -3,7 +3,9 @@
 
 #include "calc/number_text.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 namespace vistrel::plot {
@@ -66,28 +68,77 @@ std::optional<Point> parsePointLine(std::string_view line, const NumberText& num
 
 std::string sizeText(Size size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
 
-std::string barLine(std::string_view name, double atLow, double atHigh, const NumberText& numbers) {
-    std::string line(name);
+std::string barLine(const Bar& bar, const NumberText& numbers) {
+    std::string line;
+    for (const double v : {bar.lowValue, bar.atLow, bar.highValue, bar.atHigh}) {
+        line += numbers.plain(v);
+        line += kSeparator;
+    }
+    line += bar.unit;
     line += kSeparator;
-    line += numbers.plain(atLow);
-    line += kSeparator;
-    line += numbers.plain(atHigh);
+    line += bar.caption;
     line += '\n';
     return line;
 }
 
 std::optional<Bar> parseBarLine(std::string_view line, const NumberText& numbers) {
-    const std::size_t first = line.find(kSeparator);
-    const std::size_t second = first == std::string_view::npos ? first : line.find(kSeparator, first + 1);
-    if (second == std::string_view::npos) {
+    std::array<double, 4> values{};
+    for (double& v : values) {
+        const std::size_t comma = line.find(kSeparator);
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const auto read = number(line.substr(0, comma), numbers, HUGE_VAL);
+        if (!read) {
+            return std::nullopt;
+        }
+        v = *read;
+        line.remove_prefix(comma + 1);
+    }
+    const std::size_t comma = line.find(kSeparator);
+    if (comma == std::string_view::npos) {
         return std::nullopt;
     }
-    const auto low = number(line.substr(first + 1, second - first - 1), numbers, HUGE_VAL);
-    const auto high = number(line.substr(second + 1), numbers, HUGE_VAL);
-    if (!low || !high) {
-        return std::nullopt;
+    return Bar{values[0],
+               values[1],
+               values[2],
+               values[3],
+               std::string(line.substr(0, comma)),
+               std::string(line.substr(comma + 1))};
+}
+
+AxisRange tornadoRange(const std::vector<Bar>& bars, double centre, double labelShare) {
+    double most = 0;
+    for (const Bar& b : bars) {
+        most = std::max({most, std::fabs(b.atLow - centre), std::fabs(b.atHigh - centre)});
     }
-    return Bar{std::string(line.substr(0, first)), *low, *high};
+    if (!(most > 0) || !std::isfinite(most)) {
+        most = 0.1; // no bar has length: an axis still reads
+    }
+    // A bar's end stops short of its half by the label and a twentieth more.
+    const double half = most / (1 - std::clamp(labelShare, 0.0, 0.8)) * 1.05;
+    return {-half, half};
+}
+
+std::string tickText(double value, double step) {
+    const double decimals = step > 0 && std::isfinite(step) ? std::ceil(-std::log10(step) - 1e-9) : 0;
+    const int places = static_cast<int>(std::clamp(decimals, 0.0, 15.0));
+    if (std::fabs(value) < std::fabs(step) * 1e-6) {
+        value = 0; // also -0
+    }
+    std::array<char, 400> text{}; // 1e308 in full; to_chars reads no locale
+    const auto end = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, places);
+    if (end.ec != std::errc()) {
+        return {};
+    }
+    std::string out(text.data(), end.ptr);
+    if (places > 0) { // 0.5, 1 and 1.5 on one axis, not 1.0
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') {
+            out.pop_back();
+        }
+    }
+    return out;
 }
 
 } // namespace vistrel::plot

@@ -151,6 +151,10 @@ std::optional<PlotFormat> plotFormat(std::string_view path) {
     return std::nullopt;
 }
 
+std::string figureCaption(std::size_t column) { return sentenceCase(fieldInfo(*kColumns[column].field).caption); }
+
+std::string figureUnit(std::size_t column) { return unitText(fieldInfo(*kColumns[column].field).unit); }
+
 PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
     PlotFigure figure;
     const FieldInfo& varied = fieldInfo(*kColumns[variedColumn].field);
@@ -168,8 +172,9 @@ PlotFigure sweepFigure(const Case& base, std::size_t variedColumn) {
             continue;
         }
         const std::string fieldUnit = unitText(f.unit);
+        // A no-break space keeps a value with its unit where the caption wraps.
         figure.caption += std::string(figure.caption.empty() ? "" : kCaptionSeparator) + sentenceCase(f.caption) + " " +
-                          std::string(text) + (fieldUnit.empty() ? "" : " " + fieldUnit);
+                          std::string(text) + (fieldUnit.empty() ? "" : "\u00A0" + fieldUnit);
     }
     return figure;
 }

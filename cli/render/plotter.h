@@ -47,6 +47,10 @@ struct PlotFigure {
     plot::Size size;
 };
 
+// An input's caption and unit as a figure labels them: "Letter HT", "mm".
+std::string figureCaption(std::size_t column);
+std::string figureUnit(std::size_t column);
+
 // The figure of a sweep of one input of base: titles and caption from the
 // engine's field table, so that they read as the window's captions do.
 PlotFigure sweepFigure(const Case& base, std::size_t variedColumn);
@@ -80,8 +84,8 @@ Expected<void> runHelper(const std::string& program, std::vector<std::string> ar
 Expected<void> drawPlot(const std::string& plotter, const std::vector<PlotPoint>& points, const PlotFigure& figure,
                         std::string_view path, const NumberText& numbers, Sink& out);
 
-// Has the plotter draw a tornado chart from "name,margin at low,margin at high"
-// lines, largest swing first; otherwise as drawPlot.
+// Has the plotter draw a tornado chart from bars as tornadoBars writes them;
+// otherwise as drawPlot.
 Expected<void> drawTornado(const std::string& plotter, const std::string& bars, std::string_view path, Sink& out,
                            plot::Size size = {});
 

@@ -11,7 +11,9 @@ namespace vistrel::cli {
 namespace {
 
 // Styles the browser and the PDF helper both read; the PDF helper ignores
-// what its layout cannot do (media queries among them).
+// what its layout cannot do (media queries among them). A plot is at most
+// 1000 pixels wide, its own width, so that its text shows at the size the
+// plotter laid it out.
 constexpr std::string_view kStyle = R"css(
 body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;color:#1b1b1b;line-height:1.4;max-width:68rem;margin:0 auto;padding:1rem 1.2rem}
 h1{font-size:1.9rem;margin:.2rem 0}
@@ -37,7 +39,7 @@ td.pass{color:#17692f}
 td.fail{color:#a4161a;font-weight:bold}
 td.worst{background:#fde3e3;font-weight:bold}
 figure{margin:.8rem 0}
-figure svg{display:block;width:100%;height:auto;max-width:52rem}
+figure svg{display:block;width:100%;height:auto;max-width:62.5rem}
 figcaption{font-style:italic;color:#404040}
 p.none{color:#606060;font-style:italic}
 section.method p{margin:.3rem 0 .6rem}
@@ -190,7 +192,9 @@ void summary(Page& page, const Writer& w, const ReviewDesign& d) {
 void standards(Page& page, const Writer& w, const ReviewDesign& d) {
     page.element("h3", "", "Standards");
     if (d.profiles.empty()) {
-        page.element("p", "none", "No profile was checked.");
+        page.element("p", "none",
+                     "No standards profile was applied: the design was judged by the model alone. Add one with "
+                     "--profile text-legibility (or another built-in profile, or a .toml file of your own).");
     }
     for (const ReviewProfile& p : d.profiles) {
         page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
@@ -210,6 +214,9 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
             case CriterionKind::Maximum: limit = c.high ? std::string("\u2264 ") + w.shown(c.high) : ""; break;
             case CriterionKind::Range: limit = c.low && c.high ? w.shown(c.low) + " to " + w.shown(c.high) : ""; break;
             }
+            if (c.target && !limit.empty()) {
+                limit = "target " + w.shown(c.target) + ", accepted " + limit;
+            }
             page.raw("<tr>");
             page.cell("Criterion", "id", c.id);
             page.cell("Quantity", "", kQuantities[c.quantity].name);
@@ -221,7 +228,7 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
             page.cell("Result", pass ? "pass" : (fail ? "fail" : ""),
                       c.note.empty() || pass || fail ? std::string(statusText(c.status)) : c.note);
             page.cell("Level", "", levelText(c.level));
-            page.cell("Source", "", c.source);
+            page.cell("Source", "", citationText(c.source, c.withdrawn, c.supersededBy));
             page.raw("</tr>\n");
         }
         page.raw("</tbody></table></div>\n");
@@ -480,6 +487,21 @@ std::string_view inverseQuestion(std::size_t column) {
         return "Minimum letter luminance";
     }
     return name;
+}
+
+std::string citationText(std::string_view source, std::string_view withdrawn, std::string_view supersededBy) {
+    std::string out(source);
+    if (withdrawn.empty() && supersededBy.empty()) {
+        return out;
+    }
+    out += " (";
+    if (!withdrawn.empty()) {
+        out.append("withdrawn ").append(withdrawn);
+    }
+    if (!supersededBy.empty()) {
+        out.append(withdrawn.empty() ? "" : "; ").append("superseded by ").append(supersededBy);
+    }
+    return out + ")";
 }
 
 std::string failedChecksSummary(const ReviewDesign& design) {

@@ -42,6 +42,11 @@ struct ReviewAnswer {
 // when nothing failed.
 [[nodiscard]] std::string failedChecksSummary(const ReviewDesign& design);
 
+// A criterion's source as a reader should take it: "ISO 9241-7 (withdrawn
+// 2008; superseded by ISO 9241-303)" when the document no longer stands.
+[[nodiscard]] std::string citationText(std::string_view source, std::string_view withdrawn,
+                                       std::string_view supersededBy);
+
 // What the plotter drew for one design: SVG documents, whose drawing alone
 // the page keeps.
 struct ReviewPlot {

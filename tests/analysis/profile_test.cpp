@@ -118,7 +118,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"bad_condition", criterion("minimum", "limit = 1", "when = \"polarity >\"\n"), 8,
                 "bad expression in when"},
         Refusal{"unknown_top_level", "name = \"x\"\n" + kGood, 1, "unknown key 'name'"},
-        Refusal{"no_criteria", "title = \"empty\"\n", 0, "no [[criterion]]"}),
+        Refusal{"no_criteria", "title = \"empty\"\n", 0, "no [[criterion]]"},
+        Refusal{"target_on_minimum", criterion("minimum", "limit = 1", "target = 2\n"), 8, "for a range only"},
+        Refusal{"target_outside", criterion("range", "low = 5.5\nhigh = 6.5", "target = 7\n"), 9, "outside low..high"},
+        Refusal{"target_expression", criterion("range", "low = 1\nhigh = 2", "target = \"ratio\"\n"), 9,
+                "target must be a number"},
+        Refusal{"empty_withdrawn", criterion("minimum", "limit = 1", "withdrawn = \"\"\n"), 8,
+                "withdrawn must be non-empty text"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ProfileCheck, ReportsMarginsNotesAndRequiredOutcome) {
@@ -186,6 +192,32 @@ TEST(ShippedProfiles, StrokeRatioFollowsThePolarityAndHeightFollowsTheDistance) 
     EXPECT_EQ(distance.check(quantitiesFromRow(lookup, numbers))[0].status, CheckStatus::Pass); // exactly 1/200
     row["letter_height_mm"] = "3.7";
     EXPECT_EQ(distance.check(quantitiesFromRow(lookup, numbers))[0].status, CheckStatus::Fail);
+}
+
+// "Approximately 1/6" accepts the ratios nearer 6 than 5 or 7, not 6 alone.
+TEST(ShippedProfiles, DarkOnLightStrokeRatioIsABandAroundSix) {
+    const auto loaded = loadProfile(kProfiles + "/stroke-width.toml");
+    ASSERT_TRUE(loaded) << loaded.error().text();
+    ProfileChecker stroke(*loaded);
+    for (const auto& [ratio, expected] :
+         {std::pair{5.4, CheckStatus::Fail}, std::pair{5.5, CheckStatus::Pass}, std::pair{6.0, CheckStatus::Pass},
+          std::pair{6.5, CheckStatus::Pass}, std::pair{6.6, CheckStatus::Fail}}) {
+        const auto result = stroke.check(valuesOf({{"ratio", ratio}, {"polarity", -1.0}}))[0];
+        EXPECT_EQ(result.status, expected) << ratio;
+        EXPECT_EQ(result.criterion->target, 6.0);
+    }
+}
+
+// Where the sources say "should", a design is not failed: 6 mm at 750 mm is 27.5 arcmin.
+TEST(ShippedProfiles, ShouldIsNotRequired) {
+    for (const auto& [file, values] :
+         {std::pair{"/text-legibility.toml",
+                    valuesOf({{"letter_size_arcmin", 27.5}, {"contrast_ratio", 12.0}, {"modulation", 0.85}})},
+          std::pair{"/faa-distance.toml", valuesOf({{"height_fraction", 1.0 / 250}})}}) {
+        const auto loaded = loadProfile(kProfiles + file);
+        ASSERT_TRUE(loaded) << loaded.error().text();
+        EXPECT_TRUE(allRequiredPass(ProfileChecker(*loaded).check(values))) << file;
+    }
 }
 
 TEST(ShippedProfiles, TheTeamTemplateIsRefusedUntilFilledIn) {

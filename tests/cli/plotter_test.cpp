@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <tuple>
+#include <vector>
+
 namespace {
 
 using namespace vistrel::cli;
@@ -63,7 +67,7 @@ TEST(SweepCaption, NamesTheFixedInputs) {
                               {"ratio", "7"},
                               {"ease", "90% confidence"}});
     EXPECT_EQ(sweepFigure(base, *columnIndex("viewing_distance_mm")).caption,
-              "Mode: illuminance \u00B7 Illuminance 1076 lux \u00B7 Observer's age 40 \u00B7 "
+              "Mode: illuminance \u00B7 Illuminance 1076\u00A0lux \u00B7 Observer's age 40 \u00B7 "
               "Letter HT to stroke width ratio 7 \u00B7 Ease of reading 90% confidence");
     EXPECT_EQ(sweepFigure(caseOf({{"field_correction", "0.5"}}), *columnIndex("age")).caption,
               "Mode: none \u00B7 Field correction 0.5");
@@ -112,24 +116,46 @@ TEST(PlotProtocol, PointLinesReadBack) {
     }
 }
 
-// Tornado bars are named by column; every name reads back, and none holds the separator.
+// Tornado bars carry captions, which may hold the separator; every number reads back.
 TEST(PlotProtocol, BarLinesReadBack) {
     const NumberText numbers(NumberFormat::invariant());
-    EXPECT_EQ(plot::barLine("age", -1.5, 0.25, numbers), "age,-1.5,0.25\n");
-    const double margins[][2] = {{-1.5, 0.25}, {0, -0.0}, {1e-15, -700}, {123456789012345, 1.23456789012345e-100}};
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        const std::string_view name = kColumns[k].name;
-        const auto [low, high] = margins[k % std::size(margins)];
-        const std::string line = plot::barLine(name, low, high, numbers);
-        const auto bar = plot::parseBarLine(std::string_view(line).substr(0, line.size() - 1), numbers);
-        ASSERT_TRUE(bar) << line;
-        EXPECT_EQ(bar->name, name);
-        EXPECT_EQ(bar->atLow, low) << line;
-        EXPECT_EQ(bar->atHigh, high) << line;
+    EXPECT_EQ(plot::barLine({5.5, -1.5, 6.5, 0.25, "mm", "Letter HT"}, numbers), "5.5,-1.5,6.5,0.25,mm,Letter HT\n");
+    for (const plot::Bar& bar : {plot::Bar{0, -0.0, 1e-15, -700, "", "a, b"},
+                                 plot::Bar{123456789012345, 1.23456789012345e-100, -3, 2, "cd/m\u00B2", ""}}) {
+        const std::string line = plot::barLine(bar, numbers);
+        const auto read = plot::parseBarLine(std::string_view(line).substr(0, line.size() - 1), numbers);
+        ASSERT_TRUE(read) << line;
+        EXPECT_EQ(std::tie(read->lowValue, read->atLow, read->highValue, read->atHigh, read->unit, read->caption),
+                  std::tie(bar.lowValue, bar.atLow, bar.highValue, bar.atHigh, bar.unit, bar.caption));
     }
-    for (const std::string_view bad : {"age,1", "age,,1", "age,1,x", "age,inf,1", "age,1,2,3"}) {
+    for (const std::string_view bad : {"1,2,3,4", "1,2,3,x,mm,age", "1,2,inf,4,,age", "age,1,2"}) {
         EXPECT_FALSE(plot::parseBarLine(bad, numbers)) << bad;
     }
+}
+
+// Ticks read as a reader writes them: 0, never -2.8e-17, and no idle decimals.
+TEST(TornadoAxis, TicksReadRound) {
+    for (const auto& [value, step, text] :
+         {std::tuple{-2.775557562e-17, 0.2, "0"}, std::tuple{-0.0, 0.5, "0"},
+          std::tuple{0.6000000000000001, 0.2, "0.6"}, std::tuple{-1.0, 0.5, "-1"}, std::tuple{1.5, 0.5, "1.5"},
+          std::tuple{0.05, 0.05, "0.05"}, std::tuple{20.0, 10.0, "20"}, std::tuple{3e-4, 1e-4, "0.0003"}}) {
+        EXPECT_EQ(plot::tickText(value, step), text) << value << " at step " << step;
+    }
+}
+
+// The axis is centred on the centre's margin and holds every bar's end and its label.
+TEST(TornadoAxis, CoversEveryBarWithRoomForItsLabel) {
+    const std::vector<plot::Bar> bars{{9, 1.495, 81, 0.176, "", "age"}, {5.5, 0.917, 6.5, 1.027, "mm", "Letter HT"}};
+    for (const double share : {0.0, 0.3, 0.8}) {
+        const plot::AxisRange r = plot::tornadoRange(bars, 0.975, share);
+        EXPECT_DOUBLE_EQ(r.low, -r.high);
+        for (const plot::Bar& b : bars) {
+            for (const double margin : {b.atLow, b.atHigh}) {
+                EXPECT_LE(std::fabs(margin - 0.975), r.high * (1 - share)) << share;
+            }
+        }
+    }
+    EXPECT_GT(plot::tornadoRange({}, 1, 0.3).high, 0); // no bars still make an axis
 }
 
 } // namespace

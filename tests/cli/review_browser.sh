@@ -69,6 +69,43 @@ grep -qF '&lt;script&gt;alert(1)&lt;/script&gt; &amp; "quoted"' "$dir/dom.html" 
 # Three plots and the tornado of the worked case; the other design has no verdict to plot.
 [ "$(grep -o '<svg' "$dir/dom.html" | wc -l)" -eq 4 ] || fail "the plots are not all drawn inline"
 
+# Plot text must render at the size and in the widths the plotter laid it
+# out in: on a desktop each figure's title (its largest text) stands as tall
+# as its font size asks, and being centred on the drawing, a font of other
+# widths moves its middle. A copy of the page, with leave to run this one
+# script, measures it.
+cat >"$dir/measure.html" <<'END'
+<script>
+const rows = [];
+for (const svg of document.querySelectorAll('figure svg')) {
+  const size = t => parseFloat(t.getAttribute('font-size'));
+  const title = [...svg.querySelectorAll('text')].reduce((a, b) => (size(b) > size(a) ? b : a));
+  const box = title.getBoundingClientRect(), frame = svg.getBoundingClientRect();
+  rows.push(((box.left + box.width / 2 - frame.left) / frame.width - 0.5).toFixed(4) + ':' +
+            (box.height / size(title)).toFixed(3));
+}
+const out = document.createElement('pre');
+out.id = 'measured';
+out.textContent = rows.join(' ');
+document.body.append(out);
+</script>
+END
+sed -e 's/<meta http-equiv="Content-Security-Policy"[^>]*>//' -e "/<\/body>/{
+r $dir/measure.html
+}" "$dir/review.html" >"$dir/measured.html"
+offsets="$(browse "file://$dir/measured.html" "$dir/measured.json" --dump-dom --window-size=1280,2000 |
+    sed -n 's/.*<pre id="measured">\([^<]*\)<.*/\1/p')"
+echo "plot titles off centre (fraction of the width):height over font size: $offsets"
+[ "$(wc -w <<<"$offsets")" -eq 4 ] || fail "the plot titles could not be measured"
+for measured in $offsets; do
+    offset="${measured%:*}" height="${measured#*:}"
+    awk -v o="$offset" 'BEGIN { exit !(o < 0.01 && o > -0.01) }' ||
+        fail "a plot title is drawn $offset of the width off centre: the plot text is not in the plotter's font"
+    # A line of text stands 1.1 to 1.2 times its font size; shrunk with its figure, less.
+    awk -v h="$height" 'BEGIN { exit !(h >= 1.05 && h <= 1.3) }' ||
+        fail "a plot title stands $height times its font size: the plot text is not at its size"
+done
+
 for size in 1280,2000 390,2000; do
     shot="$dir/shot-${size%,*}.png"
     browse "file://$dir/review.html" "$dir/shot.json" --screenshot="$shot" --window-size="$size" >/dev/null

@@ -16,6 +16,12 @@
 //   level = "required"                # required | recommended
 //   source = "ISO 9241-303"           # where the number comes from, in words
 //   when = "letter_size_arcmin >= 10 && letter_size_arcmin <= 17"   # optional
+//   # target = 6                      # range, optional: the value the source names
+//   # withdrawn = "2008"              # optional: when the cited document was withdrawn
+//   # superseded_by = "ISO 9241-303"  # optional: what replaced it
+//
+// A range with a target says that its source gives one value "approximately":
+// the range is the band accepted around it.
 //
 // Expressions (muparser syntax) may name any quantity of kQuantities. `when`
 // is an expression too: the criterion applies where it is non-zero.
@@ -103,10 +109,13 @@ struct Criterion {
     CriterionKind kind = CriterionKind::Minimum;
     Level level = Level::Required;
     std::string source;
-    std::string low;  // the lower limit as written; empty for a maximum
-    std::string high; // the upper limit as written; empty for a minimum
-    std::string when; // empty: always applies
-    int line = 0;     // of its [[criterion]] header
+    std::string low;              // the lower limit as written; empty for a maximum
+    std::string high;             // the upper limit as written; empty for a minimum
+    std::string when;             // empty: always applies
+    int line = 0;                 // of its [[criterion]] header
+    std::optional<double> target; // a range's named value, inside it
+    std::string withdrawn;        // when the cited document was withdrawn; empty while it stands
+    std::string supersededBy;     // the document that replaced it
 };
 
 enum class CheckStatus {

@@ -39,7 +39,10 @@ struct ReviewCheck {
     std::optional<double> high; // maximum, range
     std::optional<double> margin;
     std::string source;
-    std::string note; // why there is no value
+    std::string note;             // why there is no value
+    std::optional<double> target; // a range's named value
+    std::string withdrawn;        // when the cited document was withdrawn
+    std::string supersededBy;
 };
 
 struct ReviewProfile {
