@@ -76,7 +76,7 @@ def page_text(page):
     parser.feed(page)
     parser.flush()
     text = "\n".join(parser.lines) + "\n"
-    return re.sub(r"^\d{4}-\d\d-\d\d · Vistrel \S+$", "DATE · Vistrel VERSION", text, flags=re.M)
+    return re.sub(r"^Generated \d{4}-\d\d-\d\d · Vistrel \S+$", "Generated DATE · Vistrel VERSION", text, flags=re.M)
 
 
 examples = re.findall(r"```sh\n(.*?)```", text, re.S)
