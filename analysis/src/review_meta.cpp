@@ -44,8 +44,9 @@ std::optional<Error> readFields(const toml::table& table,
         if (key == "revisions" && !others.empty()) {
             continue; // the top table's list, read on its own
         }
+        const std::string_view name = key.str(); // clang's lambdas take no structured binding
         const auto field =
-            std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == key.str(); });
+            std::find_if(fields.begin(), fields.end(), [name](const auto& f) { return f.first == name; });
         if (field == fields.end()) {
             std::string known;
             for (const auto& f : fields) {

@@ -262,7 +262,7 @@ Expected<int> runConditionsCommand(Invocation& run, Console& console, const Numb
     if (!result) {
         return result.error();
     }
-    const auto status = writeReport(run, console, *result);
+    auto status = writeReport(run, console, *result);
     if (status && *status == kFailedOn) {
         console.err.write("vistrel-cli conditions: " + result->notice);
     }
