@@ -34,10 +34,12 @@ std::vector<ReviewField> fieldsOf(const FieldStore& store, Role role) {
 
 } // namespace
 
+Verdict caseVerdict(const Case& c) { return verdictOf(c.store().view(Field::Result)); }
+
 ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e, const NumberText& numbers) {
     ReviewDesign d;
     d.name = std::move(name);
-    d.verdict = verdictOf(c.store().view(Field::Result));
+    d.verdict = caseVerdict(c);
     if (const ParsedNumber margin = numbers.parse(e.margin); !e.margin.empty() && margin.ok()) {
         d.margin = margin.value;
     }
@@ -76,13 +78,43 @@ FailedChecks failedChecks(const ReviewDesign& design) {
     FailedChecks out;
     for (const ReviewProfile& p : design.profiles) {
         for (const ReviewCheck& c : p.checks) {
-            const bool required = c.level == Level::Required;
-            if (c.status == CheckStatus::Fail || (required && c.status == CheckStatus::NoValue)) {
-                (required ? out.required : out.recommended).push_back(c.id);
+            if (countsAsFailed(c.status, c.level)) {
+                (c.level == Level::Required ? out.required : out.recommended).push_back(c.id);
             }
         }
     }
     return out;
+}
+
+bool countsAsFailed(CheckStatus status, Level level) {
+    return status == CheckStatus::Fail || (level == Level::Required && status == CheckStatus::NoValue);
+}
+
+Standing standingOf(Verdict verdict, std::size_t failedRequired, std::size_t failedRecommended) {
+    switch (verdict) {
+    case Verdict::None: return Standing::NoVerdict;
+    case Verdict::NotLegible: return Standing::NotLegible;
+    case Verdict::Legible: break;
+    }
+    if (failedRequired > 0) {
+        return Standing::FailsRequired;
+    }
+    return failedRecommended > 0 ? Standing::FailsRecommended : Standing::Passes;
+}
+
+Overall overall(const ReviewDesign& design) {
+    const FailedChecks failed = failedChecks(design);
+    return {standingOf(design.verdict, failed.required.size(), failed.recommended.size()), failed.required.size(),
+            failed.recommended.size(), !design.profiles.empty()};
+}
+
+bool fails(Standing standing, FailOn on) {
+    switch (on) {
+    case FailOn::NotLegible: return standing < Standing::FailsRequired;
+    case FailOn::Required: return standing < Standing::FailsRecommended;
+    case FailOn::Recommended: return standing < Standing::Passes;
+    }
+    return true;
 }
 
 std::vector<std::size_t> inverseQuestions(const Case& c) {

@@ -229,11 +229,14 @@ struct RowWriter {
     bool daylight;
     bool guardFormulas;
     std::vector<std::string> extraNames;
+    std::optional<FailOn> failOn;
 
     struct Counts {
         std::size_t unreadable = 0;
         std::size_t linesTakenIn = 0;
         std::string first;
+        std::size_t failing = 0;
+        std::size_t firstFailing = 0; // its line
     };
 
     [[nodiscard]] std::vector<Label> labels(const CsvRecord& record) const {
@@ -316,6 +319,12 @@ struct RowWriter {
         }
         const Evaluation e = evaluate(c, numbers);
         writeRow(out, record, c, e, extras);
+        if (failOn) {
+            const FailedCount f = extras != nullptr ? extras->failed() : FailedCount{};
+            if (fails(standingOf(caseVerdict(c), f.required, f.recommended), *failOn) && counts.failing++ == 0) {
+                counts.firstFailing = record.line;
+            }
+        }
     }
 };
 
@@ -362,7 +371,8 @@ Expected<BatchResult> runBatch(const BatchIo& io) {
         return read.error();
     }
     const RowWriter writer{layout,   *io.numbers,      io.json,
-                           daylight, io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{}};
+                           daylight, io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{},
+                           io.failOn};
     std::string headerLine;
     appendLaidOut(
         headerLine, layout, daylight, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },
@@ -426,6 +436,10 @@ Expected<BatchResult> runBatch(const BatchIo& io) {
             result.firstUnreadable = std::move(job.counts.first);
         }
         result.unreadable += job.counts.unreadable;
+        if (result.failing == 0) {
+            result.firstFailing = job.counts.firstFailing;
+        }
+        result.failing += job.counts.failing;
         result.linesTakenIn += job.counts.linesTakenIn;
         diskWriter.submit([&job, &io, &writeFailed] {
             if (!io.out->write(job.out)) {

@@ -3,6 +3,7 @@
 
 #include "analysis/cases.h"
 #include "analysis/expected.h"
+#include "analysis/review.h"
 #include "output_file.h"
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +23,15 @@ struct BatchResult {
     std::size_t unreadable = 0;
     // Lines an unclosed quote took into unreadable rows: no rows of their own.
     std::size_t linesTakenIn = 0;
-    std::string firstUnreadable; // the message of the first row that could not be read
+    std::string firstUnreadable;  // the message of the first row that could not be read
+    std::size_t failing = 0;      // rows that fail what BatchIo::failOn names
+    std::size_t firstFailing = 0; // the input line of the first of them
+};
+
+// How many required and recommended checks a row failed.
+struct FailedCount {
+    std::size_t required = 0;
+    std::size_t recommended = 0;
 };
 
 // Columns a command adds after margin_log, such as a profile's checks. One
@@ -38,6 +48,8 @@ class ExtraColumns {
     [[nodiscard]] virtual std::vector<std::string> names() const = 0;
     // One cell per name.
     [[nodiscard]] virtual std::vector<std::string> cells(const Case& c, const Evaluation& e) = 0;
+    // The checks that failed in the row last given to cells.
+    [[nodiscard]] virtual FailedCount failed() const { return {}; }
 };
 using ExtraColumnsFactory = std::function<std::unique_ptr<ExtraColumns>()>;
 
@@ -56,7 +68,8 @@ struct BatchIo {
     // How much of the input each worker takes at a time; tests make it tiny
     // to cut the input everywhere.
     std::size_t segmentBytes = std::size_t{256} << 10;
-    bool guardFormulas = true; // a ' before text cells a spreadsheet would run (see appendCsvCell)
+    bool guardFormulas = true;      // a ' before text cells a spreadsheet would run (see appendCsvCell)
+    std::optional<FailOn> failOn{}; // counts the rows that fail it
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with

@@ -22,7 +22,7 @@ constexpr std::string_view kBatchFooter =
     "A record may hold at most 4 MiB and 4096 cells; a longer one is reported as unreadable.\n"
     "Example:\n  vistrel-cli batch designs.csv -o results.csv\n"
     "Exit status: 0 when every row was read; 1 when some row could not be read or the input or output "
-    "failed; 2 for a usage error.";
+    "failed; 2 for a usage error; 3 when every row was read and some design fails what --fail-on names.";
 
 std::string progressBar(std::uint64_t done, std::uint64_t total) {
     const int width = 40;
@@ -68,6 +68,7 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
         "--delimiter", options.texts.delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
     command.add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
+    addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
     command.footer(easeHelp() + std::string(kBatchFooter));
 }
 
@@ -78,7 +79,7 @@ Expected<void> finishBatch(const CLI::App& command, CommandOptions& options, con
     } else if (command.count("--delimiter") > 0) {
         return usageError("--delimiter must be , or ;");
     }
-    return {};
+    return checkFailOn(command, options, true);
 }
 
 Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberText& numbers) {
@@ -115,6 +116,7 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         io.out = &terminal;
     }
     io.guardFormulas = run.guardFormulas;
+    io.failOn = run.failOn;
     if (!run.profiles.empty()) {
         auto extras = profileColumns(run.profiles, numbers);
         if (!extras) {
@@ -153,6 +155,11 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         return inputError(std::to_string(result.unreadable) + " of " + std::to_string(result.rows) +
                           " rows could not be read" + lost +
                           "; see their message column. The first: " + result.firstUnreadable);
+    }
+    if (run.failOn && result.failing > 0) {
+        console.err.write("vistrel-cli batch: " + failingText(result.failing, result.rows, *run.failOn) +
+                          "; the first on line " + std::to_string(result.firstFailing) + "\n");
+        return kFailedOn;
     }
     return 0;
 }

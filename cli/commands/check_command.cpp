@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/profile.h"
+#include "analysis/review.h"
 #include "command_table.h"
 #include "commands.h"
 #include "csv_reader.h"
@@ -47,8 +48,7 @@ std::string limitText(const CheckResult& r, const NumberText& numbers) {
 std::string failedList(std::span<const CheckResult> results, std::string_view prefix) {
     std::string out;
     for (const CheckResult& r : results) {
-        if (r.status == CheckStatus::Fail ||
-            (r.status == CheckStatus::NoValue && r.criterion->level == Level::Required)) {
+        if (countsAsFailed(r.status, r.criterion->level)) {
             out += (out.empty() ? "" : "; ") + std::string(prefix) + r.criterion->id;
             if (r.criterion->level == Level::Recommended) {
                 out += " (recommended)";
@@ -84,11 +84,15 @@ class ProfileColumns final : public ExtraColumns {
         const QuantityValues values = quantities(c, e, numbers_);
         std::vector<std::string> out;
         std::string failed;
+        failed_ = {};
         for (ProfileChecker& checker : checkers_) {
             const Profile& p = checker.profile();
             const auto results = checker.check(values);
             for (const CheckResult& r : results) {
                 out.emplace_back(statusText(r.status));
+                if (countsAsFailed(r.status, r.criterion->level)) {
+                    ++(r.criterion->level == Level::Required ? failed_.required : failed_.recommended);
+                }
             }
             const std::string list = failedList(results, prefix(p));
             failed += (failed.empty() || list.empty() ? "" : "; ") + list;
@@ -96,6 +100,8 @@ class ProfileColumns final : public ExtraColumns {
         out.push_back(std::move(failed));
         return out;
     }
+
+    [[nodiscard]] FailedCount failed() const override { return failed_; }
 
   private:
     [[nodiscard]] std::string prefix(const Profile& p) const {
@@ -105,6 +111,7 @@ class ProfileColumns final : public ExtraColumns {
     std::shared_ptr<const std::vector<Profile>> profiles_;
     std::vector<ProfileChecker> checkers_;
     const NumberText& numbers_;
+    FailedCount failed_;
 };
 
 } // namespace

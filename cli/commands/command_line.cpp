@@ -112,6 +112,59 @@ Expected<void> checkDraws(const CLI::App& command, CommandOptions& options) {
     return {};
 }
 
+void addFailOnOption(CLI::App& command, CommandOptions& options, std::string_view choices) {
+    command.add_option("--fail-on", options.texts.failOn,
+                       "Exit with status 3 when a design is " + std::string(choices) +
+                           "; each includes those before it");
+}
+
+std::string_view failOnText(FailOn on) {
+    switch (on) {
+    case FailOn::NotLegible: return "not-legible";
+    case FailOn::Required: return "required";
+    case FailOn::Recommended: return "recommended";
+    }
+    return {};
+}
+
+std::string failingText(std::size_t failing, std::size_t total, FailOn on) {
+    std::string_view why = "Not Legible or no verdict";
+    if (on == FailOn::Required) {
+        why = "Not Legible, no verdict, or a required check failed";
+    } else if (on == FailOn::Recommended) {
+        why = "Not Legible, no verdict, or a check failed";
+    }
+    return std::to_string(failing) + " of " + std::to_string(total) + (total == 1 ? " design fails" : " designs fail") +
+           " --fail-on " + std::string(failOnText(on)) + " (" + std::string(why) + ")";
+}
+
+Expected<void> checkFailOn(const CLI::App& command, CommandOptions& options, bool checksTaken) {
+    if (command.count("--fail-on") == 0) {
+        return {};
+    }
+    const std::string& text = options.texts.failOn;
+    for (const FailOn on : {FailOn::NotLegible, FailOn::Required, FailOn::Recommended}) {
+        if (text == failOnText(on)) {
+            options.run.failOn = on;
+        }
+    }
+    if (!options.run.failOn) {
+        return usageError("--fail-on \"" + text + "\" must be " +
+                          (checksTaken ? "not-legible, required or recommended" : "not-legible"));
+    }
+    if (*options.run.failOn != FailOn::NotLegible) {
+        if (!checksTaken) {
+            return usageError("--fail-on " + text + " needs profile checks, which " + std::string(command.get_name()) +
+                              " does not make; use not-legible");
+        }
+        if (options.run.profiles.empty()) {
+            return usageError("--fail-on " + text + " needs --profile: name the profile whose " + text +
+                              " checks count");
+        }
+    }
+    return {};
+}
+
 void CaseOptions::addTo(CLI::App& app) {
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
         if (isInputColumn(k)) {

@@ -6,6 +6,7 @@
 #include "analysis/cases.h"
 #include "analysis/expected.h"
 #include "analysis/explore.h"
+#include "analysis/review.h"
 #include "plot_points.h"
 
 #include <array>
@@ -47,13 +48,21 @@ struct Invocation {
     std::vector<std::string> tolerances; // NAME=SPREAD, as given
     std::uint64_t samples = 100'000;
     std::uint64_t seed = 1;
-    unsigned threads = 0; // every core
-    std::string title;    // report
+    unsigned threads = 0;   // every core
+    std::string title;      // report
+    std::string reviewMeta; // report: the --review-meta file
+    // report: --doc-id, --revision, --date, --prepared-by and --approved-by as
+    // given, in that order; each overrides the file's, even when empty
+    std::array<std::optional<std::string>, 5> metaOptions{};
+    // batch, conditions and report: what makes the run end in kFailedOn
+    std::optional<FailOn> failOn{};
 
     [[nodiscard]] std::string_view name() const;
 };
 
 inline constexpr int kUsageError = 2;
+// A design failed what --fail-on names; the run itself succeeded.
+inline constexpr int kFailedOn = 3;
 
 // The text with control characters and escape sequences shown as \xNN, so
 // that a header, cell or path cannot drive the terminal a message goes to.
@@ -98,6 +107,8 @@ struct CommandOptions {
         std::string max;
         std::string vary;
         std::string plotSize;
+        std::string failOn;
+        std::array<std::string, 5> meta; // as Invocation::metaOptions
     } texts;
 };
 
@@ -111,6 +122,17 @@ void addFormulaGuardFlag(CLI::App& command, Invocation& run);
 void addDrawOptions(CLI::App& command, CommandOptions& options);
 // The draw options and spreads that no case could take, refused before any output is opened.
 Expected<void> checkDraws(const CLI::App& command, CommandOptions& options);
+// --fail-on of batch, conditions and report; what it may name.
+void addFailOnOption(CLI::App& command, CommandOptions& options, std::string_view choices);
+// Reads --fail-on into options.run.failOn. checksTaken: the command checks
+// profiles; required and recommended then need a --profile, since a default
+// profile chosen behind the pipeline's back would decide what stops it.
+Expected<void> checkFailOn(const CLI::App& command, CommandOptions& options, bool checksTaken);
+// "not-legible", "required" or "recommended".
+[[nodiscard]] std::string_view failOnText(FailOn on);
+// "2 of 5 designs fail --fail-on required (...)", for stderr.
+[[nodiscard]] std::string failingText(std::size_t failing, std::size_t total, FailOn on);
+
 // Long option names as typed: hyphens for underscores, and the clearer aliases.
 std::string canonicalOption(const std::string& arg, const std::vector<std::string>& known);
 // The long names an app takes.

@@ -170,6 +170,9 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     if (c == Command::Conditions || c == Command::Report) {
         files.push_back(conditionsFile(run.conditions, conditionsSearchDirs(programDir)));
     }
+    if (c == Command::Report && !run.reviewMeta.empty()) {
+        files.push_back(run.reviewMeta);
+    }
     const auto dirs = profileSearchDirs(programDir);
     for (const std::string& name : run.profiles) {
         if (const auto file = findProfile(name, dirs)) {

@@ -52,7 +52,8 @@ struct ReviewSetting {
     std::string plotter;
     std::string date;
 };
-// The review page of every design in run.input, in out; the status is 0.
+// The review page of every design in run.input, in out; the status is 0, or
+// kFailedOn when a design fails what --fail-on names.
 Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers);
 
 // How many rows a file may hold, named for the message: "more than 1000

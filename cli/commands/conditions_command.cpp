@@ -221,7 +221,14 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
                        : "Some design is not legible under some condition.\n");
     result.table = std::move(table);
     result.out = out.str();
-    result.status = allLegible ? 0 : 1;
+    result.status = allLegible ? 0 : (run.failOn ? kFailedOn : 1);
+    if (!allLegible && run.failOn) {
+        const auto failing = static_cast<std::size_t>(
+            std::count_if(outcomes.cells.begin(), outcomes.cells.end(), [](const std::vector<ConditionOutcome>& row) {
+                return std::any_of(row.begin(), row.end(), [](const ConditionOutcome& o) { return !o.legible; });
+            }));
+        result.notice = failingText(failing, designs.size(), *run.failOn) + " under some condition\n";
+    }
     return result;
 }
 
@@ -232,7 +239,7 @@ constexpr std::string_view kConditionsFooter =
     "override the design's.\nExample:\n  vistrel-cli conditions designs.csv -o all.csv\n"
     "At most 1000 conditions, 100000 designs x conditions, and 512 bytes in a row's name and cells.\n"
     "Exit status: 0 when every design is legible under every condition; 1 otherwise or when the input or "
-    "output failed; 2 for a usage error.";
+    "output failed; 2 for a usage error; with --fail-on not-legible, 3 instead of 1 for a design not legible.";
 
 } // namespace
 
@@ -242,12 +249,12 @@ void addConditionsOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     command.add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
     addFormulaGuardFlag(command, run);
+    addFailOnOption(command, options, "not-legible (or has no verdict) under some condition");
     command.footer(std::string(kConditionsFooter));
 }
 
-Expected<void> finishConditions(const CLI::App& /*command*/, CommandOptions& /*options*/,
-                                const NumberText& /*numbers*/) {
-    return {};
+Expected<void> finishConditions(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+    return checkFailOn(command, options, false);
 }
 
 Expected<int> runConditionsCommand(Invocation& run, Console& console, const NumberText& numbers) {
@@ -255,7 +262,11 @@ Expected<int> runConditionsCommand(Invocation& run, Console& console, const Numb
     if (!result) {
         return result.error();
     }
-    return writeReport(run, console, *result);
+    auto status = writeReport(run, console, *result);
+    if (status && *status == kFailedOn) {
+        console.err.write("vistrel-cli conditions: " + result->notice);
+    }
+    return status;
 }
 
 } // namespace vistrel::cli

@@ -66,6 +66,35 @@ Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const
     return sink.take();
 }
 
+// The options that fill in the document's fields, in the order of Invocation::metaOptions.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kMetaOptions{{
+    {"--doc-id", "The document's id"},
+    {"--revision", "The document's revision"},
+    {"--date", "The document's date, as it is to be printed (default: blank, to fill in)"},
+    {"--prepared-by", "Who prepared the review"},
+    {"--approved-by", "Who approved it"},
+}};
+
+// The file's fields, then the options given over them.
+Expected<ReviewMeta> reviewMeta(const Invocation& run) {
+    ReviewMeta meta;
+    if (!run.reviewMeta.empty()) {
+        auto loaded = loadReviewMeta(run.reviewMeta);
+        if (!loaded) {
+            return usageError("--review-meta " + loaded.error().text()); // as a bad profile is
+        }
+        meta = std::move(*loaded);
+    }
+    const std::array<std::string*, 5> fields{&meta.docId, &meta.revision, &meta.date, &meta.preparedBy,
+                                             &meta.approvedBy};
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (run.metaOptions[k]) {
+            *fields[k] = *run.metaOptions[k];
+        }
+    }
+    return meta;
+}
+
 } // namespace
 
 Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& setting, const NumberText& numbers) {
@@ -104,7 +133,11 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
         }
     }
 
-    Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}};
+    auto meta = reviewMeta(run);
+    if (!meta) {
+        return meta.error();
+    }
+    Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}, std::move(*meta)};
     std::vector<ReviewArt> art;
     for (const NamedRow& row : *designs) {
         Case given; // as the row gives it: what is solved, swept and spread
@@ -164,6 +197,15 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     if (setting.plotter.empty()) {
         result.notice += "vistrel-plot is not installed: the report has no plots (install the 'vistrel' package)\n";
     }
+    if (run.failOn) {
+        const auto failing = static_cast<std::size_t>(
+            std::count_if(review.designs.begin(), review.designs.end(),
+                          [&run](const ReviewDesign& d) { return fails(overall(d).standing, *run.failOn); }));
+        if (failing > 0) {
+            result.status = kFailedOn;
+            result.notice += failingText(failing, review.designs.size(), *run.failOn) + "\n";
+        }
+    }
     result.out = reviewHtml(review, numbers, art);
     return result;
 }
@@ -175,11 +217,14 @@ constexpr std::string_view kReportFooter =
     "page holds the verdict and failed checks, inputs, results, the standards tables (none unless\n"
     "--profile is given), what it would take, plots against viewing distance, ambient illuminance\n"
     "and age, the conditions grid (--conditions, or the shipped conditions), the tolerance analysis (with\n"
-    "--tol) and a note on the method. The date is today's in UTC, or that of SOURCE_DATE_EPOCH when set.\n"
+    "--tol) and a note on the method. The document's id, revision, date, authors and revisions are those\n"
+    "given, else blank to fill in; the page also says when it was generated: today in UTC, or the day of\n"
+    "SOURCE_DATE_EPOCH when set.\n"
     "Example:\n  vistrel-cli report worked.csv -o review.html --tol age=normal:45:12 --samples 2000\n"
     "At most 100 designs (10 for a PDF) and 1000 conditions, each row at most 512 bytes of name and cells.\n"
     "Exit status: 0 when the report was written, whatever its verdicts; 1 when the output or a plot could "
-    "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf.";
+    "not be written; 2 for a usage error, or for a PDF without vistrel-plot and vistrel-pdf; 3 when the report "
+    "was written and some design fails what --fail-on names.";
 
 } // namespace
 
@@ -194,6 +239,13 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
     addDrawOptions(command, options);
     command.add_option("--title", run.title, "The page's title (default: Design review)");
+    command.add_option("--review-meta", run.reviewMeta,
+                       "A TOML file of doc_id, revision, date, prepared_by, approved_by and [[revisions]]");
+    for (std::size_t k = 0; k < kMetaOptions.size(); ++k) {
+        command.add_option(std::string(kMetaOptions[k].first), options.texts.meta[k],
+                           std::string(kMetaOptions[k].second) + "; overrides --review-meta");
+    }
+    addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
     command.footer(std::string(kReportFooter));
 }
 
@@ -201,6 +253,14 @@ Expected<void> finishReport(const CLI::App& command, CommandOptions& options, co
     const std::string_view out = options.run.output;
     if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
         return usageError("-o must end in .html, .htm or .pdf");
+    }
+    for (std::size_t k = 0; k < kMetaOptions.size(); ++k) {
+        if (command.count(std::string(kMetaOptions[k].first)) > 0) {
+            options.run.metaOptions[k] = options.texts.meta[k];
+        }
+    }
+    if (auto failOn = checkFailOn(command, options, true); !failOn) {
+        return failOn;
     }
     return checkDraws(command, options);
 }
@@ -240,7 +300,7 @@ Expected<int> runReportCommand(Invocation& run, Console& console, const NumberTe
         console.err.write("vistrel-cli report: " + escaped(result->notice.substr(start, end - start)) + "\n");
         start = end == std::string::npos ? end : end + 1;
     }
-    return 0;
+    return result->status;
 }
 
 } // namespace vistrel::cli

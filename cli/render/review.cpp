@@ -25,6 +25,7 @@ p.margin{font-size:1.6rem;margin:0 0 .4rem}
 .legible{color:#17692f}
 .not-legible{color:#a4161a}
 .no-verdict{color:#8a4b00}
+.fails-required{color:#9c4a00}
 p.failed{font-weight:bold;color:#a4161a}
 p.passed{color:#17692f}
 p.message{border-left:6px solid #a4161a;background:#fdeeee;padding:.5rem .7rem;font-weight:bold}
@@ -38,6 +39,7 @@ td.num{text-align:right}
 td.pass{color:#17692f}
 td.fail{color:#a4161a;font-weight:bold}
 td.worst{background:#fde3e3;font-weight:bold}
+td.fill{min-width:8rem;height:1.4em}
 figure{margin:.8rem 0}
 figure svg{display:block;width:100%;height:auto;max-width:62.5rem}
 figcaption{font-style:italic;color:#404040}
@@ -177,15 +179,13 @@ void quantities(Page& page, std::string_view heading, const std::vector<ReviewQu
 }
 
 void summary(Page& page, const Writer& w, const ReviewDesign& d) {
-    const std::string failed = failedChecksSummary(d);
-    page.element("p", std::string("verdict ") + std::string(verdictClass(d.verdict)), verdictText(d.verdict));
+    const Overall o = overall(d);
+    page.element("p", std::string("verdict ") + std::string(headlineClass(o.standing)), headline(o));
     if (d.margin) {
         page.element("p", "margin", "Margin " + w.shown(d.margin) + " log units");
     }
-    if (!failed.empty()) {
+    if (const std::string failed = failedChecksSummary(d); !failed.empty()) {
         page.element("p", "failed", "Failed checks: " + failed);
-    } else if (!d.profiles.empty()) {
-        page.element("p", "passed", "Every check passed.");
     }
 }
 
@@ -199,7 +199,7 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
     for (const ReviewProfile& p : d.profiles) {
         page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
         page.element("caption", "", p.title.empty() ? p.name : p.title + " (" + p.name + ")");
-        page.headerRow({std::pair<std::string_view, int>{"Criterion", 16},
+        page.headerRow({std::pair<std::string_view, int>{"Requirement id", 16},
                         {"Quantity", 13},
                         {"Value", 7},
                         {"Limit", 10},
@@ -218,7 +218,7 @@ void standards(Page& page, const Writer& w, const ReviewDesign& d) {
                 limit = "target " + w.shown(c.target) + ", accepted " + limit;
             }
             page.raw("<tr>");
-            page.cell("Criterion", "id", c.id);
+            page.cell("Requirement id", "id", c.id);
             page.cell("Quantity", "", kQuantities[c.quantity].name);
             page.cell("Value", "num", orDash(w.shown(c.value)));
             page.cell("Limit", "num", orDash(limit));
@@ -411,14 +411,53 @@ void design(Page& page, const Writer& w, const ReviewDesign& d, const ReviewArt&
 void overview(Page& page, const Writer& w, const Review& review) {
     page.raw("<div class=\"wrap\"><table class=\"cards\">\n");
     page.element("caption", "", "Summary");
-    page.headerRow({"Design", "Verdict", "Margin (log units)", "Failed checks"});
+    page.headerRow({"Design", "Overall", "Verdict", "Margin (log units)", "Failed checks"});
     for (const ReviewDesign& d : review.designs) {
+        const Overall o = overall(d);
         page.raw("<tr>");
         page.cell("Design", "", d.name);
+        page.cell("Overall", headlineClass(o.standing), headline(o));
         page.cell("Verdict", verdictClass(d.verdict), verdictText(d.verdict));
         page.cell("Margin (log units)", "num", orDash(w.shown(d.margin)));
         const std::string failed = failedChecksSummary(d);
         page.cell("Failed checks", "", !failed.empty() ? failed : (d.profiles.empty() ? "\u2013" : "none"));
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
+// What a reviewer signs: the document's fields and its revisions; the
+// standards tables give each requirement's id and source. What was not given is left blank, to be
+// filled in by hand: no date or name is made up.
+void paperwork(Page& page, const Review& review) {
+    const ReviewMeta& m = review.meta;
+    page.raw("<div class=\"wrap\"><table class=\"doc\" width=\"100%\">\n");
+    page.element("caption", "", "Document");
+    page.raw("<tbody>\n");
+    for (const auto& [name, value] : {std::pair{"Document id", &m.docId},
+                                      {"Revision", &m.revision},
+                                      {"Date", &m.date},
+                                      {"Prepared by", &m.preparedBy},
+                                      {"Approved by", &m.approvedBy}}) {
+        page.raw("<tr><th width=\"25%\">");
+        page.text(name);
+        page.raw("</th>");
+        page.element("td", "fill", *value);
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+
+    page.raw("<div class=\"wrap\"><table class=\"cards\" width=\"100%\">\n");
+    page.element("caption", "", "Revisions");
+    page.headerRow(
+        {std::pair<std::string_view, int>{"Revision", 12}, {"Date", 16}, {"Author", 22}, {"Description", 50}});
+    const std::vector<ReviewRevision> blank(1);
+    for (const ReviewRevision& r : m.revisions.empty() ? blank : m.revisions) {
+        page.raw("<tr>");
+        page.cell("Revision", "fill", r.revision);
+        page.cell("Date", "fill", r.date);
+        page.cell("Author", "fill", r.author);
+        page.cell("Description", "fill", r.description);
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
@@ -502,6 +541,41 @@ std::string citationText(std::string_view source, std::string_view withdrawn, st
         out.append(withdrawn.empty() ? "" : "; ").append("superseded by ").append(supersededBy);
     }
     return out + ")";
+}
+
+std::string headline(const Overall& o) {
+    std::string text = o.standing == Standing::NoVerdict    ? "No verdict"
+                       : o.standing == Standing::NotLegible ? std::string(kNotLegible) + " by the model"
+                                                            : std::string(kLegible) + " by the model";
+    if (!o.checked) {
+        return text;
+    }
+    const auto checks = [](std::size_t n, std::string_view level) {
+        return std::to_string(n) + " " + std::string(level) + (n == 1 ? " check" : " checks");
+    };
+    text += " \u2014 ";
+    if (o.failedRequired > 0) {
+        text += "fails " + checks(o.failedRequired, "required");
+        if (o.failedRecommended > 0) {
+            text += " and " + std::to_string(o.failedRecommended) + " recommended";
+        }
+    } else if (o.failedRecommended > 0) {
+        text += "passes all required checks, fails " + std::to_string(o.failedRecommended) + " recommended";
+    } else {
+        text += "passes every check";
+    }
+    return text;
+}
+
+std::string_view headlineClass(Standing standing) {
+    switch (standing) {
+    case Standing::NoVerdict: return "no-verdict";
+    case Standing::NotLegible: return "not-legible";
+    case Standing::FailsRequired: return "fails-required";
+    case Standing::FailsRecommended:
+    case Standing::Passes: break;
+    }
+    return "legible";
 }
 
 std::string failedChecksSummary(const ReviewDesign& design) {
@@ -607,8 +681,9 @@ std::string reviewHtml(const Review& review, const NumberText& numbers, std::spa
     page.raw(kStyle);
     page.raw("</style>\n</head>\n<body>\n<header>\n");
     page.element("h1", "", review.title);
-    page.element("p", "meta", review.date + " \u00b7 Vistrel " + review.version);
+    page.element("p", "meta", "Generated " + review.date + " \u00b7 Vistrel " + review.version);
     page.raw("</header>\n");
+    paperwork(page, review);
     const bool several = review.designs.size() > 1;
     if (several) {
         overview(page, w, review);

@@ -38,6 +38,14 @@ struct ReviewAnswer {
 // The question a review asks of an input: "Maximum viewing distance".
 [[nodiscard]] std::string_view inverseQuestion(std::size_t column);
 
+// The headline: the model's verdict and the checks in one line, "Legible by
+// the model \u2014 fails 2 required checks"; the summary of several designs
+// says the same.
+[[nodiscard]] std::string headline(const Overall& overall);
+// Its style: green only when no required check failed, amber when the model
+// says Legible but a required check failed, red when Not Legible.
+[[nodiscard]] std::string_view headlineClass(Standing standing);
+
 // "ids that failed": required failures first, then recommended ones; empty
 // when nothing failed.
 [[nodiscard]] std::string failedChecksSummary(const ReviewDesign& design);

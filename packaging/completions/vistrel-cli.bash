@@ -31,8 +31,15 @@ _vistrel_cli() {
         return
         ;;
     --delimiter) COMPREPLY=("','" "';'"); return ;;
+    --fail-on)
+        if [[ "$command" == conditions ]]; then COMPREPLY=(not-legible); else
+            mapfile -t COMPREPLY < <(compgen -W "not-legible required recommended" -- "$cur"); fi
+        return
+        ;;
+    --review-meta) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
     -o | --output | --plot | --conditions) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
     --min | --max | --steps | --plot-size | --samples | --seed | --threads | --title) return ;;
+    --doc-id | --revision | --date | --prepared-by | --approved-by) return ;;
     esac
     if [[ " $case_options " == *" $prev "* ]]; then
         return # a value is typed here
@@ -42,13 +49,14 @@ _vistrel_cli() {
     case "$command" in
     "") options="eval batch solve sweep check conditions tolerance report -h --help --version" ;;
     eval) options="-h --help --json $case_options" ;;
-    batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --delimiter --profile" ;;
+    batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --delimiter --profile --fail-on" ;;
     solve) options="-h --help --for --min --max --json $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
     check) options="-h --help --profile --json $case_options" ;;
-    conditions) options="-h --help --conditions -o --output --no-formula-guard" ;;
+    conditions) options="-h --help --conditions -o --output --no-formula-guard --fail-on" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
-    report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title" ;;
+    report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title --fail-on
+        --review-meta --doc-id --revision --date --prepared-by --approved-by" ;;
     esac
     if [[ ("$command" == batch || "$command" == conditions || "$command" == report) && "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -76,7 +76,7 @@ def page_text(page):
     parser.feed(page)
     parser.flush()
     text = "\n".join(parser.lines) + "\n"
-    return re.sub(r"^\d{4}-\d\d-\d\d · Vistrel \S+$", "DATE · Vistrel VERSION", text, flags=re.M)
+    return re.sub(r"^Generated \d{4}-\d\d-\d\d · Vistrel \S+$", "Generated DATE · Vistrel VERSION", text, flags=re.M)
 
 
 examples = re.findall(r"```sh\n(.*?)```", text, re.S)
@@ -113,6 +113,9 @@ for example in examples:
         else:
             name = stdout_golden(words)
             got = run.stdout
+        if os.environ.get("VISTREL_UPDATE_GOLDEN"):  # after a deliberate change; review the diff
+            with open(os.path.join(golden, name), "w", encoding="utf-8") as f:
+                f.write(got)
         if got != golden_text(name):
             failures.append(f"{line}: output differs from {name}")
         if "--plot" in words:

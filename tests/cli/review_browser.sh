@@ -60,7 +60,7 @@ grep -qF "6&lt;script&gt;document.title='injected'&lt;/script&gt;" "$dir/dom.htm
     fail "the cell's markup did not arrive as text"
 grep -q "<title>Design review &lt;script&gt;" "$dir/dom.html" || fail "the title was changed or not escaped"
 
-for section in '<p class="verdict legible">Legible</p>' '<caption>Summary</caption>' '<h3>Inputs</h3>' \
+for section in '">Legible by the model' '<caption>Summary</caption>' '<h3>Inputs</h3>' \
     '<h3>Results</h3>' '<h3>Standards</h3>' '<h3>What it would take</h3>' '<h3>Plots</h3>' \
     '<h3>Conditions</h3>' '<h3>Tolerance</h3>' '<h2 class="method">Method</h2>'; do
     grep -qF "$section" "$dir/dom.html" || fail "missing: $section"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the PDF of a design review with vistrel-cli report and reads it back
-# with poppler: A4 pages, each numbered and not blank, the verdicts and every
-# criterion id as text; and puts it in place without harming what the path
-# named before.
+# with poppler: A4 pages, each numbered "N of M" and neither blank nor
+# holding a lone line, no heading left at a page's foot, the verdicts and
+# every criterion id as text, the same bytes again under SOURCE_DATE_EPOCH;
+# and puts it in place without harming what the path named before.
 # Usage: review_pdf.sh VISTREL_CLI PROFILES_DIR   (exit 77: skipped; the helpers beside it)
 set -u
 cli="$1" profiles="$2"
-for tool in pdftoppm pdftotext pdfinfo identify; do
+for tool in pdftoppm pdftotext pdfinfo pdfimages identify; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed (scripts/install-deps dev installs it)"
         exit 77
@@ -33,7 +34,19 @@ report -o "$dir/review.pdf" || fail "report could not write the PDF"
 report -o "$dir/review.html" || fail "report could not write the page"
 pdftotext -layout "$dir/review.pdf" "$dir/review.txt" || fail "pdftotext cannot read the PDF"
 
+# laidOut PDF N PAGES: page N ends in "N of PAGES", not after a heading, and holds more than a line.
+laidOut() {
+    local text foot pictures
+    text="$(pdftotext -layout -f "$2" -l "$2" "$1" - | sed 's/^ *//; s/ *$//; s/\f//' | grep -v '^$')"
+    [ "$(tail -1 <<<"$text")" = "$2 of $3" ] || fail "$1 page $2 ends in \"$(tail -1 <<<"$text")\", not \"$2 of $3\""
+    foot="$(tail -2 <<<"$text" | head -1)"
+    grep -qxF -- "$foot" <<<"$headings" && fail "$1 page $2 ends with the heading \"$foot\""
+    pictures="$(pdfimages -list -f "$2" -l "$2" "$1" | tail -n +3 | wc -l)"
+    [ "$(wc -l <<<"$text")" -gt 2 ] || [ "$pictures" -gt 0 ] || fail "$1 page $2 holds a single line: $text"
+}
 pages="$(pdfinfo "$dir/review.pdf" | awk '/^Pages:/ { print $2 }')"
+headings="$(printf '%s\n' "Cluster speedometer" "Marked up" Summary Document Revisions Inputs Results Standards \
+    "What it would take" Plots Conditions Tolerance Method)"
 grep -q '^Page size: *595\(\.[0-9]*\)\? x 842' <(pdfinfo "$dir/review.pdf") || fail "the pages are not A4"
 # The first design with its checks, plots and tolerance, the second design, and the method.
 [ "${pages:-0}" -ge 5 ] && [ "${pages:-0}" -le 12 ] || fail "$pages pages"
@@ -45,17 +58,30 @@ for n in $(seq 1 "${pages:-0}"); do
     lines="$(pdftotext -layout -f "$n" -l "$n" "$dir/review.pdf" - | tr -d ' \f' | grep -vc '^$')"
     # A page with little on it is pale: blank means pale with no text but its number.
     awk -v s="$spread" -v l="$lines" 'BEGIN { exit !(s > 0.02 || (s > 0.002 && l > 1)) }' || fail "page $n is blank"
-    last="$(pdftotext -layout -f "$n" -l "$n" "$dir/review.pdf" - | tr -d ' \f' | grep -v '^$' | tail -1)"
-    [ "$last" = "$n" ] || fail "page $n ends in \"$last\", not its number"
+    laidOut "$dir/review.pdf" "$n" "$pages"
+done
+# One design alone, which once left its last heading at a page's foot and a lone line on the page after.
+head -2 "$dir/designs.csv" >"$dir/one.csv"
+"$cli" report "$dir/one.csv" -o "$dir/one.pdf" || fail "report could not write the PDF of one design"
+onePages="$(pdfinfo "$dir/one.pdf" | awk '/^Pages:/ { print $2 }')"
+for n in $(seq 1 "${onePages:-0}"); do
+    laidOut "$dir/one.pdf" "$n" "$onePages"
 done
 
-for text in "Legible" "Margin 1.052 log units" "No verdict" "Letter HT in mm is not a number." \
+for text in "Legible by the model" "Margin 1.052 log units" "No verdict" "Letter HT in mm is not a number." \
     "6<script>document.title='injected'</script>" "Method" "not a certification"; do
     grep -qF -- "$text" "$dir/review.txt" || fail "missing text: $text"
 done
 for id in $(sed -n 's/^id = "\(.*\)"/\1/p' "$profiles/text-legibility.toml" "$profiles/faa-distance.toml"); do
     grep -qF -- "$id" "$dir/review.txt" || fail "missing criterion: $id"
 done
+
+# Reproducible: the same page under SOURCE_DATE_EPOCH is the same PDF, dated then.
+SOURCE_DATE_EPOCH=1767225600 report -o "$dir/again1.pdf" && sleep 1 &&
+    SOURCE_DATE_EPOCH=1767225600 report -o "$dir/again2.pdf" || fail "report could not write the PDF again"
+cmp -s "$dir/again1.pdf" "$dir/again2.pdf" || fail "two PDFs of one page under SOURCE_DATE_EPOCH differ"
+pdfinfo "$dir/again1.pdf" | grep -q '^CreationDate: *Thu Jan  1 00:00:00 2026' ||
+    fail "the PDF is not dated by SOURCE_DATE_EPOCH: $(pdfinfo "$dir/again1.pdf" | grep CreationDate)"
 
 # Where the PDF goes: a file keeps its mode, a link stays a link, a FIFO is
 # written into, a full device reports the failure, and nothing is left beside.

@@ -94,10 +94,11 @@ TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
     review.designs[0].name = "Near";
     review.designs.push_back(test::evaluatedDesign("Far", farther, VISTREL_PROFILES_DIR, {}, 0));
     const std::string text = visibleText(reviewHtml(review, kNumbers));
-    EXPECT_NE(text.find("Design | Verdict | Margin (log units) | Failed checks |\nNear | Legible | 1.052 |"),
+    EXPECT_NE(text.find("Design | Overall | Verdict | Margin (log units) | Failed checks |\nNear | Legible by the "
+                        "model \u2014 fails 1 required check and 3 recommended | Legible | 1.052 |"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("Far | Not Legible |"), std::string::npos) << text;
+    EXPECT_NE(text.find("Far | Not Legible by the model | Not Legible |"), std::string::npos) << text;
     const std::string html = reviewHtml(review, kNumbers);
     const auto count = [&html](std::string_view what) {
         std::size_t n = 0;
@@ -189,6 +190,57 @@ INSTANTIATE_TEST_SUITE_P(Levels, FailedSummary,
                                                      {CheckStatus::Fail, Level::Required},
                                                      {CheckStatus::Fail, Level::Required}},
                                                     "b, c (required); a (recommended)"}));
+
+struct HeadlineCase {
+    Overall overall;
+    std::string_view text;
+    std::string_view style;
+};
+
+// One line says what the model and the checks say together, and is never
+// green while a required check fails.
+TEST(Review, HeadlineNamesTheVerdictAndTheFailedChecks) {
+    for (const HeadlineCase& t : {
+             HeadlineCase{{Standing::Passes, 0, 0, false}, "Legible by the model", "legible"},
+             HeadlineCase{{Standing::Passes, 0, 0, true}, "Legible by the model \u2014 passes every check", "legible"},
+             HeadlineCase{{Standing::FailsRecommended, 0, 1, true},
+                          "Legible by the model \u2014 passes all required checks, fails 1 recommended",
+                          "legible"},
+             HeadlineCase{{Standing::FailsRequired, 1, 0, true},
+                          "Legible by the model \u2014 fails 1 required check",
+                          "fails-required"},
+             HeadlineCase{{Standing::FailsRequired, 2, 3, true},
+                          "Legible by the model \u2014 fails 2 required checks and 3 recommended",
+                          "fails-required"},
+             HeadlineCase{{Standing::NotLegible, 0, 0, true},
+                          "Not Legible by the model \u2014 passes every check",
+                          "not-legible"},
+             HeadlineCase{{Standing::NoVerdict, 4, 0, true}, "No verdict \u2014 fails 4 required checks", "no-verdict"},
+         }) {
+        EXPECT_EQ(headline(t.overall), t.text);
+        EXPECT_EQ(headlineClass(t.overall.standing), t.style) << t.text;
+    }
+    // The worked case: Legible, with required checks failed; the summary of several says it too.
+    Review review = workedReview();
+    review.designs.push_back(review.designs[0]);
+    const std::string html = reviewHtml(review, kNumbers);
+    const std::string verdict = "class=\"verdict fails-required\">Legible by the model \u2014 fails 1 required";
+    EXPECT_NE(html.find(verdict), std::string::npos);
+    EXPECT_NE(html.find("<td data-label=\"Overall\" class=\"fails-required\">Legible by the model"), std::string::npos);
+    EXPECT_EQ(html.find("verdict legible"), std::string::npos);
+}
+
+// Nothing the caller did not give appears as the document's: no date, no name.
+TEST(Review, PaperworkShowsWhatWasGivenAndBlanksTheRest) {
+    Review review = workedReview();
+    review.meta.docId = "VR-7";
+    review.meta.revisions = {{"A", "2026-01-02", "<A. N.>", "First issue"}};
+    const std::string text = visibleText(reviewHtml(review, kNumbers));
+    for (const std::string_view line : {"Document id | VR-7 |", "Date | |", "Approved by | |",
+                                        "A | 2026-01-02 | <A. N.> | First issue |", "Generated 2026-01-01 "}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+}
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "analysis/conditions.h"
 #include "analysis/explore.h"
 #include "analysis/profile.h"
+#include "analysis/review_meta.h"
 #include "analysis/tolerance.h"
 
 #include <cstddef>
@@ -95,10 +96,14 @@ struct ReviewDesign {
 
 struct Review {
     std::string title;
-    std::string date; // the caller's: fixed in tests
+    std::string date; // when it was generated, the caller's: fixed in tests
     std::string version;
     std::vector<ReviewDesign> designs;
+    ReviewMeta meta{}; // the document's own date is here, when given
 };
+
+// The verdict an evaluated case holds.
+[[nodiscard]] Verdict caseVerdict(const Case& c);
 
 // The summary, inputs and results of an evaluated case.
 [[nodiscard]] ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e,
@@ -116,6 +121,33 @@ struct FailedChecks {
     std::vector<std::string> recommended;
 };
 [[nodiscard]] FailedChecks failedChecks(const ReviewDesign& design);
+// The rule failedChecks follows for one check.
+[[nodiscard]] bool countsAsFailed(CheckStatus status, Level level);
+
+// Where a design stands with the model's verdict and the profiles' checks
+// taken together, worst first: a headline built from it is never better
+// than the worst of the two.
+enum class Standing {
+    NoVerdict,        // the model gave no verdict
+    NotLegible,       // whatever the checks say
+    FailsRequired,    // Legible, but a required check failed
+    FailsRecommended, // Legible, every required check passed, a recommended one failed
+    Passes,           // Legible, and no checked criterion failed
+};
+struct Overall {
+    Standing standing = Standing::NoVerdict;
+    std::size_t failedRequired = 0;
+    std::size_t failedRecommended = 0;
+    bool checked = false; // some profile was checked
+};
+[[nodiscard]] Standing standingOf(Verdict verdict, std::size_t failedRequired, std::size_t failedRecommended);
+[[nodiscard]] Overall overall(const ReviewDesign& design);
+
+// What a pipeline stops on (--fail-on). Each includes the ones before it: a
+// design that fails a required check fails "recommended" too, and one that
+// is not legible fails all three.
+enum class FailOn { NotLegible, Required, Recommended };
+[[nodiscard]] bool fails(Standing standing, FailOn on);
 
 // The columns a review asks about: letter height, viewing distance, age,
 // ambient light, and for a luminance design the letter luminance.
