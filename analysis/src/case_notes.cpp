@@ -13,7 +13,18 @@ namespace vistrel::cli {
 
 namespace {
 
-std::size_t columnOf(Field field) { return *columnIndex(fieldInfo(field).key); }
+// Every field's column, found once: batch asks for each of them on every row.
+constexpr auto kColumnOfField = [] {
+    std::array<std::size_t, kFieldCount> out{};
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (kColumns[k].field) {
+            out[static_cast<std::size_t>(*kColumns[k].field)] = k;
+        }
+    }
+    return out;
+}();
+
+std::size_t columnOf(Field field) { return kColumnOfField[static_cast<std::size_t>(field)]; }
 
 // The number a column holds; empty reads as 0, as the daylight inputs do.
 std::optional<double> numberIn(const Case& c, Field field, const NumberText& numbers) {

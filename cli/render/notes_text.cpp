@@ -91,7 +91,8 @@ std::string noteText(const PlausibilityNote& note, const NumberText& numbers) {
 std::string assumptionsText(std::span<const Assumption> list) {
     std::string out;
     for (const Assumption& a : list) {
-        out += (out.empty() ? "Not given, so taken as: " : ", ") + name(a.column) + " " + std::string(a.value);
+        // No comma: most rows carry this note, and a cell without one needs no quotes in a CSV.
+        out += (out.empty() ? "Assumed where not given: " : "; ") + name(a.column) + " " + std::string(a.value);
     }
     return out.empty() ? out : out + ".";
 }

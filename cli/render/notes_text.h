@@ -19,7 +19,7 @@ namespace vistrel::cli {
 
 // One sentence.
 [[nodiscard]] std::string noteText(const PlausibilityNote& note, const NumberText& numbers);
-// "Not given, so taken as: field_correction 0.0, display_reflectance 0."; empty for none.
+// "Assumed where not given: field_correction 0.0; display_reflectance 0."; empty for none.
 [[nodiscard]] std::string assumptionsText(std::span<const Assumption> list);
 
 // The plausibility notes and then the assumptions of a case that reached a

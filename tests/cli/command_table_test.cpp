@@ -131,7 +131,7 @@ std::vector<Row> rows() {
         {"eval " + kDocCase + " --letter_factor 80 --background_factor 20 --age 300", 0,
          "*letter_factor 80 is above 1, but it is a fraction from 0 to 1: did you mean 0.8? background_factor 20 is "
          "above 1, but it is a fraction from 0 to 1: did you mean 0.2? age 300 lies outside the ages of 10 to 90 "
-         "years that the tool works over (solve's range). Not given, so taken as: field_correction 0.0.",
+         "years that the tool works over (solve's range). Assumed where not given: field_correction 0.0.",
          ""},
         {"check --profile " + p +
              "faa-distance.toml --mode luminance --letter_cdm2 1 --background_cdm2 0.01 "
@@ -139,8 +139,8 @@ std::vector<Row> rows() {
          0,
          "*Notes: background_cdm2 0.01 is held as 0.003 fL, 2.8% off in three decimals: actual_contrast reads 96.333 "
          "where the exact luminances give 99.000. ambient_lux 5000 has no effect: display_reflectance is not given "
-         "or 0, so the ambient light adds no veil. Not given, so taken as: field_correction 0.0, "
-         "display_reflectance 0, specular_cdm2 0, specular_reflectance 0, veil_cdm2 0.\n",
+         "or 0, so the ambient light adds no veil. Assumed where not given: field_correction 0.0; "
+         "display_reflectance 0; specular_cdm2 0; specular_reflectance 0; veil_cdm2 0.\n",
          ""},
         // Status 1: no verdict, unreadable rows, an output that cannot be written.
         {"eval " + kDocCase + " --ratio 2", 1, "*No verdict: The Letter HT", ""},
