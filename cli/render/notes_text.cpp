@@ -92,18 +92,23 @@ std::string assumptionsText(std::span<const Assumption> list) {
     std::string out;
     for (const Assumption& a : list) {
         // No comma: most rows carry this note, and a cell without one needs no quotes in a CSV.
-        out += (out.empty() ? "Assumed where not given: " : "; ") + name(a.column) + " " + std::string(a.value);
+        out.append(out.empty() ? "Assumed where not given: " : "; ").append(kColumns[a.column].name);
+        out.append(" ").append(a.value);
     }
-    return out.empty() ? out : out + ".";
+    if (!out.empty()) {
+        out += '.';
+    }
+    return out;
 }
 
 void addNotes(const Case& c, Evaluation& e, const NumberText& numbers) {
     if (!e.hasVerdict()) {
         return;
     }
+    // Appended in place: batch adds a note to nearly every row.
     const auto add = [&e](const std::string& sentence) {
         if (!sentence.empty()) {
-            e.notes += (e.notes.empty() ? "" : " ") + sentence;
+            e.notes.append(e.notes.empty() ? "" : " ").append(sentence);
         }
     };
     for (const PlausibilityNote& n : plausibilityNotes(c, numbers)) {
