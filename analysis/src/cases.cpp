@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/cases.h"
 
+#include "analysis/case_notes.h"
+
 #include <algorithm>
 #include <numeric>
+#include <span>
 #include <vector>
 
 namespace vistrel::cli {
@@ -160,11 +163,51 @@ Mode Case::mode() const {
     return Mode::None;
 }
 
+namespace {
+
+// " (missing: age, illuminance_lux or illuminance_fc)" for the refusal that names no box.
+std::string missingText(const Case& c, bool ratioGiven) {
+    const std::size_t ratio = *columnIndex(fieldInfo(Field::LHSW).key);
+    const std::array<std::size_t, 1> supplied{ratio};
+    std::string out;
+    for (const MissingInput& m : missingInputs(c, ratioGiven ? std::span(supplied) : std::span<const std::size_t>())) {
+        out += out.empty() ? " (missing: " : ", ";
+        for (std::size_t k = 0; k < m.columns.size(); ++k) {
+            out += (k == 0 ? "" : " or ") + std::string(kColumns[m.columns[k]].name);
+        }
+    }
+    return out.empty() ? out : out + ")";
+}
+
+// Why a positive background in cd/m^2 was refused: its fL form is zero.
+std::string zeroBackgroundText(const Case& c, const NumberText& numbers) {
+    const std::size_t cd = *columnIndex(fieldInfo(Field::BackLumCDM).key);
+    const std::size_t fl = *columnIndex(fieldInfo(Field::BackLum).key);
+    if (c.mode() != Mode::Luminance || !c.given(cd) || c.given(fl)) {
+        return {};
+    }
+    const ParsedNumber given = numbers.parse(c.view(cd));
+    const ParsedNumber held = numbers.parse(c.view(fl));
+    if (!given.ok() || !held.ok() || !(given.value > 0) || held.value != 0) {
+        return {};
+    }
+    return " " + std::string(kColumns[cd].name) + " " + c.text(cd) + " is held as " + c.text(fl) +
+           " fL: three decimals round it to zero.";
+}
+
+} // namespace
+
 Evaluation evaluate(Case& c, const NumberText& numbers) {
     CapturedMessage captured;
     Evaluation e;
+    const bool ratioGiven = !c.store().view(Field::LHSW).empty(); // a refusal empties it
     e.outcome = calculate(c.store(), numbers, captured);
     e.message = std::move(captured.message);
+    if (e.outcome == Outcome::MissingField) {
+        e.message += missingText(c, ratioGiven);
+    } else if (!e.hasVerdict()) {
+        e.message += zeroBackgroundText(c, numbers);
+    }
     if (c.daylight()) {
         e.notes = c.store().text(Field::Notes);
     }

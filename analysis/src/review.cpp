@@ -49,6 +49,11 @@ ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e, 
     d.mode = c.mode();
     d.inputs = fieldsOf(c.store(), Role::Input);
     d.results = fieldsOf(c.store(), Role::Output);
+    d.assumptions = assumptions(c);
+    if (e.hasVerdict()) {
+        d.notes = plausibilityNotes(c, numbers);
+    }
+    d.ambientWithoutEffect = ambientHasNoEffect(c, numbers);
     return d;
 }
 

@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "calc/units.h"
 #include "field_numbers.h"
 
 #include <optional>
 #include <string_view>
 
 namespace vistrel::detail {
-
-// Exactly these decimal constants; the distance factors disagree with each
-// other (39.37 / 3.28 is not 12), so a derived distance depends on the box typed.
-inline constexpr double kFeetPerMetre = 3.28;
-inline constexpr double kInchesPerMetre = 39.37;
-inline constexpr double kInchesPerFoot = 12.0;
-inline constexpr double kLuxPerFootcandle = 10.76;
-inline constexpr double kCandelaPerFootlambert = 3.426;
 
 // LogBack and ActualCon are only empty here when no input mode was chosen.
 inline constexpr std::string_view kChooseMode =

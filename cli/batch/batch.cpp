@@ -8,6 +8,7 @@
 #include "csv_segments.h"
 
 #include "json_shape.h"
+#include "notes_text.h"
 #include "report.h"
 
 #include <algorithm>
@@ -317,7 +318,8 @@ struct RowWriter {
                 return;
             }
         }
-        const Evaluation e = evaluate(c, numbers);
+        Evaluation e = evaluate(c, numbers);
+        addNotes(c, e, numbers);
         writeRow(out, record, c, e, extras);
         if (failOn) {
             const FailedCount f = extras != nullptr ? extras->failed() : FailedCount{};

@@ -6,6 +6,7 @@
 #include "csv_reader.h"
 #include "json_shape.h"
 #include "review.h"
+#include "notes_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -154,8 +155,12 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
         return loaded.error();
     }
     const std::vector<Profile> profiles = std::move(*loaded);
+    if (auto missing = refuseMissing(run.base); !missing) {
+        return missing.error();
+    }
     run.base.makeDaylight(); // contrast ratio, modulation and polarity are daylight outputs
-    const Evaluation e = evaluate(run.base, numbers);
+    Evaluation e = evaluate(run.base, numbers);
+    addNotes(run.base, e, numbers);
     const QuantityValues values = quantities(run.base, e, numbers);
     bool pass = true;
     std::ostringstream text;
@@ -164,6 +169,9 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
     text << (e.hasVerdict() ? "Verdict: " + run.base.store().text(Field::Result) + ", margin_log " + e.margin
                             : "No verdict: " + e.message)
          << '\n';
+    if (e.hasVerdict() && !e.notes.empty()) {
+        text << "Notes: " << e.notes << '\n';
+    }
     for (const Profile& p : profiles) {
         const auto results = ProfileChecker(p).check(values);
         const bool profilePass = allRequiredPass(results);

@@ -3,6 +3,8 @@
 #include "commands.h"
 #include "csv_reader.h"
 
+#include "analysis/case_notes.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -166,8 +168,10 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
 
     // Every design under every condition, as a daylight case.
     std::string table = "design,condition," + outputHeader(true);
+    std::vector<char> noDaylight(designs.size(), 1); // under no condition can ambient light change it
     const ConditionsGrid outcomes = evaluateConditions(
         designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
+            noDaylight[d] = static_cast<char>(noDaylight[d] != 0 && ambientHasNoEffect(c, numbers));
             appendCsvCell(table, designs[d].name, run.guardFormulas);
             table += ',';
             appendCsvCell(table, conditions[k].name, run.guardFormulas);
@@ -216,8 +220,19 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
     for (std::size_t d = 0; d < designs.size(); ++d) {
         line(designNames[d], [&](std::size_t k) { return grid[d][k]; });
     }
-    out << "* the worst condition of the design (verdict and margin_log)\n"
-        << (allLegible ? "Every design is legible under every condition.\n"
+    out << "* the worst condition of the design (verdict and margin_log)\n";
+    std::string unlit;
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+        if (noDaylight[d] != 0) {
+            unlit += (unlit.empty() ? "" : ", ") + designNames[d];
+        }
+    }
+    if (!unlit.empty()) {
+        out << "No display_reflectance for " << unlit
+            << ": ambient light adds no veil, so conditions that differ only in ambient light give the same "
+               "result.\n";
+    }
+    out << (allLegible ? "Every design is legible under every condition.\n"
                        : "Some design is not legible under some condition.\n");
     result.table = std::move(table);
     result.out = out.str();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_table.h"
+#include "notes_text.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -23,12 +24,13 @@ void addEvalOptions(CLI::App& command, CommandOptions& options) {
                      "Print one JSON object: inputs, outputs, verdict, message, margin_log");
 }
 
-Expected<void> finishEval(const CLI::App& /*command*/, CommandOptions& /*options*/, const NumberText& /*numbers*/) {
-    return {};
+Expected<void> finishEval(const CLI::App& /*command*/, CommandOptions& options, const NumberText& /*numbers*/) {
+    return refuseMissing(options.run.base);
 }
 
 Expected<int> runEvalCommand(Invocation& run, Console& console, const NumberText& numbers) {
-    const Evaluation e = evaluate(run.base, numbers);
+    Evaluation e = evaluate(run.base, numbers);
+    addNotes(run.base, e, numbers);
     auto out = Output::open(console, "-");
     if (!out) {
         return out.error();

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_table.h"
+#include "notes_text.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <tuple>
 
 namespace vistrel::cli {
@@ -50,7 +52,9 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
     if (auto grid = solveGrid(run.range, target->logarithmic); !grid) {
         return grid.error();
     }
-    return {};
+    // A slip of the keyboard would otherwise read as "nothing in this range is Legible".
+    const std::array<std::size_t, 1> swept{run.solveColumn};
+    return refuseMissing(run.base, swept);
 }
 
 Expected<int> runSolveCommand(Invocation& run, Console& console, const NumberText& numbers) {

@@ -4,6 +4,7 @@
 #include "command_table.h"
 #include "commands.h"
 #include "json_shape.h"
+#include "notes_text.h"
 #include "plot_protocol.h"
 #include "plotter.h"
 
@@ -209,7 +210,16 @@ Expected<void> finishTolerance(const CLI::App& command, CommandOptions& options,
     if (!options.run.plot.empty() && !plotFormat(options.run.plot)) {
         return usageError("--plot must end in .svg, .png or .pdf");
     }
-    return checkDraws(command, options);
+    if (auto draws = checkDraws(command, options); !draws) {
+        return draws;
+    }
+    std::vector<std::size_t> spread; // a spread input needs no value of its own
+    for (const std::string& text : options.run.tolerances) {
+        if (const auto column = columnIndex(parseTolerance(text)->name)) {
+            spread.push_back(*column);
+        }
+    }
+    return refuseMissing(options.run.base, spread);
 }
 
 Expected<int> runToleranceCommand(Invocation& run, Console& console, const NumberText& numbers) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "review.h"
 
+#include "notes_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -382,6 +384,56 @@ void tolerance(Page& page, const Writer& w, const ReviewDesign& d, const ReviewA
     }
 }
 
+// Said at each place the missing reflectance shapes: the answers, the ambient plot and the grid.
+constexpr std::string_view kNoDaylight =
+    "Ambient light has no effect on this design: its display reflectance is 0 or not given (and taken as 0), so "
+    "ambient light adds no veil. The contrast against ambient illuminance is flat, the maximum ambient illuminance "
+    "reads legible "
+    "everywhere, and conditions that differ only in ambient light (night, direct sun) give the same result. Give "
+    "display_reflectance to judge the design in daylight.";
+constexpr std::string_view kNoDaylightAnswer = "The maximum ambient illuminance has no limit here only because the "
+                                               "display reflectance is 0 or not given: ambient light "
+                                               "adds no veil.";
+constexpr std::string_view kNoDaylightPlot = "The contrast against ambient illuminance is flat only because the "
+                                             "display reflectance is 0 or not given: ambient light "
+                                             "adds no veil.";
+constexpr std::string_view kNoDaylightGrid =
+    "Conditions that differ only in ambient light give the same result here only because the display reflectance "
+    "is 0 or not given: ambient light adds no veil.";
+
+// What looks like a slip in the inputs, and the daylight the design cannot feel.
+void notes(Page& page, const Writer& w, const ReviewDesign& d) {
+    for (const PlausibilityNote& n : d.notes) {
+        if (n.kind != NoteKind::AmbientWithoutEffect) { // said once, below, for the whole design
+            page.element("p", "message", "Check this input: " + noteText(n, w.numbers));
+        }
+    }
+    if (d.ambientWithoutEffect) {
+        page.element("p", "message", kNoDaylight);
+    }
+}
+
+// Every input the design left empty, and what the calculation took for it.
+void assumed(Page& page, const ReviewDesign& d) {
+    page.element("h3", "", "Assumptions");
+    if (d.assumptions.empty()) {
+        page.element("p", "none", "Every input the calculation reads was given.");
+        return;
+    }
+    page.element("p", "", "These inputs were not given; the calculation took the values shown.");
+    page.raw("<div class=\"wrap\"><table>\n");
+    page.headerRow({"Input", "Column", "Taken as"});
+    for (const Assumption& a : d.assumptions) {
+        const FieldInfo& f = fieldInfo(*kColumns[a.column].field);
+        page.raw("<tr>");
+        page.element("td", "", std::string(f.caption) + (f.unit.empty() ? "" : ", " + std::string(f.unit)));
+        page.element("td", "", kColumns[a.column].name);
+        page.element("td", "num", a.value);
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
+}
+
 // next: a later design, which starts a new page in print.
 void design(Page& page, const Writer& w, const ReviewDesign& d, const ReviewArt& art, bool headed, bool next) {
     page.raw(next ? "<section class=\"design next\">\n" : "<section class=\"design\">\n");
@@ -392,18 +444,29 @@ void design(Page& page, const Writer& w, const ReviewDesign& d, const ReviewArt&
     for (const std::string& m : d.messages) {
         page.element("p", "message", m);
     }
+    notes(page, w, d);
     page.element("h3", "", "Inputs");
     std::vector<ReviewQuantity> inputs = shownFields(d.inputs);
     inputs.insert(inputs.begin(), {"Input mode", "", std::string(modeText(d.mode))});
     quantities(page, "Inputs", inputs, true);
+    assumed(page, d);
     page.element("h3", "", "Results");
     std::vector<ReviewQuantity> results = shownFields(d.results);
     results.push_back({"Margin", "log units", w.shown(d.margin)});
     quantities(page, "Results", results, false);
     standards(page, w, d);
     answers(page, w, d);
+    if (d.ambientWithoutEffect && !d.answers.empty()) {
+        page.element("p", "message", kNoDaylightAnswer);
+    }
     plots(page, art);
+    if (d.ambientWithoutEffect && !art.plots.empty()) {
+        page.element("p", "message", kNoDaylightPlot);
+    }
     conditions(page, w, d);
+    if (d.ambientWithoutEffect && d.conditions) {
+        page.element("p", "message", kNoDaylightGrid);
+    }
     tolerance(page, w, d, art);
     page.raw("</section>\n");
 }

@@ -31,7 +31,7 @@ TABLE = ("id,mode,illuminance_lux,letter_factor,background_factor,age,letter_hei
 # (arguments, stdin, one object or JSON Lines, objects expected)
 RUNS = [
     (["eval", "--json"] + CASE, None, False, 1),
-    (["eval", "--json", "--age", "40"], None, False, 1),
+    (["eval", "--json"] + CASE + ["--ratio", "2"], None, False, 1),
     (["eval", "--json"] + CASE + ["--age", "\xff"], None, False, 1),
     (["solve", "--json", "--for", "letter_height_mm"] + CASE, None, False, 1),
     (["solve", "--json", "--for", "age"] + CASE + ["--ratio", "2"], None, False, 1),
@@ -63,7 +63,7 @@ wrong = [
     dict(good, inputs=dict(good["inputs"], age="")),
     dict(good, outputs={k: v for k, v in good["outputs"].items() if k != "threshold_contrast"}),
     dict(good, verdict="legible"),
-    dict(good, message="a verdict and a message"),
+    dict(good, message=""),  # notes or null, never empty
     {k: v for k, v in good.items() if k != "verdict"},
     dict(daylight, outputs=dict(daylight["outputs"], polarity="sideways")),
     dict(daylight, inputs=dict(daylight["inputs"], ambient_lux="")),

@@ -111,6 +111,26 @@ TEST(Review, SeveralDesignsGetASummaryAndOneSectionEach) {
     EXPECT_EQ(count("<section class=\"design next\">"), 1U) << "only the later design starts a new page";
 }
 
+// The daylight warning stands only where ambient light cannot act; a slip is named either way.
+TEST(Review, WarnsOfDaylightWithoutEffectAndNamesSlips) {
+    for (const bool reflecting : {false, true}) {
+        auto row = test::workedRow();
+        std::replace(row.begin(), row.end(), std::pair<std::string, std::string>{"letter_factor", "0.8"},
+                     std::pair<std::string, std::string>{"letter_factor", "80"});
+        if (reflecting) {
+            row.emplace_back("display_reflectance", "0.02");
+        }
+        Review review{"Slip", "2026-01-01", "VERSION", {}};
+        review.designs.push_back(test::evaluatedDesign("", row, VISTREL_PROFILES_DIR, {}, 0));
+        const std::string text = visibleText(reviewHtml(review, kNumbers));
+        EXPECT_EQ(text.find("Ambient light has no effect") != std::string::npos, !reflecting) << text;
+        EXPECT_EQ(text.find("only because the display reflectance is 0") != std::string::npos, !reflecting);
+        EXPECT_NE(text.find("letter_factor 80 is above 1, but it is a fraction from 0 to 1: did you mean 0.8?"),
+                  std::string::npos);
+        EXPECT_EQ(text.find("Display Reflectance | display_reflectance | 0 |") != std::string::npos, !reflecting);
+    }
+}
+
 struct Hostile {
     std::string_view slot;
     std::function<void(Review&, ReviewArt&, const std::string&)> place;

@@ -89,7 +89,8 @@ table <<END
 1|1 of 2 rows could not be read, and 1000 more lines were taken in by an unclosed quote; see|"$cli" batch quote.csv
 1|1 of 4 rows could not be read; see their message column. The first: line 4: mode must be|"$cli" batch cr.csv
 1|line 2: the record is longer than 4 MiB|"$cli" batch zeros.csv
-1|All boxes must be filled|"$cli" eval --json --age \$'\xff' >&2
+2|missing --mode|"$cli" eval --json --age \$'\xff' >&2
+1|Observer's Age is not a number|"$cli" eval --json $case_options --viewing_distance_mm 750 --age \$'\xff' >&2
 END
 cmp -s in.csv in.orig || fail "the input was changed"
 
@@ -189,7 +190,8 @@ table <<END
 2|--seed "-1" $seeds|"$cli" report one.csv -o r.html --seed -1
 END
 [ ! -e r.html ] || fail "a refused report was written"
-"$cli" eval --json --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
+"$cli" eval --json --mode luminance --letter_cdm2 50 --background_cdm2 5 --letter_height_mm 6 \
+    --viewing_distance_mm 750 --ratio 7 --ease 90 --age $'\xff' 2>/dev/null | grep -qF $'\xef\xbf\xbd' || fail "invalid UTF-8 is not replaced in JSON"
 if ! ldd "$cli" | grep -q libasan; then # the sanitizer cannot run under a memory limit
     for limit in 10000 20000 40000; do # KB: some fail to start threads or to allocate, none may crash
         cases=$((cases + 1))
@@ -262,12 +264,12 @@ table <<END
 2|-o and --plot name the same file|ln -sf same.svg link.svg; "$cli" $sweep -o link.svg --plot ./same.svg
 2|install the 'vistrel' package|lone/bin/vistrel-cli $sweep --plot p.svg
 1|vistrel-plot ended with exit status 3|broken/vistrel-cli $sweep --plot old.svg
-1|vistrel-plot ended with exit status 3|broken/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot old.svg
-2|install the 'vistrel' package|lone/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot t.svg
+1|vistrel-plot ended with exit status 3|broken/vistrel-cli tolerance $case_b --tol age=+-5 --samples 100 --plot old.svg
+2|install the 'vistrel' package|lone/bin/vistrel-cli tolerance $case_b --tol age=+-5 --samples 100 --plot t.svg
 2|lone/share/vistrel/profiles or /|lone/bin/vistrel-cli check --profile no-such $case_options
 1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli $sweep -o old.svg.csv --plot old.svg
 1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli ${sweep/:10 /:0.01 } --plot old.svg
-1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot old.svg
+1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli tolerance $case_b --tol age=+-5 --samples 100 --plot old.svg
 1|vistrel-plot wrote more than 64 MiB|bounded endless/vistrel-cli report one.csv -o old.html
 1|vistrel-pdf wrote more than 64 MiB|bounded pdf/vistrel-cli report one.csv -o old.pdf
 END
@@ -279,7 +281,7 @@ if [ -n "$plotter" ]; then
 0||installed/bin/vistrel-cli $sweep -o - --plot=-dash.svg
 1|cannot write full.svg: No space left on device|ln -sf /dev/full full.svg; "$cli" $sweep --plot full.svg
 0|2 points could not be drawn|"$cli" sweep --vary letter_factor=2e307:3e307:1e307 $case_options --viewing_distance_mm 750 --plot huge.png
-0||installed/bin/vistrel-cli tolerance $case_options --tol age=+-5 --samples 100 --plot tornado.svg
+0||installed/bin/vistrel-cli tolerance $case_b --tol age=+-5 --samples 100 --plot tornado.svg
 2|d11.csv: more than 10 designs, the most one PDF report takes|"$cli" report d11.csv -o r.pdf
 END
     head -c 5 ./-dash.svg | grep -q '<?xml' || fail "the plot whose name starts with - was not written"

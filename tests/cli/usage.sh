@@ -78,6 +78,7 @@ expect 2 'FACTOR "2x" is not a number' sweep --vary illuminance_lux=1:100:x2x
 expect 2 "more than 1000000 steps" sweep --vary illuminance_lux=1e-300:1e300:x1.000001
 expect 2 "--profile is required" check --age 40
 expect 2 "--profile no-such: no such profile" check --profile no-such --age 40
+expect 2 "missing --mode (input mode: source, illuminance or luminance)" check --profile faa-distance --age 40
 expect 2 "--profile no-such: no such profile" batch in.csv --profile no-such
 expect 2 "bad.toml" check --profile bad.toml --age 40
 expect 2 "designs is required" conditions
@@ -87,9 +88,11 @@ expect 2 'unknown column "age2"' conditions in.csv --conditions <(printf 'condit
 expect 2 "no rows" conditions in.csv --conditions <(printf 'condition,ambient_lux\n')
 expect 2 "would overwrite the input" conditions in.csv -o in.csv
 expect 2 "--tol is required" tolerance --age 40
-expect 2 '"result" is not a numeric input' tolerance --age 40 --tol result=±1
-expect 2 "--tol age is given twice" tolerance --age 40 --tol age=±1 --tol age=normal:3
-expect 2 "--tol age=uniform:9:3" tolerance --age 40 --tol age=uniform:9:3
+full=(--mode luminance --letter_cdm2 50 --background_cdm2 5 --age 40 --letter_height_mm 6 --viewing_distance_mm 750
+      --ratio 7 --ease 90)
+expect 2 '"result" is not a numeric input' tolerance "${full[@]}" --tol result=±1
+expect 2 "--tol age is given twice" tolerance "${full[@]}" --tol age=±1 --tol age=normal:3
+expect 2 "--tol age=uniform:9:3" tolerance "${full[@]}" --tol age=uniform:9:3
 expect 2 "--samples" tolerance --age 40 --tol age=±1 --samples 0
 expect 2 "--tol age=sideways" tolerance --age 40 --tol age=sideways
 expect 2 "--plot must end in .svg, .png or .pdf" tolerance --age 40 --tol age=±1 --plot t.txt
@@ -111,8 +114,11 @@ expect 2 'unknown column "colour"' report <(printf 'colour,age\nred,40\n') -o r.
 expect 2 "no rows" report <(printf 'design,age\n') -o r.html
 expect 2 "no rows" report in.csv -o r.html --conditions <(printf 'condition,ambient_lux\n')
 expect 1 "cannot write" report in.csv -o missing/r.html
-expect 1 "" eval --age 40
-expect 1 "" solve --for letter_height_mm --age 40
+expect 2 "missing --mode (input mode: source, illuminance or luminance), --letter_factor" eval --age 40
+expect 2 "missing --mode (input mode: source, illuminance or luminance), --letter_factor" \
+    solve --for letter_height_mm --age 40
+expect 2 "missing --age (Observer's Age)" tolerance --tol letter_height_mm=±1 "${full[@]:0:6}" "${full[@]:8}"
+expect 1 "" eval "${full[@]}" --ratio 2
 expect 1 "" sweep --vary age=10:20:5 --ratio 2
 # Semicolons, an id column and an ease level's short name, as batch reads them.
 expect 0 "" conditions <(printf 'id;mode;illuminance_lux;letter_factor;background_factor;age;letter_height_mm;%s\n%s\n' \

@@ -8,6 +8,7 @@
 #include "calc/calculate.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -155,7 +156,10 @@ class Case {
     Case() = default;
     explicit Case(bool daylight) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
     // As a new case, reusing the memory of the texts it held.
-    void reset() { store_.reset(); }
+    void reset() {
+        store_.reset();
+        given_ = 0;
+    }
 
     // False for an input mode that is none of the four; the case is unchanged.
     // An ease alias is stored as its level's exact text. Setting a daylight
@@ -164,6 +168,9 @@ class Case {
         // Inline for the usual column, a field of the window's own other than
         // the ease, which a batch sets several times for every case.
         const auto& field = kColumns[column].field;
+        if (!text.empty()) {
+            given_ |= std::uint64_t{1} << column;
+        }
         if (!field || !fieldInfo(*field).window || *field == Field::EaseOfRead) {
             return setOther(column, text);
         }
@@ -173,6 +180,9 @@ class Case {
         return true;
     }
     [[nodiscard]] bool daylight() const { return store_.holdsEveryField(); }
+    // True when the column was set to a text: an empty one still holds its
+    // start text ("0.0" for field_correction), which the user never gave.
+    [[nodiscard]] bool given(std::size_t column) const { return ((given_ >> column) & 1U) != 0; }
     // Keeps every text and the mode, and from now on holds every field.
     void makeDaylight();
     [[nodiscard]] std::string text(std::size_t column) const { return std::string(view(column)); }
@@ -191,6 +201,8 @@ class Case {
     bool setOther(std::size_t column, std::string_view text);
 
     MemoryStore store_;
+    std::uint64_t given_ = 0; // a bit per column
+    static_assert(kColumns.size() <= 64);
 };
 
 struct Evaluation {

@@ -40,6 +40,10 @@ struct SolveRange {
     double max;
 };
 
+// The observers' ages the tool works over: solve searches them, and an age
+// outside them gets a note.
+inline constexpr SolveRange kAgeRange{10, 90};
+
 // Every numeric input: what solve can solve for and tolerance can spread.
 // A sensible range, whether the answer is its smallest legible value (bigger
 // letters read better) or its largest, whether it spans decades (searched on
@@ -62,7 +66,7 @@ inline constexpr ValidRange kFraction{0, 1, true, true};
 inline constexpr std::array<SolveTarget, 22> kSolveTargets{{
     {columnName(Field::LetterHT2), "mm", {0.5, 100}, true, false, kPositive},
     {columnName(Field::ViewDist2), "mm", {100, 5000}, false, false, kPositive},
-    {columnName(Field::Age), "years", {10, 90}, false, false, kNonNegative},
+    {columnName(Field::Age), "years", kAgeRange, false, false, kNonNegative},
     {columnName(Field::SourceID2), "cd", {0.1, 1e6}, true, true, kNonNegative, "needs a source of at least {} cd"},
     {columnName(Field::DistSinM2), "m", {0.1, 100}, false, false, kPositive, "legible up to {} m from the source"},
     {columnName(Field::DistSinFT2), "ft", {0.5, 300}, false, false, kPositive, "legible up to {} ft from the source"},

@@ -5,6 +5,7 @@
 // numbers, the case's own texts and names from the input. Front ends write
 // it out (vistrel-cli as an HTML page) and draw its plots.
 
+#include "analysis/case_notes.h"
 #include "analysis/cases.h"
 #include "analysis/conditions.h"
 #include "analysis/explore.h"
@@ -92,6 +93,9 @@ struct ReviewDesign {
     std::vector<InverseAnswer> answers;
     std::optional<ReviewGrid> conditions;
     std::optional<ReviewTolerance> tolerance; // only when spreads were given
+    std::vector<Assumption> assumptions;      // inputs left empty, and what was taken for them
+    std::vector<PlausibilityNote> notes;      // only with a verdict
+    bool ambientWithoutEffect = false;        // no display reflectance: no ambient light changes the contrast
 };
 
 struct Review {
