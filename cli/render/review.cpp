@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "review.h"
+#include "report.h"
 
 #include <algorithm>
 #include <array>
@@ -542,7 +543,13 @@ ReviewAnswer reviewAnswer(std::string question, const SolveTarget& target, const
                              : "Legible nowhere" + range;
         }
     }
-    if (!a.value.empty() && changes.size() > 1) {
+    // Two band edges or more: the page gives every band, as solve does.
+    const std::vector<LegibleBand> bands = legibleBands(solved);
+    const std::size_t edges = bandEdges(bands);
+    if (edges > 1) {
+        a.sentence = "Legible " + legibleBandsText(bands, target.unit, [&](double v) { return numbers.plain(v); });
+    }
+    if (!a.value.empty() && changes.size() > std::max<std::size_t>(edges, 1)) {
         a.sentence += "; the verdict also changes elsewhere" + range;
     }
     return a;
