@@ -575,7 +575,7 @@ WorstCase findWorstCase(std::span<const Distribution> inputs, SampleEvaluator& e
         }
     }
     // Never above any sample's margin, whatever the search did.
-    if (mc.minMargin && worst.margin && *mc.minMargin < *worst.margin) {
+    if (mc.minMargin && mc.minValues.size() == inputs.size() && (!worst.margin || *mc.minMargin < *worst.margin)) {
         worst.margin = mc.minMargin;
         worst.values = mc.minValues;
         worst.legible = mc.minLegible;
