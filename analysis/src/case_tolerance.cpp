@@ -53,7 +53,7 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const s
     }
     a.mc = std::move(*mc);
     CaseEvaluator evaluator(base, a.columns, numbers);
-    a.worst = findWorstCase(a.inputs, evaluator);
+    a.worst = findWorstCase(a.inputs, evaluator, a.mc);
     a.bars = tornado(a.inputs, evaluator);
     return a;
 }

@@ -132,6 +132,32 @@ SolveResult solve(const Case& base, std::size_t column, SolveRange range, const 
     return result;
 }
 
+std::vector<LegibleBand> legibleBands(const SolveResult& r) {
+    const std::string legible(kLegible);
+    std::vector<LegibleBand> bands;
+    if (r.stateAtMin == legible) {
+        bands.push_back({r.min, r.max, true, true});
+    }
+    for (const ChangePoint& c : r.changes) {
+        if (c.stateBelow == legible && !bands.empty()) {
+            bands.back().to = c.below;
+            bands.back().toEnd = false;
+        }
+        if (c.stateAbove == legible) {
+            bands.push_back({c.above, r.max, false, true});
+        }
+    }
+    return bands;
+}
+
+std::size_t bandEdges(std::span<const LegibleBand> bands) {
+    std::size_t edges = 0;
+    for (const LegibleBand& b : bands) {
+        edges += (b.fromStart ? 0U : 1U) + (b.toEnd ? 0U : 1U);
+    }
+    return edges;
+}
+
 namespace {
 
 // from x factor^k. Where factor^k alone leaves the normal doubles though the

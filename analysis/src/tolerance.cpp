@@ -335,6 +335,10 @@ struct Tally {
     // Samples per margin: margins are three-decimal numbers, so a run of any
     // length holds a few thousand of them, where a list would grow with it.
     std::unordered_map<double, std::uint64_t> margins;
+    std::optional<double> minMargin;
+    std::uint64_t minIndex = 0;
+    std::vector<double> minValues;
+    bool minLegible = false;
 };
 
 // Margins in ascending order, each with its count of samples.
@@ -400,6 +404,12 @@ Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, c
                 }
                 if (outcome.margin && !std::isnan(*outcome.margin)) {
                     ++tally.margins[*outcome.margin];
+                    if (!tally.minMargin || *outcome.margin < *tally.minMargin) {
+                        tally.minMargin = outcome.margin;
+                        tally.minIndex = i;
+                        tally.minValues = values;
+                        tally.minLegible = outcome.legible;
+                    }
                 }
                 if (!outcome.message.empty()) {
                     ++tally.messageSamples;
@@ -433,7 +443,17 @@ Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, c
     MonteCarloResult result;
     result.samples = options.samples;
     MarginCounts margins;
+    std::uint64_t minIndex = 0;
     for (auto& tally : tallies) {
+        // Each thread draws a run of indices: the smallest margin, the first
+        // index among equals, whatever the number of threads.
+        if (tally.minMargin && (!result.minMargin || *tally.minMargin < *result.minMargin ||
+                                (*tally.minMargin == *result.minMargin && tally.minIndex < minIndex))) {
+            result.minMargin = tally.minMargin;
+            result.minValues = std::move(tally.minValues);
+            result.minLegible = tally.minLegible;
+            minIndex = tally.minIndex;
+        }
         result.legible += tally.legible;
         result.messageSamples += tally.messageSamples;
         for (auto& [text, count] : tally.messages) {
@@ -457,28 +477,109 @@ Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, c
     return result;
 }
 
-WorstCase findWorstCase(std::span<const Distribution> inputs, SampleEvaluator& evaluator) {
+namespace {
+
+struct Point {
+    std::vector<double> values;
+    double margin = 0.0;
+    bool legible = false;
+};
+
+// Coordinate pattern search for a smaller margin, within lo..hi: each input
+// stepped down and up, a step kept when the margin falls, the steps halved
+// when none does. Margins are three-decimal numbers, so plateaus are common:
+// only a strict fall moves the point.
+Point searchDown(Point at, const std::vector<double>& lo, const std::vector<double>& hi, SampleEvaluator& evaluator,
+                 std::uint64_t& evaluations) {
+    constexpr int kHalvings = 14; // down to about 1/65,000 of each range
+    std::vector<double> step(lo.size());
+    for (std::size_t j = 0; j < lo.size(); ++j) {
+        step[j] = (hi[j] - lo[j]) / 4.0;
+    }
+    std::uint64_t spent = 0;
+    for (int round = 0; round < kHalvings && spent < kMaxSearchEvaluations; ++round) {
+        for (bool moved = true; moved && spent < kMaxSearchEvaluations;) {
+            moved = false;
+            for (std::size_t j = 0; j < lo.size() && spent < kMaxSearchEvaluations; ++j) {
+                for (const double direction : {-1.0, 1.0}) {
+                    std::vector<double> values = at.values;
+                    values[j] = std::clamp(at.values[j] + direction * step[j], lo[j], hi[j]);
+                    if (values[j] == at.values[j] || spent >= kMaxSearchEvaluations) {
+                        continue;
+                    }
+                    ++spent;
+                    const SampleOutcome o = evaluator.evaluate(values);
+                    if (o.margin && *o.margin < at.margin) {
+                        at = {std::move(values), *o.margin, o.legible};
+                        moved = true;
+                    }
+                }
+            }
+        }
+        for (double& s : step) {
+            s /= 2.0;
+        }
+    }
+    evaluations += spent;
+    return at;
+}
+
+} // namespace
+
+WorstCase findWorstCase(std::span<const Distribution> inputs, SampleEvaluator& evaluator, const MonteCarloResult& mc) {
     WorstCase worst;
+    std::vector<std::pair<Point, std::string>> starts;
+    std::optional<Point> corner;
     if (inputs.size() > kMaxCornerInputs) {
         worst.skipped = true;
-        return worst;
+    } else {
+        std::vector<double> values(inputs.size());
+        worst.corners = std::uint64_t{1} << inputs.size();
+        for (std::uint64_t k = 0; k < worst.corners; ++k) {
+            for (std::size_t j = 0; j < inputs.size(); ++j) {
+                values[j] = (k >> j & 1U) != 0 ? inputs[j].high() : inputs[j].low();
+            }
+            SampleOutcome outcome = evaluator.evaluate(values);
+            if (outcome.margin && (!corner || *outcome.margin < corner->margin)) {
+                corner = Point{values, *outcome.margin, outcome.legible};
+            }
+            if (!outcome.message.empty() && worst.messageCorners++ == 0) {
+                worst.message = std::move(outcome.message);
+                worst.messageValues = values;
+            }
+        }
     }
-    std::vector<double> values(inputs.size());
-    worst.corners = std::uint64_t{1} << inputs.size();
-    for (std::uint64_t corner = 0; corner < worst.corners; ++corner) {
+    if (corner) {
+        starts.emplace_back(*corner, "corner");
+    }
+    if (mc.minMargin && mc.minValues.size() == inputs.size()) {
+        starts.emplace_back(Point{mc.minValues, *mc.minMargin, mc.minLegible}, "sample");
+    }
+    for (auto& [start, source] : starts) {
+        // The box of low and high values, widened to hold the start (a
+        // normal's sample may lie beyond mean ± 3 SD).
+        std::vector<double> lo(inputs.size());
+        std::vector<double> hi(inputs.size());
         for (std::size_t j = 0; j < inputs.size(); ++j) {
-            values[j] = (corner >> j & 1U) != 0 ? inputs[j].high() : inputs[j].low();
+            lo[j] = std::min(inputs[j].low(), start.values[j]);
+            hi[j] = std::max(inputs[j].high(), start.values[j]);
         }
-        SampleOutcome outcome = evaluator.evaluate(values);
-        if (outcome.margin && (!worst.margin || *outcome.margin < *worst.margin)) {
-            worst.margin = outcome.margin;
-            worst.legible = outcome.legible;
-            worst.values = values;
+        const double startMargin = start.margin;
+        Point found = searchDown(std::move(start), lo, hi, evaluator, worst.searched);
+        const std::string how = found.margin < startMargin ? source + " + local search" : source;
+        if (!worst.margin || found.margin < *worst.margin) {
+            worst.margin = found.margin;
+            worst.values = std::move(found.values);
+            worst.legible = found.legible;
+            worst.foundBy = how;
         }
-        if (!outcome.message.empty() && worst.messageCorners++ == 0) {
-            worst.message = std::move(outcome.message);
-            worst.messageValues = values;
-        }
+    }
+    // Never above any sample's margin, whatever the search did.
+    if (mc.minMargin && mc.minValues.size() == inputs.size() && (!worst.margin || *mc.minMargin < *worst.margin)) {
+        worst.margin = mc.minMargin;
+        worst.values = mc.minValues;
+        worst.legible = mc.minLegible;
+        worst.foundBy = "sample";
     }
     return worst;
 }

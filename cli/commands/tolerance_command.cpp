@@ -144,14 +144,20 @@ Expected<CommandResult> runTolerance(const Invocation& run, const NumberText& nu
         }
         return j;
     };
-    nlohmann::ordered_json worstJson{{"skipped", worst.skipped}, {"corners", worst.corners}};
+    nlohmann::ordered_json worstJson{
+        {"found_by", worst.foundBy.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(worst.foundBy)},
+        {"corners_skipped", worst.skipped},
+        {"corners", worst.corners},
+        {"searched", worst.searched}};
     if (worst.skipped) {
-        text << "Worst corner: skipped, more than " << kMaxCornerInputs << " inputs vary\n";
-    } else if (worst.values.empty()) {
-        text << "Worst corner: no corner of " << worst.corners << " reached a verdict\n";
+        text << "Worst case: corners skipped, more than " << kMaxCornerInputs << " inputs vary\n";
+    }
+    if (worst.values.empty()) {
+        text << "Worst case: no corner or sample reached a verdict\n";
     } else {
-        text << "Worst corner of " << worst.corners << ": " << valuesText(worst.values) << ": "
-             << (worst.legible ? kLegible : kNotLegible) << ", margin_log " << num(worst.margin, numbers) << '\n';
+        text << "Worst case (" << worst.foundBy << "; " << worst.corners << " corners, " << worst.searched
+             << " search steps): " << valuesText(worst.values) << ": " << (worst.legible ? kLegible : kNotLegible)
+             << ", margin_log " << num(worst.margin, numbers) << '\n';
     }
     if (worst.messageCorners > 0) {
         text << "  " << worst.messageCorners << " corners ended in a message, the first at "
@@ -163,7 +169,7 @@ Expected<CommandResult> runTolerance(const Invocation& run, const NumberText& nu
     worstJson["margin_log"] = jsonNumber(worst.margin);
     worstJson["message_corners"] = worst.messageCorners;
     worstJson["message"] = jsonText(worst.message);
-    json["worst_corner"] = std::move(worstJson);
+    json["worst_case"] = std::move(worstJson);
 
     text << "Tornado (change of margin_log from each input's low to its high value):\n";
     json["tornado"] = nlohmann::ordered_json::array();

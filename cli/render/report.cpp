@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 namespace vistrel::cli {
@@ -42,7 +43,30 @@ std::string sentence(const SolveTarget* target, std::string_view name, std::stri
 
 } // namespace
 
-SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+std::string legibleBandsText(std::span<const LegibleBand> bands, std::string_view unit,
+                             const std::function<std::string(double)>& number) {
+    const std::string unitText = unit.empty() ? "" : " " + std::string(unit);
+    std::string out;
+    for (std::size_t k = 0; k < bands.size(); ++k) {
+        const LegibleBand& b = bands[k];
+        out += k == 0 ? "" : k + 1 == bands.size() ? " and " : ", ";
+        if (b.fromStart) {
+            out += "up to " + number(b.to);
+        } else if (b.toEnd) {
+            out += "from " + number(b.from);
+        } else {
+            out += "from " + number(b.from) + " to " + number(b.to);
+        }
+        out += unitText;
+    }
+    return out;
+}
+
+namespace {
+
+// The limit the question asks for, as a single edge: the first change into
+// Legible for a smallest value, the last out of it for a largest.
+SolveAnswer singleLimit(std::string_view name, const SolveResult& r, const NumberText& numbers) {
     const std::string legible(kLegible);
     const SolveTarget* target = solveTarget(name);
     if (target != nullptr && target->smallestIsAnswer) {
@@ -60,6 +84,20 @@ SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const Numbe
         return SolveAnswer{last->below, sentence(target, name, "largest", last->below, numbers)};
     }
     return r.stateAtMax == legible ? SolveAnswer{r.max, "Legible still at " + numbers.plain(r.max)} : SolveAnswer{};
+}
+
+} // namespace
+
+SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers) {
+    SolveAnswer a = singleLimit(name, r, numbers);
+    // Two edges or more: a single limit would hide where Legible stops again.
+    const std::vector<LegibleBand> bands = legibleBands(r);
+    if (bandEdges(bands) > 1) {
+        const SolveTarget* target = solveTarget(name);
+        a.sentence = "legible " + legibleBandsText(bands, target != nullptr ? target->unit : "",
+                                                   [&](double v) { return grouped(v, numbers); });
+    }
+    return a;
 }
 
 std::string evaluationTable(const Case& c, const Evaluation& e) {
@@ -137,6 +175,10 @@ std::string solveJson(std::string_view name, const SolveResult& r, const Case& a
     }
     const SolveAnswer a = solveAnswer(name, r, numbers);
     j["answer"] = a.value ? Json(*a.value) : Json(nullptr);
+    j["bands"] = Json::array();
+    for (const LegibleBand& b : legibleBands(r)) {
+        j["bands"].push_back({{"from", b.from}, {"to", b.to}, {"from_start", b.fromStart}, {"to_end", b.toEnd}});
+    }
     j["sentence"] = jsonText(a.sentence);
     return dumped(j);
 }

@@ -5,6 +5,7 @@
 #include "analysis/explore.h"
 #include "json_shape.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,7 +28,13 @@ struct SolveAnswer {
     std::optional<double> value;
     std::string sentence; // empty without a value
 };
+// Where the legible values form a band, or several, the sentence gives them
+// all ("legible from 4,831 to 13,870 cd/m²"); value stays the single limit.
 SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const NumberText& numbers);
+// "from A to B UNIT", "up to B UNIT and from C UNIT": each band with its ends
+// inside the range, numbers written by number.
+std::string legibleBandsText(std::span<const LegibleBand> bands, std::string_view unit,
+                             const std::function<std::string(double)>& number);
 
 std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers);
 // at is the case evaluated at the answer, or at the start of the range without one.

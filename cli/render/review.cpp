@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "review.h"
+#include "report.h"
 
 #include "notes_text.h"
 
@@ -317,6 +318,7 @@ struct ToleranceTexts {
     std::vector<std::pair<std::string, std::string>> worstCorner;
     std::string worstMargin;
     std::string worstVerdict;
+    std::string worstFoundBy;
 };
 
 ToleranceTexts toleranceTexts(const Writer& w, const ReviewTolerance& r) {
@@ -335,13 +337,15 @@ ToleranceTexts toleranceTexts(const Writer& w, const ReviewTolerance& r) {
         t.notes.push_back(std::to_string(count) + " samples ended in the message: " + message);
     }
     if (worst.skipped) {
-        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; no worst corner is given.");
+        t.notes.emplace_back("Too many inputs vary for every corner to be evaluated; the worst case is searched "
+                             "from the worst sample alone.");
     }
     for (std::size_t k = 0; k < worst.values.size() && k < r.columns.size(); ++k) {
         t.worstCorner.emplace_back(kColumns[r.columns[k]].name, w.numbers.plain(worst.values[k]));
     }
     t.worstMargin = w.shown(worst.margin);
     t.worstVerdict = worst.values.empty() ? std::string() : std::string(worst.legible ? kLegible : kNotLegible);
+    t.worstFoundBy = worst.foundBy;
     return t;
 }
 
@@ -372,7 +376,9 @@ void tolerance(Page& page, const Writer& w, const ReviewDesign& d, const ReviewA
     }
     if (!t.worstCorner.empty()) {
         page.raw("<div class=\"wrap\"><table>\n");
-        page.element("caption", "", "Worst corner: margin " + t.worstMargin + " log units, " + t.worstVerdict);
+        page.element("caption", "",
+                     "Worst case (found by " + t.worstFoundBy + "): margin " + t.worstMargin + " log units, " +
+                         t.worstVerdict);
         page.headerRow({"Input", "Value"});
         for (const auto& [input, value] : t.worstCorner) {
             row(input, value);
@@ -701,7 +707,13 @@ ReviewAnswer reviewAnswer(std::string question, const SolveTarget& target, const
                              : "Legible nowhere" + range;
         }
     }
-    if (!a.value.empty() && changes.size() > 1) {
+    // Two band edges or more: the page gives every band, as solve does.
+    const std::vector<LegibleBand> bands = legibleBands(solved);
+    const std::size_t edges = bandEdges(bands);
+    if (edges > 1) {
+        a.sentence = "Legible " + legibleBandsText(bands, target.unit, [&](double v) { return numbers.plain(v); });
+    }
+    if (!a.value.empty() && changes.size() > std::max<std::size_t>(edges, 1)) {
         a.sentence += "; the verdict also changes elsewhere" + range;
     }
     return a;

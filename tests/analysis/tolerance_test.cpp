@@ -9,6 +9,7 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace {
@@ -308,7 +309,7 @@ TEST(Corners, WorstCornerAndTornadoRanking) {
     const std::vector inputs{made("a=uniform:0:1", std::nullopt), made("b=uniform:0:1", std::nullopt),
                              made("c=uniform:0:1", std::nullopt), made("d=uniform:0:0.5", std::nullopt)};
     Weighted evaluator;
-    const auto worst = findWorstCase(inputs, evaluator);
+    const auto worst = findWorstCase(inputs, evaluator, {});
     EXPECT_EQ(worst.corners, 16U);
     EXPECT_EQ(worst.values, (std::vector<double>{0, 0, 1, 0}));
     EXPECT_DOUBLE_EQ(*worst.margin, -1.5);
@@ -324,13 +325,13 @@ TEST(Corners, WorstCornerAndTornadoRanking) {
     EXPECT_DOUBLE_EQ(*bars[3].swing, 0.0);
 
     const std::vector refusing{inputs[0], inputs[1], inputs[2], made("d=uniform:0:1", std::nullopt)};
-    const auto withMessages = findWorstCase(refusing, evaluator);
+    const auto withMessages = findWorstCase(refusing, evaluator, {});
     EXPECT_EQ(withMessages.messageCorners, 8U);
     EXPECT_EQ(withMessages.message, "refused");
     EXPECT_FALSE(tornado(refusing, evaluator).back().swing); // no swing, ranked last
 
     const std::vector many(kMaxCornerInputs + 1, inputs[0]);
-    EXPECT_TRUE(findWorstCase(many, evaluator).skipped);
+    EXPECT_TRUE(findWorstCase(many, evaluator, {}).skipped);
 }
 
 } // namespace
@@ -388,5 +389,83 @@ INSTANTIATE_TEST_SUITE_P(
                         {"letter_factor=uniform:2:3"},
                         "letter_factor=uniform:2:3: letter_factor's distribution lies wholly outside the values "
                         "it can take"}));
+
+} // namespace
+
+namespace {
+
+// A bowl whose bottom lies inside the box: no corner is near the worst.
+class Bowl final : public SampleEvaluator {
+  public:
+    Bowl(std::vector<double> centre, std::vector<double> width)
+        : centre_(std::move(centre)), width_(std::move(width)) {}
+    SampleOutcome evaluate(std::span<const double> v) override {
+        double margin = -0.5;
+        for (std::size_t j = 0; j < v.size(); ++j) {
+            const double d = (v[j] - centre_[j]) / width_[j];
+            margin += 2.0 * d * d;
+        }
+        margin = std::round(margin * 1000.0) / 1000.0; // three decimals, as the calculation's margins
+        return {margin > 0, margin, {}};
+    }
+
+  private:
+    std::vector<double> centre_;
+    std::vector<double> width_;
+};
+
+class WorstOverTheBox : public testing::TestWithParam<std::uint64_t> {};
+
+// Random boxes of one to five inputs: the worst case is never above the
+// smallest sample margin, and the search reaches the bottom the corners miss.
+TEST_P(WorstOverTheBox, NeverAboveTheSmallestSampleAndFindsTheInsideBottom) {
+    std::mt19937_64 draw(GetParam());
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const std::size_t n = 1 + GetParam() % 5;
+    std::vector<Distribution> inputs;
+    std::vector<double> centre;
+    std::vector<double> width;
+    for (std::size_t j = 0; j < n; ++j) {
+        const double lo = -100.0 + 200.0 * unit(draw);
+        const double hi = lo + 0.01 + 50.0 * unit(draw);
+        inputs.push_back(*makeDistribution({"x", SpreadForm::Uniform, {lo, hi}}, std::nullopt, {}));
+        centre.push_back(lo + (hi - lo) * (0.1 + 0.8 * unit(draw)));
+        width.push_back(hi - lo);
+    }
+    const EvaluatorFactory factory = [&] { return std::make_unique<Bowl>(centre, width); };
+    const MonteCarloResult mc = *runMonteCarlo(inputs, factory, {300, GetParam(), 2});
+    Bowl evaluator(centre, width);
+    const WorstCase worst = findWorstCase(inputs, evaluator, mc);
+    ASSERT_TRUE(worst.margin && mc.minMargin);
+    EXPECT_LE(*worst.margin, *mc.minMargin);
+    EXPECT_NEAR(*worst.margin, -0.5, 0.002) << worst.foundBy;
+    EXPECT_EQ(evaluator.evaluate(worst.values).margin, worst.margin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, WorstOverTheBox, testing::Values(1, 2, 3, 4, 5, 17, 42, 99, 1234, 98765));
+
+// A daylight display whose background spreads through the letters' own
+// luminance: the corners alone gave Legible with a margin of 0.663.
+TEST(WorstOverTheBox, BackgroundThroughTheLetters) {
+    using namespace vistrel::cli::testing_cases;
+    const Case base = caseOf({{"mode", "luminance"},
+                              {"letter_cdm2", "50"},
+                              {"background_cdm2", "1"},
+                              {"age", "40"},
+                              {"letter_height_mm", "6"},
+                              {"viewing_distance_mm", "750"},
+                              {"ratio", "7"},
+                              {"ease", "90% confidence"},
+                              {"ambient_lux", "1000"},
+                              {"display_reflectance", "0.04"}});
+    const vistrel::NumberText numbers(vistrel::NumberFormat::invariant());
+    const std::vector<std::string> spreads{"background_cdm2=uniform:5:400"};
+    const auto a = analyseTolerance(base, spreads, {5000, 1, 2}, numbers);
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(a->worst.margin && a->mc.minMargin && a->mc.p5);
+    EXPECT_LE(*a->worst.margin, *a->mc.minMargin);
+    EXPECT_LT(*a->worst.margin, *a->mc.p5);
+    EXPECT_FALSE(a->worst.legible);
+}
 
 } // namespace

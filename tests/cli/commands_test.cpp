@@ -53,7 +53,7 @@ TEST_P(ToleranceCommand, MatchesWhatIsKnownWithoutSimulation) {
     const auto& mc = j["monte_carlo"];
     EXPECT_LE(mc["interval_95"]["low"].get<double>(), GetParam().probability);
     EXPECT_GE(mc["interval_95"]["high"].get<double>(), GetParam().probability);
-    EXPECT_NEAR(j["worst_corner"]["margin_log"].get<double>(), 0.975 - GetParam().high,
+    EXPECT_NEAR(j["worst_case"]["margin_log"].get<double>(), 0.975 - GetParam().high,
                 0.005); // three-decimal texts bend the line a little
     EXPECT_NEAR(j["tornado"][0]["swing"].get<double>(), GetParam().low - GetParam().high,
                 0.005); // three-decimal texts bend the line a little

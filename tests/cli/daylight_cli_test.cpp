@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 using namespace vistrel;
@@ -101,6 +103,32 @@ INSTANTIATE_TEST_SUITE_P(
                                  {{"ambient_lux", "5000"}, {"display_reflectance", "0.04"}},
                                  "needs letters of at least "},
                     LogSolveCase{"veil_cdm2", {}, "legible up to a veil of "}));
+
+struct BandCase {
+    const char* column;
+    const char* sentence;
+};
+
+class BandSolve : public testing::TestWithParam<BandCase> {};
+
+// Legible only between two limits: both are given, not the one the question
+// usually asks for.
+TEST_P(BandSolve, GivesBothEdgesOfTheBand) {
+    const Case base = dimDesign({{"ambient_lux", "1000"}, {"display_reflectance", "0.04"}});
+    const SolveTarget* target = solveTarget(GetParam().column);
+    const SolveResult r = solve(base, *columnIndex(GetParam().column), target->range, kNumbers);
+    const std::string text = solveText(GetParam().column, r, kNumbers);
+    EXPECT_TRUE(text.ends_with(std::string("\n") + GetParam().sentence + "\n")) << text;
+    Case at = base;
+    const Evaluation e = evaluate(at, kNumbers);
+    const auto json = nlohmann::json::parse(solveJson(GetParam().column, r, at, e, kNumbers));
+    EXPECT_EQ(json["bands"].size(), 1U);
+    EXPECT_EQ(json["sentence"], GetParam().sentence);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, BandSolve,
+                         testing::Values(BandCase{"background_cdm2", "legible from 4,831 to 13,870 cd/m²"},
+                                         BandCase{"ratio", "legible from 4.27 to 6.74"}));
 
 struct GridCase {
     long long index;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Every JSON object vistrel-cli writes, for verdicts, messages, unreadable rows
-# and answers found or not, must follow the schema the guide publishes.
+# Every JSON object vistrel-cli writes (eval, solve, sweep, batch, check and
+# tolerance), for verdicts, messages, unreadable rows, answers found or not,
+# bands, profiles and worst cases, must follow the schema the guide publishes.
 # Usage: json_schema.py VISTREL_CLI SCHEMA.json
 import json
 import subprocess
@@ -28,6 +29,11 @@ TABLE = ("id,mode,illuminance_lux,letter_factor,background_factor,age,letter_hei
          "d,illuminance,x,0.8,0.2,40,6,750,7,90\n"
          "e,too,few\n")
 
+# Legible only between two background luminances, and two stroke ratios.
+BAND = ["--mode", "luminance", "--letter_cdm2", "50", "--background_cdm2", "1", "--age", "60",
+        "--letter_height_mm", "3", "--viewing_distance_mm", "750", "--ratio", "7", "--ease", "90",
+        "--ambient_lux", "1000", "--display_reflectance", "0.04"]
+
 # (arguments, stdin, one object or JSON Lines, objects expected)
 RUNS = [
     (["eval", "--json"] + CASE, None, False, 1),
@@ -40,6 +46,15 @@ RUNS = [
     (["eval", "--json"] + CASE + ["--ambient_lux", "5000", "--display_reflectance", "0.02"], None, False, 1),
     (["solve", "--json", "--for", "ambient_lux"] + CASE + ["--display_reflectance", "0.04"], None, False, 1),
     (["batch", "--json", "--profile", "faa-distance", "-"], TABLE, True, 5),
+    (["solve", "--json", "--for", "background_cdm2"] + BAND, None, False, 1),
+    (["solve", "--json", "--for", "ratio"] + BAND, None, False, 1),
+    (["check", "--json", "--profile", "text-legibility"] + CASE, None, False, 1),
+    (["check", "--json", "--profile", "faa-distance", "--profile", "stroke-width"] + CASE, None, False, 1),
+    (["check", "--json", "--profile", "text-legibility"] + BAND, None, False, 1),
+    (["tolerance", "--json", "--samples", "500", "--tol", "age=normal:45:12", "--tol", "ratio=+-1"] + CASE,
+     None, False, 1),
+    (["tolerance", "--json", "--samples", "500", "--tol", "background_cdm2=uniform:5:400"] + BAND, None, False, 1),
+    (["tolerance", "--json", "--samples", "200", "--tol", "ratio=uniform:1:2.9"] + CASE, None, False, 1),
 ]
 
 failures = []
@@ -55,8 +70,16 @@ for args, stdin, lines, count in RUNS:
             failures.append(f"{args}: {error.json_path}: {error.message}")
     objects += found
 
+# Each shape must have been seen, or a command could write nothing checkable.
+for key in ("bands", "profiles", "worst_case"):
+    if not any(key in o for o in objects):
+        failures.append(f"no object has {key}")
+
 # The schema must tell a wrong object from a right one, or the checks above prove nothing.
 good = objects[0]
+band = next((o for o in objects if o.get("bands")), None)
+check = next((o for o in objects if o.get("profiles")), None)
+tolerance = next((o for o in objects if "worst_case" in o), None)
 daylight = next(o for o in objects if "ambient_lux" in o["inputs"])
 wrong = [
     dict(good, margin_log=str(good["margin_log"])),
@@ -68,6 +91,16 @@ wrong = [
     dict(daylight, outputs=dict(daylight["outputs"], polarity="sideways")),
     dict(daylight, inputs=dict(daylight["inputs"], ambient_lux="")),
 ]
+if band:
+    wrong += [dict(band, bands=[dict(band["bands"][0], to="13870")]), {k: v for k, v in band.items() if k != "bands"}]
+if check:
+    first = check["profiles"][0]
+    wrong += [{k: v for k, v in check.items() if k != "passed"},
+              dict(check, profiles=[dict(first, criteria=[dict(first["criteria"][0], status="passed")])])]
+if tolerance:
+    wrong += [dict(tolerance, worst_case=dict(tolerance["worst_case"], found_by="guess")),
+              dict(tolerance, nominal=dict(tolerance["nominal"], verdict="legible")),
+              {k: v for k, v in tolerance.items() if k != "worst_case"}]
 for k, o in enumerate(wrong):
     if validator.is_valid(o):
         failures.append(f"wrong object {k} passed the schema")

@@ -50,7 +50,7 @@ ReviewTolerance ageTolerance(const Case& c, std::uint64_t samples) {
     const EvaluatorFactory factory = [&c] { return std::make_unique<AgeEvaluator>(c); };
     const MonteCarloResult mc = *runMonteCarlo(inputs, factory, {samples, 7, 1});
     AgeEvaluator corners(c);
-    const WorstCase worst = findWorstCase(inputs, corners);
+    const WorstCase worst = findWorstCase(inputs, corners, mc);
     return {{*columnIndex("age")}, mc, worst};
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 // A tolerance analysis of one case: its spreads (NAME=SPREAD texts) made
-// distributions of its inputs, then the Monte Carlo run, the worst corner and
+// distributions of its inputs, then the Monte Carlo run, the worst case and
 // the tornado bars, each sample pressed through the whole calculation.
 
 #include "analysis/cases.h"

@@ -12,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,21 @@ struct SolveRange {
 // The observers' ages the tool works over: solve searches them, and an age
 // outside them gets a note.
 inline constexpr SolveRange kAgeRange{10, 90};
+
+// A run of grid points that are all Legible: from its first to its last.
+// fromStart and toEnd say it reaches an end of the range, beyond which
+// nothing is known.
+struct LegibleBand {
+    double from;
+    double to;
+    bool fromStart;
+    bool toEnd;
+};
+// Every band of a solve, in order; empty when nothing in the range is Legible.
+[[nodiscard]] std::vector<LegibleBand> legibleBands(const SolveResult& r);
+// How many band edges lie inside the range: more than one means the answer
+// is a band (or several), not a single limit.
+[[nodiscard]] std::size_t bandEdges(std::span<const LegibleBand> bands);
 
 // Every numeric input: what solve can solve for and tolerance can spread.
 // A sensible range, whether the answer is its smallest legible value (bigger

@@ -65,8 +65,6 @@ inline constexpr std::string_view kNegativeLuminanceNote =
     "There is no contrast ratio or modulation: a luminance is negative.";
 inline constexpr std::string_view kNoLuminancesNote =
     "There is no contrast ratio, modulation or polarity: without an input mode the luminances are not known.";
-inline constexpr std::string_view kNoNearPointNote =
-    "At this age the mean amplitude of accommodation is zero or less, so there is no near point.";
 inline constexpr std::string_view kNearCorrectionNote =
     "An observer of this age needs near correction to focus at this distance.";
 
