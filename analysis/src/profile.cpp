@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/profile.h"
 
+#include "read_bounded.h"
+
 #include <muParser.h>
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <unordered_map>
 
@@ -502,17 +503,11 @@ std::vector<CheckResult> ProfileChecker::check(const QuantityValues& values) {
 }
 
 Expected<Profile> loadProfile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    // One byte past the limit is enough to refuse the file; the rest is never read.
-    std::string text(kMaxProfileBytes + 1, '\0');
-    if (in) {
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    auto text = readBounded(file, kMaxProfileBytes, "the profile");
+    if (!text) {
+        return text.error();
     }
-    if (!in && (!in.eof() || in.bad())) {
-        return inputError("cannot read the profile", file.string());
-    }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return parseProfile(text, file.string());
+    return parseProfile(*text, file.string());
 }
 
 bool allRequiredPass(std::span<const CheckResult> results) {

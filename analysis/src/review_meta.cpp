@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/review_meta.h"
 
+#include "read_bounded.h"
+
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <utility>
 
@@ -110,17 +111,11 @@ Expected<ReviewMeta> parseReviewMeta(std::string_view text, const std::string& f
 }
 
 Expected<ReviewMeta> loadReviewMeta(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    // One byte past the limit is enough to refuse the file.
-    std::string text(kMaxReviewMetaBytes + 1, '\0');
-    if (in) {
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    auto text = readBounded(file, kMaxReviewMetaBytes, "the review metadata");
+    if (!text) {
+        return text.error();
     }
-    if (!in && (!in.eof() || in.bad())) {
-        return inputError("cannot read the review metadata", file.string());
-    }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return parseReviewMeta(text, file.string());
+    return parseReviewMeta(*text, file.string());
 }
 
 } // namespace vistrel::cli
