@@ -5,8 +5,8 @@
 #include "commands.h"
 #include "csv_reader.h"
 #include "json_shape.h"
-#include "review.h"
 #include "notes_text.h"
+#include "review.h"
 
 #include <CLI/CLI.hpp>
 
