@@ -41,7 +41,8 @@ std::vector<std::pair<std::string, SweepSpec>> plotSweeps(const Case& c, const N
          {std::pair{"Contrast against viewing distance", "viewing_distance_mm=100:" + numbers.plain(farthestShown) +
                                                              ":" + numbers.plain((farthestShown - 100) / 490)},
           std::pair{"Contrast against ambient illuminance", std::string("ambient_lux=1:100000:x1.05")},
-          std::pair{"Contrast against age", std::string("age=10:90:0.25")}}) {
+          std::pair{"Contrast against age",
+                    "age=" + numbers.plain(kAgeRange.min) + ":" + numbers.plain(kAgeRange.max) + ":0.25"}}) {
         if (auto spec = parseSweepSpec(text, numbers)) {
             out.emplace_back(caption, *spec);
         }
