@@ -51,7 +51,6 @@ p.margin { font-size: 14pt; margin-top: 0; }
 .no-verdict { color: #8a4b00; }
 .fails-required { color: #9c4a00; }
 p.failed { font-weight: bold; color: #a4161a; }
-p.passed { color: #17692f; }
 p.message { font-weight: bold; color: #a4161a; background-color: #fdeeee; }
 p.none { color: #606060; font-style: italic; }
 table { border-collapse: collapse; margin-bottom: 6pt; }

@@ -30,7 +30,6 @@ p.margin{font-size:1.6rem;margin:0 0 .4rem}
 .no-verdict{color:#8a4b00}
 .fails-required{color:#9c4a00}
 p.failed{font-weight:bold;color:#a4161a}
-p.passed{color:#17692f}
 p.message{border-left:6px solid #a4161a;background:#fdeeee;padding:.5rem .7rem;font-weight:bold}
 div.wrap{overflow-x:auto}
 table{border-collapse:collapse;margin:.4rem 0 .8rem;min-width:50%}
