@@ -114,8 +114,11 @@ std::optional<Mode> modeFromText(std::string_view text) {
 
 std::string_view modeText(Mode mode) { return kModes[static_cast<std::size_t>(mode)].text; }
 
-void Case::makeDaylight() {
-    if (daylight()) {
+void Case::makeDaylight() { show(columnSet(true)); }
+
+void Case::show(ColumnSet set) {
+    shown_.add(set);
+    if (daylight() || !shown_.daylight()) {
         return;
     }
     MemoryStore every(Holds::EveryField);
@@ -133,7 +136,7 @@ void Case::makeDaylight() {
 bool Case::setOther(std::size_t column, std::string_view text) {
     if (const auto field = kColumns[column].field) {
         if (!fieldInfo(*field).window) {
-            makeDaylight();
+            show(ColumnSet::of(column));
         }
         if (text.empty() && store_.view(*field).empty()) {
             return true; // already so: most cases leave several columns empty

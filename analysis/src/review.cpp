@@ -16,14 +16,17 @@ Verdict verdictOf(std::string_view result) {
     return result == kNotLegible ? Verdict::NotLegible : Verdict::None;
 }
 
-std::vector<ReviewField> fieldsOf(const FieldStore& store, Role role) {
+std::vector<ReviewField> fieldsOf(const Case& c, Role role) {
     std::vector<ReviewField> out;
     for (const FieldInfo& f : kFields) {
         // The verdict has its own line, and the notes are shown with the messages.
         if (f.role != role || f.field == Field::Result || f.field == Field::Notes) {
             continue;
         }
-        std::string text = store.text(f.field);
+        if (const auto k = columnIndex(f.key); k && columnGroup(*k) > ColumnGroup::Daylight && !c.shown().shows(*k)) {
+            continue; // glare and viewing geometry only for a case that has them
+        }
+        std::string text = c.store().text(f.field);
         if (role == Role::Input && text.empty()) {
             continue;
         }
@@ -47,8 +50,8 @@ ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e, 
         d.messages.push_back(e.messageText());
     }
     d.mode = c.mode();
-    d.inputs = fieldsOf(c.store(), Role::Input);
-    d.results = fieldsOf(c.store(), Role::Output);
+    d.inputs = fieldsOf(c, Role::Input);
+    d.results = fieldsOf(c, Role::Output);
     d.assumptions = assumptions(c);
     if (e.hasVerdict()) {
         d.notes = plausibilityNotes(c, numbers);

@@ -50,7 +50,7 @@ bool isHeaderName(std::string_view name) {
 
 // Maps the header's cells to columns; message and margin_log are accepted and
 // ignored, so that an output file can be fed back in.
-Expected<void> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout, bool& daylight) {
+Expected<void> readHeader(const CsvRecord& header, bool keepUnknown, Layout& layout, ColumnSet& shown) {
     if (!header.error.empty()) {
         return usageError("line " + std::to_string(header.line) + " (header): " + header.error);
     }
@@ -80,7 +80,7 @@ Expected<void> readHeader(const CsvRecord& header, bool keepUnknown, Layout& lay
             }
             seen[*index] = true;
             anyInput = true;
-            daylight = daylight || isDaylightColumn(*index);
+            shown.add(ColumnSet::of(*index));
             slot = *index;
         }
         layout.columns.push_back(index);
@@ -95,7 +95,7 @@ Expected<void> readHeader(const CsvRecord& header, bool keepUnknown, Layout& lay
 // other cells, label the label cells by their index in layout.labels, extra
 // the cells a command adds at the end.
 template <class Slot, class Label>
-void appendLaidOut(std::string& out, const Layout& layout, bool daylight, bool guardFormulas, const Slot& slot,
+void appendLaidOut(std::string& out, const Layout& layout, ColumnSet shown, bool guardFormulas, const Slot& slot,
                    const Label& label, std::span<const std::string> extra) {
     bool first = true;
     const auto cell = [&](std::string_view text) {
@@ -113,8 +113,10 @@ void appendLaidOut(std::string& out, const Layout& layout, bool daylight, bool g
         }
     };
     labelsAfter(kNoSlot);
-    for (std::size_t s = 0; s < shownColumns(daylight); ++s) {
-        cell(slot(s));
+    for (std::size_t s = 0; s < kColumns.size(); ++s) {
+        if (shown.shows(s)) {
+            cell(slot(s));
+        }
         labelsAfter(s);
     }
     for (const std::size_t s : {kMessageSlot, kMarginSlot}) {
@@ -174,11 +176,17 @@ bool copyCell(char* to, std::string_view cell) {
 void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardFormulas) {
     // Nearly every row needs no quotes: it is sized once and copied in, and
     // only a cell that may need them is checked exactly.
-    const std::size_t shown = shownColumns(c.daylight());
     std::array<std::string_view, kColumns.size() + 2> cells;
+    std::size_t shown = 0;
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (c.shown().shows(k)) {
+            cells[shown++] = c.view(k);
+        }
+    }
+    cells[shown] = e.messageText();
+    cells[shown + 1] = e.margin;
     std::size_t bytes = 0;
     for (std::size_t k = 0; k < shown + 2; ++k) {
-        cells[k] = k < shown ? c.view(k) : k == shown ? std::string_view(e.messageText()) : std::string_view(e.margin);
         bytes += cells[k].size() + 1;
     }
     const std::size_t at = out.size();
@@ -198,7 +206,7 @@ void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardF
     }
     out.resize(at);
     for (std::size_t k = 0; k < shown; ++k) {
-        appendCsvCell(out, c.view(k), guardFormulas);
+        appendCsvCell(out, cells[k], guardFormulas);
         out += ',';
     }
     appendCsvCell(out, e.messageText(), guardFormulas);
@@ -207,9 +215,12 @@ void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardF
     out += '\n';
 }
 
-std::string outputHeader(bool daylight) {
+std::string outputHeader(ColumnSet shown) {
     std::string line;
-    for (std::size_t k = 0; k < shownColumns(daylight); ++k) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (!shown.shows(k)) {
+            continue;
+        }
         line += kColumns[k].name;
         line += ',';
     }
@@ -227,7 +238,7 @@ struct RowWriter {
     const Layout& layout;
     const NumberText& numbers;
     bool json;
-    bool daylight;
+    ColumnSet shown;
     bool guardFormulas;
     std::vector<std::string> extraNames;
     std::optional<FailOn> failOn;
@@ -265,7 +276,7 @@ struct RowWriter {
             appendRow(out, c, e, guardFormulas);
         } else {
             appendLaidOut(
-                out, layout, daylight, guardFormulas,
+                out, layout, shown, guardFormulas,
                 [&](std::size_t s) -> std::string_view {
                     return s == kMessageSlot  ? std::string_view(e.messageText())
                            : s == kMarginSlot ? std::string_view(e.margin)
@@ -279,13 +290,13 @@ struct RowWriter {
     // there are cells for them: they help to find the row.
     void writeUnreadable(std::string& out, const CsvRecord& record, const std::string& why) const {
         if (json) {
-            out += unreadableJsonLine(why, daylight, labels(record));
+            out += unreadableJsonLine(why, shown, labels(record));
             return;
         }
         const std::vector<Label> cells = labels(record);
         const std::vector<std::string> extra(extraNames.size());
         appendLaidOut(
-            out, layout, daylight, guardFormulas,
+            out, layout, shown, guardFormulas,
             [&](std::size_t s) -> std::string_view {
                 return s == kMessageSlot ? std::string_view(why) : std::string_view();
             },
@@ -350,7 +361,7 @@ struct Job {
         out.clear();
         counts = {};
         rows = 0;
-        Case c(writer.daylight);
+        Case c(writer.shown);
         while (from.next(record)) {
             ++rows;
             writer.writeRecord(out, record, c, extras.get(), counts);
@@ -368,16 +379,16 @@ Expected<BatchResult> runBatch(const BatchIo& io) {
         return usageError("the input is empty: it needs a header row");
     }
     Layout layout;
-    bool daylight = io.daylight;
-    if (auto read = readHeader(header, io.keepUnknown, layout, daylight); !read) {
+    ColumnSet shown = columnSet(io.daylight);
+    if (auto read = readHeader(header, io.keepUnknown, layout, shown); !read) {
         return read.error();
     }
     const RowWriter writer{layout,   *io.numbers,      io.json,
-                           daylight, io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{},
+                           shown,    io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{},
                            io.failOn};
     std::string headerLine;
     appendLaidOut(
-        headerLine, layout, daylight, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },
+        headerLine, layout, shown, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },
         writer.extraNames);
     if (!io.json && !io.out->write(headerLine)) {
         return io.out->failure();

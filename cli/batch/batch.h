@@ -83,8 +83,8 @@ Expected<BatchResult> runBatch(const BatchIo& io);
 // Always passed through, also without --keep-unknown.
 inline constexpr std::array<std::string_view, 2> kLabelColumns{"id", "label"};
 
-// The header line every output starts with; the daylight columns only for daylight cases.
-std::string outputHeader(bool daylight = false);
+// The header line every output starts with: the columns of the groups shown.
+std::string outputHeader(ColumnSet shown = {});
 // One output row: every column the case shows, then message and margin_log;
 // guardFormulas as for appendCsvCell.
 void appendRow(std::string& out, const Case& c, const Evaluation& e, bool guardFormulas = true);

@@ -24,7 +24,7 @@ QuantityValues quantities(const Case& c, const Evaluation& e, const NumberText& 
                 return std::string_view(e.margin);
             }
             const auto k = columnIndex(column);
-            if (!k || *k >= shownColumns(c.daylight())) {
+            if (!k || !c.shown().shows(*k)) {
                 return std::nullopt;
             }
             return c.view(*k);

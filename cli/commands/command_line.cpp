@@ -165,11 +165,14 @@ Expected<void> checkFailOn(const CLI::App& command, CommandOptions& options, boo
     return {};
 }
 
+// The help's heading for each ColumnGroup's options.
+constexpr std::array<const char*, 4> kOptionGroups{"Case", "Daylight", "Glare", "Viewing geometry"};
+
 void CaseOptions::addTo(CLI::App& app) {
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
         if (isInputColumn(k)) {
             options[k] = app.add_option("--" + std::string(kColumns[k].name), values[k], caseHelp(k))
-                             ->group(isDaylightColumn(k) ? "Daylight" : "Case");
+                             ->group(kOptionGroups[static_cast<std::size_t>(columnGroup(k))]);
         }
     }
 }

@@ -167,7 +167,7 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
     }
 
     // Every design under every condition, as a daylight case.
-    std::string table = "design,condition," + outputHeader(true);
+    std::string table = "design,condition," + outputHeader(columnSet(true));
     std::vector<char> noDaylight(designs.size(), 1); // under no condition can ambient light change it
     const ConditionsGrid outcomes = evaluateConditions(
         designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {

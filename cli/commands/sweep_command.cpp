@@ -75,8 +75,9 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
         }
         plotOut.emplace(std::move(*opened));
     }
-    std::string text =
-        run.json ? std::string() : outputHeader(run.base.daylight() || isDaylightColumn(run.sweep.column));
+    ColumnSet shown = run.base.shown();
+    shown.add(ColumnSet::of(run.sweep.column));
+    std::string text = run.json ? std::string() : outputHeader(shown);
     std::vector<PlotPoint> points;
     bool anyVerdict = false;
     Expected<void> written;

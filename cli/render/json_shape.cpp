@@ -51,8 +51,8 @@ Json jsonText(std::string_view text) { return text.empty() ? Json(nullptr) : Jso
 Json caseJson(const Case& c, const Evaluation& e, const NumberText& numbers, std::span<const Label> labels) {
     Json inputs = Json::object();
     Json outputs = Json::object();
-    for (std::size_t k = 0; k < shownColumns(c.daylight()); ++k) {
-        if (isResult(k)) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (isResult(k) || !c.shown().shows(k)) {
             continue;
         }
         const std::string name(kColumns[k].name);
@@ -69,11 +69,11 @@ Json caseJson(const Case& c, const Evaluation& e, const NumberText& numbers, std
     return j;
 }
 
-Json unreadableJson(std::string_view message, bool daylight, std::span<const Label> labels) {
+Json unreadableJson(std::string_view message, ColumnSet shown, std::span<const Label> labels) {
     Json inputs = Json::object();
     Json outputs = Json::object();
-    for (std::size_t k = 0; k < shownColumns(daylight); ++k) {
-        if (!isResult(k)) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (!isResult(k) && shown.shows(k)) {
             (isInputColumn(k) ? inputs : outputs)[std::string(kColumns[k].name)] = nullptr;
         }
     }

@@ -27,7 +27,7 @@ using Label = std::pair<std::string_view, std::string_view>;
 [[nodiscard]] nlohmann::ordered_json caseJson(const Case& c, const Evaluation& e, const NumberText& numbers,
                                               std::span<const Label> labels = {});
 // A row that could not be read: every value null, and why.
-[[nodiscard]] nlohmann::ordered_json unreadableJson(std::string_view message, bool daylight,
+[[nodiscard]] nlohmann::ordered_json unreadableJson(std::string_view message, ColumnSet shown,
                                                     std::span<const Label> labels = {});
 // Indented by default; a negative indent gives one line.
 [[nodiscard]] std::string dumped(const nlohmann::ordered_json& j, int indent = 2);

@@ -105,16 +105,15 @@ std::string evaluationTable(const Case& c, const Evaluation& e) {
     const auto row = [&](std::string_view name, const std::string& value) {
         out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
     };
-    const std::size_t shown = shownColumns(c.daylight());
     out << "Inputs\n";
-    for (std::size_t k = 0; k < shown; ++k) {
-        if (isInputColumn(k)) {
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (isInputColumn(k) && c.shown().shows(k)) {
             row(kColumns[k].name, c.text(k));
         }
     }
     out << "Outputs\n";
-    for (std::size_t k = 0; k < shown; ++k) {
-        if (!isInputColumn(k) && k + 1 != kWindowColumnCount) { // the result is the verdict below
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (!isInputColumn(k) && k + 1 != kWindowColumnCount && c.shown().shows(k)) { // the result is the verdict below
             row(kColumns[k].name, c.text(k));
         }
     }
@@ -139,8 +138,8 @@ std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberT
     return dumped(caseJson(c, e, numbers, labels), -1);
 }
 
-std::string unreadableJsonLine(std::string_view message, bool daylight, std::span<const Label> labels) {
-    return dumped(unreadableJson(message, daylight, labels), -1);
+std::string unreadableJsonLine(std::string_view message, ColumnSet shown, std::span<const Label> labels) {
+    return dumped(unreadableJson(message, shown, labels), -1);
 }
 
 std::string solveText(std::string_view name, const SolveResult& r, const NumberText& numbers) {

@@ -21,7 +21,7 @@ std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText&
 std::string evaluationJsonLine(const Case& c, const Evaluation& e, const NumberText& numbers,
                                std::span<const Label> labels = {});
 // The line of a row that could not be read: every value null, and why.
-std::string unreadableJsonLine(std::string_view message, bool daylight, std::span<const Label> labels = {});
+std::string unreadableJsonLine(std::string_view message, ColumnSet shown, std::span<const Label> labels = {});
 
 // What solve answers: the smallest (or largest) legible value, when there is one.
 struct SolveAnswer {

@@ -44,7 +44,7 @@ TEST(Columns, EveryInputKeyIsOneColumnAndWindowCasesShowOnlyTheirs) {
         EXPECT_EQ(isDaylightColumn(*k), !f.window) << f.key;
     }
     EXPECT_EQ(outputHeader().find("ambient_lux"), std::string::npos);
-    EXPECT_NE(outputHeader(true).find("ambient_lux"), std::string::npos);
+    EXPECT_NE(outputHeader(columnSet(true)).find("ambient_lux"), std::string::npos);
 }
 
 // A daylight case without a veil ends with every window field as the window's would.
@@ -63,6 +63,27 @@ TEST(Columns, DaylightCaseWithoutVeilKeepsTheWindowTexts) {
     EXPECT_TRUE(w.messageText().empty());
     EXPECT_EQ(d.messageText(), kNearCorrectionNote);
     EXPECT_TRUE(d.hasVerdict());
+}
+
+// Naming a column shows its group and daylight's, never a group it did not name.
+TEST(Columns, ACaseShowsTheGroupsItNames) {
+    struct Row {
+        const char* column;
+        bool daylight, glare, geometry;
+    };
+    for (const Row& r : {Row{"age", false, false, false}, Row{"ambient_lux", true, false, false},
+                         Row{"glare_lux", true, true, false}, Row{"eye_pigment", true, true, false},
+                         Row{"view_pan_deg", true, false, true}, Row{"off_axis_factor", true, false, true}}) {
+        const Case c = dimDesign({{r.column, ""}});
+        EXPECT_EQ(c.daylight(), r.daylight) << r.column;
+        const std::string header = outputHeader(c.shown());
+        EXPECT_EQ(header.find("near_point_mm") != std::string::npos, r.daylight) << r.column;
+        EXPECT_EQ(header.find("glare_veil_cdm2") != std::string::npos, r.glare) << r.column;
+        EXPECT_EQ(header.find("off_axis_deg") != std::string::npos, r.geometry) << r.column;
+        std::string row;
+        appendRow(row, c, Evaluation{});
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ',')) << r.column;
+    }
 }
 
 struct LogSolveCase {

@@ -26,7 +26,7 @@ namespace cases_detail {
 
 // The fields behind the columns, in the order tables show them: the window's
 // first, as they have always been written, then daylight's inputs and outputs.
-inline constexpr std::array<Field, 36> kColumnFields{
+inline constexpr std::array<Field, 45> kColumnFields{
     Field::SourceID2,
     Field::DistSinM2,
     Field::DistSinFT2,
@@ -63,6 +63,15 @@ inline constexpr std::array<Field, 36> kColumnFields{
     Field::Modulation,
     Field::Polarity,
     Field::NearPointMm,
+    Field::GlareLux,
+    Field::GlareAngleDeg,
+    Field::EyePigment,
+    Field::GlareVeilCdm2,
+    Field::ViewTiltDeg,
+    Field::ViewPanDeg,
+    Field::OffAxisFactor,
+    Field::ApparentHeightMm,
+    Field::OffAxisDeg,
 };
 
 // Each column is named by its field's key: one name per fact.
@@ -107,10 +116,67 @@ inline void noColumnHoldsThisField() {}
 inline constexpr std::string_view kMessageColumn = "message";
 inline constexpr std::string_view kMarginColumn = "margin_log";
 
-// The number of columns a case shows: the daylight ones only for a daylight case.
-[[nodiscard]] constexpr std::size_t shownColumns(bool daylight) {
-    return daylight ? kColumns.size() : kWindowColumnCount;
+// The columns beyond the window's come in groups, each shown only by a case
+// (or table) that names one of its columns, so that a case without glare or
+// viewing geometry is written exactly as before they existed.
+enum class ColumnGroup : std::uint8_t { Window, Daylight, Glare, Geometry };
+inline constexpr std::size_t kFirstGlareColumn = kWindowColumnCount + 10;
+static_assert(kColumns[kFirstGlareColumn].field == Field::GlareLux);
+inline constexpr std::size_t kFirstGeometryColumn = kFirstGlareColumn + 4;
+static_assert(kColumns[kFirstGeometryColumn].field == Field::ViewTiltDeg);
+
+[[nodiscard]] constexpr ColumnGroup columnGroup(std::size_t k) {
+    return k < kWindowColumnCount     ? ColumnGroup::Window
+           : k < kFirstGlareColumn    ? ColumnGroup::Daylight
+           : k < kFirstGeometryColumn ? ColumnGroup::Glare
+                                      : ColumnGroup::Geometry;
 }
+
+// The groups a case or table shows: the window's always, daylight's with any
+// other, since every group beyond the window's is computed by a daylight case.
+class ColumnSet {
+  public:
+    constexpr ColumnSet() = default;
+    [[nodiscard]] static constexpr ColumnSet all() {
+        ColumnSet s;
+        s.bits_ = 0xF;
+        return s;
+    }
+    // The set that shows column k, as naming or setting it does.
+    [[nodiscard]] static constexpr ColumnSet of(std::size_t k) {
+        ColumnSet s;
+        s.add(columnGroup(k));
+        return s;
+    }
+    constexpr void add(ColumnGroup g) {
+        bits_ |= bit(g);
+        if (g != ColumnGroup::Window) {
+            bits_ |= bit(ColumnGroup::Daylight);
+        }
+    }
+    constexpr void add(ColumnSet other) { bits_ |= other.bits_; }
+    [[nodiscard]] constexpr bool has(ColumnGroup g) const { return (bits_ & bit(g)) != 0; }
+    [[nodiscard]] constexpr bool shows(std::size_t k) const { return has(columnGroup(k)); }
+    // True when the set shows more than the window's columns.
+    [[nodiscard]] constexpr bool daylight() const { return has(ColumnGroup::Daylight); }
+    friend constexpr bool operator==(ColumnSet, ColumnSet) = default;
+
+  private:
+    static constexpr std::uint8_t bit(ColumnGroup g) {
+        return static_cast<std::uint8_t>(1U << static_cast<unsigned>(g));
+    }
+    std::uint8_t bits_ = bit(ColumnGroup::Window);
+};
+
+// The set of the window's columns, or of every group up to daylight's.
+[[nodiscard]] constexpr ColumnSet columnSet(bool daylight) {
+    ColumnSet s;
+    if (daylight) {
+        s.add(ColumnGroup::Daylight);
+    }
+    return s;
+}
+
 // True for the mode and every column the user gives rather than the calculation.
 [[nodiscard]] constexpr bool isInputColumn(std::size_t k) {
     return !kColumns[k].field || fieldInfo(*kColumns[k].field).role == Role::Input;
@@ -154,16 +220,27 @@ class Case {
     // A daylight case holds every field; any other holds the window's only,
     // and is written exactly as the window's fields have always been.
     Case() = default;
-    explicit Case(bool daylight) : store_(daylight ? Holds::EveryField : Holds::WindowFields) {}
+    explicit Case(bool daylight) : Case(columnSet(daylight)) {}
+    explicit Case(ColumnSet shown)
+        : store_(shown.daylight() ? Holds::EveryField : Holds::WindowFields), shown_(shown) {}
     // As a new case, reusing the memory of the texts it held.
     void reset() {
         store_.reset();
         given_ = 0;
     }
+    // As a new case, showing shown from now on.
+    void reset(ColumnSet shown) {
+        if (shown.daylight() != daylight()) {
+            *this = Case(shown);
+            return;
+        }
+        reset();
+        shown_ = shown;
+    }
 
     // False for an input mode that is none of the four; the case is unchanged.
     // An ease alias is stored as its level's exact text. Setting a daylight
-    // column makes the case a daylight case.
+    // column makes the case a daylight case, and shows that column's group.
     bool set(std::size_t column, std::string_view text) {
         // Inline for the usual column, a field of the window's own other than
         // the ease, which a batch sets several times for every case.
@@ -180,6 +257,10 @@ class Case {
         return true;
     }
     [[nodiscard]] bool daylight() const { return store_.holdsEveryField(); }
+    // The groups of columns this case is written with.
+    [[nodiscard]] ColumnSet shown() const { return shown_; }
+    // Shows the columns of set too; a group beyond the window's makes it a daylight case.
+    void show(ColumnSet set);
     // True when the column was set to a text: an empty one still holds its
     // start text ("0.0" for field_correction), which the user never gave.
     [[nodiscard]] bool given(std::size_t column) const { return ((given_ >> column) & 1U) != 0; }
@@ -201,6 +282,7 @@ class Case {
     bool setOther(std::size_t column, std::string_view text);
 
     MemoryStore store_;
+    ColumnSet shown_;
     std::uint64_t given_ = 0; // a bit per column
     static_assert(kColumns.size() <= 64);
 };

@@ -52,6 +52,17 @@ enum class Field : std::size_t {
     Modulation,
     Polarity,
     NearPointMm,
+    // Glare inside the eye from sources near the line of sight.
+    GlareLux,
+    GlareAngleDeg,
+    EyePigment,
+    GlareVeilCdm2,
+    // The display seen from the driver's seat: off its normal, and dimmer there.
+    ViewTiltDeg,
+    ViewPanDeg,
+    OffAxisFactor,
+    ApparentHeightMm,
+    OffAxisDeg,
     Notes,
 };
 inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Notes) + 1;
@@ -119,6 +130,15 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFields{{
     {Field::Modulation, "Modulation", "modulation", "Modulation", "", Role::Output, false, false, 0, ModeGroup::None, ""},
     {Field::Polarity, "Polarity", "polarity", "Polarity", "", Role::Output, false, false, 0, ModeGroup::None, ""},
     {Field::NearPointMm, "NearPointMm", "near_point_mm", "Near Point", "mm", Role::Output, false, false, 0, ModeGroup::None, ""},
+    {Field::GlareLux, "GlareLux", "glare_lux", "Glare Illuminance at the Eye", "lux", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::GlareAngleDeg, "GlareAngleDeg", "glare_angle_deg", "Glare Angle", "deg", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::EyePigment, "EyePigment", "eye_pigment", "Eye Pigmentation", "", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::GlareVeilCdm2, "GlareVeilCdm2", "glare_veil_cdm2", "Glare Veiling Luminance", "cd/m^2", Role::Output, false, false, 0, ModeGroup::None, ""},
+    {Field::ViewTiltDeg, "ViewTiltDeg", "view_tilt_deg", "Viewing Tilt", "deg", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::ViewPanDeg, "ViewPanDeg", "view_pan_deg", "Viewing Pan", "deg", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::OffAxisFactor, "OffAxisFactor", "off_axis_factor", "Off-axis Luminance Factor", "", Role::Input, false, false, 0, ModeGroup::None, ""},
+    {Field::ApparentHeightMm, "ApparentHeightMm", "apparent_height_mm", "Apparent Letter Height", "mm", Role::Output, false, false, 0, ModeGroup::None, ""},
+    {Field::OffAxisDeg, "OffAxisDeg", "off_axis_deg", "Off-axis Angle", "deg", Role::Output, false, false, 0, ModeGroup::None, ""},
     {Field::Notes, "Notes", "notes", "Notes", "", Role::Output, false, false, 0, ModeGroup::None, ""},
 }};
 // clang-format on
