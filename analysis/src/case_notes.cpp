@@ -167,6 +167,15 @@ std::vector<Assumption> assumptions(const Case& c) {
                 out.push_back({columnOf(f), "0"}); // an empty daylight input is none of that light
             }
         }
+        // Seen off the normal only when one of the three is given; the factor only dims emitted light.
+        const std::array<Field, 3> view{Field::ViewTiltDeg, Field::ViewPanDeg, Field::OffAxisFactor};
+        if (std::any_of(view.begin(), view.end(), [&](Field f) { return !c.view(columnOf(f)).empty(); })) {
+            for (const Field f : view) {
+                if (c.view(columnOf(f)).empty() && (f != Field::OffAxisFactor || c.mode() == Mode::Luminance)) {
+                    out.push_back({columnOf(f), f == Field::OffAxisFactor ? "1" : "0"});
+                }
+            }
+        }
     }
     return out;
 }
