@@ -21,6 +21,9 @@ std::string emptyMeaning(const FieldInfo& f) {
     if (!f.start.empty()) {
         return "empty: " + std::string(f.start);
     }
+    if (f.field == Field::OffAxisFactor) { // the display as bright as head-on
+        return "empty: 1; luminance mode only; giving it makes the case a daylight case";
+    }
     if (!f.window) {
         return "empty: 0; giving it makes the case a daylight case";
     }

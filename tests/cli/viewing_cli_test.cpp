@@ -74,6 +74,16 @@ TEST(EyeOptions, PlaceTheCaseOfEveryCommand) {
     }
 }
 
+// The help says what an empty option means to the engine.
+TEST(ViewOptions, HelpGivesWhatEmptyMeans) {
+    const std::vector<std::string> args{"vistrel-cli", "eval", "--help"};
+    const ParsedCommandLine p = parseCommandLine(args, kNumbers);
+    ASSERT_TRUE(p.request);
+    for (const char* line : {"Viewing Tilt, deg; empty: 0;", "Off-axis Luminance Factor; empty: 1;"}) {
+        EXPECT_NE(p.request->help.find(line), std::string::npos) << line;
+    }
+}
+
 TEST(EyeOptions, RefuseWhatGivesNoViewOrClashes) {
     struct Row {
         std::vector<std::string> args;
