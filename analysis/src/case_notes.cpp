@@ -85,8 +85,10 @@ std::optional<std::pair<double, double>> exactLuminances(const Case& c, const Nu
         const auto background = derivedLuminance(c, Field::BackLumCDM, Field::BackLum, numbers);
         const auto l = letter ? std::optional(letter->exactFl) : read(Field::LetterLum);
         const auto b = background ? std::optional(background->exactFl) : read(Field::BackLum);
-        if (l && b) {
-            return std::pair{*l, *b};
+        // The display dimmed off-axis, as the calculation scales both; empty is head-on.
+        const auto k = c.view(columnOf(Field::OffAxisFactor)).empty() ? std::optional(1.0) : read(Field::OffAxisFactor);
+        if (l && b && k) {
+            return std::pair{*k * *l, *k * *b};
         }
         return std::nullopt;
     }
