@@ -86,4 +86,33 @@ void BM_CalculateInSunlight(benchmark::State& state) {
 }
 BENCHMARK(BM_CalculateInSunlight);
 
+// The same sunlit press seen from the driver's seat: tilted, panned and dimmed
+// off-axis, beside BM_CalculateInSunlight for the cost of the view.
+void BM_CalculateInSunlightFromTheSeat(benchmark::State& state) {
+    using vistrel::Field;
+    const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
+    vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
+    store.select(vistrel::ModeOption::BackLum2Op);
+    store.setText(Field::AmbientLux, "45000");
+    store.setText(Field::DisplayReflectance, "0.02");
+    store.setText(Field::SpecularCdm2, "20000");
+    store.setText(Field::SpecularReflectance, "0.005");
+    store.setText(Field::ViewTiltDeg, "-30");
+    store.setText(Field::ViewPanDeg, "20");
+    store.setText(Field::OffAxisFactor, "0.7");
+    NoMessages messages;
+    for (auto _ : state) {
+        store.setText(Field::LetterLumCDM, "500");
+        store.setText(Field::BackLumCDM, "10");
+        store.setText(Field::LetterLum, "");
+        store.setText(Field::BackLum, "");
+        benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
+    }
+    if (messages.shown != 0 || store.text(Field::ApparentHeightMm) != "5.196" ||
+        store.text(Field::ContrastRatio).empty()) {
+        state.SkipWithError("the case seen from the seat did not reach its verdict");
+    }
+}
+BENCHMARK(BM_CalculateInSunlightFromTheSeat);
+
 } // namespace

@@ -85,8 +85,10 @@ std::optional<std::pair<double, double>> exactLuminances(const Case& c, const Nu
         const auto background = derivedLuminance(c, Field::BackLumCDM, Field::BackLum, numbers);
         const auto l = letter ? std::optional(letter->exactFl) : read(Field::LetterLum);
         const auto b = background ? std::optional(background->exactFl) : read(Field::BackLum);
-        if (l && b) {
-            return std::pair{*l, *b};
+        // The display dimmed off-axis, as the calculation scales both; empty is head-on.
+        const auto k = c.view(columnOf(Field::OffAxisFactor)).empty() ? std::optional(1.0) : read(Field::OffAxisFactor);
+        if (l && b && k) {
+            return std::pair{*k * *l, *k * *b};
         }
         return std::nullopt;
     }
@@ -165,6 +167,15 @@ std::vector<Assumption> assumptions(const Case& c) {
         for (const Field f : kDaylightInputs) {
             if (c.view(columnOf(f)).empty()) {
                 out.push_back({columnOf(f), "0"}); // an empty daylight input is none of that light
+            }
+        }
+        // Seen off the normal only when one of the three is given; the factor only dims emitted light.
+        const std::array<Field, 3> view{Field::ViewTiltDeg, Field::ViewPanDeg, Field::OffAxisFactor};
+        if (std::any_of(view.begin(), view.end(), [&](Field f) { return !c.view(columnOf(f)).empty(); })) {
+            for (const Field f : view) {
+                if (c.view(columnOf(f)).empty() && (f != Field::OffAxisFactor || c.mode() == Mode::Luminance)) {
+                    out.push_back({columnOf(f), f == Field::OffAxisFactor ? "1" : "0"});
+                }
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "stages.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace vistrel {
 
@@ -50,37 +51,45 @@ Outcome calculate(FieldStore& store, const NumberText& numbers, MessageSink& mes
         // of them and, with no veil, runs exactly the stages it always ran.
         const bool daylight = store.holdsEveryField();
         const double veil = daylight ? detail::readVeil(fields) : 0.0;
+        // Only a case that gives a tilt, pan or off-axis factor is seen off the normal.
+        const std::optional<detail::View> view = daylight ? detail::readView(fields) : std::nullopt;
+        const double offAxis = view ? view->offAxisFactor : 1.0;
+        // |L - B| / (B + V) is the same contrast as the mode's own at V = 0,
+        // but not always to the last bit, so it only runs when a veil or the
+        // display's dimming off-axis changes the luminances.
+        const bool ownContrast = veil == 0.0 && offAxis == 1.0;
         if (fields.isSelected(ModeOption::SourceID2Op)) {
             detail::reconcileDistance(fields);
-            if (veil == 0.0) {
+            if (ownContrast) {
                 detail::sourceIntensityContrast(fields);
             }
         }
         if (fields.isSelected(ModeOption::ILL2Op)) {
             detail::reconcileIlluminance(fields);
-            if (veil == 0.0) {
+            if (ownContrast) {
                 detail::illuminanceContrast(fields);
             }
         }
         if (fields.isSelected(ModeOption::BackLum2Op)) {
             detail::reconcileLuminance(fields);
-            if (veil == 0.0) {
+            if (ownContrast) {
                 detail::directLuminanceContrast(fields);
             }
         }
-        // |L - B| / (B + V) is the same contrast as the mode's own at V = 0,
-        // but not always to the last bit, so it only runs with a veil.
-        if (veil > 0.0) {
-            detail::veiledContrast(fields, veil);
+        if (!ownContrast) {
+            detail::veiledContrast(fields, veil, offAxis);
         }
         const detail::Factors factors = detail::readFactors(fields);
-        if (!detail::visualSize(fields)) {
+        if (view) {
+            detail::apparentHeight(fields, *view);
+        }
+        if (!detail::visualSize(fields, view ? Field::ApparentHeightMm : Field::LetterHT2)) {
             return refuse(store, messages, kRatioMessage, MessageStyle::Exclamation, Outcome::RatioTooSmall);
         }
         detail::thresholdContrast(fields, factors);
         detail::verdict(fields);
         if (daylight) {
-            detail::daylightOutputs(fields, veil);
+            detail::daylightOutputs(fields, veil, offAxis);
         }
         return Outcome::Verdict;
     } catch (const detail::Fault& fault) {

@@ -60,7 +60,7 @@ void directLuminanceContrast(FieldNumbers& fields) {
 
 // Reads the fields in the order the mode's contrast stage does, so a fault
 // names the same field first.
-std::optional<Luminances> modeLuminances(FieldNumbers& fields) {
+std::optional<Luminances> modeLuminances(FieldNumbers& fields, double offAxis) {
     if (fields.isSelected(ModeOption::SourceID2Op)) {
         const auto [footcandles, factor] = sourceLight(fields);
         return Luminances{fields.read(Field::LetterTrans2) * footcandles, factor * footcandles};
@@ -71,13 +71,13 @@ std::optional<Luminances> modeLuminances(FieldNumbers& fields) {
         return Luminances{fields.read(Field::LetterTrans2) * footcandles, factor * footcandles};
     }
     if (fields.isSelected(ModeOption::BackLum2Op)) {
-        return Luminances{fields.read(Field::LetterLum), fields.read(Field::BackLum)};
+        return Luminances{offAxis * fields.read(Field::LetterLum), offAxis * fields.read(Field::BackLum)};
     }
     return std::nullopt;
 }
 
-void veiledContrast(FieldNumbers& fields, double veil) {
-    const std::optional<Luminances> l = modeLuminances(fields);
+void veiledContrast(FieldNumbers& fields, double veil, double offAxis) {
+    const std::optional<Luminances> l = modeLuminances(fields, offAxis);
     if (!l) {
         fail(std::string(kChooseMode));
     }

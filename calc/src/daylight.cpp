@@ -117,11 +117,11 @@ double readVeil(FieldNumbers& fields) {
     return fields.read(Field::VeilFl);
 }
 
-void daylightOutputs(FieldNumbers& fields, double veil) {
+void daylightOutputs(FieldNumbers& fields, double veil, double offAxis) {
     Notes notes;
     // Every field the luminances come from was read before the verdict, so
     // this reads the same numbers again and cannot fail.
-    contrastOutputs(fields, modeLuminances(fields), veil, notes);
+    contrastOutputs(fields, modeLuminances(fields, offAxis), veil, notes);
     nearPoint(fields, notes);
     fields.setText(Field::Notes, notes.text());
 }

@@ -33,15 +33,29 @@ struct Luminances {
     double letter;
     double background;
 };
-std::optional<Luminances> modeLuminances(FieldNumbers& fields);
+// Both are scaled by offAxis, the display's relative luminance where the eye
+// sees it; only the luminance mode can have one other than 1.
+std::optional<Luminances> modeLuminances(FieldNumbers& fields, double offAxis = 1.0);
 
 // Daylight, for a store that holds every field.
 
 // VeilFl from the daylight inputs (empty ones count as zero), read back.
 double readVeil(FieldNumbers& fields);
-// LogBack and ActualCon with the veil added to both luminances; replaces the
-// mode's own contrast stage when there is a veil.
-void veiledContrast(FieldNumbers& fields, double veil);
+// LogBack and ActualCon with the luminances scaled by offAxis and the veil
+// added to both; replaces the mode's own contrast stage when either changes them.
+void veiledContrast(FieldNumbers& fields, double veil, double offAxis = 1.0);
+
+// The display seen off its normal, for a store that holds every field.
+struct View {
+    double tiltDeg;
+    double offAxisFactor; // 1 when not given
+};
+// Nothing, and ApparentHeightMm and OffAxisDeg empty, unless view_tilt_deg,
+// view_pan_deg or off_axis_factor is given; else the angles (empty means 0)
+// and the factor (empty means 1), checked, and OffAxisDeg written.
+std::optional<View> readView(FieldNumbers& fields);
+// ApparentHeightMm: the letter height foreshortened by the tilt, read back.
+void apparentHeight(FieldNumbers& fields, const View& view);
 
 struct Factors {
     double age;
@@ -49,8 +63,9 @@ struct Factors {
 };
 Factors readFactors(FieldNumbers& fields);
 
-// LetterSize and StrokeSize; false when the ratio rule refuses the calculation.
-bool visualSize(FieldNumbers& fields);
+// LetterSize and StrokeSize from the letter height in height; false when the
+// ratio rule refuses the calculation.
+bool visualSize(FieldNumbers& fields, Field height = Field::LetterHT2);
 
 void thresholdContrast(FieldNumbers& fields, const Factors& factors);
 
@@ -59,6 +74,6 @@ void verdict(FieldNumbers& fields);
 
 // ContrastRatio, Modulation, Polarity, NearPointMm and Notes, after the
 // verdict; never fails, so they cannot change how the press ends.
-void daylightOutputs(FieldNumbers& fields, double veil);
+void daylightOutputs(FieldNumbers& fields, double veil, double offAxis = 1.0);
 
 } // namespace vistrel::detail

@@ -14,8 +14,8 @@ constexpr std::string_view kLetterTooLarge = "The Letter HT is too large for the
 
 } // namespace
 
-bool visualSize(FieldNumbers& fields) {
-    const double h = fields.read(Field::LetterHT2);
+bool visualSize(FieldNumbers& fields, Field height) {
+    const double h = fields.read(height);
     const double d = fields.read(Field::ViewDist2);
     const double angle = std::atan(quotient(h, d, kViewingZero, kLetterTooLarge));
     fields.writeComputed(Field::LetterSize, angle * 180 / kPi * 60);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
+#include "analysis/viewpoint.h"
 #include "calc/utf8.h"
 
 #include <CLI/CLI.hpp>
@@ -19,6 +20,9 @@ namespace {
 std::string emptyMeaning(const FieldInfo& f) {
     if (!f.start.empty()) {
         return "empty: " + std::string(f.start);
+    }
+    if (f.field == Field::OffAxisFactor) { // the display as bright as head-on
+        return "empty: 1; luminance mode only; giving it makes the case a daylight case";
     }
     if (!f.window) {
         return "empty: 0; giving it makes the case a daylight case";
@@ -63,6 +67,15 @@ std::string caseHelp(std::size_t column) {
         }
     }
     return help;
+}
+
+// The eye point options, and the columns they set together.
+constexpr std::array<const char*, 3> kPointOptions{"--eye", "--display-centre", "--display-normal"};
+constexpr std::array<Field, 3> kPlacedFields{Field::ViewDist2, Field::ViewTiltDeg, Field::ViewPanDeg};
+
+bool placedByEye(std::size_t column) {
+    return std::any_of(kPlacedFields.begin(), kPlacedFields.end(),
+                       [&](Field f) { return kColumns[column].field == f; });
 }
 
 } // namespace
@@ -175,6 +188,14 @@ void CaseOptions::addTo(CLI::App& app) {
                              ->group(kOptionGroups[static_cast<std::size_t>(columnGroup(k))]);
         }
     }
+    const std::array<const char*, 3> help{
+        "X,Y,Z: the eye point in vehicle coordinates, mm, +Z up; with --display-centre and --display-normal it "
+        "gives viewing_distance_mm, view_tilt_deg and view_pan_deg (see docs/viewing-geometry.md)",
+        "X,Y,Z: the centre of the display's face, mm; needs --eye",
+        "X,Y,Z: the display's normal, pointing toward the viewer (any length); needs --eye"};
+    for (std::size_t k = 0; k < kPointOptions.size(); ++k) {
+        pointOptions[k] = app.add_option(kPointOptions[k], points[k], help[k])->group("Viewing geometry");
+    }
 }
 
 bool CaseOptions::added() const {
@@ -190,7 +211,7 @@ Expected<void> CaseOptions::checkMode() const {
     return {};
 }
 
-Expected<Case> CaseOptions::build() const {
+Expected<Case> CaseOptions::build(const NumberText& numbers) const {
     Case c;
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
         if (options[k] == nullptr || options[k]->count() == 0) {
@@ -204,7 +225,56 @@ Expected<Case> CaseOptions::build() const {
             return usageError("--mode: must be " + std::string(kModeChoices));
         }
     }
+    if (auto placed = placeByEye(c, numbers); !placed) {
+        return placed.error();
+    }
     return c;
+}
+
+bool CaseOptions::eyeGiven() const {
+    return std::any_of(pointOptions.begin(), pointOptions.end(),
+                       [](const CLI::Option* o) { return o != nullptr && o->count() > 0; });
+}
+
+Expected<void> CaseOptions::placeByEye(Case& c, const NumberText& numbers) const {
+    if (!eyeGiven()) {
+        return {};
+    }
+    std::string missing;
+    for (std::size_t k = 0; k < kPointOptions.size(); ++k) {
+        if (pointOptions[k]->count() == 0) {
+            missing += (missing.empty() ? "" : " and ") + std::string(kPointOptions[k]);
+        }
+    }
+    if (!missing.empty()) {
+        return usageError("--eye, --display-centre and --display-normal go together: " + missing +
+                          (missing.find(" and ") == std::string::npos ? " is" : " are") + " missing");
+    }
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (placedByEye(k) && options[k] != nullptr && options[k]->count() > 0) {
+            return usageError("--" + std::string(kColumns[k].name) +
+                              " and --eye both give it: the eye point sets viewing_distance_mm, view_tilt_deg "
+                              "and view_pan_deg; give one or the other");
+        }
+    }
+    std::array<Vec3, 3> at{};
+    for (std::size_t k = 0; k < kPointOptions.size(); ++k) {
+        auto point = parsePoint(points[k], numbers, kPointOptions[k]);
+        if (!point) {
+            return point.error();
+        }
+        at[k] = *point;
+    }
+    return placeEye(c, at[0], {at[1], at[2]}, numbers, "--eye " + points[0]);
+}
+
+Expected<void> CaseOptions::refuseFixedByEye(std::size_t column, std::string_view what) const {
+    if (eyeGiven() && placedByEye(column)) {
+        return usageError(std::string(what) + " " + std::string(kColumns[column].name) +
+                          ": --eye fixes it; give --viewing_distance_mm, --view_tilt_deg and --view_pan_deg "
+                          "instead of the eye point to change it");
+    }
+    return {};
 }
 
 // Long option names as typed: hyphens for underscores, and the clearer aliases.

@@ -87,12 +87,24 @@ struct CaseOptions {
     std::array<std::string, kColumns.size()> values;
     std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs, and until added
 
+    // --eye, --display-centre and --display-normal, X,Y,Z each, as given.
+    std::array<std::string, 3> points;
+    std::array<CLI::Option*, 3> pointOptions{};
+
     void addTo(CLI::App& app);
     [[nodiscard]] bool added() const;
     // The mode as given is one of the modes; CLI11's wording, as vistrel-cli's own.
     [[nodiscard]] Expected<void> checkMode() const;
-    // The case as given, or a bad ease level (its message asks for the levels).
-    [[nodiscard]] Expected<Case> build() const;
+    // The case as given, or a bad ease level (its message asks for the levels),
+    // or eye points that give no view or clash with the columns they set.
+    [[nodiscard]] Expected<Case> build(const NumberText& numbers) const;
+    [[nodiscard]] bool eyeGiven() const;
+    // A usage error when --eye fixes the column that what (--for, --vary) would change.
+    [[nodiscard]] Expected<void> refuseFixedByEye(std::size_t column, std::string_view what) const;
+
+  private:
+    // Sets the view of the eye point options, when given.
+    [[nodiscard]] Expected<void> placeByEye(Case& c, const NumberText& numbers) const;
 };
 
 // What one command's options are read into, before its finish checks them.

@@ -89,7 +89,7 @@ ParsedCommandLine finishCommand(const CommandRow& row, const CLI::App& command, 
         if (auto mode = o.caseOptions.checkMode(); !mode) {
             return {mode.error(), {}}; // worded as CLI11 words a bad value, from vistrel-cli itself
         }
-        auto base = o.caseOptions.build();
+        auto base = o.caseOptions.build(numbers);
         if (!base) {
             return {base.error(), row.name};
         }

@@ -43,6 +43,9 @@ Expected<void> finishSweep(const CLI::App& /*command*/, CommandOptions& options,
         return spec.error();
     }
     run.sweep = *spec;
+    if (auto fixed = options.caseOptions.refuseFixedByEye(run.sweep.column, "--vary"); !fixed) {
+        return fixed.error();
+    }
     const auto size = checkPlotOptions(run.plot, run.logX, options.texts.plotSize, run.sweep, numbers);
     if (!size) {
         return size.error();

@@ -15,7 +15,7 @@ _vistrel_cli() {
         ambient_lux display_reflectance specular_cdm2 specular_reflectance veil_cdm2"
     local numeric="$solvable letter_reflectance background_reflectance
         glare_lux glare_angle_deg eye_pigment view_tilt_deg view_pan_deg off_axis_factor"
-    local case_options="--mode --ease" name
+    local case_options="--mode --ease --eye --display-centre --display-normal" name
     for name in $numeric; do
         case_options+=" --$name"
     done

@@ -86,6 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "background_cdm2",
                 99,
                 96.333},
+        // Dimmed off-axis, the luminances lose to the veil: 0.144, not the 0.288 of the display head-on.
+        NoteRow{"Background001OffAxis",
+                &kLuminance,
+                {{"background_cdm2", "0.01"}, {"veil_cdm2", "3.426"}, {"off_axis_factor", "0.5"}},
+                NoteKind::RoundedLuminance,
+                "background_cdm2",
+                0.144272806761877,
+                0.144},
         NoteRow{"Background0002",
                 &kLuminance,
                 {{"background_cdm2", "0.002"}},
@@ -126,6 +134,14 @@ TEST(Assumptions, ListsEveryInputTakenAsAValueItWasNotGiven) {
     EXPECT_EQ(names(caseOf(kIlluminance)), V{}); // 0.0 given is no assumption
     EXPECT_EQ(names(caseOf(kIlluminance, {{"ambient_lux", "5000"}, {"specular_cdm2", "100"}})),
               (V{"display_reflectance=0", "specular_reflectance=0", "veil_cdm2=0"}));
+    // Seen off the normal, the angles left empty are 0 and, where the display emits, the factor 1.
+    const auto view = [&](const Case& c) { // after the five daylight inputs
+        const V all = names(c);
+        return V(all.begin() + std::min<std::ptrdiff_t>(5, std::ssize(all)), all.end());
+    };
+    EXPECT_EQ(view(caseOf(kIlluminance, {{"view_tilt_deg", "20"}})), V{"view_pan_deg=0"});
+    EXPECT_EQ(view(caseOf(kLuminance, {{"view_pan_deg", "20"}})), (V{"view_tilt_deg=0", "off_axis_factor=1"}));
+    EXPECT_EQ(view(caseOf(kIlluminance, {{"view_tilt_deg", ""}})), V{}); // named, but not seen off the normal
 }
 
 // Every field the calculation refuses to go without is named, and nothing it can do without.

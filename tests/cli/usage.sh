@@ -128,6 +128,21 @@ expect 0 "" eval --mode illuminance --illuminance-lux 1076 --letter_reflectance 
     --age 40 --letter_height_mm 6 --viewing_distance_mm=750 --ratio 2 --ratio 7 --ease very-easy
 expect 0 "" eval --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 --background_factor 0.2 --age 40 \
     --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease "90% confidence"
+# Seen from an eye point: the three options together, a view they can give, and nothing they fix given again.
+seat=(--mode luminance --letter_cdm2 50 --background_cdm2 10 --age 40 --letter_height_mm 6 --ratio 7 --ease 90
+      --eye 1750,0,1000 --display-centre 1000,0,1000 --display-normal 0.8660254,0,0.5)
+expect 2 "--display-normal is missing" eval "${seat[@]:0:18}"
+expect 2 "--eye and --display-centre are missing" tolerance --tol age=±5 "${seat[@]:0:14}" "${seat[@]:18}"
+expect 2 "--eye 250,0,1000: the eye must be in front of the display" eval "${seat[@]}" --eye 250,0,1000
+expect 2 '--display-centre "1000,0" must be three numbers' check --profile faa-distance "${seat[@]}" --display-centre 1000,0
+expect 2 "--view_pan_deg and --eye both give it" eval "${seat[@]}" --view_pan_deg 10
+expect 2 "--for viewing_distance_mm: --eye fixes it" solve --for viewing_distance_mm "${seat[@]}"
+expect 2 "--vary view_tilt_deg: --eye fixes it" sweep --vary view_tilt_deg=0:60:10 "${seat[@]}"
+expect 0 "" sweep --vary age=20:60:10 "${seat[@]}"
+"$cli" eval --help | grep -qF "Off-axis Luminance Factor; empty: 1;" || {
+    echo "FAIL: the help does not say that an empty off_axis_factor is 1"
+    failures=$((failures + 1))
+}
 
 # Without its helpers beside it, report still writes a page, without plots,
 # and refuses a PDF it cannot make.

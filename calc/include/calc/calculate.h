@@ -22,6 +22,13 @@
 // Polarity, NearPointMm and Notes (sentences, one space apart). A store like
 // the window's skips all of it, and with no veil every field the window has
 // ends exactly as the window's would.
+//
+// Such a store that also gives a viewing tilt, pan or off-axis factor is seen
+// off the display's normal: right after VeilFl come the checks of those
+// three and OffAxisDeg; in luminance mode a factor below 1 scales both
+// luminances before the veil is added (the same replaced contrast stage);
+// ApparentHeightMm, the letter height times cos(tilt), comes before LetterSize
+// and StrokeSize, which then use it, read back, instead of LetterHT2.
 
 #include "calc/fields.h"
 #include "calc/number_format.h"
