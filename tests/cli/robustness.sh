@@ -217,7 +217,7 @@ head -n 12 in.csv >d11.csv
 eyes="--display-centre 0,0,0 --display-normal -1,0,0"
 table <<END
 2|3 conditions seen from 334 eye points make 1002 columns of the grid, more than the 1000 conditions one run takes|"$cli" conditions one.csv --eye-points e334.csv $eyes
-2|300 designs under 334 conditions make 100200 cases|"$cli" conditions in.csv --conditions <(echo condition) --eye-points e334.csv $eyes
+2|300 designs under 334 conditions make 100200 cases|"$cli" conditions in.csv --conditions <(printf "condition\nall\n") --eye-points e334.csv $eyes
 2|huge-angular.csv: the table is larger than 64 KiB|"$cli" report one.csv -o r.html --angular huge-angular.csv
 2|many.toml:1401: more than 200 criteria, the most a profile may hold|"$cli" check --profile ./many.toml $case_options --viewing_distance_mm 750
 2|huge.toml: the profile is larger than 1 MiB|"$cli" batch in.csv --profile ./huge.toml
