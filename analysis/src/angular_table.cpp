@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/angular_table.h"
 
+#include "analysis/viewpoint.h"
 #include "read_bounded.h"
 
 #include <array>
@@ -115,6 +116,37 @@ Expected<double> AngularTable::factorAt(double angleDeg, const NumberText& numbe
         return b.factor; // a row's own value, not a sum that may round away from it
     }
     return a.factor + (b.factor - a.factor) * (angleDeg - a.angleDeg) / (b.angleDeg - a.angleDeg);
+}
+
+namespace {
+
+double roundedView(double value) {
+    const double scale = std::pow(10.0, kViewDecimals);
+    const double r = std::round(value * scale) / scale;
+    return r == 0.0 ? 0.0 : r; // no "-0"
+}
+
+} // namespace
+
+Expected<std::string> AngularTable::factorText(std::string_view tilt, std::string_view pan,
+                                               const NumberText& numbers) const {
+    std::array<double, 2> angles{};
+    const std::array<std::pair<Field, std::string_view>, 2> given{
+        {{Field::ViewTiltDeg, tilt}, {Field::ViewPanDeg, pan}}};
+    for (std::size_t k = 0; k < given.size(); ++k) {
+        const auto& [field, text] = given[k];
+        const ParsedNumber n = numbers.parse(text);
+        if (!text.empty() && (!n.ok() || !std::isfinite(n.value))) {
+            return usageError(std::string(fieldInfo(field).key) + " \"" + std::string(text) + "\" is not a number");
+        }
+        angles[k] = text.empty() ? 0.0 : n.value;
+    }
+    // As the tilt and pan an eye point gives: a table ending at 60 takes 60.0000000001.
+    const auto factor = factorAt(roundedView(offAxisDeg(angles[0], angles[1])), numbers);
+    if (!factor) {
+        return factor.error();
+    }
+    return numbers.plain(roundedView(*factor));
 }
 
 Expected<AngularTable> loadAngularTable(const std::filesystem::path& file, const NumberText& numbers) {

@@ -3,10 +3,8 @@
 
 #include "analysis/angular_table.h"
 #include "analysis/case_notes.h"
-#include "analysis/viewpoint.h"
 
 #include <algorithm>
-#include <cmath>
 #include <numeric>
 #include <span>
 #include <vector>
@@ -208,12 +206,6 @@ std::string zeroBackgroundText(const Case& c, const NumberText& numbers) {
            " fL: three decimals round it to zero.";
 }
 
-double roundedView(double value) {
-    const double scale = std::pow(10.0, kViewDecimals);
-    const double r = std::round(value * scale) / scale;
-    return r == 0.0 ? 0.0 : r; // no "-0"
-}
-
 // The factor of the case's angular table at its off-axis angle, written into
 // off_axis_factor; why not, when the table cannot apply to the case.
 Expected<void> applyAngular(Case& c, const NumberText& numbers) {
@@ -227,22 +219,12 @@ Expected<void> applyAngular(Case& c, const NumberText& numbers) {
         return usageError("off_axis_factor " + c.text(factorColumn) + " and the angular table " + table.file() +
                           " both give the display's off-axis luminance: give one");
     }
-    std::array<double, 2> angles{};
-    const std::array<Field, 2> fields{Field::ViewTiltDeg, Field::ViewPanDeg};
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        const std::string_view text = c.store().view(fields[k]);
-        const ParsedNumber n = numbers.parse(text);
-        if (!text.empty() && (!n.ok() || !std::isfinite(n.value))) {
-            return usageError(std::string(fieldInfo(fields[k]).key) + " \"" + std::string(text) + "\" is not a number");
-        }
-        angles[k] = text.empty() ? 0.0 : n.value;
-    }
-    // As the tilt and pan an eye point gives: a table ending at 60 takes 60.0000000001.
-    const auto factor = table.factorAt(roundedView(offAxisDeg(angles[0], angles[1])), numbers);
+    const auto factor =
+        table.factorText(c.store().view(Field::ViewTiltDeg), c.store().view(Field::ViewPanDeg), numbers);
     if (!factor) {
         return factor.error();
     }
-    c.store().setText(Field::OffAxisFactor, numbers.plain(roundedView(*factor)));
+    c.store().setText(Field::OffAxisFactor, *factor);
     return {};
 }
 

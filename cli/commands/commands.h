@@ -108,8 +108,11 @@ Expected<void> finishViewOptions(const CLI::App& command, CommandOptions& option
                                                              const NumberText& numbers);
 // The case each design starts from: showing shown, with the --angular table.
 [[nodiscard]] Case designStart(const Invocation& run, ColumnSet shown);
-// A line per eye point: its viewing distance, tilt and pan, as the grid's
-// conditions set them; empty without eye points.
+// Each eye point's viewing distance, tilt and pan, as the grid's conditions
+// set them, and with --angular the off_axis_factor seen from it; empty
+// without eye points.
+[[nodiscard]] std::vector<NamedRow> eyeViews(const Invocation& run, const NumberText& numbers);
+// The same, a line per eye point.
 [[nodiscard]] std::string eyePointLines(const Invocation& run, const NumberText& numbers);
 
 } // namespace vistrel::cli

@@ -139,12 +139,10 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     }
     conditions = std::move(*seen);
     std::vector<ReviewEyePoint> eyePoints;
-    if (const auto views = gridConditions(run, {}, numbers); views && !run.eyes.empty()) {
-        for (const NamedRow& view : *views) {
-            ReviewEyePoint& eye = eyePoints.emplace_back(ReviewEyePoint{view.name, {}});
-            for (const auto& [column, text] : view.cells) {
-                eye.view.push_back({*kColumns[column].field, text});
-            }
+    for (const NamedRow& view : eyeViews(run, numbers)) {
+        ReviewEyePoint& eye = eyePoints.emplace_back(ReviewEyePoint{view.name, {}});
+        for (const auto& [column, text] : view.cells) {
+            eye.view.push_back({*kColumns[column].field, text});
         }
     }
     const Case blank = designStart(run, columnSet(true));

@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+
 namespace vistrel::cli {
 
 void addViewOptions(CLI::App& command, CommandOptions& options) {
@@ -75,13 +77,34 @@ Case designStart(const Invocation& run, ColumnSet shown) {
     return blank;
 }
 
-std::string eyePointLines(const Invocation& run, const NumberText& numbers) {
-    const auto views = conditionsFromEyePoints({}, run.eyes, run.display, numbers, run.eyePoints);
+std::vector<NamedRow> eyeViews(const Invocation& run, const NumberText& numbers) {
+    auto views = conditionsFromEyePoints({}, run.eyes, run.display, numbers, run.eyePoints);
     if (run.eyes.empty() || !views) {
         return {};
     }
+    if (run.angularTable) {
+        const std::size_t factor = *columnIndex(fieldInfo(Field::OffAxisFactor).key);
+        for (NamedRow& view : *views) {
+            const auto at = [&view](Field f) {
+                const std::size_t column = *columnIndex(fieldInfo(f).key);
+                return std::find_if(view.cells.begin(), view.cells.end(),
+                                    [column](const auto& cell) { return cell.first == column; })
+                    ->second;
+            };
+            const auto text = run.angularTable->factorText(at(Field::ViewTiltDeg), at(Field::ViewPanDeg), numbers);
+            view.cells.emplace_back(factor, text ? *text : "outside the table");
+        }
+    }
+    return std::move(*views);
+}
+
+std::string eyePointLines(const Invocation& run, const NumberText& numbers) {
+    const auto views = eyeViews(run, numbers);
+    if (views.empty()) {
+        return {};
+    }
     std::string out = "Eye points (" + escaped(run.eyePoints) + "):\n";
-    for (const NamedRow& view : *views) {
+    for (const NamedRow& view : views) {
         out += "  " + escaped(view.name);
         for (const auto& [column, text] : view.cells) {
             out += (column == view.cells.front().first ? ": " : ", ") + std::string(kColumns[column].name) + " " + text;

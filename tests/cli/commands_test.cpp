@@ -122,13 +122,14 @@ TEST(ConditionsCommand, EveryRowHasTheHeadersColumns) {
                                     "viewing_distance_mm,ratio,ease,view_tilt_deg\n"
                                     "tilted,luminance,500,10,40,6,750,7,90,20\nplain,luminance,500,10,40,6,750,7,90,\n";
     std::ofstream(dir / "c.csv") << "condition,ambient_lux\nnight,1\n";
-    std::ofstream(dir / "e.csv") << "name,x,y,z\nnear,-500,0,0\nfar,-900,0,0\n";
+    std::ofstream(dir / "e.csv") << "name,x,y,z\nnear,-500,0,0\nfar,-900,-900,0\n";
+    std::ofstream(dir / "a.csv") << "angle_deg,factor\n0,1\n90,0.1\n";
     for (const bool eyes : {false, true}) {
         std::vector<std::string> args{"vistrel-cli", "conditions", (dir / "d.csv").string(), "--conditions",
                                       (dir / "c.csv").string()};
         if (eyes) {
             args.insert(args.end(), {"--eye-points", (dir / "e.csv").string(), "--display-centre", "0,0,0",
-                                     "--display-normal", "-1,0,0"});
+                                     "--display-normal", "-1,0,0", "--angular", (dir / "a.csv").string()});
         }
         ParsedCommandLine p = parseCommandLine(args, kNumbers);
         ASSERT_TRUE(p.request && p.request->invocation);
@@ -153,6 +154,8 @@ TEST(ConditionsCommand, EveryRowHasTheHeadersColumns) {
         const std::vector<std::string> expected =
             eyes ? std::vector<std::string>{"0", "0", "0", "0"} : std::vector<std::string>{"20", ""};
         EXPECT_EQ(tilts, expected);
+        EXPECT_EQ(result->out.find("view_pan_deg 45, off_axis_factor 0.55\n") != std::string::npos, eyes)
+            << result->out;
     }
     std::filesystem::remove_all(dir);
 }

@@ -37,6 +37,11 @@ class AngularTable {
     // around it; a usage error naming the file, the angle and the table's
     // range for an angle outside it.
     [[nodiscard]] Expected<double> factorAt(double angleDeg, const NumberText& numbers) const;
+    // The factor seen at a tilt and pan given as a case's texts (each empty
+    // as 0), as the text its off_axis_factor is given: rounded, as the tilt
+    // and pan of an eye point are, to six decimals.
+    [[nodiscard]] Expected<std::string> factorText(std::string_view tilt, std::string_view pan,
+                                                   const NumberText& numbers) const;
 
   private:
     std::string file_;
