@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/cases.h"
 
+#include "analysis/angular_table.h"
 #include "analysis/case_notes.h"
 
 #include <algorithm>
@@ -157,6 +158,13 @@ bool Case::setOther(std::size_t column, std::string_view text) {
     return true;
 }
 
+void Case::setAngular(std::shared_ptr<const AngularTable> table) {
+    if (table) {
+        show(ColumnSet::of(*columnIndex(fieldInfo(Field::OffAxisFactor).key)));
+    }
+    angular_ = std::move(table);
+}
+
 Mode Case::mode() const {
     for (std::size_t k = 1; k < kModes.size(); ++k) {
         if (store_.isSelected(*kModes[k].option)) {
@@ -198,11 +206,40 @@ std::string zeroBackgroundText(const Case& c, const NumberText& numbers) {
            " fL: three decimals round it to zero.";
 }
 
+// The factor of the case's angular table at its off-axis angle, written into
+// off_axis_factor; why not, when the table cannot apply to the case.
+Expected<void> applyAngular(Case& c, const NumberText& numbers) {
+    const AngularTable& table = *c.angular();
+    if (c.mode() == Mode::Source || c.mode() == Mode::Illuminance) {
+        return usageError("the angular table " + table.file() +
+                          " applies only in luminance mode, where the display emits its own light");
+    }
+    const std::size_t factorColumn = *columnIndex(fieldInfo(Field::OffAxisFactor).key);
+    if (c.given(factorColumn)) {
+        return usageError("off_axis_factor " + c.text(factorColumn) + " and the angular table " + table.file() +
+                          " both give the display's off-axis luminance: give one");
+    }
+    const auto factor =
+        table.factorText(c.store().view(Field::ViewTiltDeg), c.store().view(Field::ViewPanDeg), numbers);
+    if (!factor) {
+        return factor.error();
+    }
+    c.store().setText(Field::OffAxisFactor, *factor);
+    return {};
+}
+
 } // namespace
 
 Evaluation evaluate(Case& c, const NumberText& numbers) {
     CapturedMessage captured;
     Evaluation e;
+    if (c.angular()) {
+        if (auto applied = applyAngular(c, numbers); !applied) {
+            c.store().setText(Field::Result, ""); // no verdict of an earlier press stays beside the refusal
+            e.message = applied.error().text();
+            return e;
+        }
+    }
     const bool ratioGiven = !c.store().view(Field::LHSW).empty(); // a refusal empties it
     e.outcome = calculate(c.store(), numbers, captured);
     e.message = std::move(captured.message);

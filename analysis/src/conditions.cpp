@@ -3,8 +3,23 @@
 
 namespace vistrel::cli {
 
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
-    c = Case(true);
+const Case& daylightCase() {
+    static const Case blank(true);
+    return blank;
+}
+
+ColumnSet rowColumns(std::span<const NamedRow> rows) {
+    ColumnSet shown = columnSet(true);
+    for (const NamedRow& row : rows) {
+        for (const auto& cell : row.cells) {
+            shown.add(ColumnSet::of(cell.first));
+        }
+    }
+    return shown;
+}
+
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c, const Case& blank) {
+    c = blank;
     bool readable = true;
     for (const NamedRow* row : {&design, condition}) {
         if (row == nullptr) {
@@ -20,14 +35,15 @@ bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
     return readable;
 }
 
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers) {
-    return designCase(design, condition, c)
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers,
+                          const Case& blank) {
+    return designCase(design, condition, c, blank)
                ? evaluate(c, numbers)
                : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
 }
 
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
-                                  const NumberText& numbers, const ConditionVisitor& visit) {
+                                  const NumberText& numbers, const ConditionVisitor& visit, const Case& blank) {
     ConditionsGrid grid;
     grid.cells.resize(designs.size());
     grid.worst.assign(designs.size(), 0);
@@ -36,7 +52,7 @@ ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<c
         bool worstHasVerdict = true;
         for (std::size_t k = 0; k < conditions.size(); ++k) {
             Case c;
-            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers);
+            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers, blank);
             if (visit) {
                 visit(d, k, c, e);
             }

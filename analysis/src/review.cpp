@@ -145,8 +145,9 @@ std::vector<InverseAnswer> inverseAnswers(const Case& c, const NumberText& numbe
     return out;
 }
 
-ReviewGrid reviewGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers) {
-    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers);
+ReviewGrid reviewGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers,
+                      const Case& blank) {
+    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers, {}, blank);
     ReviewGrid grid;
     grid.rows.push_back({design.name, {}});
     for (std::size_t k = 0; k < conditions.size(); ++k) {

@@ -196,6 +196,26 @@ void CaseOptions::addTo(CLI::App& app) {
     for (std::size_t k = 0; k < kPointOptions.size(); ++k) {
         pointOptions[k] = app.add_option(kPointOptions[k], points[k], help[k])->group("Viewing geometry");
     }
+    addAngularOption(app, angular);
+}
+
+void addAngularOption(CLI::App& command, std::string& file) {
+    command
+        .add_option("--angular", file,
+                    "CSV of angle_deg,factor: the display's luminance off-axis, relative to head-on; each case's "
+                    "off_axis_factor is read from it at its tilt and pan (luminance mode only)")
+        ->group(kOptionGroups[static_cast<std::size_t>(ColumnGroup::Geometry)]);
+}
+
+Expected<std::shared_ptr<const AngularTable>> readAngularOption(const std::string& file, const NumberText& numbers) {
+    if (file.empty()) {
+        return std::shared_ptr<const AngularTable>();
+    }
+    auto table = loadAngularTable(file, numbers);
+    if (!table) {
+        return usageError("--angular " + table.error().text()); // a bad table is a usage error, as a bad option is
+    }
+    return std::shared_ptr<const AngularTable>(std::make_shared<const AngularTable>(std::move(*table)));
 }
 
 bool CaseOptions::added() const {
@@ -227,6 +247,19 @@ Expected<Case> CaseOptions::build(const NumberText& numbers) const {
     }
     if (auto placed = placeByEye(c, numbers); !placed) {
         return placed.error();
+    }
+    auto table = readAngularOption(angular, numbers);
+    if (!table) {
+        return table.error();
+    }
+    if (*table) {
+        if (c.mode() == Mode::Source || c.mode() == Mode::Illuminance) {
+            return usageError("--angular applies only in luminance mode, where the display emits its own light");
+        }
+        if (c.given(*columnIndex(fieldInfo(Field::OffAxisFactor).key))) {
+            return usageError("give --angular or --off_axis_factor, not both: each sets the off-axis factor");
+        }
+        c.setAngular(std::move(*table));
     }
     return c;
 }

@@ -3,14 +3,17 @@
 
 // The arguments of vistrel-cli, and the option helpers its commands share.
 
+#include "analysis/angular_table.h"
 #include "analysis/cases.h"
 #include "analysis/expected.h"
 #include "analysis/explore.h"
 #include "analysis/review.h"
+#include "analysis/viewpoint.h"
 #include "plot_points.h"
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +59,13 @@ struct Invocation {
     std::array<std::optional<std::string>, 5> metaOptions{};
     // batch, conditions and report: what makes the run end in kFailedOn
     std::optional<FailOn> failOn{};
+    // --angular, read when the command line is; the cases carry it
+    std::string angular;
+    std::shared_ptr<const AngularTable> angularTable;
+    // conditions and report: --eye-points, read when the command line is
+    std::string eyePoints;
+    std::vector<EyePoint> eyes;
+    DisplayPlacement display{};
 
     [[nodiscard]] std::string_view name() const;
 };
@@ -90,13 +100,15 @@ struct CaseOptions {
     // --eye, --display-centre and --display-normal, X,Y,Z each, as given.
     std::array<std::string, 3> points;
     std::array<CLI::Option*, 3> pointOptions{};
+    std::string angular; // --angular FILE
 
     void addTo(CLI::App& app);
     [[nodiscard]] bool added() const;
     // The mode as given is one of the modes; CLI11's wording, as vistrel-cli's own.
     [[nodiscard]] Expected<void> checkMode() const;
-    // The case as given, or a bad ease level (its message asks for the levels),
-    // or eye points that give no view or clash with the columns they set.
+    // The case as given, carrying its --angular table; or a bad ease level (its
+    // message asks for the levels), eye points that give no view or clash with
+    // the columns they set, or a table the case cannot take.
     [[nodiscard]] Expected<Case> build(const NumberText& numbers) const;
     [[nodiscard]] bool eyeGiven() const;
     // A usage error when --eye fixes the column that what (--for, --vary) would change.
@@ -106,6 +118,12 @@ struct CaseOptions {
     // Sets the view of the eye point options, when given.
     [[nodiscard]] Expected<void> placeByEye(Case& c, const NumberText& numbers) const;
 };
+
+// --angular FILE, the display's luminance off-axis.
+void addAngularOption(CLI::App& command, std::string& file);
+// The table in file, read as an option's value: its faults are usage errors.
+[[nodiscard]] Expected<std::shared_ptr<const AngularTable>> readAngularOption(const std::string& file,
+                                                                              const NumberText& numbers);
 
 // What one command's options are read into, before its finish checks them.
 struct CommandOptions {
@@ -121,6 +139,8 @@ struct CommandOptions {
         std::string plotSize;
         std::string failOn;
         std::array<std::string, 5> meta; // as Invocation::metaOptions
+        std::string displayCentre;
+        std::string displayNormal;
     } texts;
 };
 

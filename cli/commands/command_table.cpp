@@ -94,6 +94,7 @@ ParsedCommandLine finishCommand(const CommandRow& row, const CLI::App& command, 
             return {base.error(), row.name};
         }
         o.run.base = std::move(*base);
+        o.run.angular = o.caseOptions.angular; // an input, for -o not to overwrite
     }
     if (auto finished = row.finish(command, o, numbers); !finished) {
         return {finished.error(), row.name};
@@ -172,6 +173,11 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     }
     if (c == Command::Report && !run.reviewMeta.empty()) {
         files.push_back(run.reviewMeta);
+    }
+    for (const std::string* file : {&run.angular, &run.eyePoints}) {
+        if (!file->empty()) {
+            files.push_back(*file);
+        }
     }
     const auto dirs = profileSearchDirs(programDir);
     for (const std::string& name : run.profiles) {

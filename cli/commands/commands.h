@@ -98,4 +98,21 @@ std::string tornadoBars(const ToleranceAnalysis& a, const Case& base, const Numb
 [[nodiscard]] Expected<ExtraColumnsFactory> profileColumns(const std::vector<std::string>& names,
                                                            const NumberText& numbers);
 
+// --angular, --eye-points, --display-centre and --display-normal of
+// conditions and report.
+void addViewOptions(CLI::App& command, CommandOptions& options);
+// Reads the table and the eye points, refusing them before any output is opened.
+Expected<void> finishViewOptions(const CLI::App& command, CommandOptions& options, const NumberText& numbers);
+// The grid's conditions: each seen from every eye point, when there are eye points.
+[[nodiscard]] Expected<std::vector<NamedRow>> gridConditions(const Invocation& run, std::vector<NamedRow> conditions,
+                                                             const NumberText& numbers);
+// The case each design starts from: showing shown, with the --angular table.
+[[nodiscard]] Case designStart(const Invocation& run, ColumnSet shown);
+// Each eye point's viewing distance, tilt and pan, as the grid's conditions
+// set them, and with --angular the off_axis_factor seen from it; empty
+// without eye points.
+[[nodiscard]] std::vector<NamedRow> eyeViews(const Invocation& run, const NumberText& numbers);
+// The same, a line per eye point.
+[[nodiscard]] std::string eyePointLines(const Invocation& run, const NumberText& numbers);
+
 } // namespace vistrel::cli

@@ -154,10 +154,14 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
         return conditionsRead.error();
     }
     const std::vector<NamedRow>& designs = *designsRead;
-    const std::vector<NamedRow>& conditions = *conditionsRead;
-    if (designs.empty() || conditions.empty()) {
+    if (designs.empty() || conditionsRead->empty()) {
         return usageError((designs.empty() ? run.input : conditionsPath) + ": no rows");
     }
+    const auto seen = gridConditions(run, *conditionsRead, numbers);
+    if (!seen) {
+        return seen.error();
+    }
+    const std::vector<NamedRow>& conditions = *seen;
     // Every pair is a row of the table and a cell of the grid, all held until written.
     if (designs.size() > kMaxConditionPairs / conditions.size()) {
         return usageError(std::to_string(designs.size()) + " designs under " + std::to_string(conditions.size()) +
@@ -167,17 +171,23 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
     }
 
     // Every design under every condition, as a daylight case.
-    std::string table = "design,condition," + outputHeader(columnSet(true));
+    // Every row shows the same columns: those any design or condition sets.
+    ColumnSet shown = rowColumns(designs);
+    shown.add(rowColumns(conditions));
+    const Case blank = designStart(run, shown);
+    std::string table = "design,condition," + outputHeader(blank.shown());
     std::vector<char> noDaylight(designs.size(), 1); // under no condition can ambient light change it
     const ConditionsGrid outcomes = evaluateConditions(
-        designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
+        designs, conditions, numbers,
+        [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {
             noDaylight[d] = static_cast<char>(noDaylight[d] != 0 && ambientHasNoEffect(c, numbers));
             appendCsvCell(table, designs[d].name, run.guardFormulas);
             table += ',';
             appendCsvCell(table, conditions[k].name, run.guardFormulas);
             table += ',';
             appendRow(table, c, e, run.guardFormulas);
-        });
+        },
+        blank);
     const bool allLegible = outcomes.allLegible;
     std::vector<std::vector<std::string>> grid(designs.size());
     for (std::size_t d = 0; d < designs.size(); ++d) {
@@ -220,7 +230,7 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
     for (std::size_t d = 0; d < designs.size(); ++d) {
         line(designNames[d], [&](std::size_t k) { return grid[d][k]; });
     }
-    out << "* the worst condition of the design (verdict and margin_log)\n";
+    out << "* the worst condition of the design (verdict and margin_log)\n" << eyePointLines(run, numbers);
     std::string unlit;
     for (std::size_t d = 0; d < designs.size(); ++d) {
         if (noDaylight[d] != 0) {
@@ -265,11 +275,15 @@ void addConditionsOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
     addFormulaGuardFlag(command, run);
     addFailOnOption(command, options, "not-legible (or has no verdict) under some condition");
+    addViewOptions(command, options);
     command.footer(std::string(kConditionsFooter));
 }
 
-Expected<void> finishConditions(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
-    return checkFailOn(command, options, false);
+Expected<void> finishConditions(const CLI::App& command, CommandOptions& options, const NumberText& numbers) {
+    if (auto failOn = checkFailOn(command, options, false); !failOn) {
+        return failOn;
+    }
+    return finishViewOptions(command, options, numbers);
 }
 
 Expected<int> runConditionsCommand(Invocation& run, Console& console, const NumberText& numbers) {

@@ -133,6 +133,19 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
             return usageError(conditionsPath + ": no rows");
         }
     }
+    auto seen = gridConditions(run, std::move(conditions), numbers);
+    if (!seen) {
+        return seen.error();
+    }
+    conditions = std::move(*seen);
+    std::vector<ReviewEyePoint> eyePoints;
+    for (const NamedRow& view : eyeViews(run, numbers)) {
+        ReviewEyePoint& eye = eyePoints.emplace_back(ReviewEyePoint{view.name, {}});
+        for (const auto& [column, text] : view.cells) {
+            eye.view.push_back({*kColumns[column].field, text});
+        }
+    }
+    const Case blank = designStart(run, columnSet(true));
 
     auto meta = reviewMeta(run);
     if (!meta) {
@@ -142,9 +155,9 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     std::vector<ReviewArt> art;
     for (const NamedRow& row : *designs) {
         Case given; // as the row gives it: what is solved, swept and spread
-        designCase(row, nullptr, given);
+        designCase(row, nullptr, given, blank);
         Case c;
-        const Evaluation e = evaluateDesign(row, nullptr, c, numbers);
+        const Evaluation e = evaluateDesign(row, nullptr, c, numbers, blank);
         ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e, numbers);
         ReviewArt drawn;
         const QuantityValues values = reviewQuantities(c, e, numbers);
@@ -168,7 +181,8 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
             }
         }
         if (!conditions.empty()) {
-            d.conditions = reviewGrid(row, conditions, numbers);
+            d.conditions = reviewGrid(row, conditions, numbers, blank);
+            d.conditions->eyePoints = eyePoints;
         }
         if (!run.tolerances.empty()) {
             const auto analysis = analyseTolerance(given, run, numbers);
@@ -191,7 +205,7 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
         review.designs.push_back(std::move(d));
         art.push_back(std::move(drawn));
     }
-    if (conditionsPath.empty()) {
+    if (conditionsPath.empty() && run.eyes.empty()) {
         result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
                         placesText(conditionsDirs) + "): the report has no conditions grid\n";
     }
@@ -247,10 +261,11 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
                            std::string(kMetaOptions[k].second) + "; overrides --review-meta");
     }
     addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
+    addViewOptions(command, options);
     command.footer(std::string(kReportFooter));
 }
 
-Expected<void> finishReport(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+Expected<void> finishReport(const CLI::App& command, CommandOptions& options, const NumberText& numbers) {
     const std::string_view out = options.run.output;
     if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
         return usageError("-o must end in .html, .htm or .pdf");
@@ -262,6 +277,9 @@ Expected<void> finishReport(const CLI::App& command, CommandOptions& options, co
     }
     if (auto failOn = checkFailOn(command, options, true); !failOn) {
         return failOn;
+    }
+    if (auto view = finishViewOptions(command, options, numbers); !view) {
+        return view;
     }
     return checkDraws(command, options);
 }

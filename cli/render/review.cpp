@@ -304,6 +304,27 @@ void conditions(Page& page, const Writer& w, const ReviewDesign& d) {
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
+    if (g.eyePoints.empty()) {
+        return;
+    }
+    page.raw("<div class=\"wrap\"><table class=\"grid\">\n");
+    page.element("caption", "", "The eye points each condition is seen from");
+    page.raw("<thead><tr>");
+    page.element("th", "", "Eye point");
+    for (const ReviewField& f : g.eyePoints.front().view) {
+        const FieldInfo& info = fieldInfo(f.field);
+        page.element("th", "", std::string(info.caption) + (info.unit.empty() ? "" : ", " + std::string(info.unit)));
+    }
+    page.raw("</tr></thead>\n<tbody>\n");
+    for (const ReviewEyePoint& eye : g.eyePoints) {
+        page.raw("<tr>");
+        page.element("th", "", eye.name);
+        for (const ReviewField& f : eye.view) {
+            page.element("td", "", f.text);
+        }
+        page.raw("</tr>\n");
+    }
+    page.raw("</tbody></table></div>\n");
 }
 
 // The tolerance section's texts.

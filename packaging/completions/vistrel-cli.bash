@@ -19,6 +19,8 @@ _vistrel_cli() {
     for name in $numeric; do
         case_options+=" --$name"
     done
+    case_options+=" --angular"
+    local view_options="--angular --eye-points --display-centre --display-normal"
 
     case "$prev" in
     --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
@@ -38,8 +40,9 @@ _vistrel_cli() {
         return
         ;;
     --review-meta) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
-    -o | --output | --plot | --conditions) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    -o | --output | --plot | --conditions | --angular | --eye-points) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
     --min | --max | --steps | --plot-size | --samples | --seed | --threads | --title) return ;;
+    --display-centre | --display-normal) return ;;
     --doc-id | --revision | --date | --prepared-by | --approved-by) return ;;
     esac
     if [[ " $case_options " == *" $prev "* ]]; then
@@ -54,10 +57,10 @@ _vistrel_cli() {
     solve) options="-h --help --for --min --max --json $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
     check) options="-h --help --profile --json $case_options" ;;
-    conditions) options="-h --help --conditions -o --output --no-formula-guard --fail-on" ;;
+    conditions) options="-h --help --conditions -o --output --no-formula-guard --fail-on $view_options" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
     report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title --fail-on
-        --review-meta --doc-id --revision --date --prepared-by --approved-by" ;;
+        --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options" ;;
     esac
     if [[ ("$command" == batch || "$command" == conditions || "$command" == report) && "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -109,6 +111,53 @@ TEST(ProfileColumns, WorkersShareTheProfilesReadBeforeTheRun) {
     for (const auto& out : seen) { // 750 mm is beyond 6 mm * 100
         EXPECT_EQ(out, (std::vector<std::string>{"tall", "near", "failed_checks", "pass", "fail", "near"}));
     }
+}
+
+// Every row of the table has the header's columns, whichever groups its
+// design, condition or eye point shows.
+TEST(ConditionsCommand, EveryRowHasTheHeadersColumns) {
+    const auto dir = std::filesystem::temp_directory_path() / ("grid-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "d.csv") << "design,mode,letter_cdm2,background_cdm2,age,letter_height_mm,"
+                                    "viewing_distance_mm,ratio,ease,view_tilt_deg\n"
+                                    "tilted,luminance,500,10,40,6,750,7,90,20\nplain,luminance,500,10,40,6,750,7,90,\n";
+    std::ofstream(dir / "c.csv") << "condition,ambient_lux\nnight,1\n";
+    std::ofstream(dir / "e.csv") << "name,x,y,z\nnear,-500,0,0\nfar,-900,-900,0\n";
+    std::ofstream(dir / "a.csv") << "angle_deg,factor\n0,1\n90,0.1\n";
+    for (const bool eyes : {false, true}) {
+        std::vector<std::string> args{"vistrel-cli", "conditions", (dir / "d.csv").string(), "--conditions",
+                                      (dir / "c.csv").string()};
+        if (eyes) {
+            args.insert(args.end(), {"--eye-points", (dir / "e.csv").string(), "--display-centre", "0,0,0",
+                                     "--display-normal", "-1,0,0", "--angular", (dir / "a.csv").string()});
+        }
+        ParsedCommandLine p = parseCommandLine(args, kNumbers);
+        ASSERT_TRUE(p.request && p.request->invocation);
+        const auto result = runConditions(*p.request->invocation, kNumbers);
+        ASSERT_TRUE(result) << result.error().text();
+        std::istringstream table(result->table);
+        std::string header;
+        std::getline(table, header);
+        const std::size_t named = header.find(",view_tilt_deg,");
+        ASSERT_NE(named, std::string::npos) << header;
+        const auto tilt = std::count(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(named), ',') + 1;
+        std::vector<std::string> tilts;
+        for (std::string row; std::getline(table, row);) {
+            EXPECT_EQ(std::count(header.begin(), header.end(), ','), std::count(row.begin(), row.end(), ',')) << row;
+            std::istringstream cells(row);
+            std::string cell;
+            for (long k = 0; k <= tilt; ++k) {
+                std::getline(cells, cell, ',');
+            }
+            tilts.push_back(cell);
+        }
+        const std::vector<std::string> expected =
+            eyes ? std::vector<std::string>{"0", "0", "0", "0"} : std::vector<std::string>{"20", ""};
+        EXPECT_EQ(tilts, expected);
+        EXPECT_EQ(result->out.find("view_pan_deg 45, off_axis_factor 0.55\n") != std::string::npos, eyes)
+            << result->out;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -97,6 +97,13 @@ for example in examples:
         for given in ("designs.csv", "worked.csv"):
             with open(os.path.join(work, given), "w", encoding="utf-8") as f:
                 f.write(golden_text(given))
+        # The example files the guide links to, as a reader would download them.
+        shipped = os.path.join(os.path.dirname(guide), "examples")
+        for given in os.listdir(shipped) if os.path.isdir(shipped) else []:
+            with open(os.path.join(shipped, given), encoding="utf-8") as f, open(
+                os.path.join(work, given), "w", encoding="utf-8"
+            ) as out:
+                out.write(f.read())
         run = subprocess.run(line, shell=True, cwd=work, env=env, capture_output=True, text=True)
         # check and conditions exit 1 for an answer of no; their output is still compared.
         answered_no = run.returncode == 1 and words[1] in ("check", "conditions") and not run.stderr

@@ -212,7 +212,13 @@ head -n 335 c1001.csv >c334.csv
 head -n 2 in.csv >one.csv
 head -n 102 in.csv >d101.csv
 head -n 12 in.csv >d11.csv
+{ echo name,x,y,z && seq 334 | sed 's/.*/e&,-&,0,0/'; } >e334.csv
+{ echo angle_deg,factor && seq 0 9000 | sed 's/.*/&,0.5/'; } >huge-angular.csv
+eyes="--display-centre 0,0,0 --display-normal -1,0,0"
 table <<END
+2|3 conditions seen from 334 eye points make 1002 columns of the grid, more than the 1000 conditions one run takes|"$cli" conditions one.csv --eye-points e334.csv $eyes
+2|300 designs under 334 conditions make 100200 cases|"$cli" conditions in.csv --conditions <(printf "condition\nall\n") --eye-points e334.csv $eyes
+2|huge-angular.csv: the table is larger than 64 KiB|"$cli" report one.csv -o r.html --angular huge-angular.csv
 2|many.toml:1401: more than 200 criteria, the most a profile may hold|"$cli" check --profile ./many.toml $case_options --viewing_distance_mm 750
 2|huge.toml: the profile is larger than 1 MiB|"$cli" batch in.csv --profile ./huge.toml
 2|c1001.csv: more than 1000 conditions, the most one run takes|"$cli" conditions one.csv --conditions c1001.csv

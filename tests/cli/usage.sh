@@ -9,6 +9,9 @@ dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
 printf 'mode,age\nnone,40\n' > in.csv
+printf 'angle_deg,factor\n0,1\n60,0.5\n' > angular.csv
+printf 'angle_deg,factor\n0,1\n10,0.9\n10,0.8\n' > bad-angular.csv
+printf 'name,x,y,z\nfront,500,0,0\n' > eyes.csv
 ln -s in.csv in-link.html
 printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
 failures=0
@@ -82,6 +85,15 @@ expect 2 "missing --mode (input mode: source, illuminance or luminance)" check -
 expect 2 "--profile no-such: no such profile" batch in.csv --profile no-such
 expect 2 "bad.toml" check --profile bad.toml --age 40
 expect 2 "designs is required" conditions
+expect 2 "--angular applies only in luminance mode" eval --mode illuminance --angular angular.csv
+expect 2 "give --angular or --off_axis_factor, not both" eval --mode luminance --off_axis_factor 0.5 --angular angular.csv
+expect 2 "--angular missing.csv: cannot read the angular table" solve --for age --angular missing.csv
+expect 2 "--angular bad-angular.csv:4: angle_deg 10 does not follow 10" tolerance --tol age=normal:45:12 --angular bad-angular.csv
+expect 2 "--eye-points needs --display-centre and --display-normal" conditions in.csv --eye-points eyes.csv --display-centre 0,0,0
+expect 2 "--display-centre and --display-normal place the display for --eye-points" report in.csv -o r.html --display-normal 1,0,0
+expect 2 '--display-normal "1,0" must be three numbers' conditions in.csv --eye-points eyes.csv --display-centre 0,0,0 --display-normal 1,0
+expect 2 "--eye-points eyes.csv:2: eye point \"front\": the eye must be in front" report in.csv -o r.html --eye-points eyes.csv --display-centre 0,0,0 --display-normal -1,0,0
+expect 2 'condition "c" sets viewing_distance_mm' conditions in.csv --conditions <(printf 'condition,viewing_distance_mm\nc,500\n') --eye-points eyes.csv --display-centre 0,0,0 --display-normal 1,0,0
 expect 2 "cannot read missing.csv" conditions missing.csv
 expect 2 'unknown column "colour"' conditions <(printf 'colour,age\nred,40\n')
 expect 2 'unknown column "age2"' conditions in.csv --conditions <(printf 'condition,age2\nx,40\n')
@@ -187,7 +199,7 @@ done
 }
 rm -rf tools
 
-leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$' || true)
+leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$\|^angular.csv$\|^bad-angular.csv$\|^eyes.csv$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
     failures=$((failures + 1))

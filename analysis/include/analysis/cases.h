@@ -9,11 +9,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace vistrel::cli {
+
+class AngularTable;
 
 enum class Mode { None, Source, Illuminance, Luminance };
 
@@ -231,7 +234,9 @@ class Case {
     // As a new case, showing shown from now on.
     void reset(ColumnSet shown) {
         if (shown.daylight() != daylight()) {
+            auto angular = std::move(angular_);
             *this = Case(shown);
+            angular_ = std::move(angular);
             return;
         }
         reset();
@@ -278,10 +283,17 @@ class Case {
     MemoryStore& store() { return store_; }
     [[nodiscard]] const MemoryStore& store() const { return store_; }
 
+    // The display's luminance off-axis, shared by the case's copies: every
+    // evaluation writes the factor at the case's own tilt and pan into
+    // off_axis_factor, which it shows from now on.
+    void setAngular(std::shared_ptr<const AngularTable> table);
+    [[nodiscard]] const std::shared_ptr<const AngularTable>& angular() const { return angular_; }
+
   private:
     bool setOther(std::size_t column, std::string_view text);
 
     MemoryStore store_;
+    std::shared_ptr<const AngularTable> angular_;
     ColumnSet shown_;
     std::uint64_t given_ = 0; // a bit per column
     static_assert(kColumns.size() <= 64);
@@ -298,7 +310,8 @@ struct Evaluation {
     [[nodiscard]] const std::string& messageText() const { return message.empty() ? notes : message; }
 };
 
-// Runs the calculate operation on the case in place, as a press of the button would.
+// Runs the calculate operation on the case in place, as a press of the button
+// would; with an angular table, its factor is written into the case first.
 Evaluation evaluate(Case& c, const NumberText& numbers);
 
 } // namespace vistrel::cli

@@ -31,12 +31,17 @@ inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about
 inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
 inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
 
-// The design as a daylight case, with the condition's cells over its own (an
-// empty condition cell leaves the design's value); false when a mode cell is
-// none of the modes.
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
+// The case every design starts from: a daylight case, or one showing more
+// columns or carrying an angular table.
+[[nodiscard]] const Case& daylightCase();
+
+// The design as a daylight case (blank, with the design's cells), with the
+// condition's cells over its own (an empty condition cell leaves the design's
+// value); false when a mode cell is none of the modes.
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c, const Case& blank = daylightCase());
 // The same, evaluated.
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers,
+                          const Case& blank = daylightCase());
 
 struct ConditionOutcome {
     bool hasVerdict = false;
@@ -50,10 +55,14 @@ struct ConditionsGrid {
 };
 using ConditionVisitor =
     std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
-// Every design under every condition; visit sees each evaluated case. The
-// worst condition has the smallest margin; no verdict is worse than any
-// margin, and ties keep the first condition.
+// Every design under every condition, each case started from blank; visit
+// sees each evaluated case. The worst condition has the smallest margin; no
+// verdict is worse than any margin, and ties keep the first condition.
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
-                                  const NumberText& numbers, const ConditionVisitor& visit = {});
+                                  const NumberText& numbers, const ConditionVisitor& visit = {},
+                                  const Case& blank = daylightCase());
+
+// The columns that rows set, as every case made from them shows them.
+[[nodiscard]] ColumnSet rowColumns(std::span<const NamedRow> rows);
 
 } // namespace vistrel::cli

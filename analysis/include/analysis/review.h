@@ -65,6 +65,12 @@ struct ReviewGridCell {
     bool worst = false;
 };
 
+// An eye point of the grid, and the viewing distance, tilt and pan from it.
+struct ReviewEyePoint {
+    std::string name;
+    std::vector<ReviewField> view;
+};
+
 // The conditions grid: designs (or one design) against conditions.
 struct ReviewGrid {
     std::vector<std::string> columns; // the conditions' names
@@ -73,6 +79,7 @@ struct ReviewGrid {
         std::vector<ReviewGridCell> cells; // one per column
     };
     std::vector<Row> rows;
+    std::vector<ReviewEyePoint> eyePoints; // those the conditions are seen from, if any
 };
 
 struct ReviewTolerance {
@@ -161,6 +168,6 @@ enum class FailOn { NotLegible, Required, Recommended };
 
 // One design under every condition.
 [[nodiscard]] ReviewGrid reviewGrid(const NamedRow& design, std::span<const NamedRow> conditions,
-                                    const NumberText& numbers);
+                                    const NumberText& numbers, const Case& blank = daylightCase());
 
 } // namespace vistrel::cli
