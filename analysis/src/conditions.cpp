@@ -3,8 +3,20 @@
 
 namespace vistrel::cli {
 
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
-    c = Case(true);
+ColumnSet shownBy(std::span<const NamedRow> designs, std::span<const NamedRow> conditions) {
+    ColumnSet shown = columnSet(true);
+    for (const auto rows : {designs, conditions}) {
+        for (const NamedRow& row : rows) {
+            for (const auto& cell : row.cells) {
+                shown.add(ColumnSet::of(cell.first));
+            }
+        }
+    }
+    return shown;
+}
+
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c, ColumnSet shown) {
+    c = Case(shown);
     bool readable = true;
     for (const NamedRow* row : {&design, condition}) {
         if (row == nullptr) {
@@ -20,8 +32,9 @@ bool designCase(const NamedRow& design, const NamedRow* condition, Case& c) {
     return readable;
 }
 
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers) {
-    return designCase(design, condition, c)
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers,
+                          ColumnSet shown) {
+    return designCase(design, condition, c, shown)
                ? evaluate(c, numbers)
                : Evaluation{Outcome::Fault, "mode must be " + std::string(kModeChoices), {}, {}};
 }
@@ -31,12 +44,13 @@ ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<c
     ConditionsGrid grid;
     grid.cells.resize(designs.size());
     grid.worst.assign(designs.size(), 0);
+    const ColumnSet shown = shownBy(designs, conditions);
     for (std::size_t d = 0; d < designs.size(); ++d) {
         double worstMargin = 0;
         bool worstHasVerdict = true;
         for (std::size_t k = 0; k < conditions.size(); ++k) {
             Case c;
-            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers);
+            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers, shown);
             if (visit) {
                 visit(d, k, c, e);
             }

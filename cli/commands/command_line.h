@@ -86,12 +86,15 @@ int exitStatus(const Error& error);
 struct CaseOptions {
     std::array<std::string, kColumns.size()> values;
     std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs, and until added
+    std::vector<std::string> glare;                      // --glare LUX@DEG, one per source
+    CLI::Option* glareOption = nullptr;
 
     void addTo(CLI::App& app);
     [[nodiscard]] bool added() const;
     // The mode as given is one of the modes; CLI11's wording, as vistrel-cli's own.
     [[nodiscard]] Expected<void> checkMode() const;
-    // The case as given, or a bad ease level (its message asks for the levels).
+    // The case as given, or a bad ease level (its message asks for the levels),
+    // or a --glare that is not LUX@DEG or comes with --glare_lux or --glare_angle_deg.
     [[nodiscard]] Expected<Case> build() const;
 };
 

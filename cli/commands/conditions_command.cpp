@@ -166,8 +166,9 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
                           run.input);
     }
 
-    // Every design under every condition, as a daylight case.
-    std::string table = "design,condition," + outputHeader(columnSet(true));
+    // Every design under every condition, as a daylight case, with the glare
+    // or geometry columns when any row names one.
+    std::string table = "design,condition," + outputHeader(shownBy(designs, conditions));
     std::vector<char> noDaylight(designs.size(), 1); // under no condition can ambient light change it
     const ConditionsGrid outcomes = evaluateConditions(
         designs, conditions, numbers, [&](std::size_t d, std::size_t k, const Case& c, const Evaluation& e) {

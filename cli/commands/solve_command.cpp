@@ -38,6 +38,9 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
         return usageError("--for must be " + solveTargetNames());
     }
     run.solveColumn = *columnIndex(target->name);
+    if (auto single = refuseSourceList(run.base, run.solveColumn); !single) {
+        return usageError("--for " + run.solveFor + ": " + single.error().message);
+    }
     run.range = target->range;
     for (auto [option, text, value] : {std::tuple{"--min", &options.texts.min, &run.range.min},
                                        std::tuple{"--max", &options.texts.max, &run.range.max}}) {

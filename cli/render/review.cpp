@@ -304,6 +304,21 @@ void conditions(Page& page, const Writer& w, const ReviewDesign& d) {
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
+    if (g.glare.size() == g.columns.size()) {
+        // The veil each condition's glare lays; a design's own glare is with its inputs too.
+        page.raw("<div class=\"wrap\"><table>\n");
+        page.element("caption", "", "Glare inside the eye under each condition; an empty eye_pigment is taken as 0.5");
+        page.headerRow({"Condition", "glare_lux", "glare_angle_deg", "eye_pigment", "glare_veil_cdm2, cd/m\u00b2"});
+        for (std::size_t k = 0; k < g.columns.size(); ++k) {
+            page.raw("<tr>");
+            page.element("th", "", g.columns[k]);
+            for (const std::string& text : g.glare[k]) {
+                page.element("td", "num", text);
+            }
+            page.raw("</tr>\n");
+        }
+        page.raw("</tbody></table></div>\n");
+    }
 }
 
 // The tolerance section's texts.

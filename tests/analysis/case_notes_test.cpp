@@ -110,6 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
         NoteRow{"AmbientReflected",
                 &kIlluminance,
                 {{"ambient_lux", "5000"}, {"display_reflectance", "0.02"}},
+                std::nullopt},
+        // The glare veil is part of the exact veil, not a rounding of the one veil_cdm2 gives.
+        NoteRow{"GlareAddsToTheVeil",
+                &kLuminance,
+                {{"background_cdm2", "10"}, {"veil_cdm2", "0.1"}, {"glare_lux", "1;0.2"}, {"glare_angle_deg", "5;10"}},
                 std::nullopt}));
 
 TEST(Assumptions, ListsEveryInputTakenAsAValueItWasNotGiven) {
@@ -126,6 +131,13 @@ TEST(Assumptions, ListsEveryInputTakenAsAValueItWasNotGiven) {
     EXPECT_EQ(names(caseOf(kIlluminance)), V{}); // 0.0 given is no assumption
     EXPECT_EQ(names(caseOf(kIlluminance, {{"ambient_lux", "5000"}, {"specular_cdm2", "100"}})),
               (V{"display_reflectance=0", "specular_reflectance=0", "veil_cdm2=0"}));
+    const Texts glare{{"ambient_lux", "1"},          {"display_reflectance", "0"}, {"specular_cdm2", "0"},
+                      {"specular_reflectance", "0"}, {"veil_cdm2", "0"},           {"glare_lux", "1"},
+                      {"glare_angle_deg", "5"}};
+    EXPECT_EQ(names(caseOf(kIlluminance, glare)), V{"eye_pigment=0.5 (brown eyes)"});
+    Texts pigmented = glare;
+    pigmented.emplace_back("eye_pigment", "1");
+    EXPECT_EQ(names(caseOf(kIlluminance, pigmented)), V{});
 }
 
 // Every field the calculation refuses to go without is named, and nothing it can do without.

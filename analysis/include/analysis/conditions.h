@@ -31,12 +31,17 @@ inline constexpr std::size_t kMaxReportDesigns = 100;      // a page holds about
 inline constexpr std::size_t kMaxPdfDesigns = 10;          // vistrel-pdf needs about 30 MB for each
 inline constexpr std::size_t kMaxNamedRowBytes = 512;      // a row's name and the cells kept
 
-// The design as a daylight case, with the condition's cells over its own (an
-// empty condition cell leaves the design's value); false when a mode cell is
-// none of the modes.
-bool designCase(const NamedRow& design, const NamedRow* condition, Case& c);
+// The columns of every row: daylight's, and each group a row names a column
+// of, so that every case of one table is written with the same columns.
+[[nodiscard]] ColumnSet shownBy(std::span<const NamedRow> designs, std::span<const NamedRow> conditions);
+
+// The design as a daylight case showing shown (and what it names), with the
+// condition's cells over its own (an empty condition cell leaves the design's
+// value); false when a mode cell is none of the modes.
+bool designCase(const NamedRow& design, const NamedRow* condition, Case& c, ColumnSet shown = columnSet(true));
 // The same, evaluated.
-Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers);
+Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Case& c, const NumberText& numbers,
+                          ColumnSet shown = columnSet(true));
 
 struct ConditionOutcome {
     bool hasVerdict = false;
@@ -50,7 +55,8 @@ struct ConditionsGrid {
 };
 using ConditionVisitor =
     std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
-// Every design under every condition; visit sees each evaluated case. The
+// Every design under every condition, each case showing shownBy(designs,
+// conditions); visit sees each evaluated case. The
 // worst condition has the smallest margin; no verdict is worse than any
 // margin, and ties keep the first condition.
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
