@@ -32,7 +32,6 @@ TEST(GlareEquation, MatchesTheHandValues) {
     };
     for (const Row& r : {Row{5, 25, 0.5, 0.296626}, Row{5, 70, 0.5, 0.621689}, Row{2, 45, 1.0, 2.90186}}) {
         EXPECT_NEAR(glareVeilCdm2(1, r.angle, r.age, r.pigment), r.veil, 5e-7) << r.angle << " " << r.age;
-        EXPECT_NEAR(glareVeilCdm2(250, r.angle, r.age, r.pigment), 250 * r.veil, 250 * 5e-7);
     }
 }
 

@@ -99,7 +99,6 @@ expect 2 "--plot must end in .svg, .png or .pdf" tolerance --age 40 --tol age=±
 mapfile -t many < <(for _ in {1..17}; do printf -- '--glare\n1@5\n'; done)
 expect 2 '--glare "1-5" is not LUX@DEG' eval "${full[@]}" --glare 1-5
 expect 2 '--glare "1@5;2" is not LUX@DEG' eval "${full[@]}" --glare "1@5;2"
-expect 2 '--glare " @5" is not LUX@DEG' eval "${full[@]}" --glare " @5"
 expect 2 "--glare and --glare_angle_deg both give glare sources" eval "${full[@]}" --glare 1@5 --glare_angle_deg 5
 expect 2 "at most 16 glare sources are allowed" eval "${full[@]}" "${many[@]}"
 expect 2 "missing --glare_angle_deg (Glare Angle, deg)" eval "${full[@]}" --glare_lux 1
