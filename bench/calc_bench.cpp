@@ -61,6 +61,25 @@ void BM_CalculateWorkedCaseEveryField(benchmark::State& state) {
 }
 BENCHMARK(BM_CalculateWorkedCaseEveryField);
 
+// The press above with two glare sources (oncoming headlamps at night): the
+// cost of reading the two lists and the veil they lay, to compare with it.
+void BM_CalculateWorkedCaseTwoGlareSources(benchmark::State& state) {
+    using vistrel::Field;
+    const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
+    vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
+    store.setText(Field::GlareLux, "2;0.5");
+    store.setText(Field::GlareAngleDeg, "5;20");
+    NoMessages messages;
+    for (auto _ : state) {
+        store.setText(Field::ILLFC2, "");
+        benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
+    }
+    if (messages.shown != 0 || store.text(Field::GlareVeilCdm2).empty() || store.text(Field::VeilFl) == "0.000") {
+        state.SkipWithError("the glare case did not reach its verdict");
+    }
+}
+BENCHMARK(BM_CalculateWorkedCaseTwoGlareSources);
+
 // A backlit display, 500 cd/m^2 letters on 10 cd/m^2, in 45,000 lux with 2%
 // diffuse and a mirrored sky of 20,000 cd/m^2 at 0.5% specular reflectance.
 void BM_CalculateInSunlight(benchmark::State& state) {

@@ -2,6 +2,7 @@
 #include "analysis/case_notes.h"
 
 #include "analysis/explore.h"
+#include "calc/glare.h"
 #include "calc/units.h"
 
 #include <algorithm>
@@ -36,8 +37,43 @@ std::optional<double> numberIn(const Case& c, Field field, const NumberText& num
     return n.ok() ? std::optional(n.value) : std::nullopt;
 }
 
+// As the assumptions show it: the number the calculation takes, and what it means.
+constexpr std::string_view kDefaultEyePigmentText = "0.5 (brown eyes)";
+
 constexpr std::array<Field, 5> kDaylightInputs{Field::AmbientLux, Field::DisplayReflectance, Field::SpecularCdm2,
                                                Field::SpecularReflectance, Field::VeilCdm2};
+
+// The glare veil in cd/m^2 before its three-decimal form, as the calculation
+// sums its sources; nothing when a source or the age cannot be read.
+std::optional<double> exactGlare(const Case& c, const NumberText& numbers) {
+    const std::string_view luxes = c.view(columnOf(Field::GlareLux));
+    const std::string_view angles = c.view(columnOf(Field::GlareAngleDeg));
+    if (luxes.empty() && angles.empty()) {
+        return 0.0;
+    }
+    const auto age = numberIn(c, Field::Age, numbers);
+    const auto pigment = c.view(columnOf(Field::EyePigment)).empty() ? std::optional(kDefaultEyePigment)
+                                                                     : numberIn(c, Field::EyePigment, numbers);
+    if (!age || !pigment) {
+        return std::nullopt;
+    }
+    double sum = 0;
+    std::size_t l = 0;
+    std::size_t a = 0;
+    while (l <= luxes.size() && a <= angles.size()) {
+        const std::size_t lEnd = std::min(luxes.find(kGlareSeparator, l), luxes.size());
+        const std::size_t aEnd = std::min(angles.find(kGlareSeparator, a), angles.size());
+        const ParsedNumber lux = numbers.parse(luxes.substr(l, lEnd - l));
+        const ParsedNumber angle = numbers.parse(angles.substr(a, aEnd - a));
+        if (!lux.ok() || !angle.ok() || (lEnd == luxes.size()) != (aEnd == angles.size())) {
+            return std::nullopt;
+        }
+        sum += glareVeilCdm2(lux.value, angle.value, *age, *pigment);
+        l = lEnd + 1;
+        a = aEnd + 1;
+    }
+    return sum;
+}
 
 // The veil in fL before its three-decimal form, as the calculation adds its parts.
 std::optional<double> exactVeil(const Case& c, const NumberText& numbers) {
@@ -49,7 +85,18 @@ std::optional<double> exactVeil(const Case& c, const NumberText& numbers) {
         }
         v[k] = *n;
     }
-    return v[1] * (v[0] / kLuxPerFootcandle) + v[2] * v[3] / kCandelaPerFootlambert + v[4] / kCandelaPerFootlambert;
+    const auto glare = exactGlare(c, numbers);
+    if (!glare) {
+        return std::nullopt;
+    }
+    return v[1] * (v[0] / kLuxPerFootcandle) + v[2] * v[3] / kCandelaPerFootlambert +
+           (v[4] + *glare) / kCandelaPerFootlambert;
+}
+
+// True when the case names a glare source, which takes the eye's pigmentation.
+bool hasGlare(const Case& c) {
+    return c.daylight() &&
+           (!c.view(columnOf(Field::GlareLux)).empty() || !c.view(columnOf(Field::GlareAngleDeg)).empty());
 }
 
 // A luminance given in cd/m^2 whose fL the calculation derived: before and after its three decimals.
@@ -179,6 +226,9 @@ std::vector<Assumption> assumptions(const Case& c) {
             }
         }
     }
+    if (hasGlare(c) && c.view(columnOf(Field::EyePigment)).empty()) {
+        out.push_back({columnOf(Field::EyePigment), kDefaultEyePigmentText});
+    }
     return out;
 }
 
@@ -243,6 +293,11 @@ std::vector<MissingInput> missingInputs(const Case& c, std::span<const std::size
     }
     for (const Field f : {F::Age, F::ViewDist2, F::LetterHT2, F::LHSW, F::EaseOfRead, F::FieldCorr}) {
         need({f});
+    }
+    // A glare source is its illuminance and its angle together.
+    if (present(columnOf(F::GlareLux)) || present(columnOf(F::GlareAngleDeg))) {
+        need({F::GlareLux});
+        need({F::GlareAngleDeg});
     }
     std::sort(out.begin(), out.end(),
               [](const MissingInput& a, const MissingInput& b) { return a.columns.front() < b.columns.front(); });

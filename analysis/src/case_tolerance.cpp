@@ -37,6 +37,9 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const s
         if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
             return usageError(spec->name + " is given twice");
         }
+        if (auto single = refuseSourceList(base, column); !single) {
+            return usageError(text + ": " + single.error().message);
+        }
         const ParsedNumber nominal = numbers.parse(base.view(column));
         auto made = makeDistribution(*spec, nominal.ok() ? std::optional(nominal.value) : std::nullopt, target->valid);
         if (!made) {

@@ -44,6 +44,10 @@ Evaluation evaluateDesign(const NamedRow& design, const NamedRow* condition, Cas
 
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
                                   const NumberText& numbers, const ConditionVisitor& visit, const Case& blank) {
+    // Every case of one run shows the same columns, whichever row names them.
+    Case start = blank;
+    start.show(rowColumns(designs));
+    start.show(rowColumns(conditions));
     ConditionsGrid grid;
     grid.cells.resize(designs.size());
     grid.worst.assign(designs.size(), 0);
@@ -52,7 +56,7 @@ ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<c
         bool worstHasVerdict = true;
         for (std::size_t k = 0; k < conditions.size(); ++k) {
             Case c;
-            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers, blank);
+            const Evaluation e = evaluateDesign(designs[d], &conditions[k], c, numbers, start);
             if (visit) {
                 visit(d, k, c, e);
             }

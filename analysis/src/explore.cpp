@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/explore.h"
 
+#include "calc/glare.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,6 +34,16 @@ const SolveTarget* solveTarget(std::string_view name) {
     const auto* found =
         std::find_if(kSolveTargets.begin(), kSolveTargets.end(), [&](const SolveTarget& t) { return t.name == name; });
     return found != kSolveTargets.end() ? found : nullptr;
+}
+
+Expected<void> refuseSourceList(const Case& c, std::size_t column) {
+    const std::string_view text = c.view(column);
+    if (text.find(kGlareSeparator) == std::string_view::npos) {
+        return {};
+    }
+    const auto count = std::count(text.begin(), text.end(), kGlareSeparator) + 1;
+    return usageError(std::string(kColumns[column].name) + " lists " + std::to_string(count) +
+                      " glare sources; solve, sweep and tolerance vary a single source, so give one");
 }
 
 std::string solveTargetNames() {

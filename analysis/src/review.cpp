@@ -147,8 +147,20 @@ std::vector<InverseAnswer> inverseAnswers(const Case& c, const NumberText& numbe
 
 ReviewGrid reviewGrid(const NamedRow& design, std::span<const NamedRow> conditions, const NumberText& numbers,
                       const Case& blank) {
-    const ConditionsGrid outcomes = evaluateConditions({&design, 1}, conditions, numbers, {}, blank);
     ReviewGrid grid;
+    constexpr std::array<Field, 4> kGlareFields{Field::GlareLux, Field::GlareAngleDeg, Field::EyePigment,
+                                                Field::GlareVeilCdm2};
+    const ConditionsGrid outcomes = evaluateConditions(
+        {&design, 1}, conditions, numbers,
+        [&](std::size_t, std::size_t, const Case& c, const Evaluation&) {
+            if (c.shown().has(ColumnGroup::Glare)) {
+                auto& texts = grid.glare.emplace_back();
+                for (std::size_t k = 0; k < texts.size(); ++k) {
+                    texts[k] = c.store().text(kGlareFields[k]);
+                }
+            }
+        },
+        blank);
     grid.rows.push_back({design.name, {}});
     for (std::size_t k = 0; k < conditions.size(); ++k) {
         const ConditionOutcome& o = outcomes.cells[0][k];

@@ -109,7 +109,8 @@ double readVeil(FieldNumbers& fields) {
     const double diffuse = readLight(fields, Field::DisplayReflectance, true);
     const double mirrored = readLight(fields, Field::SpecularCdm2, false);
     const double specular = readLight(fields, Field::SpecularReflectance, true);
-    const double further = readLight(fields, Field::VeilCdm2, false);
+    // Glare inside the eye veils letters and background alike, as the further veil does.
+    const double further = readLight(fields, Field::VeilCdm2, false) + readGlare(fields);
     // The diffuse part as a reflecting background: factor times footcandles.
     const double veil = diffuse * (lux / kLuxPerFootcandle) + mirrored * specular / kCandelaPerFootlambert +
                         further / kCandelaPerFootlambert;

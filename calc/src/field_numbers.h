@@ -52,6 +52,8 @@ class FieldNumbers {
         }
         return readText(field, emptyMessage);
     }
+    // A number within a field's text, as a field's own text is read.
+    [[nodiscard]] ParsedNumber parse(std::string_view text) const { return numbers_.parse(text); }
     // Plain text first, then read back and rewritten in the three-decimal form.
     void writeComputed(Field field, double value);
     // Rewrites a field's own number in the three-decimal form.

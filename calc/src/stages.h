@@ -39,7 +39,11 @@ std::optional<Luminances> modeLuminances(FieldNumbers& fields, double offAxis = 
 
 // Daylight, for a store that holds every field.
 
-// VeilFl from the daylight inputs (empty ones count as zero), read back.
+// GlareVeilCdm2 from the glare sources, read back, in cd/m^2; with no
+// source it is empty and the glare adds nothing.
+double readGlare(FieldNumbers& fields);
+// VeilFl from the daylight inputs (empty ones count as zero) and the glare
+// veil, which adds as the further veil does, read back.
 double readVeil(FieldNumbers& fields);
 // LogBack and ActualCon with the luminances scaled by offAxis and the veil
 // added to both; replaces the mode's own contrast stage when either changes them.

@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include "analysis/viewpoint.h"
+#include "calc/glare.h"
 #include "calc/utf8.h"
 
 #include <CLI/CLI.hpp>
@@ -23,6 +24,14 @@ std::string emptyMeaning(const FieldInfo& f) {
     }
     if (f.field == Field::OffAxisFactor) { // the display as bright as head-on
         return "empty: 1; luminance mode only; giving it makes the case a daylight case";
+    }
+    if (f.field == Field::EyePigment) {
+        return "0 (very dark) to 1.2 (very light blue); empty: 0.5 (brown eyes); giving it makes the case a "
+               "daylight case";
+    }
+    if (f.field == Field::GlareLux || f.field == Field::GlareAngleDeg) {
+        return "one number per glare source, separated by ';'; empty: no glare; giving it makes the case a "
+               "daylight case";
     }
     if (!f.window) {
         return "empty: 0; giving it makes the case a daylight case";
@@ -178,6 +187,51 @@ Expected<void> checkFailOn(const CLI::App& command, CommandOptions& options, boo
     return {};
 }
 
+namespace {
+
+// --glare LUX@DEG, as the ';' lists of glare_lux and glare_angle_deg.
+Expected<void> setGlare(const CaseOptions& o, Case& c) {
+    const auto& glare = o.glare;
+    if (o.glareOption == nullptr || o.glareOption->count() == 0) {
+        return {};
+    }
+    const std::size_t luxColumn = *columnIndex(columnName(Field::GlareLux));
+    const std::size_t angleColumn = *columnIndex(columnName(Field::GlareAngleDeg));
+    for (const std::size_t k : {luxColumn, angleColumn}) {
+        if (o.options[k] != nullptr && o.options[k]->count() > 0) {
+            return usageError("--glare and --" + std::string(kColumns[k].name) +
+                              " both give glare sources; give them one way");
+        }
+    }
+    if (glare.size() > kMaxGlareSources) {
+        return usageError("--glare is given " + std::to_string(glare.size()) + " times; at most " +
+                          std::to_string(kMaxGlareSources) + " glare sources are allowed");
+    }
+    std::string luxes;
+    std::string angles;
+    for (const std::string& source : glare) {
+        const std::size_t at = source.find('@');
+        const auto filled = [](std::string_view part) {
+            return part.find_first_not_of(" \t") != std::string_view::npos &&
+                   part.find('@') == std::string_view::npos && part.find(kGlareSeparator) == std::string_view::npos;
+        };
+        if (at == std::string::npos || !filled(std::string_view(source).substr(0, at)) ||
+            !filled(std::string_view(source).substr(at + 1))) {
+            return usageError("--glare \"" + source +
+                              "\" is not LUX@DEG: give the illuminance at the eye in lux, then @, then the angle from "
+                              "the line of sight in degrees, for example --glare 20@5");
+        }
+        const char* separator = luxes.empty() ? "" : ";";
+        luxes.append(separator).append(source, 0, at);
+        angles.append(separator).append(source, at + 1);
+    }
+    c.set(luxColumn, luxes);
+    c.set(angleColumn, angles);
+    return {};
+}
+
+} // namespace
+
 // The help's heading for each ColumnGroup's options.
 constexpr std::array<const char*, 4> kOptionGroups{"Case", "Daylight", "Glare", "Viewing geometry"};
 
@@ -194,9 +248,16 @@ void CaseOptions::addTo(CLI::App& app) {
         "X,Y,Z: the centre of the display's face, mm; needs --eye",
         "X,Y,Z: the display's normal, pointing toward the viewer (any length); needs --eye"};
     for (std::size_t k = 0; k < kPointOptions.size(); ++k) {
-        pointOptions[k] = app.add_option(kPointOptions[k], points[k], help[k])->group("Viewing geometry");
+        pointOptions[k] = app.add_option(kPointOptions[k], points[k], help[k])
+                              ->group(kOptionGroups[static_cast<std::size_t>(ColumnGroup::Geometry)]);
     }
     addAngularOption(app, angular);
+    glareOption = app.add_option("--glare", glare,
+                                 "A glare source: LUX@DEG, its illuminance at the eye and its angle from the line "
+                                 "of sight; repeatable, up to " +
+                                     std::to_string(kMaxGlareSources) + " sources")
+                      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                      ->group(kOptionGroups[static_cast<std::size_t>(ColumnGroup::Glare)]);
 }
 
 void addAngularOption(CLI::App& command, std::string& file) {
@@ -260,6 +321,9 @@ Expected<Case> CaseOptions::build(const NumberText& numbers) const {
             return usageError("give --angular or --off_axis_factor, not both: each sets the off-axis factor");
         }
         c.setAngular(std::move(*table));
+    }
+    if (auto sources = setGlare(*this, c); !sources) {
+        return sources.error();
     }
     return c;
 }

@@ -96,6 +96,8 @@ int exitStatus(const Error& error);
 struct CaseOptions {
     std::array<std::string, kColumns.size()> values;
     std::array<CLI::Option*, kColumns.size()> options{}; // null for the outputs, and until added
+    std::vector<std::string> glare;                      // --glare LUX@DEG, one per source
+    CLI::Option* glareOption = nullptr;
 
     // --eye, --display-centre and --display-normal, X,Y,Z each, as given.
     std::array<std::string, 3> points;
@@ -108,7 +110,8 @@ struct CaseOptions {
     [[nodiscard]] Expected<void> checkMode() const;
     // The case as given, carrying its --angular table; or a bad ease level (its
     // message asks for the levels), eye points that give no view or clash with
-    // the columns they set, or a table the case cannot take.
+    // the columns they set, a table the case cannot take, or a --glare that is
+    // not LUX@DEG or comes with --glare_lux or --glare_angle_deg.
     [[nodiscard]] Expected<Case> build(const NumberText& numbers) const;
     [[nodiscard]] bool eyeGiven() const;
     // A usage error when --eye fixes the column that what (--for, --vary) would change.

@@ -41,6 +41,9 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
     if (auto fixed = options.caseOptions.refuseFixedByEye(run.solveColumn, "--for"); !fixed) {
         return fixed.error();
     }
+    if (auto single = refuseSourceList(run.base, run.solveColumn); !single) {
+        return usageError("--for " + run.solveFor + ": " + single.error().message);
+    }
     run.range = target->range;
     for (auto [option, text, value] : {std::tuple{"--min", &options.texts.min, &run.range.min},
                                        std::tuple{"--max", &options.texts.max, &run.range.max}}) {

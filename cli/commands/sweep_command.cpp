@@ -46,6 +46,9 @@ Expected<void> finishSweep(const CLI::App& /*command*/, CommandOptions& options,
     if (auto fixed = options.caseOptions.refuseFixedByEye(run.sweep.column, "--vary"); !fixed) {
         return fixed.error();
     }
+    if (auto single = refuseSourceList(run.base, run.sweep.column); !single) {
+        return usageError("--vary: " + single.error().message);
+    }
     const auto size = checkPlotOptions(run.plot, run.logX, options.texts.plotSize, run.sweep, numbers);
     if (!size) {
         return size.error();

@@ -304,6 +304,21 @@ void conditions(Page& page, const Writer& w, const ReviewDesign& d) {
         page.raw("</tr>\n");
     }
     page.raw("</tbody></table></div>\n");
+    if (g.glare.size() == g.columns.size()) {
+        // The veil each condition's glare lays; a design's own glare is with its inputs too.
+        page.raw("<div class=\"wrap\"><table>\n");
+        page.element("caption", "", "Glare inside the eye under each condition; an empty eye_pigment is taken as 0.5");
+        page.headerRow({"Condition", "glare_lux", "glare_angle_deg", "eye_pigment", "glare_veil_cdm2, cd/m\u00b2"});
+        for (std::size_t k = 0; k < g.columns.size(); ++k) {
+            page.raw("<tr>");
+            page.element("th", "", g.columns[k]);
+            for (const std::string& text : g.glare[k]) {
+                page.element("td", "num", text);
+            }
+            page.raw("</tr>\n");
+        }
+        page.raw("</tbody></table></div>\n");
+    }
     if (g.eyePoints.empty()) {
         return;
     }
@@ -552,7 +567,18 @@ void paperwork(Page& page, const Review& review) {
     page.raw("</tbody></table></div>\n");
 }
 
-void method(Page& page) {
+// True when a design or a condition of the review has a glare source.
+bool anyGlare(const Review& review) {
+    return std::any_of(review.designs.begin(), review.designs.end(), [](const ReviewDesign& d) {
+        const bool own = std::any_of(d.results.begin(), d.results.end(), [](const ReviewField& f) {
+            return f.field == Field::GlareVeilCdm2 && !f.text.empty();
+        });
+        return own || (d.conditions && std::any_of(d.conditions->glare.begin(), d.conditions->glare.end(),
+                                                   [](const auto& texts) { return !texts[3].empty(); }));
+    });
+}
+
+void method(Page& page, bool glare) {
     page.raw("<section class=\"method\">\n");
     page.element("h2", "method", "Method");
     page.element("p", "",
@@ -572,6 +598,13 @@ void method(Page& page) {
                  "source's luminance times the specular reflectance, plus any veil measured. It is added to both "
                  "luminances before the contrast is computed. The contrast ratio is the brighter luminance over "
                  "the darker, veil included; the modulation is (Lmax \u2212 Lmin) / (Lmax + Lmin).");
+    if (glare) {
+        page.element("p", "",
+                     "Glare inside the eye: each glare source of illuminance E at the eye and angle \u03b8 from the "
+                     "line of sight lays a veiling luminance given by the CIE General Disability Glare Equation "
+                     "(CIE 146:2002), valid from 0.1 to 100 degrees and growing with the observer's age. The veils "
+                     "of all sources add to the veil above, as a measured veil does.");
+    }
     page.element("p", "",
                  "The verdict is the tool's model, not a certification: it does not replace a test with observers "
                  "or a standard's own measurement procedure.");
@@ -787,7 +820,7 @@ std::string reviewHtml(const Review& review, const NumberText& numbers, std::spa
         const ReviewDesign& d = review.designs[k];
         design(page, w, d, k < art.size() ? art[k] : none, several || !d.name.empty(), k > 0);
     }
-    method(page);
+    method(page, anyGlare(review));
     page.raw("</body>\n</html>\n");
     return page.take();
 }

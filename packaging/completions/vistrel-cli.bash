@@ -12,10 +12,11 @@ _vistrel_cli() {
     local solvable="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
         background_cdm2 background_fl letter_cdm2 letter_fl letter_factor background_factor
         age viewing_distance_mm letter_height_mm ratio field_correction
-        ambient_lux display_reflectance specular_cdm2 specular_reflectance veil_cdm2"
+        ambient_lux display_reflectance specular_cdm2 specular_reflectance veil_cdm2
+        glare_lux glare_angle_deg eye_pigment"
     local numeric="$solvable letter_reflectance background_reflectance
-        glare_lux glare_angle_deg eye_pigment view_tilt_deg view_pan_deg off_axis_factor"
-    local case_options="--mode --ease --eye --display-centre --display-normal" name
+        view_tilt_deg view_pan_deg off_axis_factor"
+    local case_options="--mode --ease --eye --display-centre --display-normal --glare" name
     for name in $numeric; do
         case_options+=" --$name"
     done

@@ -118,6 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
         NoteRow{"AmbientReflected",
                 &kIlluminance,
                 {{"ambient_lux", "5000"}, {"display_reflectance", "0.02"}},
+                std::nullopt},
+        // The glare veil is part of the exact veil, not a rounding of the one veil_cdm2 gives.
+        NoteRow{"GlareAddsToTheVeil",
+                &kLuminance,
+                {{"background_cdm2", "10"}, {"veil_cdm2", "0.1"}, {"glare_lux", "1;0.2"}, {"glare_angle_deg", "5;10"}},
                 std::nullopt}));
 
 TEST(Assumptions, ListsEveryInputTakenAsAValueItWasNotGiven) {
@@ -142,6 +147,13 @@ TEST(Assumptions, ListsEveryInputTakenAsAValueItWasNotGiven) {
     EXPECT_EQ(view(caseOf(kIlluminance, {{"view_tilt_deg", "20"}})), V{"view_pan_deg=0"});
     EXPECT_EQ(view(caseOf(kLuminance, {{"view_pan_deg", "20"}})), (V{"view_tilt_deg=0", "off_axis_factor=1"}));
     EXPECT_EQ(view(caseOf(kIlluminance, {{"view_tilt_deg", ""}})), V{}); // named, but not seen off the normal
+    const Texts glare{{"ambient_lux", "1"},          {"display_reflectance", "0"}, {"specular_cdm2", "0"},
+                      {"specular_reflectance", "0"}, {"veil_cdm2", "0"},           {"glare_lux", "1"},
+                      {"glare_angle_deg", "5"}};
+    EXPECT_EQ(names(caseOf(kIlluminance, glare)), V{"eye_pigment=0.5 (brown eyes)"});
+    Texts pigmented = glare;
+    pigmented.emplace_back("eye_pigment", "1");
+    EXPECT_EQ(names(caseOf(kIlluminance, pigmented)), V{});
 }
 
 // Every field the calculation refuses to go without is named, and nothing it can do without.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/conditions.h"
+#include "analysis/review.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,22 @@ const NamedRow kDim = row("dim", {{"mode", "luminance"},
                                   {"ratio", "7"},
                                   {"ease", "90% confidence"},
                                   {"display_reflectance", "0.04"}});
+
+// A condition with glare shows the glare columns in every case of the run,
+// and lays its veil; without one, the table is the daylight one it always was.
+TEST(ConditionsGrid, GlareInAConditionShowsInEveryRow) {
+    const std::vector<NamedRow> plain{row("night", {{"ambient_lux", "1.1"}})};
+    std::vector<NamedRow> both = plain;
+    both.push_back(row("oncoming", {{"ambient_lux", "1.1"}, {"glare_lux", "1;0.2"}, {"glare_angle_deg", "5;10"}}));
+    EXPECT_EQ(rowColumns(plain), columnSet(true));
+    EXPECT_TRUE(rowColumns(both).has(ColumnGroup::Glare));
+    const ConditionsGrid grid = evaluateConditions({&kDim, 1}, both, kNumbers);
+    EXPECT_LT(*grid.cells[0][1].margin, *grid.cells[0][0].margin);
+    const ReviewGrid review = reviewGrid(kDim, both, kNumbers);
+    using T = std::array<std::string, 4>;
+    EXPECT_EQ(review.glare, (std::vector<T>{T{"", "", "", ""}, T{"1;0.2", "5;10", "", "0.492"}}));
+    EXPECT_TRUE(reviewGrid(kDim, plain, kNumbers).glare.empty());
+}
 
 struct Cell {
     const char* name;

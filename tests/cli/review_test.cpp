@@ -165,7 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
                 }},
         Hostile{"condition",
                 [](Review& r, ReviewArt&, const std::string& s) {
-                    r.designs[0].conditions = ReviewGrid{{s}, {{s, {{Verdict::Legible, 0.1, true}}}}, {}};
+                    r.designs[0].conditions =
+                        ReviewGrid{{s}, {{s, {{Verdict::Legible, 0.1, true}}}}, {{s, {}}}, {{s, s, s, s}}};
                 }},
         Hostile{"plot caption",
                 [](Review&, ReviewArt& art, const std::string& s) {

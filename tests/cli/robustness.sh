@@ -349,6 +349,19 @@ exec 3>&-
 wait "$living" || fail "a run lost its temporary to another: $(cat err.txt)"
 cmp -s crashed.csv expected.csv || fail "the run that held its temporary did not write it"
 
+# A conditions table never has rows longer than its header, whether the
+# glare columns come from the designs or from the conditions.
+printf 'design,mode,letter_cdm2,background_cdm2,age,letter_height_mm,viewing_distance_mm,ratio,ease\n' >lum.csv
+echo 'd,luminance,10,0.5,65,4.5,800,7,90' >>lum.csv
+sed '1s/$/,eye_pigment/;2s/$/,1/' lum.csv >lum-glare.csv
+printf 'condition,glare_lux,glare_angle_deg\nnight,,\noncoming,1;0.2,5;10\n' >glare-conditions.csv
+for run in "lum-glare.csv" "lum.csv --conditions glare-conditions.csv"; do
+    cases=$((cases + 1))
+    # shellcheck disable=SC2086
+    "$cli" conditions $run -o table.csv >/dev/null
+    [ "$(awk -F, '{print NF}' table.csv | sort -u)" = 45 ] || fail "conditions $run: rows and header differ in cells"
+done
+
 leftovers=$(find . -name '.*.vistrel-??????' -o -name '.*.??????' | head -3)
 [ -z "$leftovers" ] || fail "temporaries left behind: $leftovers"
 echo "$((cases - failures)) of $cases passed"

@@ -108,6 +108,15 @@ expect 2 "--tol age=uniform:9:3" tolerance "${full[@]}" --tol age=uniform:9:3
 expect 2 "--samples" tolerance --age 40 --tol age=±1 --samples 0
 expect 2 "--tol age=sideways" tolerance --age 40 --tol age=sideways
 expect 2 "--plot must end in .svg, .png or .pdf" tolerance --age 40 --tol age=±1 --plot t.txt
+mapfile -t many < <(for _ in {1..17}; do printf -- '--glare\n1@5\n'; done)
+expect 2 '--glare "1-5" is not LUX@DEG' eval "${full[@]}" --glare 1-5
+expect 2 '--glare "1@5;2" is not LUX@DEG' eval "${full[@]}" --glare "1@5;2"
+expect 2 "--glare and --glare_angle_deg both give glare sources" eval "${full[@]}" --glare 1@5 --glare_angle_deg 5
+expect 2 "at most 16 glare sources are allowed" eval "${full[@]}" "${many[@]}"
+expect 2 "missing --glare_angle_deg (Glare Angle, deg)" eval "${full[@]}" --glare_lux 1
+expect 2 "--for glare_lux: glare_lux lists 2 glare sources" solve --for glare_lux "${full[@]}" --glare 1@5 --glare 1@9
+expect 2 "--vary: glare_angle_deg lists 2 glare sources" sweep --vary glare_angle_deg=1:9:1 "${full[@]}" --glare 1@5 --glare 1@9
+expect 2 "--tol glare_lux=±1: glare_lux lists 2 glare sources" tolerance "${full[@]}" --glare 1@5 --glare 1@9 --tol glare_lux=±1
 expect 2 'did you mean "letter_factor"?' conditions <(printf 'design,leter_factor\nA,0.2\n')
 expect 2 'unknown command "chek"; did you mean check?' chek --age 40
 expect 2 "did you mean --samples?" tolerance --age 40 --tol age=+-1 --sampels 5

@@ -18,10 +18,10 @@ namespace vistrel::cli {
 // An input the case left empty, and the value the calculation took for it.
 struct Assumption {
     std::size_t column;
-    std::string_view value; // as the calculation reads it
+    std::string_view value; // as the calculation reads it, and for eye_pigment what it means
 };
 // field_correction when it was not given, and, for a daylight case, every
-// daylight input left empty.
+// daylight input left empty and eye_pigment when a glare source lacks it.
 [[nodiscard]] std::vector<Assumption> assumptions(const Case& c);
 
 // True when no ambient light can change the case's contrast: the display

@@ -55,8 +55,9 @@ struct ConditionsGrid {
 };
 using ConditionVisitor =
     std::function<void(std::size_t design, std::size_t condition, const Case& c, const Evaluation& e)>;
-// Every design under every condition, each case started from blank; visit
-// sees each evaluated case. The worst condition has the smallest margin; no
+// Every design under every condition, each case started from blank and
+// showing every column any design or condition sets; visit sees each
+// evaluated case. The worst condition has the smallest margin; no
 // verdict is worse than any margin, and ties keep the first condition.
 ConditionsGrid evaluateConditions(std::span<const NamedRow> designs, std::span<const NamedRow> conditions,
                                   const NumberText& numbers, const ConditionVisitor& visit = {},

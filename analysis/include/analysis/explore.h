@@ -79,7 +79,7 @@ inline constexpr ValidRange kPositive{0, kInf, false, true};
 inline constexpr ValidRange kNonNegative{0, kInf, true, true};
 inline constexpr ValidRange kFraction{0, 1, true, true};
 // clang-format off
-inline constexpr std::array<SolveTarget, 22> kSolveTargets{{
+inline constexpr std::array<SolveTarget, 25> kSolveTargets{{
     {columnName(Field::LetterHT2), "mm", {0.5, 100}, true, false, kPositive},
     {columnName(Field::ViewDist2), "mm", {100, 5000}, false, false, kPositive},
     {columnName(Field::Age), "years", kAgeRange, false, false, kNonNegative},
@@ -102,6 +102,10 @@ inline constexpr std::array<SolveTarget, 22> kSolveTargets{{
     {columnName(Field::SpecularCdm2), "cd/m²", {1, 1e6}, false, true, kNonNegative, "legible up to a mirrored source of {} cd/m²"},
     {columnName(Field::SpecularReflectance), "", {0, 1}, false, false, kFraction, "legible up to a specular reflectance of {}"},
     {columnName(Field::VeilCdm2), "cd/m²", {0.01, 100000}, false, true, kNonNegative, "legible up to a veil of {} cd/m²"},
+    {columnName(Field::GlareLux), "lux", {0.01, 100000}, false, true, kNonNegative, "legible up to glare of {} lux at the eye"},
+    // The glare formula's own domain: it is never used beyond it.
+    {columnName(Field::GlareAngleDeg), "deg", {0.1, 100}, true, true, {0.1, 100, true, true}, "legible with the glare source {} deg or more from the line of sight"},
+    {columnName(Field::EyePigment), "", {0, 1.2}, false, false, {0, 1.2, true, true}, "legible up to an eye pigmentation of {}"},
 }};
 // clang-format on
 
@@ -109,6 +113,9 @@ inline constexpr std::array<SolveTarget, 22> kSolveTargets{{
 const SolveTarget* solveTarget(std::string_view name);
 // "a, b or c", for help and messages.
 std::string solveTargetNames();
+// Solve, sweep and tolerance vary one number: a column that lists several
+// glare sources is refused, naming the column, rather than replaced by one.
+[[nodiscard]] Expected<void> refuseSourceList(const Case& c, std::size_t column);
 
 // The ends of a range on the grid solve works on: hundredths, or for a
 // logarithmic input thousandths of a decade, each point rounded to four

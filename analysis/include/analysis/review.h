@@ -13,6 +13,7 @@
 #include "analysis/review_meta.h"
 #include "analysis/tolerance.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -80,6 +81,10 @@ struct ReviewGrid {
     };
     std::vector<Row> rows;
     std::vector<ReviewEyePoint> eyePoints; // those the conditions are seen from, if any
+    // The glare columns' texts under each condition (glare_lux,
+    // glare_angle_deg, eye_pigment, glare_veil_cdm2), when the design or a
+    // condition names one; empty otherwise.
+    std::vector<std::array<std::string, 4>> glare;
 };
 
 struct ReviewTolerance {

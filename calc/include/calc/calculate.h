@@ -16,7 +16,9 @@
 // inputs.
 //
 // A store that holds every field (MemoryStore(Holds::EveryField)) adds
-// daylight: its inputs give VeilFl right after the required-field check; a
+// daylight: right after the required-field check, the glare sources give
+// GlareVeilCdm2 (calc/glare.h; empty without a source), and it and the
+// daylight inputs give VeilFl; a
 // veil above zero replaces the mode's contrast stage by one that adds it to
 // both luminances; after the verdict come ContrastRatio, Modulation,
 // Polarity, NearPointMm and Notes (sentences, one space apart). A store like
