@@ -81,9 +81,15 @@ void BM_CalculateWorkedCaseTwoGlareSources(benchmark::State& state) {
 BENCHMARK(BM_CalculateWorkedCaseTwoGlareSources);
 
 // A backlit display, 500 cd/m^2 letters on 10 cd/m^2, in 45,000 lux with 2%
-// diffuse and a mirrored sky of 20,000 cd/m^2 at 0.5% specular reflectance.
+// diffuse and a mirrored sky of 20,000 cd/m^2 at 0.5% specular reflectance;
+// optionally seen from the driver's seat (tilted, panned and dimmed
+// off-axis) and with two glare sources, to give the cost of each beside the
+// same press without.
+enum Extras : int { kNone = 0, kSeat = 1, kGlare = 2 };
+
 void BM_CalculateInSunlight(benchmark::State& state) {
     using vistrel::Field;
+    const auto extras = static_cast<int>(state.range(0));
     const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
     vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
     store.select(vistrel::ModeOption::BackLum2Op);
@@ -91,6 +97,15 @@ void BM_CalculateInSunlight(benchmark::State& state) {
     store.setText(Field::DisplayReflectance, "0.02");
     store.setText(Field::SpecularCdm2, "20000");
     store.setText(Field::SpecularReflectance, "0.005");
+    if ((extras & kSeat) != 0) {
+        store.setText(Field::ViewTiltDeg, "-30");
+        store.setText(Field::ViewPanDeg, "20");
+        store.setText(Field::OffAxisFactor, "0.7");
+    }
+    if ((extras & kGlare) != 0) {
+        store.setText(Field::GlareLux, "2;0.5");
+        store.setText(Field::GlareAngleDeg, "5;20");
+    }
     NoMessages messages;
     for (auto _ : state) {
         store.setText(Field::LetterLumCDM, "500");
@@ -99,39 +114,12 @@ void BM_CalculateInSunlight(benchmark::State& state) {
         store.setText(Field::BackLum, "");
         benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
     }
-    if (messages.shown != 0 || store.text(Field::VeilFl).empty() || store.text(Field::ContrastRatio).empty()) {
+    if (messages.shown != 0 || store.text(Field::VeilFl).empty() || store.text(Field::ContrastRatio).empty() ||
+        ((extras & kSeat) != 0) != (store.text(Field::ApparentHeightMm) == "5.196") ||
+        ((extras & kGlare) != 0) == store.text(Field::GlareVeilCdm2).empty()) {
         state.SkipWithError("the sunlit case did not reach its verdict");
     }
 }
-BENCHMARK(BM_CalculateInSunlight);
-
-// The same sunlit press seen from the driver's seat: tilted, panned and dimmed
-// off-axis, beside BM_CalculateInSunlight for the cost of the view.
-void BM_CalculateInSunlightFromTheSeat(benchmark::State& state) {
-    using vistrel::Field;
-    const vistrel::NumberText numbers(vistrel::NumberFormat::usEnglish());
-    vistrel::MemoryStore store = workedCase(vistrel::Holds::EveryField);
-    store.select(vistrel::ModeOption::BackLum2Op);
-    store.setText(Field::AmbientLux, "45000");
-    store.setText(Field::DisplayReflectance, "0.02");
-    store.setText(Field::SpecularCdm2, "20000");
-    store.setText(Field::SpecularReflectance, "0.005");
-    store.setText(Field::ViewTiltDeg, "-30");
-    store.setText(Field::ViewPanDeg, "20");
-    store.setText(Field::OffAxisFactor, "0.7");
-    NoMessages messages;
-    for (auto _ : state) {
-        store.setText(Field::LetterLumCDM, "500");
-        store.setText(Field::BackLumCDM, "10");
-        store.setText(Field::LetterLum, "");
-        store.setText(Field::BackLum, "");
-        benchmark::DoNotOptimize(vistrel::calculate(store, numbers, messages));
-    }
-    if (messages.shown != 0 || store.text(Field::ApparentHeightMm) != "5.196" ||
-        store.text(Field::ContrastRatio).empty()) {
-        state.SkipWithError("the case seen from the seat did not reach its verdict");
-    }
-}
-BENCHMARK(BM_CalculateInSunlightFromTheSeat);
+BENCHMARK(BM_CalculateInSunlight)->ArgName("extras")->Arg(kNone)->Arg(kSeat)->Arg(kGlare)->Arg(kSeat | kGlare);
 
 } // namespace
