@@ -44,6 +44,11 @@ RUNS = [
     (["sweep", "--json", "--vary", "ratio=2:8:2"] + CASE, None, True, 4),
     (["batch", "--json", "-"], TABLE, True, 5),
     (["eval", "--json"] + CASE + ["--ambient_lux", "5000", "--display_reflectance", "0.02"], None, False, 1),
+    # Glare (one source and a list) and the view from the seat add their own inputs and outputs.
+    (["eval", "--json"] + BAND + ["--glare", "2@5", "--glare", "0.5@20", "--view_tilt_deg", "-30",
+                                  "--view_pan_deg", "20", "--off_axis_factor", "0.7"], None, False, 1),
+    (["solve", "--json", "--for", "glare_lux"] + BAND + ["--glare_angle_deg", "5", "--view_tilt_deg", "-30"],
+     None, False, 1),
     (["solve", "--json", "--for", "ambient_lux"] + CASE + ["--display_reflectance", "0.04"], None, False, 1),
     (["batch", "--json", "--profile", "faa-distance", "-"], TABLE, True, 5),
     (["solve", "--json", "--for", "background_cdm2"] + BAND, None, False, 1),
