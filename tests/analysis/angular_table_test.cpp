@@ -83,12 +83,21 @@ TEST(AngularTable, EveryCaseOfASweepGetsTheFactorAtItsOwnAngle) {
     ASSERT_TRUE(spec);
     std::vector<std::string> factors;
     std::vector<std::string> messages;
+    std::vector<double> margins;
     sweep(base, *spec, kNumbers, [&](const Case& c, const Evaluation& e) {
         factors.push_back(factorOf(c));
         messages.push_back(e.message);
+        if (e.hasVerdict()) {
+            margins.push_back(kNumbers.parse(e.margin).value);
+        }
         return true;
     });
     EXPECT_EQ(factors, (std::vector<std::string>{"1", "0.9", "0.8", "0.6", "0.4", ""}));
+    // Pan leaves the letter height alone, so only the dimmer display lowers the margin.
+    ASSERT_EQ(margins.size(), 5U);
+    for (std::size_t k = 1; k < margins.size(); ++k) {
+        EXPECT_LT(margins[k], margins[k - 1]) << "step " << k;
+    }
     EXPECT_NE(messages.back().find("lcd.csv: the off-axis angle 75°"), std::string::npos) << messages.back();
 
     // Tilt and pan together: cos 60 = cos 45 cos 45.
