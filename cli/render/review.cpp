@@ -335,7 +335,7 @@ void conditions(Page& page, const Writer& w, const ReviewDesign& d) {
         page.raw("<tr>");
         page.element("th", "", eye.name);
         for (const ReviewField& f : eye.view) {
-            page.element("td", "", f.text);
+            page.element("td", "num", f.text);
         }
         page.raw("</tr>\n");
     }
@@ -578,7 +578,17 @@ bool anyGlare(const Review& review) {
     });
 }
 
-void method(Page& page, bool glare) {
+// True when a design is seen off the display's normal, or from eye points.
+bool anySeat(const Review& review) {
+    return std::any_of(review.designs.begin(), review.designs.end(), [](const ReviewDesign& d) {
+        const bool own = std::any_of(d.results.begin(), d.results.end(), [](const ReviewField& f) {
+            return f.field == Field::ApparentHeightMm && !f.text.empty();
+        });
+        return own || (d.conditions && !d.conditions->eyePoints.empty());
+    });
+}
+
+void method(Page& page, bool glare, bool seat) {
     page.raw("<section class=\"method\">\n");
     page.element("h2", "method", "Method");
     page.element("p", "",
@@ -604,6 +614,14 @@ void method(Page& page, bool glare) {
                      "line of sight lays a veiling luminance given by the CIE General Disability Glare Equation "
                      "(CIE 146:2002), valid from 0.1 to 100 degrees and growing with the observer's age. The veils "
                      "of all sources add to the veil above, as a measured veil does.");
+    }
+    if (seat) {
+        page.element("p", "",
+                     "The display seen from the seat: with the line of sight at a tilt off the display's normal in "
+                     "the vertical plane and a pan in the horizontal plane, the letters are seen foreshortened to "
+                     "their height times cos(tilt), and the angular size follows from that apparent height. The "
+                     "off-axis angle \u03b1 has cos \u03b1 = cos(tilt)\u00b7cos(pan); in luminance mode the "
+                     "display's luminance there is its head-on luminance times the off-axis factor.");
     }
     page.element("p", "",
                  "The verdict is the tool's model, not a certification: it does not replace a test with observers "
@@ -820,7 +838,7 @@ std::string reviewHtml(const Review& review, const NumberText& numbers, std::spa
         const ReviewDesign& d = review.designs[k];
         design(page, w, d, k < art.size() ? art[k] : none, several || !d.name.empty(), k > 0);
     }
-    method(page, anyGlare(review));
+    method(page, anyGlare(review), anySeat(review));
     page.raw("</body>\n</html>\n");
     return page.take();
 }
