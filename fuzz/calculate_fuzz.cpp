@@ -4,11 +4,14 @@
 // daylight fields. It must not crash or hang, shows at most one message,
 // leaves no output from before a message, and any verdict agrees with the
 // contrasts. With no daylight given, every field the window has ends as in the
-// window's store; with daylight, the extra outputs stay in their ranges.
+// window's store; with daylight, glare or a view from the seat, the extra
+// outputs stay in their ranges.
 
 #include "calc/calculate.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -57,8 +60,20 @@ class Input {
     std::size_t pos_ = 0;
 };
 
-constexpr Field kDaylightInputs[] = {Field::AmbientLux, Field::DisplayReflectance, Field::SpecularCdm2,
-                                     Field::SpecularReflectance, Field::VeilCdm2};
+// Every input the window lacks: daylight, glare and the view from the seat.
+constexpr auto kDaylightInputs = [] {
+    constexpr auto isOffWindowInput = [](const vistrel::FieldInfo& f) {
+        return !f.window && f.role == vistrel::Role::Input;
+    };
+    std::array<Field, vistrel::fields_detail::count(isOffWindowInput)> out{};
+    std::size_t n = 0;
+    for (const vistrel::FieldInfo& f : vistrel::kFields) {
+        if (isOffWindowInput(f)) {
+            out[n++] = f.field;
+        }
+    }
+    return out;
+}();
 
 // Ratio, modulation and polarity describe the veiled luminances, and any
 // output left empty says why.
@@ -72,6 +87,16 @@ void checkDaylight(const vistrel::MemoryStore& store, const vistrel::NumberText&
     check(!ratio.empty() || !store.text(Field::Notes).empty());
     if (!ratio.empty()) {
         check(numbers.parse(ratio).value >= 1.0);
+    }
+    // Glare only adds a veil, and the seat only foreshortens the letters.
+    const std::string glare = store.text(Field::GlareVeilCdm2);
+    check(glare.empty() || numbers.parse(glare).value >= 0.0);
+    const std::string apparent = store.text(Field::ApparentHeightMm);
+    if (!apparent.empty()) {
+        check(std::fabs(numbers.parse(apparent).value) <=
+              std::fabs(numbers.parse(store.text(Field::LetterHT2)).value) + 0.0005);
+        const double offAxis = numbers.parse(store.text(Field::OffAxisDeg)).value;
+        check(offAxis >= 0.0 && offAxis <= 90.0);
     }
     const std::string modulation = store.text(Field::Modulation);
     if (!modulation.empty()) {
@@ -109,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             store.setText(f, "");
         }
     }
-    const bool noDaylight = std::all_of(std::begin(kDaylightInputs), std::end(kDaylightInputs),
-                                        [&](Field f) { return store.text(f).empty(); });
+    const bool noDaylight =
+        std::all_of(kDaylightInputs.begin(), kDaylightInputs.end(), [&](Field f) { return store.text(f).empty(); });
     // The same texts in a store like the window's.
     vistrel::MemoryStore window;
     for (const vistrel::FieldInfo& f : vistrel::kFields) {
