@@ -3,43 +3,12 @@
 
 #include "analysis/viewpoint.h"
 #include "read_bounded.h"
+#include "text_lines.h"
 
 #include <array>
 #include <cmath>
 
 namespace vistrel::cli {
-
-std::vector<TextLine> textLines(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3); // as a spreadsheet saves UTF-8
-    }
-    std::vector<TextLine> lines;
-    int number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        ++number;
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        if (!line.empty()) {
-            lines.push_back({number, line});
-        }
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::vector<std::string_view> splitCells(std::string_view line, char separator) {
-    std::vector<std::string_view> cells;
-    std::size_t start = 0;
-    for (std::size_t at = line.find(separator); at != std::string_view::npos; at = line.find(separator, start)) {
-        cells.push_back(line.substr(start, at - start));
-        start = at + 1;
-    }
-    cells.push_back(line.substr(start));
-    return cells;
-}
 
 Expected<AngularTable> AngularTable::parse(std::string_view text, std::string file, const NumberText& numbers) {
     const auto refuse = [&file](std::string why, int line = 0) { return inputError(std::move(why), file, line); };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/viewpoint.h"
 
-#include "analysis/angular_table.h"
 #include "read_bounded.h"
+#include "text_lines.h"
 
 #include <algorithm>
 #include <array>
