@@ -75,8 +75,7 @@ void runningExtreme(float* line, std::ptrdiff_t n, std::ptrdiff_t stride, int w,
 }
 
 // Erosion (min) or dilation (max) by a w x w square, separably.
-template <typename Better>
-void squareExtreme(cv::Mat& m, int w, Better better) {
+template <typename Better> void squareExtreme(cv::Mat& m, int w, Better better) {
     std::vector<float> g;
     std::vector<float> h;
     std::vector<float> src;
@@ -91,8 +90,8 @@ void squareExtreme(cv::Mat& m, int w, Better better) {
 
 struct Candidate {
     cv::Rect rect;
-    double stroke = 0.0;   // twice the deepest distance to the edge
-    double meanLog = 0.0;  // of its pixels
+    double stroke = 0.0;  // twice the deepest distance to the edge
+    double meanLog = 0.0; // of its pixels
     bool light = false;
 };
 
@@ -143,8 +142,8 @@ void components(const cv::Mat& hat, const cv::Mat& logL, bool light, std::vector
             a.peak = std::max(a.peak, t[x]);
             const float left = l[std::max(x - 1, 0)];
             const float right = l[std::min(x + 1, cols - 1)];
-            const float step = std::max({std::abs(l[x] - left), std::abs(l[x] - right), std::abs(l[x] - up[x]),
-                                         std::abs(l[x] - down[x])});
+            const float step = std::max(
+                {std::abs(l[x] - left), std::abs(l[x] - right), std::abs(l[x] - up[x]), std::abs(l[x] - down[x])});
             a.steep = std::max(a.steep, step);
             a.sumLog += static_cast<double>(l[x]);
             ++a.count;
@@ -197,7 +196,8 @@ bool sameLine(const Candidate& a, const Candidate& b) {
         return false;
     }
     const int gap = std::max(a.rect.x, b.rect.x) - std::min(a.rect.x + a.rect.width, b.rect.x + b.rect.width);
-    if (gap > std::max(ha, hb)) {
+    // A monospaced space, or a colon dropped as a dot, leaves a gap of about a cap height.
+    if (gap > 3 * std::max(ha, hb) / 2) {
         return false;
     }
     const double sa = std::max(a.stroke, 1.0);

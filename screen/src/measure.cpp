@@ -20,8 +20,8 @@ namespace vistrel::screen {
 namespace {
 
 constexpr int kMinHeight = 6;
-constexpr double kMinRatio = 1.05; // glyphs and background closer than this are not text
-constexpr double kMinSeparation = 0.8; // Otsu's between-class share of the variance
+constexpr double kMinRatio = 1.05;     // glyphs and background closer than this are not text
+constexpr double kMinSeparation = 0.5; // Otsu's between-class share of the variance
 constexpr double kMinStroke = 1.5;
 constexpr float kLogFloor = 1e-4F; // cd/m², for black pixels
 // Strokes are measured on the box enlarged until they are about this wide,
@@ -190,9 +190,10 @@ Measurement measure(const LuminanceImage& image, const Box& box) {
         m.problem = noContrast;
         return m;
     }
+    const std::string noLevels = "no contrast: no distinct glyph and background levels";
     const Split split = otsu(logs, *lo, *hi);
     if (split.separation < kMinSeparation) {
-        m.problem = "no contrast: no distinct glyph and background levels";
+        m.problem = noLevels;
         return m;
     }
     std::vector<float> low;
@@ -274,6 +275,12 @@ Measurement measure(const LuminanceImage& image, const Box& box) {
     const cv::Mat bigMask = glyphMask(big, 0.5 * (glyphLevel + backLevel));
 
     m.heightPx = glyphHeight(bigMask, 0.25 * r.height * k) / k;
+    if (m.heightPx == 0.0) {
+        // Nothing of the minority class stands apart inside the box: a ramp
+        // or a texture split in two.
+        m.problem = noLevels;
+        return m;
+    }
 
     cv::Mat framed;
     cv::copyMakeBorder(bigMask, framed, 1, 1, 1, 1, cv::BORDER_CONSTANT, 0);

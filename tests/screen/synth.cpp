@@ -272,9 +272,9 @@ LuminanceImage noise(int width, int height, int grain, std::uint32_t seed) {
 }
 
 Dashboard dashboard(int width, int height, std::uint32_t seed) {
-    static const std::array<const char*, 10> kTexts{"SPEED 120",  "88 km/h",  "Fuel 45%",  "ENGINE TEMP",
-                                                    "Range 320",  "12:45",    "OIL 2.1 bar", "Battery 87%",
-                                                    "GEAR D",     "Trip 1043"};
+    static const std::array<const char*, 10> kTexts{"SPEED 120", "88 km/h",  "Fuel 45%",    "ENGINE TEMP",
+                                                    "Range 320", "12:45",    "OIL 2.1 bar", "Battery 87%",
+                                                    "GEAR D",    "Trip 1043"};
     static const std::array<const char*, 3> kFamilies{"Liberation Sans", "Liberation Serif", "Liberation Mono"};
     std::mt19937 rng(seed);
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -311,15 +311,13 @@ Dashboard dashboard(int width, int height, std::uint32_t seed) {
                 d.lines.push_back(inkBox(text, x, y - at.y));
                 // An icon to the right of the text, well clear of it.
                 const double size = spec.capPx * between(1.2, 2.0);
-                const double iconX = cell.x + cw * 2.0 / 3.0 + spec.capPx;
+                const double iconX = cell.x + cw * 2.0 / 3.0 + 2.5 * spec.capPx;
                 if (iconX + 4 * size < cell.x + cw) {
                     QPainterPath path;
                     QPen pen(Qt::NoPen);
                     bool fill = true;
                     switch (pick(4)) {
-                    case 0:
-                        path.addEllipse(QRectF(0, 0, size, size));
-                        break;
+                    case 0: path.addEllipse(QRectF(0, 0, size, size)); break;
                     case 1:
                         path.addEllipse(QRectF(0, 0, size, size));
                         pen = QPen(Qt::white, size * 0.15);
@@ -335,9 +333,7 @@ Dashboard dashboard(int width, int height, std::uint32_t seed) {
                         path.lineTo(0, size * 0.65);
                         path.closeSubpath();
                         break;
-                    default:
-                        path.addRect(QRectF(0, size * 0.3, size * 3, size * 0.4));
-                        break;
+                    default: path.addRect(QRectF(0, size * 0.3, size * 3, size * 0.4)); break;
                     }
                     stamp(d.image, inkOfPath(path, pen, fill), static_cast<int>(iconX), y, spec.letterCdm2);
                 }
