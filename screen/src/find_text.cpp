@@ -103,18 +103,27 @@ struct Accumulator {
     int count = 0;
 };
 
-// The glyph-like components where hat > kMinLogContrast.
-void components(const cv::Mat& hat, const cv::Mat& logL, bool light, std::vector<Candidate>& out) {
-    cv::Mat mask = hat > kMinLogContrast;
+// The image-sized buffers, shared by both polarities: a 4K screen's are
+// a hundred megabytes, and first touching fresh pages is not free.
+struct Workspace {
+    cv::Mat mask;
     cv::Mat labels;
     cv::Mat stats;
     cv::Mat centroids;
-    const int n = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    cv::Mat distance;
+};
+
+// The glyph-like components where hat > kMinLogContrast.
+void components(const cv::Mat& hat, const cv::Mat& logL, bool light, Workspace& ws, std::vector<Candidate>& out) {
+    cv::compare(hat, kMinLogContrast, ws.mask, cv::CMP_GT);
+    const int n = cv::connectedComponentsWithStats(ws.mask, ws.labels, ws.stats, ws.centroids, 8, CV_32S);
     if (n <= 1) {
         return;
     }
-    cv::Mat distance;
-    cv::distanceTransform(mask, distance, cv::DIST_L2, 3);
+    const cv::Mat& labels = ws.labels;
+    const cv::Mat& stats = ws.stats;
+    cv::distanceTransform(ws.mask, ws.distance, cv::DIST_L2, 3);
+    const cv::Mat& distance = ws.distance;
 
     std::vector<Accumulator> acc(static_cast<std::size_t>(n));
     std::vector<char> worth(static_cast<std::size_t>(n), 0);
@@ -235,20 +244,17 @@ std::vector<Region> findText(const LuminanceImage& image) {
     // plausibly shows (a tenth of its shorter side as a cap height).
     const int window = std::max(15, std::min(image.width, image.height) / 24) | 1;
     std::vector<Candidate> candidates;
-    {
-        cv::Mat closing = logL.clone();
-        squareExtreme(closing, window, std::greater<>());
-        squareExtreme(closing, window, std::less<>());
-        cv::Mat hat = closing - logL;
-        components(hat, logL, false, candidates);
-    }
-    {
-        cv::Mat opening = logL.clone();
-        squareExtreme(opening, window, std::less<>());
-        squareExtreme(opening, window, std::greater<>());
-        cv::Mat hat = logL - opening;
-        components(hat, logL, true, candidates);
-    }
+    Workspace ws;
+    cv::Mat hat = logL.clone();
+    squareExtreme(hat, window, std::greater<>()); // the closing
+    squareExtreme(hat, window, std::less<>());
+    cv::subtract(hat, logL, hat);
+    components(hat, logL, false, ws, candidates);
+    logL.copyTo(hat);
+    squareExtreme(hat, window, std::less<>()); // the opening
+    squareExtreme(hat, window, std::greater<>());
+    cv::subtract(logL, hat, hat);
+    components(hat, logL, true, ws, candidates);
 
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.rect.x < b.rect.x; });
@@ -270,7 +276,11 @@ std::vector<Region> findText(const LuminanceImage& image) {
 
     const cv::Rect whole(0, 0, image.width, image.height);
     std::vector<float> scratch;
-    std::vector<Box> boxes;
+    struct Line {
+        cv::Rect box;
+        bool light;
+    };
+    std::vector<Line> lines;
     for (const auto& members : groups) {
         if (members.size() < 2) {
             continue;
@@ -292,7 +302,18 @@ std::vector<Region> findText(const LuminanceImage& image) {
         if (2 * standing < members.size() + 1 || standing < 2) {
             continue;
         }
-        boxes.push_back({padded.x, padded.y, padded.width, padded.height});
+        lines.push_back({padded, candidates[members.front()].light});
+    }
+    // The gaps inside a line of bold letters can make a short line of the
+    // other polarity within it; the larger line is the text.
+    std::vector<Box> boxes;
+    for (const Line& a : lines) {
+        const bool inside = std::any_of(lines.begin(), lines.end(), [&](const Line& b) {
+            return b.light != a.light && b.box.area() > a.box.area() && 2 * (a.box & b.box).area() >= a.box.area();
+        });
+        if (!inside) {
+            boxes.push_back({a.box.x, a.box.y, a.box.width, a.box.height});
+        }
     }
     std::sort(boxes.begin(), boxes.end(),
               [](const Box& a, const Box& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });

@@ -56,7 +56,7 @@ Split otsu(const std::vector<float>& values, float lo, float hi) {
     std::array<double, kBins> hist{};
     const float scale = static_cast<float>(kBins - 1) / (hi - lo);
     for (const float v : values) {
-        hist[static_cast<std::size_t>((v - lo) * scale)] += 1.0;
+        hist[static_cast<std::size_t>(std::clamp((v - lo) * scale, 0.0F, static_cast<float>(kBins - 1)))] += 1.0;
     }
     const auto n = static_cast<double>(values.size());
     double sum = 0.0;
@@ -181,7 +181,8 @@ Measurement measure(const LuminanceImage& image, const Box& box) {
     for (int y = 0; y < cdm2.rows; ++y) {
         const float* p = cdm2.ptr<float>(y);
         for (int x = 0; x < cdm2.cols; ++x) {
-            logs.push_back(std::log10(std::max(p[x], kLogFloor)));
+            // The loader refuses what is no number; should one pass, it counts as black.
+            logs.push_back(std::isfinite(p[x]) ? std::log10(std::max(p[x], kLogFloor)) : std::log10(kLogFloor));
         }
     }
     const auto [lo, hi] = std::minmax_element(logs.begin(), logs.end());
