@@ -262,7 +262,8 @@ std::vector<Region> findText(const LuminanceImage& image) {
     std::iota(parent.begin(), parent.end(), 0);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Candidate& a = candidates[i];
-        const int reach = a.rect.x + a.rect.width + 2 * a.rect.height;
+        // The farthest a partner can start: its height may be 1.8 times, its gap 1.5 times that.
+        const int reach = a.rect.x + a.rect.width + 3 * a.rect.height;
         for (std::size_t j = i + 1; j < candidates.size() && candidates[j].rect.x <= reach; ++j) {
             if (sameLine(a, candidates[j])) {
                 parent[static_cast<std::size_t>(root(parent, static_cast<int>(j)))] = root(parent, static_cast<int>(i));

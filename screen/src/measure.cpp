@@ -90,45 +90,74 @@ Split otsu(const std::vector<float>& values, float lo, float hi) {
 
 // Zhang–Suen thinning of a 0/1 image whose border is 0, in place: the
 // skeleton runs along the middle of every stroke, where the distance to the
-// edge is half the stroke's width.
+// edge is half the stroke's width. Only pixels that can have changed are
+// looked at again: the neighbours of those just peeled, and those that
+// failed only the sub-pass's own test. So the work grows with the area, not
+// with the area times the thickness of the thickest blob in the box.
 void thin(cv::Mat& m) {
-    std::vector<std::uint8_t*> kill;
-    bool changed = true;
-    while (changed) {
-        changed = false;
-        for (int pass = 0; pass < 2; ++pass) {
-            kill.clear();
-            for (int y = 1; y < m.rows - 1; ++y) {
-                const std::uint8_t* n = m.ptr<std::uint8_t>(y - 1);
-                std::uint8_t* c = m.ptr<std::uint8_t>(y);
-                const std::uint8_t* s = m.ptr<std::uint8_t>(y + 1);
-                for (int x = 1; x < m.cols - 1; ++x) {
-                    if (c[x] == 0) {
-                        continue;
-                    }
-                    // P2..P9 clockwise from north.
-                    const std::array<int, 8> p{n[x], n[x + 1], c[x + 1], s[x + 1], s[x], s[x - 1], c[x - 1], n[x - 1]};
-                    int b = 0;
-                    int a = 0;
-                    for (std::size_t i = 0; i < 8; ++i) {
-                        b += p[i];
-                        a += (p[i] == 0 && p[(i + 1) % 8] == 1) ? 1 : 0;
-                    }
-                    if (b < 2 || b > 6 || a != 1) {
-                        continue;
-                    }
-                    const bool remove = pass == 0 ? (p[0] * p[2] * p[4] == 0 && p[2] * p[4] * p[6] == 0)
-                                                  : (p[0] * p[2] * p[6] == 0 && p[0] * p[4] * p[6] == 0);
-                    if (remove) {
-                        kill.push_back(c + x);
-                    }
+    const auto cols = static_cast<std::ptrdiff_t>(m.step1());
+    std::uint8_t* const base = m.ptr<std::uint8_t>(0);
+    std::vector<std::uint8_t> queued(m.total(), 0);
+    std::vector<std::ptrdiff_t> todo;
+    const std::array<std::ptrdiff_t, 8> around{-cols, -cols + 1, 1, cols + 1, cols, cols - 1, -1, -cols - 1};
+    for (int y = 1; y < m.rows - 1; ++y) {
+        for (int x = 1; x < m.cols - 1; ++x) {
+            const std::ptrdiff_t at = y * cols + x;
+            if (base[at] != 0 && std::any_of(around.begin(), around.end(), [&](auto d) { return base[at + d] == 0; })) {
+                todo.push_back(at);
+                queued[static_cast<std::size_t>(at)] = 1;
+            }
+        }
+    }
+    std::vector<std::ptrdiff_t> next;
+    std::vector<std::ptrdiff_t> kill;
+    int quiet = 0; // sub-passes in a row that peeled nothing
+    for (int pass = 0; quiet < 2 && !todo.empty(); ++pass) {
+        const bool first = pass % 2 == 0;
+        kill.clear();
+        next.clear();
+        for (const std::ptrdiff_t at : todo) {
+            queued[static_cast<std::size_t>(at)] = 0;
+            const std::uint8_t* c = base + at;
+            // P2..P9 clockwise from north.
+            std::array<int, 8> p{};
+            for (std::size_t i = 0; i < 8; ++i) {
+                p[i] = c[around[i]];
+            }
+            int b = 0;
+            int a = 0;
+            for (std::size_t i = 0; i < 8; ++i) {
+                b += p[i];
+                a += (p[i] == 0 && p[(i + 1) % 8] == 1) ? 1 : 0;
+            }
+            if (b < 2 || b > 6 || a != 1) {
+                continue; // stays so until a neighbour is peeled
+            }
+            const bool remove = first ? (p[0] * p[2] * p[4] == 0 && p[2] * p[4] * p[6] == 0)
+                                      : (p[0] * p[2] * p[6] == 0 && p[0] * p[4] * p[6] == 0);
+            if (remove) {
+                kill.push_back(at);
+            } else {
+                next.push_back(at);
+            }
+        }
+        for (const std::ptrdiff_t at : kill) {
+            base[at] = 0;
+        }
+        for (const std::ptrdiff_t at : next) {
+            queued[static_cast<std::size_t>(at)] = 1;
+        }
+        for (const std::ptrdiff_t at : kill) {
+            for (const std::ptrdiff_t d : around) {
+                const std::ptrdiff_t n = at + d;
+                if (base[n] != 0 && queued[static_cast<std::size_t>(n)] == 0) {
+                    queued[static_cast<std::size_t>(n)] = 1;
+                    next.push_back(n);
                 }
             }
-            for (std::uint8_t* k : kill) {
-                *k = 0;
-            }
-            changed = changed || !kill.empty();
         }
+        todo.swap(next);
+        quiet = kill.empty() ? quiet + 1 : 0;
     }
 }
 
