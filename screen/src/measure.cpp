@@ -231,7 +231,11 @@ Measurement measure(const LuminanceImage& image, const Box& box) {
     for (int y = 0; y < cdm2.rows; ++y) {
         const float* p = cdm2.ptr<float>(y);
         for (int x = 0; x < cdm2.cols; ++x) {
-            (logs[static_cast<std::size_t>(y * cdm2.cols + x)] > split.threshold ? high : low).push_back(p[x]);
+            (logs[static_cast<std::size_t>(y) * static_cast<std::size_t>(cdm2.cols) + static_cast<std::size_t>(x)] >
+                     split.threshold
+                 ? high
+                 : low)
+                .push_back(p[x]);
         }
     }
     // Text covers less of its box than the background does.
