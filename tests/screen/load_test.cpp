@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Loading screens, display models and region files, on fixtures made here.
+#include "screen/image.h"
+#include "screen/regions.h"
+
+#include <QColor>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vistrel::screen::DisplayModel;
+using vistrel::screen::LuminanceImage;
+using vistrel::screen::ScreenSource;
+using vistrel::screen::Transfer;
+
+class Files {
+  public:
+    std::string path(const std::string& name) const {
+        return dir_.filePath(QString::fromStdString(name)).toStdString();
+    }
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        return path(name);
+    }
+    std::string save(const std::string& name, const QImage& image, int quality = -1) const {
+        EXPECT_TRUE(image.save(QString::fromStdString(path(name)), nullptr, quality));
+        return path(name);
+    }
+    static std::string read(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+ScreenSource display(std::optional<Transfer> transfer = {}, double gamma = 2.2) {
+    DisplayModel d;
+    d.whiteCdm2 = 101.0;
+    d.blackCdm2 = 1.0;
+    d.transfer = transfer;
+    d.gamma = gamma;
+    d.pixelPitchMm = 0.25;
+    return {d, {}};
+}
+
+ScreenSource luminance() { return {{}, 0.2}; }
+
+// Rows listed top first; the file holds them bottom first.
+std::string pfm(int w, int h, const std::vector<float>& topFirst, bool bigEndian, const char* magic = "Pf") {
+    std::string out = std::string(magic) + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" +
+                      (bigEndian ? "1.0" : "-1.0") + "\n";
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            auto bits = std::bit_cast<std::uint32_t>(topFirst[static_cast<std::size_t>(y * w + x)]);
+            for (int b = 0; b < 4; ++b) {
+                out += static_cast<char>(bits >> (8 * (bigEndian ? 3 - b : b)) & 0xFFU);
+            }
+        }
+    }
+    return out;
+}
+
+// An uncompressed little-endian one-sample TIFF in a single strip.
+std::string tiff(int w, int h, int bits, int sampleFormat, const std::string& samples) {
+    std::string out("II*\0\x08\0\0\0", 8);
+    auto put = [&](std::uint32_t v, int bytes) {
+        for (int b = 0; b < bytes; ++b) {
+            out += static_cast<char>(v >> (8 * b) & 0xFFU);
+        }
+    };
+    const std::vector<std::array<std::uint32_t, 3>> entries{{256, 4, std::uint32_t(w)},
+                                                            {257, 4, std::uint32_t(h)},
+                                                            {258, 3, std::uint32_t(bits)},
+                                                            {259, 3, 1},
+                                                            {262, 3, 1},
+                                                            {273, 4, 8 + 2 + 10 * 12 + 4},
+                                                            {277, 3, 1},
+                                                            {278, 4, std::uint32_t(h)},
+                                                            {279, 4, std::uint32_t(samples.size())},
+                                                            {339, 3, std::uint32_t(sampleFormat)}};
+    put(static_cast<std::uint32_t>(entries.size()), 2);
+    for (const auto& [tag, type, value] : entries) {
+        put(tag, 2), put(type, 2), put(1, 4), put(value, 4);
+    }
+    put(0, 4);
+    return out + samples;
+}
+
+std::string floats(const std::vector<float>& values) {
+    std::string out(values.size() * 4, '\0');
+    std::memcpy(out.data(), values.data(), out.size()); // this machine is little-endian
+    return out;
+}
+
+QImage filled(QImage::Format format, const QColor& colour, int w = 4, int h = 3) {
+    QImage image(w, h, format);
+    image.fill(colour);
+    return image;
+}
+
+// ---- Code values to light ----
+
+struct TransferRow {
+    std::optional<Transfer> transfer;
+    double gamma;
+    int code;
+    double linear;
+};
+
+TEST(LoadScreen, EachTransferOnKnownCodeValues) {
+    const TransferRow rows[] = {
+        {Transfer::Srgb, 2.2, 128, 0.2158605},
+        {std::nullopt, 2.2, 128, 0.2158605},
+        {Transfer::Srgb, 2.2, 10, 10 / 255.0 / 12.92},
+        {Transfer::Srgb, 2.2, 255, 1.0},
+        {Transfer::Linear, 2.2, 128, 128 / 255.0},
+        {Transfer::Gamma, 2.2, 128, std::pow(128 / 255.0, 2.2)},
+        {Transfer::Gamma, 1.8, 64, std::pow(64 / 255.0, 1.8)},
+        {Transfer::Srgb, 2.2, 0, 0.0},
+    };
+    const Files files;
+    for (const auto& row : rows) {
+        const auto file =
+            files.save("grey.png", filled(QImage::Format_Grayscale8, QColor(row.code, row.code, row.code)));
+        const auto image = vistrel::screen::loadScreen(file, display(row.transfer, row.gamma));
+        ASSERT_TRUE(image) << image.error().text();
+        EXPECT_NEAR(image->at(3, 2), 1.0 + 100.0 * row.linear, 2e-5) << row.code;
+        EXPECT_EQ(image->mmPerPixel, 0.25);
+        EXPECT_EQ(image->assumptions.size(), row.transfer ? 0U : 1U);
+    }
+}
+
+TEST(LoadScreen, SixteenBitsAndPalettesMatchTheirEightBitTwins) {
+    const Files files;
+    QImage indexed(2, 1, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(200, 30, 90), qRgb(12, 250, 77)});
+    indexed.setPixel(0, 0, 1);
+    indexed.setPixel(1, 0, 0);
+    const QImage rgb = indexed.convertToFormat(QImage::Format_RGB888);
+    const std::pair<QImage, QImage> twins[] = {
+        {filled(QImage::Format_Grayscale8, QColor(77, 77, 77)), filled(QImage::Format_Grayscale16, QColor(77, 77, 77))},
+        {filled(QImage::Format_RGB888, QColor(200, 30, 90)), filled(QImage::Format_RGBX64, QColor(200, 30, 90))},
+        {filled(QImage::Format_RGBA8888, QColor(200, 30, 90, 51)),
+         filled(QImage::Format_RGBA64, QColor(200, 30, 90, 51))},
+        {rgb, indexed},
+    };
+    for (const auto& [eight, other] : twins) {
+        const auto a = vistrel::screen::loadScreen(files.save("a.png", eight), display());
+        const auto b = vistrel::screen::loadScreen(files.save("b.png", other), display());
+        ASSERT_TRUE(a && b);
+        for (std::size_t i = 0; i < a->cdm2.size(); ++i) {
+            EXPECT_NEAR(a->cdm2[i], b->cdm2[i], 1e-4) << other.format();
+            EXPECT_EQ(a->shade[i], b->shade[i]);
+        }
+    }
+}
+
+TEST(LoadScreen, ColourWeightsAlphaOverBlackAndShade) {
+    const Files files;
+    struct Row {
+        QColor colour;
+        double relative;
+        std::uint8_t shade;
+    };
+    const Row rows[] = {{QColor(255, 0, 0), 0.2126, 127},
+                        {QColor(0, 255, 0), 0.7152, 220},
+                        {QColor(0, 0, 255), 0.0722, 76},
+                        {QColor(255, 255, 255, 128), 128 / 255.0, 188},
+                        {QColor(0, 255, 0, 0), 0.0, 0}};
+    for (const auto& row : rows) {
+        const auto image =
+            vistrel::screen::loadScreen(files.save("c.png", filled(QImage::Format_RGBA8888, row.colour)), display());
+        ASSERT_TRUE(image);
+        EXPECT_NEAR(image->at(0, 0), 1.0 + 100.0 * row.relative, 1e-4) << row.colour.name().toStdString();
+        EXPECT_EQ(image->shade[0], row.shade);
+        EXPECT_NE(image->assumptions.back().find("composited over black"), std::string::npos);
+    }
+    const auto opaque =
+        vistrel::screen::loadScreen(files.save("o.png", filled(QImage::Format_RGB888, Qt::red)), display());
+    ASSERT_TRUE(opaque);
+    EXPECT_EQ(opaque->assumptions.size(), 1U);
+}
+
+TEST(LoadScreen, PitchFromTheImageWidth) {
+    const Files files;
+    auto source = display();
+    source.display.pixelPitchMm.reset();
+    source.display.widthMm = 100.0;
+    const auto image =
+        vistrel::screen::loadScreen(files.save("w.png", filled(QImage::Format_RGB888, Qt::gray, 400, 2)), source);
+    ASSERT_TRUE(image);
+    EXPECT_DOUBLE_EQ(image->mmPerPixel, 0.25);
+}
+
+TEST(LoadScreen, LuminanceImagesInEitherByteOrderTopRowFirst) {
+    const Files files;
+    const std::vector<float> values{0.0F, 1.5F, 2.0F, 300.25F, 4e-3F, 1e4F};
+    const std::string inputs[] = {pfm(3, 2, values, false), pfm(3, 2, values, true), tiff(3, 2, 32, 3, floats(values))};
+    for (const auto& bytes : inputs) {
+        const auto image = vistrel::screen::loadScreen(files.write("l.img", bytes), luminance());
+        ASSERT_TRUE(image) << image.error().text();
+        EXPECT_EQ(image->cdm2, values);
+        EXPECT_EQ(image->mmPerPixel, 0.2);
+        EXPECT_EQ(image->shade[0], 0);
+        EXPECT_EQ(image->shade[5], 255);
+        EXPECT_GT(image->shade[1], 0); // four decades down still shows
+    }
+}
+
+// ---- Refusals ----
+
+struct Refusal {
+    const char* name;
+    std::function<std::string(const Files&)> make; // the file's path
+    ScreenSource source;
+    const char* message;
+};
+
+std::string cut(const Files& files, const std::string& name, const std::string& file, double keep) {
+    const auto bytes = Files::read(file);
+    return files.write(name, bytes.substr(0, static_cast<std::size_t>(static_cast<double>(bytes.size()) * keep)));
+}
+
+QImage noise(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.setPixel(x, y, qRgb(x * 37 % 256, y * 91 % 256, (x * y) % 256));
+        }
+    }
+    return image;
+}
+
+std::string pngHeader(std::uint32_t w, std::uint32_t h) {
+    std::string out("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (const auto v : {w, h}) {
+        for (int b = 3; b >= 0; --b) {
+            out += static_cast<char>(v >> (8 * b) & 0xFFU);
+        }
+    }
+    return out + std::string("\x08\x02\0\0\0\0\0\0\0", 9);
+}
+
+TEST(LoadScreen, BadInputIsRefusedNamingTheFile) {
+    auto noWhite = display();
+    noWhite.display.whiteCdm2.reset();
+    auto both = display();
+    both.display.widthMm = 300.0;
+    auto neither = display();
+    neither.display.pixelPitchMm.reset();
+    auto modelForLuminance = luminance();
+    modelForLuminance.display.transfer = Transfer::Linear;
+    auto pitchForScreenshot = display();
+    pitchForScreenshot.mmPerPixel = 0.1;
+    const std::vector<float> one{1.0F, 2.0F, 3.0F, 4.0F};
+    const Refusal rows[] = {
+        {"empty", [](const Files& f) { return f.write("e.png", ""); }, display(), "is empty (0 bytes)"},
+        {"missing", [](const Files& f) { return f.path("none.png"); }, display(), "cannot open the image"},
+        {"bmp", [](const Files& f) { return f.save("x.bmp", noise(4, 4)); }, display(), "(PNG, TIFF, JPEG or PFM)"},
+        {"huge", [](const Files& f) { return f.write("h.png", pngHeader(100000, 100000)); }, display(),
+         "is 100000 x 100000 pixels, more than the 40000000 pixels"},
+        {"zero", [](const Files& f) { return f.write("z.png", pngHeader(0, 10)); }, display(), "has no pixels"},
+        {"png cut", [](const Files& f) { return cut(f, "p.png", f.save("full.png", noise(64, 64)), 0.6); }, display(),
+         "damaged or truncated"},
+        {"jpeg cut", [](const Files& f) { return cut(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95), 0.7); },
+         display(), "damaged or truncated JPEG"},
+        {"tiff cut", [&](const Files& f) { return f.write("t.tif", tiff(2, 2, 32, 3, floats(one)).substr(0, 140)); },
+         luminance(), "damaged or truncated"},
+        {"pfm cut", [&](const Files& f) { return f.write("c.pfm", pfm(2, 2, one, false).substr(0, 20)); }, luminance(),
+         "damaged or truncated PFM"},
+        {"colour pfm",
+         [&](const Files& f) {
+             return f.write("c.pfm", pfm(1, 1, {1, 2, 3}, false, "PF"));
+         },
+         luminance(), "colour PFM"},
+        {"nan",
+         [&](const Files& f) {
+             return f.write("n.pfm", pfm(2, 2, {1, 2, NAN, -1}, true));
+         },
+         luminance(), "pixel 0,1 (x,y from the top left) is not a number"},
+        {"negative",
+         [&](const Files& f) {
+             return f.write("n.pfm", pfm(2, 2, {1, 2, 3, -1}, true));
+         },
+         luminance(), "pixel 1,1 (x,y from the top left) is negative"},
+        {"infinite",
+         [&](const Files& f) {
+             return f.write("n.tif", tiff(2, 2, 32, 3, floats({1, INFINITY, 3, 4})));
+         },
+         luminance(), "pixel 1,0 (x,y from the top left) is infinite"},
+        {"no white", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, noWhite,
+         "--white-cdm2 and --black-cdm2 (cd/m²), or in --display FILE"},
+        {"both", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, both, "not both"},
+        {"neither", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, neither,
+         "--pixel-pitch-mm or --width-mm"},
+        {"no scale", [&](const Files& f) { return f.write("n.pfm", pfm(2, 2, one, true)); }, ScreenSource{},
+         "--mm-per-pixel"},
+        {"model", [&](const Files& f) { return f.write("n.pfm", pfm(2, 2, one, true)); }, modelForLuminance,
+         "leave out --transfer"},
+        {"scale", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, pitchForScreenshot,
+         "--mm-per-pixel does not apply"},
+    };
+    for (const auto& row : rows) {
+        const Files files;
+        const auto file = row.make(files);
+        const auto image = vistrel::screen::loadScreen(file, row.source);
+        ASSERT_FALSE(image) << row.name;
+        EXPECT_EQ(image.error().kind, vistrel::cli::ErrorKind::Usage) << row.name;
+        EXPECT_EQ(image.error().file, file) << row.name;
+        EXPECT_NE(image.error().message.find(row.message), std::string::npos)
+            << row.name << ": " << image.error().text();
+    }
+}
+
+// ---- Display models ----
+
+TEST(DisplayModel, FileOverlaidByOptions) {
+    const Files files;
+    const auto model = vistrel::screen::readDisplayModel(
+        files.write("d.toml", "white_cdm2 = 400\nblack_cdm2 = 0\ntransfer = \"gamma:2.4\"\npixel_pitch_mm = 0.2\n"));
+    ASSERT_TRUE(model) << model.error().text();
+    EXPECT_EQ(model->transfer, Transfer::Gamma);
+    EXPECT_EQ(model->gamma, 2.4);
+    DisplayModel options;
+    options.widthMm = 300.0;
+    options.whiteCdm2 = 500.0;
+    const auto merged = vistrel::screen::overlay(*model, options);
+    EXPECT_EQ(merged.whiteCdm2, 500.0);
+    EXPECT_EQ(merged.blackCdm2, 0.0);
+    EXPECT_EQ(merged.gamma, 2.4);
+    EXPECT_FALSE(merged.pixelPitchMm); // the width replaces the file's pitch
+    EXPECT_EQ(merged.widthMm, 300.0);
+}
+
+TEST(DisplayModel, RefusalsNameTheLine) {
+    const std::pair<const char*, int> rows[] = {
+        {"white_cdm2 = 100\nbrightness = 3\n", 2},
+        {"white_cdm2 = \"100\"\n", 1},
+        {"\nblack_cdm2 = -1\n", 2},
+        {"white_cdm2 = 0\n", 1},
+        {"width_mm = nan\n", 1},
+        {"pixel_pitch_mm = inf\n", 1},
+        {"transfer = \"gamma:0.05\"\n", 1},
+        {"transfer = \"gamma:2.2x\"\n", 1},
+        {"transfer = \"gamma:1,5\"\n", 1},
+        {"transfer = \"rec709\"\n", 1},
+        {"white_cdm2 = 100\nwhite_cdm2 = 200\n", 2},
+        {"[display]\nwhite_cdm2 = 1\n", 1},
+    };
+    const Files files;
+    for (const auto& [text, line] : rows) {
+        const auto file = files.write("d.toml", text);
+        const auto model = vistrel::screen::readDisplayModel(file);
+        ASSERT_FALSE(model) << text;
+        EXPECT_EQ(model.error().file, file);
+        EXPECT_EQ(model.error().line, line) << text << model.error().text();
+    }
+}
+
+TEST(DisplayModel, TransferTexts) {
+    const std::pair<const char*, std::optional<double>> rows[] = {
+        {"srgb", {}},       {"sRGB", {}},      {"linear", {}},      {"gamma:2.2", 2.2}, {"gamma:0.1", 0.1},
+        {"gamma:10", 10.0}, {"gamma:", -1},    {"gamma:10.01", -1}, {"gamma: 2", -1},   {"gamma:2 ", -1},
+        {"gamma:+2", -1},   {"gamma:2e0", -1}, {"gamma:inf", -1},   {"srgbx", -1}};
+    for (const auto& [text, gamma] : rows) {
+        const auto parsed = vistrel::screen::parseTransfer(text, {});
+        ASSERT_EQ(parsed.ok(), gamma.value_or(0) >= 0) << text;
+        if (parsed && gamma) {
+            EXPECT_EQ(parsed->gamma, *gamma);
+        }
+    }
+}
+
+// ---- Regions ----
+
+TEST(Regions, DesignersIdsAndLabelsKeptVerbatim) {
+    const Files files;
+    const auto regions = vistrel::screen::readRegions(
+        files.write("r.csv", "\xEF\xBB\xBFid,x,y,w,h,label\r\nspeed,0,0,10,5,\"km/h, \"\"big\"\"\"\r\n\r\n"
+                             " ä 2,90,45,10,5,\r\n"),
+        100, 50);
+    ASSERT_TRUE(regions) << regions.error().text();
+    ASSERT_EQ(regions->size(), 2U);
+    EXPECT_EQ((*regions)[0].label, "km/h, \"big\"");
+    EXPECT_EQ((*regions)[1].id, " ä 2");
+    EXPECT_EQ((*regions)[1].box, (vistrel::screen::Box{90, 45, 10, 5}));
+    EXPECT_EQ((*regions)[1].label, "");
+}
+
+TEST(Regions, RefusalsNameTheLine) {
+    std::string many = "id,x,y,w,h\n";
+    for (int i = 0; i <= 10'000; ++i) {
+        many += "r" + std::to_string(i) + ",0,0,1,1\n";
+    }
+    const std::pair<std::string, int> rows[] = {
+        {"", 0},
+        {"x,y,w,h,id\na,0,0,1,1\n", 1},
+        {"id,x,y,w,h\na,0,0,1,1\n,0,0,1,1\n", 3},
+        {"id,x,y,w,h\na,0,0,1,1\na,1,1,1,1\n", 3},
+        {"id,x,y,w,h\na,0,0,1.5,1\n", 2},
+        {"id,x,y,w,h\na,-3,0,1,1\n", 2},
+        {"id,x,y,w,h\na,0,0,0,1\n", 2},
+        {"id,x,y,w,h\na,95,0,6,1\n", 2},
+        {"id,x,y,w,h\na,0,50,1,1\n", 2},
+        {"id,x,y,w,h\na,0,0,1\n", 2},
+        {"id,x,y,w,h,label\na,0,0,1,1,\"open\nstill\n", 2},
+        {"id,x,y,w,h\na,0,0,1,99999999999\n", 2},
+        {many, 10'002},
+    };
+    const Files files;
+    for (const auto& [text, line] : rows) {
+        const auto file = files.write("r.csv", text);
+        const auto regions = vistrel::screen::readRegions(file, 100, 50);
+        ASSERT_FALSE(regions) << text.substr(0, 40);
+        EXPECT_EQ(regions.error().file, file);
+        EXPECT_EQ(regions.error().line, line) << regions.error().text();
+    }
+}
+
+} // namespace
