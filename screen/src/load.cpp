@@ -13,11 +13,15 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <mutex>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace vistrel::screen {
 
@@ -614,10 +618,55 @@ std::string sampleName(int depth) {
     }
 }
 
-void quietOpenCv() {
-    static std::once_flag once;
-    std::call_once(once, [] { cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT); });
-}
+// libjpeg reports corrupt data only as a warning on stderr and still returns
+// a picture, and libpng and OpenCV print their own complaints there: while
+// an image decodes, stderr goes to a temporary file that is read and dropped.
+class Decoding {
+  public:
+    Decoding() : lock_(mutex()) {
+        static std::once_flag once;
+        std::call_once(once, [] { cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT); });
+        std::fflush(stderr);
+        capture_ = std::tmpfile();
+        saved_ = capture_ != nullptr ? ::dup(STDERR_FILENO) : -1;
+        if (saved_ >= 0 && ::dup2(::fileno(capture_), STDERR_FILENO) < 0) {
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
+    ~Decoding() { (void)complaints(); }
+
+    // What the decoders printed; stderr is the process's own again.
+    std::string complaints() {
+        std::string text;
+        if (saved_ >= 0) {
+            std::cerr.flush();
+            std::fflush(stderr);
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+            saved_ = -1;
+            std::rewind(capture_);
+            std::array<char, 512> buffer{};
+            text.assign(buffer.data(), std::fread(buffer.data(), 1, buffer.size(), capture_));
+        }
+        if (capture_ != nullptr) {
+            std::fclose(capture_);
+            capture_ = nullptr;
+        }
+        return text;
+    }
+
+  private:
+    static std::mutex& mutex() {
+        static std::mutex m; // stderr is one per process
+        return m;
+    }
+    std::lock_guard<std::mutex> lock_;
+    std::FILE* capture_ = nullptr;
+    int saved_ = -1;
+};
 
 } // namespace
 
@@ -747,15 +796,24 @@ Expected<LuminanceImage> loadScreen(const std::string& file, const ScreenSource&
         return checked.error();
     }
 
-    quietOpenCv();
     cv::Mat mat;
-    try {
-        mat = cv::imread(file, cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception&) {
-        mat.release();
+    std::string complaints;
+    {
+        Decoding decoding;
+        try {
+            mat = cv::imread(file, cv::IMREAD_UNCHANGED);
+        } catch (const cv::Exception&) {
+            mat.release();
+        }
+        complaints = decoding.complaints();
     }
     if (mat.empty()) {
         return refused(file, "is damaged or truncated: its pixels cannot be decoded");
+    }
+    if (header->format == Format::Jpeg && !complaints.empty()) {
+        // libjpeg only warns of damage; what it decoded would be judged wrongly.
+        const auto end = complaints.find_first_of("\r\n");
+        return refused(file, "is a damaged JPEG file: the decoder says \"" + complaints.substr(0, end) + "\"");
     }
     if (static_cast<std::uint64_t>(mat.cols) != header->width ||
         static_cast<std::uint64_t>(mat.rows) != header->height) {

@@ -233,6 +233,15 @@ std::string cut(const Files& files, const std::string& name, const std::string& 
     return files.write(name, bytes.substr(0, static_cast<std::size_t>(static_cast<double>(bytes.size()) * keep)));
 }
 
+// Whole, but with bytes in the middle of its data changed.
+std::string spoilt(const Files& files, const std::string& name, const std::string& file) {
+    auto bytes = Files::read(file);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    }
+    return files.write(name, bytes);
+}
+
 QImage noise(int w, int h) {
     QImage image(w, h, QImage::Format_RGB888);
     for (int y = 0; y < h; ++y) {
@@ -276,6 +285,10 @@ TEST(LoadScreen, BadInputIsRefusedNamingTheFile) {
          "damaged or truncated"},
         {"jpeg cut", [](const Files& f) { return cut(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95), 0.7); },
          display(), "damaged or truncated JPEG"},
+        {"jpeg spoilt", [](const Files& f) { return spoilt(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95)); },
+         display(), "is a damaged JPEG file: the decoder says \"Corrupt JPEG data"},
+        {"png spoilt", [](const Files& f) { return spoilt(f, "p.png", f.save("full.png", noise(64, 64))); }, display(),
+         "damaged or truncated"},
         {"tiff cut", [&](const Files& f) { return f.write("t.tif", tiff(2, 2, 32, 3, floats(one)).substr(0, 140)); },
          luminance(), "damaged or truncated"},
         {"pfm cut", [&](const Files& f) { return f.write("c.pfm", pfm(2, 2, one, false).substr(0, 20)); }, luminance(),
