@@ -29,7 +29,7 @@ namespace {
 
 using cli::ErrorKind;
 
-constexpr std::size_t kMaxDisplayFileBytes = 64 * 1024;
+constexpr std::size_t kMaxDisplayFileBytes = 64 * std::size_t{1024};
 
 Error refused(const std::string& file, std::string message, int line = 0) {
     return {ErrorKind::Usage, std::move(message), file, line};
@@ -78,7 +78,7 @@ class Bytes {
             at_ += static_cast<std::size_t>(count);
             return true;
         }
-        return seek(offset() + count);
+        return count <= size() - offset() && seek(offset() + count);
     }
     bool seek(std::uint64_t to) {
         if (to > size()) {
@@ -113,7 +113,7 @@ class Bytes {
     }
 
     std::ifstream in_;
-    std::array<std::uint8_t, 64 * 1024> buffer_{};
+    std::array<std::uint8_t, std::size_t{64} * 1024> buffer_{};
     std::uint64_t base_ = 0; // file offset of buffer_[0]
     std::size_t at_ = 0;
     std::size_t end_ = 0;
@@ -145,7 +145,8 @@ Expected<void> sizeAllowed(const std::string& file, const Header& header) {
     if (header.width == 0 || header.height == 0) {
         return refused(file, "has no pixels (" + pixels(header.width, header.height) + ")");
     }
-    if (header.width * header.height > kMaxPixels) {
+    // Either side alone first, so that the product cannot wrap around.
+    if (header.width > kMaxPixels || header.height > kMaxPixels || header.width * header.height > kMaxPixels) {
         return refused(file, "is " + pixels(header.width, header.height) + ", more than the " +
                                  std::to_string(kMaxPixels) + " pixels an image may have");
     }
@@ -403,6 +404,10 @@ Sniffed sniff(const std::string& file) {
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) {
         return refused(file, "is a folder, not an image");
+    }
+    // A pipe could be read only once, and the decoder reads the file again.
+    if (std::filesystem::exists(file, error) && !std::filesystem::is_regular_file(file, error)) {
+        return refused(file, "is not a regular file; give the image as a file");
     }
     Bytes bytes(file);
     if (!bytes.open()) {

@@ -18,7 +18,7 @@ namespace vistrel::screen {
 namespace {
 
 constexpr std::size_t kMaxRegions = 10'000;
-constexpr std::size_t kMaxRegionsFileBytes = 16 * 1024 * 1024;
+constexpr std::size_t kMaxRegionsFileBytes = std::size_t{16} * 1024 * 1024;
 
 struct Record {
     int line = 0; // where it starts

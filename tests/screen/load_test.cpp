@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <bit>
 #include <cmath>
@@ -281,6 +282,14 @@ TEST(LoadScreen, BadInputIsRefusedNamingTheFile) {
         {"huge", [](const Files& f) { return f.write("h.png", pngHeader(100000, 100000)); }, display(),
          "is 100000 x 100000 pixels, more than the 40000000 pixels"},
         {"zero", [](const Files& f) { return f.write("z.png", pngHeader(0, 10)); }, display(), "has no pixels"},
+        {"wraps", [](const Files& f) { return f.write("w.pfm", "Pf\n4294967296 4294967296\n-1\n"); }, luminance(),
+         "is 4294967296 x 4294967296 pixels, more than"},
+        {"fifo",
+         [](const Files& f) {
+             mkfifo(f.path("fifo.png").c_str(), 0600);
+             return f.path("fifo.png");
+         },
+         display(), "is not a regular file"},
         {"png cut", [](const Files& f) { return cut(f, "p.png", f.save("full.png", noise(64, 64)), 0.6); }, display(),
          "damaged or truncated"},
         {"jpeg cut", [](const Files& f) { return cut(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95), 0.7); },
