@@ -3,6 +3,7 @@
 #include "screen/image.h"
 #include "screen/regions.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
@@ -12,15 +13,15 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using vistrel::screen::DisplayModel;
-using vistrel::screen::LuminanceImage;
 using vistrel::screen::ScreenSource;
 using vistrel::screen::Transfer;
 
@@ -32,14 +33,6 @@ class Files {
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
-    }
-    std::string save(const std::string& name, const QImage& image, int quality = -1) const {
-        EXPECT_TRUE(image.save(QString::fromStdString(path(name)), nullptr, quality));
-        return path(name);
-    }
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
 
   private:
@@ -73,36 +66,34 @@ std::string pfm(int w, int h, const std::vector<float>& topFirst, bool bigEndian
     return out;
 }
 
-// An uncompressed little-endian one-sample TIFF in a single strip.
-std::string tiff(int w, int h, int bits, int sampleFormat, const std::string& samples) {
+// An uncompressed little-endian float TIFF in a single strip.
+std::string floatTiff(int w, int h, const std::vector<float>& values) {
     std::string out("II*\0\x08\0\0\0", 8);
     auto put = [&](std::uint32_t v, int bytes) {
         for (int b = 0; b < bytes; ++b) {
             out += static_cast<char>(v >> (8 * b) & 0xFFU);
         }
     };
-    const std::vector<std::array<std::uint32_t, 3>> entries{{256, 4, std::uint32_t(w)},
-                                                            {257, 4, std::uint32_t(h)},
-                                                            {258, 3, std::uint32_t(bits)},
-                                                            {259, 3, 1},
-                                                            {262, 3, 1},
-                                                            {273, 4, 8 + 2 + 10 * 12 + 4},
-                                                            {277, 3, 1},
-                                                            {278, 4, std::uint32_t(h)},
-                                                            {279, 4, std::uint32_t(samples.size())},
-                                                            {339, 3, std::uint32_t(sampleFormat)}};
-    put(static_cast<std::uint32_t>(entries.size()), 2);
+    const auto uw = static_cast<std::uint32_t>(w);
+    const auto uh = static_cast<std::uint32_t>(h);
+    const std::uint32_t entries[][3] = {{256, 4, uw},  {257, 4, uh}, {258, 3, 32}, {259, 3, 1},           {262, 3, 1},
+                                        {273, 4, 134}, {277, 3, 1},  {278, 4, uh}, {279, 4, uw * uh * 4}, {339, 3, 3}};
+    put(10, 2);
     for (const auto& [tag, type, value] : entries) {
         put(tag, 2), put(type, 2), put(1, 4), put(value, 4);
     }
     put(0, 4);
+    std::string samples(values.size() * 4, '\0');
+    std::memcpy(samples.data(), values.data(), samples.size()); // this machine is little-endian
     return out + samples;
 }
 
-std::string floats(const std::vector<float>& values) {
-    std::string out(values.size() * 4, '\0');
-    std::memcpy(out.data(), values.data(), out.size()); // this machine is little-endian
-    return out;
+std::string encoded(const QImage& image, const char* format, int quality = -1) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format, quality));
+    return bytes.toStdString();
 }
 
 QImage filled(QImage::Format format, const QColor& colour, int w = 4, int h = 3) {
@@ -133,8 +124,8 @@ TEST(LoadScreen, EachTransferOnKnownCodeValues) {
     };
     const Files files;
     for (const auto& row : rows) {
-        const auto file =
-            files.save("grey.png", filled(QImage::Format_Grayscale8, QColor(row.code, row.code, row.code)));
+        const auto file = files.write(
+            "grey.png", encoded(filled(QImage::Format_Grayscale8, QColor(row.code, row.code, row.code)), "PNG"));
         const auto image = vistrel::screen::loadScreen(file, display(row.transfer, row.gamma));
         ASSERT_TRUE(image) << image.error().text();
         EXPECT_NEAR(image->at(3, 2), 1.0 + 100.0 * row.linear, 2e-5) << row.code;
@@ -158,8 +149,8 @@ TEST(LoadScreen, SixteenBitsAndPalettesMatchTheirEightBitTwins) {
         {rgb, indexed},
     };
     for (const auto& [eight, other] : twins) {
-        const auto a = vistrel::screen::loadScreen(files.save("a.png", eight), display());
-        const auto b = vistrel::screen::loadScreen(files.save("b.png", other), display());
+        const auto a = vistrel::screen::loadScreen(files.write("a.png", encoded(eight, "PNG")), display());
+        const auto b = vistrel::screen::loadScreen(files.write("b.png", encoded(other, "PNG")), display());
         ASSERT_TRUE(a && b);
         for (std::size_t i = 0; i < a->cdm2.size(); ++i) {
             EXPECT_NEAR(a->cdm2[i], b->cdm2[i], 1e-4) << other.format();
@@ -181,15 +172,15 @@ TEST(LoadScreen, ColourWeightsAlphaOverBlackAndShade) {
                         {QColor(255, 255, 255, 128), 128 / 255.0, 188},
                         {QColor(0, 255, 0, 0), 0.0, 0}};
     for (const auto& row : rows) {
-        const auto image =
-            vistrel::screen::loadScreen(files.save("c.png", filled(QImage::Format_RGBA8888, row.colour)), display());
+        const auto image = vistrel::screen::loadScreen(
+            files.write("c.png", encoded(filled(QImage::Format_RGBA8888, row.colour), "PNG")), display());
         ASSERT_TRUE(image);
         EXPECT_NEAR(image->at(0, 0), 1.0 + 100.0 * row.relative, 1e-4) << row.colour.name().toStdString();
         EXPECT_EQ(image->shade[0], row.shade);
         EXPECT_NE(image->assumptions.back().find("composited over black"), std::string::npos);
     }
-    const auto opaque =
-        vistrel::screen::loadScreen(files.save("o.png", filled(QImage::Format_RGB888, Qt::red)), display());
+    const auto opaque = vistrel::screen::loadScreen(
+        files.write("o.png", encoded(filled(QImage::Format_RGB888, Qt::red), "PNG")), display());
     ASSERT_TRUE(opaque);
     EXPECT_EQ(opaque->assumptions.size(), 1U);
 }
@@ -199,8 +190,8 @@ TEST(LoadScreen, PitchFromTheImageWidth) {
     auto source = display();
     source.display.pixelPitchMm.reset();
     source.display.widthMm = 100.0;
-    const auto image =
-        vistrel::screen::loadScreen(files.save("w.png", filled(QImage::Format_RGB888, Qt::gray, 400, 2)), source);
+    const auto image = vistrel::screen::loadScreen(
+        files.write("w.png", encoded(filled(QImage::Format_RGB888, Qt::gray, 400, 2), "PNG")), source);
     ASSERT_TRUE(image);
     EXPECT_DOUBLE_EQ(image->mmPerPixel, 0.25);
 }
@@ -208,7 +199,7 @@ TEST(LoadScreen, PitchFromTheImageWidth) {
 TEST(LoadScreen, LuminanceImagesInEitherByteOrderTopRowFirst) {
     const Files files;
     const std::vector<float> values{0.0F, 1.5F, 2.0F, 300.25F, 4e-3F, 1e4F};
-    const std::string inputs[] = {pfm(3, 2, values, false), pfm(3, 2, values, true), tiff(3, 2, 32, 3, floats(values))};
+    const std::string inputs[] = {pfm(3, 2, values, false), pfm(3, 2, values, true), floatTiff(3, 2, values)};
     for (const auto& bytes : inputs) {
         const auto image = vistrel::screen::loadScreen(files.write("l.img", bytes), luminance());
         ASSERT_TRUE(image) << image.error().text();
@@ -222,25 +213,16 @@ TEST(LoadScreen, LuminanceImagesInEitherByteOrderTopRowFirst) {
 
 // ---- Refusals ----
 
-struct Refusal {
-    const char* name;
-    std::function<std::string(const Files&)> make; // the file's path
-    ScreenSource source;
-    const char* message;
-};
-
-std::string cut(const Files& files, const std::string& name, const std::string& file, double keep) {
-    const auto bytes = Files::read(file);
-    return files.write(name, bytes.substr(0, static_cast<std::size_t>(static_cast<double>(bytes.size()) * keep)));
+std::string cut(const std::string& bytes, double keep) {
+    return bytes.substr(0, static_cast<std::size_t>(static_cast<double>(bytes.size()) * keep));
 }
 
 // Whole, but with bytes in the middle of its data changed.
-std::string spoilt(const Files& files, const std::string& name, const std::string& file) {
-    auto bytes = Files::read(file);
+std::string spoilt(std::string bytes) {
     for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) {
         bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
     }
-    return files.write(name, bytes);
+    return bytes;
 }
 
 QImage noise(int w, int h) {
@@ -275,74 +257,48 @@ TEST(LoadScreen, BadInputIsRefusedNamingTheFile) {
     auto pitchForScreenshot = display();
     pitchForScreenshot.mmPerPixel = 0.1;
     const std::vector<float> one{1.0F, 2.0F, 3.0F, 4.0F};
-    const Refusal rows[] = {
-        {"empty", [](const Files& f) { return f.write("e.png", ""); }, display(), "is empty (0 bytes)"},
-        {"missing", [](const Files& f) { return f.path("none.png"); }, display(), "cannot open the image"},
-        {"bmp", [](const Files& f) { return f.save("x.bmp", noise(4, 4)); }, display(), "(PNG, TIFF, JPEG or PFM)"},
-        {"huge", [](const Files& f) { return f.write("h.png", pngHeader(100000, 100000)); }, display(),
-         "is 100000 x 100000 pixels, more than the 40000000 pixels"},
-        {"zero", [](const Files& f) { return f.write("z.png", pngHeader(0, 10)); }, display(), "has no pixels"},
-        {"wraps", [](const Files& f) { return f.write("w.pfm", "Pf\n4294967296 4294967296\n-1\n"); }, luminance(),
-         "is 4294967296 x 4294967296 pixels, more than"},
-        {"fifo",
-         [](const Files& f) {
-             mkfifo(f.path("fifo.png").c_str(), 0600);
-             return f.path("fifo.png");
-         },
-         display(), "is not a regular file"},
-        {"png cut", [](const Files& f) { return cut(f, "p.png", f.save("full.png", noise(64, 64)), 0.6); }, display(),
-         "damaged or truncated"},
-        {"jpeg cut", [](const Files& f) { return cut(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95), 0.7); },
-         display(), "damaged or truncated JPEG"},
-        {"jpeg spoilt", [](const Files& f) { return spoilt(f, "j.jpg", f.save("full.jpg", noise(64, 64), 95)); },
-         display(), "is a damaged JPEG file: the decoder says \"Corrupt JPEG data"},
-        {"png spoilt", [](const Files& f) { return spoilt(f, "p.png", f.save("full.png", noise(64, 64))); }, display(),
-         "damaged or truncated"},
-        {"tiff cut", [&](const Files& f) { return f.write("t.tif", tiff(2, 2, 32, 3, floats(one)).substr(0, 140)); },
-         luminance(), "damaged or truncated"},
-        {"pfm cut", [&](const Files& f) { return f.write("c.pfm", pfm(2, 2, one, false).substr(0, 20)); }, luminance(),
-         "damaged or truncated PFM"},
-        {"colour pfm",
-         [&](const Files& f) {
-             return f.write("c.pfm", pfm(1, 1, {1, 2, 3}, false, "PF"));
-         },
-         luminance(), "colour PFM"},
-        {"nan",
-         [&](const Files& f) {
-             return f.write("n.pfm", pfm(2, 2, {1, 2, NAN, -1}, true));
-         },
-         luminance(), "pixel 0,1 (x,y from the top left) is not a number"},
-        {"negative",
-         [&](const Files& f) {
-             return f.write("n.pfm", pfm(2, 2, {1, 2, 3, -1}, true));
-         },
-         luminance(), "pixel 1,1 (x,y from the top left) is negative"},
-        {"infinite",
-         [&](const Files& f) {
-             return f.write("n.tif", tiff(2, 2, 32, 3, floats({1, INFINITY, 3, 4})));
-         },
-         luminance(), "pixel 1,0 (x,y from the top left) is infinite"},
-        {"no white", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, noWhite,
-         "--white-cdm2 and --black-cdm2 (cd/m²), or in --display FILE"},
-        {"both", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, both, "not both"},
-        {"neither", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, neither,
-         "--pixel-pitch-mm or --width-mm"},
-        {"no scale", [&](const Files& f) { return f.write("n.pfm", pfm(2, 2, one, true)); }, ScreenSource{},
-         "--mm-per-pixel"},
-        {"model", [&](const Files& f) { return f.write("n.pfm", pfm(2, 2, one, true)); }, modelForLuminance,
-         "leave out --transfer"},
-        {"scale", [](const Files& f) { return f.save("g.png", noise(2, 2)); }, pitchForScreenshot,
-         "--mm-per-pixel does not apply"},
+    const auto png = encoded(noise(64, 64), "PNG");
+    const auto jpeg = encoded(noise(64, 64), "JPEG", 95);
+    const auto small = encoded(noise(2, 2), "PNG");
+    const char* const kMissing = "(no file)";
+    const char* const kFifo = "(a pipe)";
+    const std::tuple<std::string, ScreenSource, const char*> rows[] = {
+        {"", display(), "is empty (0 bytes)"},
+        {kMissing, display(), "cannot open the image"},
+        {kFifo, display(), "is not a regular file"},
+        {encoded(noise(4, 4), "BMP"), display(), "(PNG, TIFF, JPEG or PFM)"},
+        {pngHeader(100000, 100000), display(), "is 100000 x 100000 pixels, more than the 40000000 pixels"},
+        {pngHeader(0, 10), display(), "has no pixels"},
+        {"Pf\n4294967296 4294967296\n-1\n", luminance(), "is 4294967296 x 4294967296 pixels, more than"},
+        {cut(png, 0.6), display(), "damaged or truncated PNG"},
+        {spoilt(png), display(), "damaged or truncated"},
+        {cut(jpeg, 0.7), display(), "damaged or truncated JPEG"},
+        {spoilt(jpeg), display(), "is a damaged JPEG file: the decoder says \"Corrupt JPEG data"},
+        {floatTiff(2, 2, one).substr(0, 140), luminance(), "damaged or truncated TIFF"},
+        {pfm(2, 2, one, false).substr(0, 20), luminance(), "damaged or truncated PFM"},
+        {pfm(1, 1, {1, 2, 3}, false, "PF"), luminance(), "colour PFM"},
+        {pfm(2, 2, {1, 2, NAN, -1}, true), luminance(), "pixel 0,1 (x,y from the top left) is not a number"},
+        {pfm(2, 2, {1, 2, 3, -1}, true), luminance(), "pixel 1,1 (x,y from the top left) is negative"},
+        {floatTiff(2, 2, {1, INFINITY, 3, 4}), luminance(), "pixel 1,0 (x,y from the top left) is infinite"},
+        {small, noWhite, "--white-cdm2 and --black-cdm2 (cd/m²), or in --display FILE"},
+        {small, both, "not both"},
+        {small, neither, "--pixel-pitch-mm or --width-mm"},
+        {pfm(2, 2, one, true), ScreenSource{}, "--mm-per-pixel"},
+        {pfm(2, 2, one, true), modelForLuminance, "leave out --transfer"},
+        {small, pitchForScreenshot, "--mm-per-pixel does not apply"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [bytes, source, message] : rows) {
         const Files files;
-        const auto file = row.make(files);
-        const auto image = vistrel::screen::loadScreen(file, row.source);
-        ASSERT_FALSE(image) << row.name;
-        EXPECT_EQ(image.error().kind, vistrel::cli::ErrorKind::Usage) << row.name;
-        EXPECT_EQ(image.error().file, file) << row.name;
-        EXPECT_NE(image.error().message.find(row.message), std::string::npos)
-            << row.name << ": " << image.error().text();
+        const auto file = bytes == kMissing ? files.path("none") : files.write("image", bytes);
+        if (bytes == kFifo) {
+            std::filesystem::remove(file);
+            mkfifo(file.c_str(), 0600);
+        }
+        const auto image = vistrel::screen::loadScreen(file, source);
+        ASSERT_FALSE(image) << message;
+        EXPECT_EQ(image.error().kind, vistrel::cli::ErrorKind::Usage) << message;
+        EXPECT_EQ(image.error().file, file) << message;
+        EXPECT_NE(image.error().message.find(message), std::string::npos) << image.error().text();
     }
 }
 
