@@ -379,13 +379,19 @@ Sniffed pfmHeader(Bytes& bytes, const std::string& file, std::uint8_t kind) {
     while (got && blank(c)) {
         got = bytes.next(c);
     }
-    int scale = 0;
-    while (got && !blank(c) && scale < 64) {
-        ++scale;
+    std::string scale;
+    while (got && !blank(c) && scale.size() < 64) {
+        scale += static_cast<char>(c);
         got = bytes.next(c);
     }
-    if (scale == 0 || !got) {
+    const auto number = NumberText(NumberFormat::invariant()).parse(scale);
+    if (!got || !number.ok()) {
         return damaged(file, "PFM", "its header is not 'Pf WIDTH HEIGHT SCALE'");
+    }
+    // Its sign gives the byte order; other sizes are read differently by
+    // different programs, so none is guessed.
+    if (std::abs(number.value) != 1.0) {
+        return refused(file, "has a PFM scale of " + scale + "; only 1 or -1 is read, with pixels in cd/m² as stored");
     }
     const std::uint64_t pixelsStart = bytes.offset();
     const Header header{Format::Pfm, size[0], size[1], true};

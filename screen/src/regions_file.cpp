@@ -60,7 +60,9 @@ Expected<std::vector<Record>> records(std::string_view text, const std::string& 
                     line += text[at] == '\n' ? 1 : 0;
                     cell += text[at++];
                 }
-                if (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r') {
+                const bool lineEnd =
+                    text.substr(at, 1) == "\n" || text.substr(at) == "\r" || text.substr(at, 2) == "\r\n";
+                if (at < text.size() && text[at] != ',' && !lineEnd) {
                     return Error{cli::ErrorKind::Usage, "text after a quoted cell's closing quote", file, line};
                 }
             } else {

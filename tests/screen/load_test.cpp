@@ -277,6 +277,7 @@ TEST(LoadScreen, BadInputIsRefusedNamingTheFile) {
         {floatTiff(2, 2, one).substr(0, 140), luminance(), "damaged or truncated TIFF"},
         {pfm(2, 2, one, false).substr(0, 20), luminance(), "damaged or truncated PFM"},
         {pfm(1, 1, {1, 2, 3}, false, "PF"), luminance(), "colour PFM"},
+        {"Pf\n1 1\n-2.0\n", luminance(), "has a PFM scale of -2.0; only 1 or -1"},
         {pfm(2, 2, {1, 2, NAN, -1}, true), luminance(), "pixel 0,1 (x,y from the top left) is not a number"},
         {pfm(2, 2, {1, 2, 3, -1}, true), luminance(), "pixel 1,1 (x,y from the top left) is negative"},
         {floatTiff(2, 2, {1, INFINITY, 3, 4}), luminance(), "pixel 1,0 (x,y from the top left) is infinite"},
@@ -394,6 +395,7 @@ TEST(Regions, RefusalsNameTheLine) {
         {"id,x,y,w,h\na,0,50,1,1\n", 2},
         {"id,x,y,w,h\na,0,0,1\n", 2},
         {"id,x,y,w,h,label\na,0,0,1,1,\"open\nstill\n", 2},
+        {"id,x,y,w,h,label\na,0,0,1,\"1\"\r2\n", 2},
         {"id,x,y,w,h\na,0,0,1,99999999999\n", 2},
         {many, 10'002},
     };
