@@ -57,7 +57,7 @@ struct DisplayModel {
 
 // What loadScreen is told besides the file.
 struct ScreenSource {
-    DisplayModel display;              // for a screenshot
+    DisplayModel display;             // for a screenshot
     std::optional<double> mmPerPixel; // for a luminance image
 };
 
@@ -75,6 +75,8 @@ struct ScreenSource {
 // 32-bit float TIFF or PFM, in cd/m²) as it is. Refuses, naming the file,
 // what cannot be read, a size of zero or above kMaxPixels, negative or NaN
 // luminances, and a display model or pitch that is missing or clashes.
+// While it decodes, the process's stderr is captured (the decoders' own
+// complaints), so loads are serialised.
 [[nodiscard]] Expected<LuminanceImage> loadScreen(const std::string& file, const ScreenSource& source);
 
 } // namespace vistrel::screen
