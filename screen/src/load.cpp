@@ -470,7 +470,7 @@ class ShadeTable {
         }
     }
     [[nodiscard]] std::uint8_t operator()(double y) const {
-        return table_[static_cast<std::size_t>(std::lround(std::clamp(y, 0.0, 1.0) * kSteps))];
+        return table_[static_cast<std::size_t>(std::clamp(y, 0.0, 1.0) * kSteps + 0.5)];
     }
 
   private:

@@ -65,7 +65,8 @@ struct ScreenSource {
 // ("srgb", "linear" or "gamma:G"), pixel_pitch_mm and width_mm; every key is
 // optional and an unknown key is refused with its line.
 [[nodiscard]] Expected<DisplayModel> readDisplayModel(const std::string& file);
-// The file's model with every part the options give put over it.
+// The file's model with every part the options give put over it; a pitch or
+// a width among the options replaces both of the file's.
 [[nodiscard]] DisplayModel overlay(DisplayModel file, const DisplayModel& options);
 // "srgb", "linear" or "gamma:G" (0.1 <= G <= 10).
 [[nodiscard]] Expected<DisplayModel> parseTransfer(const std::string& text, DisplayModel into);
