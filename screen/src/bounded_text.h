@@ -3,6 +3,8 @@
 
 #include "analysis/expected.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -18,12 +20,16 @@ namespace vistrel::screen {
     if (!in) {
         return cli::Error{cli::ErrorKind::Usage, std::string("cannot open: ") + std::strerror(errno), file, 0};
     }
-    std::string text(limit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad() || (!in && !in.eof())) {
+    // In pieces, so that a small file costs no buffer of the limit's size.
+    std::string text;
+    std::array<char, 64 * std::size_t{1024}> piece{};
+    while (text.size() <= limit && in) {
+        in.read(piece.data(), static_cast<std::streamsize>(std::min(piece.size(), limit + 1 - text.size())));
+        text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
         return cli::Error{cli::ErrorKind::Usage, "cannot read the file", file, 0};
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
     return text;
 }
 
