@@ -1,1 +1,289 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "screen/judge.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+namespace vistrel::screen {
+
+namespace {
+
+enum class Band { NotLegible, Small, Comfortable, Unmeasured };
+
+// BGR, told apart also by those who confuse red and green: the amber and the
+// grey differ from both in lightness.
+const cv::Scalar kRed(40, 40, 215);
+const cv::Scalar kAmber(0, 175, 255);
+const cv::Scalar kGreen(80, 170, 40);
+const cv::Scalar kGrey(150, 150, 150);
+
+std::optional<double> marginOf(const RegionResult& r) {
+    const std::string& text = r.evaluation.margin;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+Band bandOf(const RegionResult& r, const Bands& bands) {
+    if (!r.measured.ok()) {
+        return Band::Unmeasured;
+    }
+    const auto margin = marginOf(r);
+    const bool legible =
+        r.evaluation.hasVerdict() && r.evaluated.view(*cli::columnIndex("result")) == kLegible && margin;
+    if (!legible) {
+        return Band::NotLegible;
+    }
+    return *margin >= bands.comfortable ? Band::Comfortable : Band::Small;
+}
+
+cv::Scalar colourOf(Band b) {
+    switch (b) {
+    case Band::NotLegible: return kRed;
+    case Band::Small: return kAmber;
+    case Band::Comfortable: return kGreen;
+    case Band::Unmeasured: return kGrey;
+    }
+    return kGrey;
+}
+
+// The Hershey fonts draw ASCII only; an id from a file may hold anything.
+std::string drawable(std::string_view text, std::size_t most) {
+    std::string out;
+    for (const char c : text.substr(0, most)) {
+        out += c >= ' ' && c <= '~' ? c : '?';
+    }
+    if (text.size() > most) {
+        out += "...";
+    }
+    return out;
+}
+
+std::string labelOf(const RegionResult& r) {
+    std::string label = drawable(r.region.id, 16);
+    if (!r.measured.ok()) {
+        return label + " unmeasured";
+    }
+    const auto margin = marginOf(r);
+    if (!margin) {
+        return label + " no verdict";
+    }
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), " %+.2f", *margin);
+    return label + text.data();
+}
+
+struct Pen {
+    int face = cv::FONT_HERSHEY_SIMPLEX;
+    double scale = 0.5;
+    int thickness = 1;
+
+    [[nodiscard]] cv::Size size(const std::string& text, int* baseline) const {
+        return cv::getTextSize(text, face, scale, thickness, baseline);
+    }
+};
+
+void dashedRectangle(cv::Mat& canvas, cv::Rect r, const cv::Scalar& colour, int thickness) {
+    const int dash = 4 * thickness + 4;
+    const auto line = [&](cv::Point a, cv::Point b) {
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        for (double at = 0; at < length; at += 2 * dash) {
+            const double end = std::min(length, at + dash);
+            const cv::Point from(a.x + static_cast<int>((b.x - a.x) * at / length),
+                                 a.y + static_cast<int>((b.y - a.y) * at / length));
+            const cv::Point to(a.x + static_cast<int>((b.x - a.x) * end / length),
+                               a.y + static_cast<int>((b.y - a.y) * end / length));
+            cv::line(canvas, from, to, colour, thickness);
+        }
+    };
+    const cv::Point tl = r.tl();
+    const cv::Point br(r.x + r.width, r.y + r.height);
+    line(tl, {br.x, tl.y});
+    line({br.x, tl.y}, br);
+    line(br, {tl.x, br.y});
+    line({tl.x, br.y}, tl);
+}
+
+// A filled tag with text, its top left at at; dark text on the light colours.
+void tag(cv::Mat& canvas, cv::Point at, const std::string& text, const cv::Scalar& colour, const Pen& pen) {
+    int baseline = 0;
+    const cv::Size size = pen.size(text, &baseline);
+    const int pad = std::max(2, size.height / 4);
+    cv::rectangle(canvas, cv::Rect(at.x, at.y, size.width + 2 * pad, size.height + baseline + 2 * pad), colour,
+                  cv::FILLED);
+    const bool dark = colour == kRed;
+    cv::putText(canvas, text, {at.x + pad, at.y + pad + size.height}, pen.face, pen.scale,
+                dark ? cv::Scalar(255, 255, 255) : cv::Scalar(0, 0, 0), pen.thickness, cv::LINE_AA);
+}
+
+cv::Size tagSize(const std::string& text, const Pen& pen) {
+    int baseline = 0;
+    const cv::Size size = pen.size(text, &baseline);
+    const int pad = std::max(2, size.height / 4);
+    return {size.width + 2 * pad, size.height + baseline + 2 * pad};
+}
+
+// Words laid into lines no wider than width.
+std::vector<std::string> wrapped(const std::string& text, int width, const Pen& pen) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(start, end - start);
+        start = end + 1;
+        const std::string longer = line.empty() ? word : line + " " + word;
+        int baseline = 0;
+        if (!line.empty() && pen.size(longer, &baseline).width > width) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string mapPng(const LuminanceImage& image, const std::vector<RegionResult>& results, const Bands& bands,
+                   const std::string& caption) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.shade.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
+        return {};
+    }
+    // A small screen is enlarged, pixels kept square, so that labels and legend fit beside it.
+    constexpr int kNarrowest = 800;
+    const int zoom = std::clamp((kNarrowest + image.width - 1) / image.width, 1, 8);
+    const int width = image.width * zoom;
+    const int height = image.height * zoom;
+    Pen pen;
+    pen.scale = std::clamp(width / 1600.0, 0.5, 1.5);
+    pen.thickness = pen.scale >= 0.9 ? 2 : 1;
+    const int line = std::max(2, width / 800);
+
+    // Dimmed, so that the outlines stand out, yet the glyphs stay visible.
+    const cv::Mat shade(image.height, image.width, CV_8UC1, const_cast<std::uint8_t*>(image.shade.data()));
+    cv::Mat grey;
+    shade.convertTo(grey, CV_8UC1, 0.55, 30);
+    if (zoom > 1) {
+        cv::resize(grey, grey, {width, height}, 0, 0, cv::INTER_NEAREST);
+    }
+    cv::Mat screen;
+    cv::cvtColor(grey, screen, cv::COLOR_GRAY2BGR);
+
+    // The outlines first, then every tag over them, so that no outline crosses a tag.
+    struct Placed {
+        cv::Point at;
+        std::string text;
+        cv::Scalar colour;
+    };
+    std::vector<Placed> tags;
+    for (const RegionResult& r : results) {
+        const Band band = bandOf(r, bands);
+        const cv::Scalar colour = colourOf(band);
+        // Around the text, not over its glyphs.
+        const cv::Rect box(r.region.box.x * zoom - line, r.region.box.y * zoom - line, r.region.box.w * zoom + 2 * line,
+                           r.region.box.h * zoom + 2 * line);
+        if (band == Band::Unmeasured) {
+            dashedRectangle(screen, box, colour, line);
+        } else {
+            cv::rectangle(screen, box, colour, line);
+        }
+        const std::string text = labelOf(r);
+        const cv::Size size = tagSize(text, pen);
+        int y = box.y - size.height;
+        if (y < 0) {
+            y = box.y + box.height + 1; // below the box when there is no room above it
+        }
+        y = std::clamp(y, 0, std::max(0, height - size.height));
+        const int x = std::clamp(box.x, 0, std::max(0, width - size.width));
+        tags.push_back({{x, y}, text, colour});
+    }
+    for (const Placed& t : tags) {
+        tag(screen, t.at, t.text, t.colour, pen);
+    }
+
+    // The strip below: the legend, then the case.
+    const std::array<std::pair<std::string, cv::Scalar>, 4> legend{{
+        {"Not Legible or no verdict", kRed},
+        {"margin 0 to " +
+             [&] {
+                 std::array<char, 32> t{};
+                 std::snprintf(t.data(), t.size(), "%.2f", bands.comfortable);
+                 return std::string(t.data());
+             }(),
+         kAmber},
+        {"margin " + [&] {
+             std::array<char, 32> t{};
+             std::snprintf(t.data(), t.size(), "%.2f", bands.comfortable);
+             return std::string(t.data());
+         }() + " or more",
+         kGreen},
+        {"not measured", kGrey},
+    }};
+    const int gap = tagSize("M", pen).height / 2;
+    const int rowHeight = tagSize("Mg", pen).height + gap;
+    std::vector<std::vector<std::size_t>> legendRows(1);
+    int used = gap;
+    for (std::size_t k = 0; k < legend.size(); ++k) {
+        const int w = tagSize(legend[k].first, pen).width + gap;
+        if (used + w > width && !legendRows.back().empty()) {
+            legendRows.emplace_back();
+            used = gap;
+        }
+        legendRows.back().push_back(k);
+        used += w;
+    }
+    const std::string key = "Each box: region id and margin_log, the log10 contrast above threshold.";
+    std::vector<std::string> lines = wrapped(key, width - 2 * gap, pen);
+    for (const std::string& l : wrapped(drawable(caption, 2000), width - 2 * gap, pen)) {
+        lines.push_back(l);
+    }
+    const int strip = gap + static_cast<int>(legendRows.size() + lines.size()) * rowHeight + gap;
+    cv::Mat canvas(height + strip, width, CV_8UC3, cv::Scalar(255, 255, 255));
+    screen.copyTo(canvas(cv::Rect(0, 0, width, height)));
+    int y = height + gap;
+    for (const auto& row : legendRows) {
+        int x = gap;
+        for (const std::size_t k : row) {
+            tag(canvas, {x, y}, legend[k].first, legend[k].second, pen);
+            x += tagSize(legend[k].first, pen).width + gap;
+        }
+        y += rowHeight;
+    }
+    for (const std::string& l : lines) {
+        int baseline = 0;
+        const cv::Size size = pen.size(l, &baseline);
+        cv::putText(canvas, l, {gap, y + size.height + gap / 2}, pen.face, pen.scale, cv::Scalar(0, 0, 0),
+                    pen.thickness, cv::LINE_AA);
+        y += rowHeight;
+    }
+
+    std::vector<std::uint8_t> png;
+    try {
+        if (!cv::imencode(".png", canvas, png)) {
+            return {};
+        }
+    } catch (const cv::Exception&) {
+        return {};
+    }
+    return {png.begin(), png.end()};
+}
+
+} // namespace vistrel::screen
