@@ -174,7 +174,8 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     if (c == Command::Report && !run.reviewMeta.empty()) {
         files.push_back(run.reviewMeta);
     }
-    for (const std::string* file : {&run.angular, &run.eyePoints}) {
+    for (const std::string* file :
+         {&run.angular, &run.eyePoints, &run.screen.image, &run.screen.display, &run.screen.regions}) {
         if (!file->empty()) {
             files.push_back(*file);
         }
