@@ -64,7 +64,7 @@ std::string captionOf(const Invocation& run, const Case& c, const screen::Lumina
         }
     }
     std::string name = std::filesystem::path(run.screen.image).filename().string();
-    return text + ". Screen " + name + ", " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+    return text + ". Screen " + name + ", " + std::to_string(image.width) + "x" + std::to_string(image.height) +
            " px, " + numbers.plain(std::round(image.mmPerPixel * 1e4) / 1e4) + " mm per pixel.";
 }
 

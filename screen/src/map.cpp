@@ -173,8 +173,8 @@ std::string mapPng(const LuminanceImage& image, const std::vector<RegionResult>&
     const int width = image.width * zoom;
     const int height = image.height * zoom;
     Pen pen;
-    pen.scale = std::clamp(width / 1600.0, 0.5, 1.5);
-    pen.thickness = pen.scale >= 0.9 ? 2 : 1;
+    pen.scale = std::clamp(width / 2400.0, 0.5, 1.2);
+    pen.thickness = pen.scale >= 0.75 ? 2 : 1;
     const int line = std::max(2, width / 800);
 
     // Dimmed, so that the outlines stand out, yet the glyphs stay visible.
@@ -194,26 +194,50 @@ std::string mapPng(const LuminanceImage& image, const std::vector<RegionResult>&
         cv::Scalar colour;
     };
     std::vector<Placed> tags;
+    std::vector<cv::Rect> boxes;
     for (const RegionResult& r : results) {
+        // Around the text, not over its glyphs.
+        boxes.emplace_back(r.region.box.x * zoom - line, r.region.box.y * zoom - line, r.region.box.w * zoom + 2 * line,
+                           r.region.box.h * zoom + 2 * line);
+    }
+    std::vector<cv::Rect> taken = boxes;
+    for (std::size_t k = 0; k < results.size(); ++k) {
+        const RegionResult& r = results[k];
         const Band band = bandOf(r, bands);
         const cv::Scalar colour = colourOf(band);
-        // Around the text, not over its glyphs.
-        const cv::Rect box(r.region.box.x * zoom - line, r.region.box.y * zoom - line, r.region.box.w * zoom + 2 * line,
-                           r.region.box.h * zoom + 2 * line);
+        const cv::Rect& box = boxes[k];
         if (band == Band::Unmeasured) {
             dashedRectangle(screen, box, colour, line);
         } else {
             cv::rectangle(screen, box, colour, line);
         }
+        // Above the box, else below, right or left of it: the first place that
+        // hides no other text nor tag, else the one that hides least.
         const std::string text = labelOf(r);
         const cv::Size size = tagSize(text, pen);
-        int y = box.y - size.height;
-        if (y < 0) {
-            y = box.y + box.height + 1; // below the box when there is no room above it
+        const std::array<cv::Point, 4> places{{{box.x, box.y - size.height},
+                                               {box.x, box.y + box.height},
+                                               {box.x + box.width, box.y},
+                                               {box.x - size.width, box.y}}};
+        cv::Rect best;
+        long hidden = -1;
+        for (const cv::Point& p : places) {
+            const cv::Rect at(std::clamp(p.x, 0, std::max(0, width - size.width)),
+                              std::clamp(p.y, 0, std::max(0, height - size.height)), size.width, size.height);
+            long overlap = 0;
+            for (std::size_t j = 0; j < taken.size(); ++j) {
+                overlap += j == k ? 0 : (at & taken[j]).area();
+            }
+            if (hidden < 0 || overlap < hidden) {
+                best = at;
+                hidden = overlap;
+            }
+            if (overlap == 0) {
+                break;
+            }
         }
-        y = std::clamp(y, 0, std::max(0, height - size.height));
-        const int x = std::clamp(box.x, 0, std::max(0, width - size.width));
-        tags.push_back({{x, y}, text, colour});
+        taken.push_back(best);
+        tags.push_back({best.tl(), text, colour});
     }
     for (const Placed& t : tags) {
         tag(screen, t.at, t.text, t.colour, pen);
@@ -229,11 +253,13 @@ std::string mapPng(const LuminanceImage& image, const std::vector<RegionResult>&
                  return std::string(t.data());
              }(),
          kAmber},
-        {"margin " + [&] {
-             std::array<char, 32> t{};
-             std::snprintf(t.data(), t.size(), "%.2f", bands.comfortable);
-             return std::string(t.data());
-         }() + " or more",
+        {"margin " +
+             [&] {
+                 std::array<char, 32> t{};
+                 std::snprintf(t.data(), t.size(), "%.2f", bands.comfortable);
+                 return std::string(t.data());
+             }() +
+             " or more",
          kGreen},
         {"not measured", kGrey},
     }};
