@@ -64,8 +64,12 @@ std::string captionOf(const Invocation& run, const Case& c, const screen::Lumina
         }
     }
     std::string name = std::filesystem::path(run.screen.image).filename().string();
-    return text + ". Screen " + name + ", " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-           " px, " + numbers.plain(std::round(image.mmPerPixel * 1e4) / 1e4) + " mm per pixel.";
+    text += ". Screen " + name + ", " + std::to_string(image.width) + "x" + std::to_string(image.height) + " px, " +
+            numbers.plain(std::round(image.mmPerPixel * 1e4) / 1e4) + " mm per pixel.";
+    for (const std::string& assumed : image.assumptions) {
+        text += " " + assumed;
+    }
+    return text;
 }
 
 } // namespace
@@ -347,6 +351,9 @@ Expected<int> runScreenCommand(Invocation& run, Console& console, const NumberTe
         if (auto committed = tableOut->commit(); !committed) {
             return committed.error();
         }
+    }
+    for (const std::string& assumed : judged->image.assumptions) {
+        console.err.write("vistrel-cli screen: " + escaped(assumed) + "\n");
     }
     if (judged->results.empty()) {
         console.err.write("vistrel-cli screen: no text found in " + escaped(run.screen.image) +

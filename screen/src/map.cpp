@@ -58,13 +58,31 @@ cv::Scalar colourOf(Band b) {
     return kGrey;
 }
 
-// The Hershey fonts draw ASCII only; an id from a file may hold anything.
+// The Hershey fonts draw ASCII only; an id or a note may hold anything. The
+// few signs the notes use keep their meaning, any other character is one '?'.
 std::string drawable(std::string_view text, std::size_t most) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kSigns{
+        {{"\u00b2", "2"}, {"\u00b0", " deg"}, {"\u00d7", "x"}, {"\u2212", "-"}, {"\u2014", "-"}, {"\u00b5", "u"}}};
     std::string out;
-    for (const char c : text.substr(0, most)) {
-        out += c >= ' ' && c <= '~' ? c : '?';
+    std::size_t shown = 0;
+    std::size_t k = 0;
+    for (; k < text.size() && shown < most; ++shown) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if (c < 0x80) {
+            out += c >= ' ' && c != 0x7f ? static_cast<char>(c) : '?';
+            ++k;
+            continue;
+        }
+        std::size_t length = 1;
+        while (k + length < text.size() && (static_cast<unsigned char>(text[k + length]) & 0xC0U) == 0x80U) {
+            ++length;
+        }
+        const auto sign = std::find_if(kSigns.begin(), kSigns.end(),
+                                       [&](const auto& s) { return text.substr(k, length) == s.first; });
+        out += sign == kSigns.end() ? std::string_view("?") : sign->second;
+        k += length;
     }
-    if (text.size() > most) {
+    if (k < text.size()) {
         out += "...";
     }
     return out;
