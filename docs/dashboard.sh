@@ -23,4 +23,4 @@ convert -size 1920x720 gradient:'#06090d'-'#151c26' \
     -fill '#3a4450' -pointsize 14 -annotate +1600+660 'ODO 45210 km' \
     -fill none -stroke '#7f8a96' -strokewidth 4 -draw 'roundrectangle 1500,460 1580,500 6,6' \
     -fill '#7f8a96' -draw 'rectangle 1506,466 1550,494' -stroke none \
-    "$out"
+    -alpha off -depth 8 "$out"

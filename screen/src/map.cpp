@@ -97,9 +97,9 @@ std::string labelOf(const RegionResult& r) {
     if (!margin) {
         return label + " no verdict";
     }
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), " %+.2f", *margin);
-    return label + text.data();
+    // As the table writes it, so that a tag and its row never disagree at a band's edge.
+    const std::string& shown = r.evaluation.margin;
+    return label + (shown.starts_with('-') ? " " : " +") + shown;
 }
 
 struct Pen {
