@@ -56,6 +56,8 @@ done <<ROWS
 2|empty.png|screen empty.png -o out/m.png --table out/t.csv $near
 2|outside.csv|screen screen.png -o out/m.png --table out/t.csv $near --regions outside.csv
 2|missing.png|screen missing.png -o out/m.png $near
+2|the table regions.csv would overwrite the input|screen screen.png -o out/m.png --table regions.csv $near
+2|the output screen.png would overwrite the input|screen screen.png -o screen.png $near
 0||report designs.csv -o r.html --screen screen.png $model --regions regions.csv
 2|--regions needs --screen|report designs.csv -o out/r.html --regions regions.csv
 2|--screen needs an HTML report|report designs.csv -o out/r.pdf --screen screen.png $model
