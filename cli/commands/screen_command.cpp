@@ -131,7 +131,7 @@ Expected<void> finishScreenImageOptions(const CLI::App& command, CommandOptions&
         if (!model) {
             return asUsage(model.error(), {});
         }
-        s.model = std::move(*model);
+        s.model = *model;
     }
     return {};
 }
@@ -210,7 +210,7 @@ Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, cons
         if (!file) {
             return asUsage(file.error(), s.display);
         }
-        source.display = screen::overlay(std::move(*file), s.model);
+        source.display = screen::overlay(*file, s.model);
     }
     auto image = screen::loadScreen(s.image, source);
     if (!image) {

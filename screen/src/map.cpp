@@ -162,7 +162,8 @@ std::vector<std::string> wrapped(const std::string& text, int width, const Pen& 
         end = end == std::string::npos ? text.size() : end;
         const std::string word = text.substr(start, end - start);
         start = end + 1;
-        const std::string longer = line.empty() ? word : line + " " + word;
+        std::string longer = line;
+        longer += (line.empty() ? "" : " ") + word;
         int baseline = 0;
         if (!line.empty() && pen.size(longer, &baseline).width > width) {
             lines.push_back(line);
@@ -213,6 +214,7 @@ std::string mapPng(const LuminanceImage& image, const std::vector<RegionResult>&
     };
     std::vector<Placed> tags;
     std::vector<cv::Rect> boxes;
+    boxes.reserve(results.size());
     for (const RegionResult& r : results) {
         // Around the text, not over its glyphs.
         boxes.emplace_back(r.region.box.x * zoom - line, r.region.box.y * zoom - line, r.region.box.w * zoom + 2 * line,
