@@ -86,7 +86,8 @@ with tempfile.TemporaryDirectory() as work:
         with open(f"{work}/r.csv", "w", encoding="utf-8") as f:
             f.write("id,x,y,w,h,label\nspeed,5,15,220,60,Speed\ndot,300,100,3,3,\n")
         subprocess.run([cli, "screen", f"{work}/s.png", "-o", f"{work}/m.png", "--table", f"{work}/t.json",
-                        "--regions", f"{work}/r.csv", "--pixel-pitch-mm", "0.2", "--age", "45",
+                        "--regions", f"{work}/r.csv", "--pixel-pitch-mm", "0.2", "--white-cdm2", "300",
+                        "--black-cdm2", "0.5", "--age", "45",
                         "--viewing_distance_mm", "750", "--ease", "90"], capture_output=True)
         screen = json.load(open(f"{work}/t.json", encoding="utf-8"))
         for error in validator.iter_errors(screen):
