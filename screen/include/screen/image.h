@@ -57,7 +57,7 @@ struct DisplayModel {
 
 // What loadScreen is told besides the file.
 struct ScreenSource {
-    DisplayModel display;              // for a screenshot
+    DisplayModel display;             // for a screenshot
     std::optional<double> mmPerPixel; // for a luminance image
 };
 
@@ -65,7 +65,8 @@ struct ScreenSource {
 // ("srgb", "linear" or "gamma:G"), pixel_pitch_mm and width_mm; every key is
 // optional and an unknown key is refused with its line.
 [[nodiscard]] Expected<DisplayModel> readDisplayModel(const std::string& file);
-// The file's model with every part the options give put over it.
+// The file's model with every part the options give put over it; a pitch or
+// a width among the options replaces both of the file's.
 [[nodiscard]] DisplayModel overlay(DisplayModel file, const DisplayModel& options);
 // "srgb", "linear" or "gamma:G" (0.1 <= G <= 10).
 [[nodiscard]] Expected<DisplayModel> parseTransfer(const std::string& text, DisplayModel into);
@@ -75,6 +76,8 @@ struct ScreenSource {
 // 32-bit float TIFF or PFM, in cd/m²) as it is. Refuses, naming the file,
 // what cannot be read, a size of zero or above kMaxPixels, negative or NaN
 // luminances, and a display model or pitch that is missing or clashes.
+// While it decodes, the process's stderr is captured (the decoders' own
+// complaints), so loads are serialised.
 [[nodiscard]] Expected<LuminanceImage> loadScreen(const std::string& file, const ScreenSource& source);
 
 } // namespace vistrel::screen
