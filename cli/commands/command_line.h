@@ -10,6 +10,7 @@
 #include "analysis/review.h"
 #include "analysis/viewpoint.h"
 #include "plot_points.h"
+#include "screen/image.h"
 
 #include <array>
 #include <functional>
@@ -27,7 +28,18 @@ class Option;
 namespace vistrel::cli {
 
 // Each has its row in kCommands (command_table.h), in this order.
-enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance, Report, Count };
+enum class Command { Eval, Batch, Solve, Sweep, Check, Conditions, Tolerance, Report, Screen, Count };
+
+// The screen image of screen and of report --screen, and how its pixels become light.
+struct ScreenRequest {
+    std::string image;          // empty: report without --screen
+    std::string display;        // --display FILE.toml
+    std::string regions;        // --regions FILE.csv; empty to find the text
+    std::string table;          // screen --table: .json for JSON, else CSV
+    screen::DisplayModel model; // the options given, laid over --display's file
+    std::optional<double> mmPerPixel;
+    double comfortable = 0.3; // --comfortable-margin, log units
+};
 
 struct Invocation {
     Command command = Command::Eval;
@@ -66,6 +78,7 @@ struct Invocation {
     std::string eyePoints;
     std::vector<EyePoint> eyes;
     DisplayPlacement display{};
+    ScreenRequest screen;
 
     [[nodiscard]] std::string_view name() const;
 };
@@ -144,6 +157,9 @@ struct CommandOptions {
         std::array<std::string, 5> meta; // as Invocation::metaOptions
         std::string displayCentre;
         std::string displayNormal;
+        // --white-cdm2, --black-cdm2, --transfer, --pixel-pitch-mm, --width-mm,
+        // --mm-per-pixel and --comfortable-margin
+        std::array<std::string, 7> screen;
     } texts;
 };
 

@@ -37,7 +37,8 @@ ParsedCommandLine usageOf(std::string_view command, const std::string& message) 
 // No output may replace what the command reads, whatever name leads to it.
 Expected<void> refuseOverwrite(const Invocation& run) {
     const std::vector<std::string> inputs = inputFiles(run, programDir());
-    for (const auto& [output, what] : {std::pair{&run.output, "the output "}, std::pair{&run.plot, "the plot "}}) {
+    for (const auto& [output, what] : {std::pair{&run.output, "the output "}, std::pair{&run.plot, "the plot "},
+                                       std::pair{&run.screen.table, "the table "}}) {
         for (const std::string& input : inputs) {
             if (!output->empty() && *output != "-" && !input.empty() && wouldOverwrite(*output, input)) {
                 return usageError(what + *output + " would overwrite the input " + (input == "-" ? "on stdin" : input));
@@ -174,7 +175,8 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     if (c == Command::Report && !run.reviewMeta.empty()) {
         files.push_back(run.reviewMeta);
     }
-    for (const std::string* file : {&run.angular, &run.eyePoints}) {
+    for (const std::string* file :
+         {&run.angular, &run.eyePoints, &run.screen.image, &run.screen.display, &run.screen.regions}) {
         if (!file->empty()) {
             files.push_back(*file);
         }

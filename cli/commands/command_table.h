@@ -61,6 +61,10 @@ void addReportOptions(CLI::App& command, CommandOptions& options);
 Expected<void> finishReport(const CLI::App& command, CommandOptions& options, const NumberText& numbers);
 Expected<int> runReportCommand(Invocation& run, Console& console, const NumberText& numbers);
 
+void addScreenOptions(CLI::App& command, CommandOptions& options);
+Expected<void> finishScreen(const CLI::App& command, CommandOptions& options, const NumberText& numbers);
+Expected<int> runScreenCommand(Invocation& run, Console& console, const NumberText& numbers);
+
 inline constexpr std::size_t kCommandCount = static_cast<std::size_t>(Command::Count);
 
 inline constexpr std::array<CommandRow, kCommandCount> kCommands{{
@@ -79,6 +83,8 @@ inline constexpr std::array<CommandRow, kCommandCount> kCommands{{
      finishTolerance, runToleranceCommand},
     {Command::Report, "report", "Write a design review of every design to HTML or PDF", addReportOptions, finishReport,
      runReportCommand},
+    {Command::Screen, "screen", "Judge every text of a screen image and draw a legibility map", addScreenOptions,
+     finishScreen, runScreenCommand},
 }};
 
 // Every row named, each at its command's place: a command left out does not

@@ -12,6 +12,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "data_dirs.h"
+#include "screen/judge.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -114,5 +115,32 @@ Expected<void> finishViewOptions(const CLI::App& command, CommandOptions& option
 [[nodiscard]] std::vector<NamedRow> eyeViews(const Invocation& run, const NumberText& numbers);
 // The same, a line per eye point.
 [[nodiscard]] std::string eyePointLines(const Invocation& run, const NumberText& numbers);
+
+// The screen's own options, shared by screen and report --screen: the display
+// model (--display, --white-cdm2, --black-cdm2, --transfer, --pixel-pitch-mm,
+// --width-mm), --mm-per-pixel, --regions and --comfortable-margin.
+void addScreenImageOptions(CLI::App& command, CommandOptions& options);
+// Reads them into options.run.screen; a usage error names the option.
+Expected<void> finishScreenImageOptions(const CLI::App& command, CommandOptions& options, const NumberText& numbers);
+
+// A screen judged region by region, and its map.
+struct JudgedScreen {
+    screen::LuminanceImage image;
+    std::vector<screen::RegionResult> results;
+    std::string caption; // the case the map shows, in ASCII
+    std::string mapPng;
+};
+// Loads run.screen.image, finds or reads its regions and judges each against
+// base, whose luminances, letter height and ratio the screen replaces. A bad
+// image, display model or regions file is a usage error naming its file.
+[[nodiscard]] Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, const NumberText& numbers);
+// The table's header and one row of cells per region, numbers as the engine read and wrote them.
+[[nodiscard]] std::vector<std::string_view> screenTableHeader();
+[[nodiscard]] std::vector<std::vector<std::string>> screenTableRows(const JudgedScreen& judged);
+[[nodiscard]] std::string screenTableCsv(const JudgedScreen& judged, bool guardFormulas);
+[[nodiscard]] std::string screenTableJson(const JudgedScreen& judged, const std::string& image,
+                                          const NumberText& numbers);
+// The regions that are Not Legible or have no verdict.
+[[nodiscard]] std::size_t notLegibleRegions(const JudgedScreen& judged);
 
 } // namespace vistrel::cli

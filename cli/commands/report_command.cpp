@@ -153,9 +153,13 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     }
     Review review{run.title.empty() ? "Design review" : run.title, setting.date, VISTREL_VERSION, {}, std::move(*meta)};
     std::vector<ReviewArt> art;
+    std::optional<Case> firstGiven; // the case a screen is judged under
     for (const NamedRow& row : *designs) {
         Case given; // as the row gives it: what is solved, swept and spread
         designCase(row, nullptr, given, blank);
+        if (!firstGiven) {
+            firstGiven = given;
+        }
         Case c;
         const Evaluation e = evaluateDesign(row, nullptr, c, numbers, blank);
         ReviewDesign d = reviewDesign(row.named ? row.name : "Design " + row.name, c, e, numbers);
@@ -221,7 +225,17 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
             result.notice += failingText(failing, review.designs.size(), *run.failOn) + "\n";
         }
     }
-    result.out = reviewHtml(review, numbers, art);
+    std::optional<ReviewScreen> screen;
+    if (!run.screen.image.empty()) {
+        auto judged = judgeScreen(run, *firstGiven, numbers);
+        if (!judged) {
+            return judged.error();
+        }
+        const std::string name = std::filesystem::path(run.screen.image).filename().string();
+        screen = ReviewScreen{name, "Judged under the case of " + review.designs.front().name + ". " + judged->caption,
+                              std::move(judged->mapPng), screenTableHeader(), screenTableRows(*judged)};
+    }
+    result.out = reviewHtml(review, numbers, art, screen ? &*screen : nullptr);
     return result;
 }
 
@@ -262,6 +276,12 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
     }
     addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
     addViewOptions(command, options);
+    command
+        .add_option("--screen", run.screen.image,
+                    "A screen image whose legibility map and regions the review adds, judged under the first "
+                    "design's case (see screen --help)")
+        ->group("Screen");
+    addScreenImageOptions(command, options);
     command.footer(std::string(kReportFooter));
 }
 
@@ -280,6 +300,17 @@ Expected<void> finishReport(const CLI::App& command, CommandOptions& options, co
     }
     if (auto view = finishViewOptions(command, options, numbers); !view) {
         return view;
+    }
+    if (options.run.screen.image.empty()) {
+        for (const CLI::Option* o : command.get_options()) {
+            if (o->get_group() == "Screen" && o->count() > 0) {
+                return usageError(o->get_name() + " needs --screen IMAGE");
+            }
+        }
+    } else if (out.ends_with(".pdf")) {
+        return usageError("--screen needs an HTML report: its map is a picture the PDF layout does not take");
+    } else if (auto screen = finishScreenImageOptions(command, options, numbers); !screen) {
+        return screen;
     }
     return checkDraws(command, options);
 }

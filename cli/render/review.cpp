@@ -813,7 +813,59 @@ std::optional<std::string> utcDate(std::string_view epochSeconds) {
     return dateOf(static_cast<std::time_t>(std::stoll(std::string(epochSeconds))));
 }
 
-std::string reviewHtml(const Review& review, const NumberText& numbers, std::span<const ReviewArt> art) {
+std::string base64(std::string_view bytes) {
+    static constexpr std::string_view kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t k = 0; k < bytes.size(); k += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - k);
+        std::uint32_t group = 0;
+        for (std::size_t j = 0; j < 3; ++j) {
+            group = (group << 8U) | (j < n ? static_cast<unsigned char>(bytes[k + j]) : 0U);
+        }
+        for (std::size_t j = 0; j < 4; ++j) {
+            out += j <= n ? kDigits[(group >> (18 - 6 * j)) & 63U] : '=';
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void screenSection(Page& page, const ReviewScreen& screen) {
+    page.raw("<section class=\"design next\">\n");
+    page.element("h2", "next", "Screen: " + screen.name);
+    page.raw("<figure><img style=\"display:block;max-width:100%;height:auto\" alt=\"");
+    page.text("The legibility map of " + screen.name);
+    page.raw("\" src=\"data:image/png;base64,");
+    page.raw(base64(screen.png));
+    page.raw("\">\n");
+    page.element("figcaption", "", screen.caption);
+    page.raw("</figure>\n");
+    if (screen.rows.empty()) {
+        page.element("p", "none", "No text was found on the screen.");
+    } else {
+        page.raw("<div class=\"wrap\"><table class=\"cards\">\n<thead><tr>");
+        for (const std::string_view h : screen.header) {
+            page.element("th", "", h);
+        }
+        page.raw("</tr></thead>\n<tbody>\n");
+        for (const auto& row : screen.rows) {
+            page.raw("<tr>");
+            for (std::size_t k = 0; k < row.size() && k < screen.header.size(); ++k) {
+                page.cell(screen.header[k], k < 2 ? "id" : "", row[k]);
+            }
+            page.raw("</tr>\n");
+        }
+        page.raw("</tbody></table></div>\n");
+    }
+    page.raw("</section>\n");
+}
+
+} // namespace
+
+std::string reviewHtml(const Review& review, const NumberText& numbers, std::span<const ReviewArt> art,
+                       const ReviewScreen* screen) {
     const Writer w{numbers};
     const ReviewArt none;
     Page page;
@@ -837,6 +889,9 @@ std::string reviewHtml(const Review& review, const NumberText& numbers, std::spa
     for (std::size_t k = 0; k < review.designs.size(); ++k) {
         const ReviewDesign& d = review.designs[k];
         design(page, w, d, k < art.size() ? art[k] : none, several || !d.name.empty(), k > 0);
+    }
+    if (screen != nullptr) {
+        screenSection(page, *screen);
     }
     method(page, anyGlare(review), anySeat(review));
     page.raw("</body>\n</html>\n");

@@ -67,6 +67,15 @@ struct ReviewArt {
     std::string tornadoSvg; // optional
 };
 
+// A screen judged region by region (report --screen): its map and its table.
+struct ReviewScreen {
+    std::string name;    // the image's file name
+    std::string caption; // the case the map shows
+    std::string png;     // the map
+    std::vector<std::string_view> header;
+    std::vector<std::vector<std::string>> rows; // one per region
+};
+
 // Today's date in UTC, as YYYY-MM-DD.
 [[nodiscard]] std::string todayUtc();
 // The UTC date of a count of seconds since 1970 (SOURCE_DATE_EPOCH), or
@@ -80,8 +89,12 @@ struct ReviewArt {
 
 [[nodiscard]] std::string escapeHtml(std::string_view text);
 
-// The whole page; art, when given, holds one entry per design.
+// The bytes as base64, for a picture held in the page.
+[[nodiscard]] std::string base64(std::string_view bytes);
+
+// The whole page; art, when given, holds one entry per design; screen, when
+// given, adds its map and table after the designs.
 [[nodiscard]] std::string reviewHtml(const Review& review, const NumberText& numbers,
-                                     std::span<const ReviewArt> art = {});
+                                     std::span<const ReviewArt> art = {}, const ReviewScreen* screen = nullptr);
 
 } // namespace vistrel::cli

@@ -6,7 +6,7 @@ _vistrel_cli() {
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD - 1]}"
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance | report) command="$word"; break ;; esac
+        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance | report | screen) command="$word"; break ;; esac
     done
 
     local solvable="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
@@ -22,6 +22,8 @@ _vistrel_cli() {
     done
     case_options+=" --angular"
     local view_options="--angular --eye-points --display-centre --display-normal"
+    local screen_options="--display --white-cdm2 --black-cdm2 --transfer --pixel-pitch-mm --width-mm --mm-per-pixel
+        --regions --comfortable-margin"
 
     case "$prev" in
     --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
@@ -36,10 +38,14 @@ _vistrel_cli() {
         ;;
     --delimiter) COMPREPLY=("','" "';'"); return ;;
     --fail-on)
-        if [[ "$command" == conditions ]]; then COMPREPLY=(not-legible); else
+        if [[ "$command" == conditions || "$command" == screen ]]; then COMPREPLY=(not-legible); else
             mapfile -t COMPREPLY < <(compgen -W "not-legible required recommended" -- "$cur"); fi
         return
         ;;
+    --transfer) mapfile -t COMPREPLY < <(compgen -W "srgb linear gamma:" -- "$cur"); return ;;
+    --display) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
+    --screen | --regions | --table) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --white-cdm2 | --black-cdm2 | --pixel-pitch-mm | --width-mm | --mm-per-pixel | --comfortable-margin) return ;;
     --review-meta) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
     -o | --output | --plot | --conditions | --angular | --eye-points) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
     --min | --max | --steps | --plot-size | --samples | --seed | --threads | --title) return ;;
@@ -52,7 +58,7 @@ _vistrel_cli() {
 
     local options
     case "$command" in
-    "") options="eval batch solve sweep check conditions tolerance report -h --help --version" ;;
+    "") options="eval batch solve sweep check conditions tolerance report screen -h --help --version" ;;
     eval) options="-h --help --json $case_options" ;;
     batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --delimiter --profile --fail-on" ;;
     solve) options="-h --help --for --min --max --json $case_options" ;;
@@ -61,9 +67,11 @@ _vistrel_cli() {
     conditions) options="-h --help --conditions -o --output --no-formula-guard --fail-on $view_options" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
     report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title --fail-on
-        --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options" ;;
+        --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options --screen $screen_options" ;;
+    screen) options="-h --help -o --output --table --no-formula-guard --fail-on $screen_options $case_options" ;;
     esac
-    if [[ ("$command" == batch || "$command" == conditions || "$command" == report) && "$cur" != -* ]]; then
+    if [[ ("$command" == batch || "$command" == conditions || "$command" == report || "$command" == screen) &&
+        "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
     fi

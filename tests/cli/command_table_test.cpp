@@ -96,7 +96,7 @@ std::vector<Row> rows() {
          "vistrel-cli: unknown command \"evl\"; did you mean eval?\nRun 'vistrel-cli --help' for more information.\n"},
         {"xyzzy", 2, "",
          "vistrel-cli: unknown command \"xyzzy\"; the commands are eval, batch, solve, sweep, check, conditions, "
-         "tolerance and report\nRun 'vistrel-cli --help' for more information.\n"},
+         "tolerance, report and screen\nRun 'vistrel-cli --help' for more information.\n"},
         {"eval --letter-hieght-mm 6", 2, "",
          usage("eval", "unknown option --letter-hieght-mm; did you mean --letter_height_mm?")},
         {"eval --mode sideways --ease zz", 2, "",

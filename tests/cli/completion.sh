@@ -25,7 +25,7 @@ offered() {
 has() { grep -qxF -- "$2" <<<"$1"; }
 
 commands=$(offered "")
-for command in eval batch solve sweep check conditions tolerance report; do
+for command in eval batch solve sweep check conditions tolerance report screen; do
     has "$commands" "$command" || fail "bash does not offer the command $command"
     options=$(offered "$command" "-")
     for option in $("$cli" "$command" --help | grep -oE -- '(^|[ ,(])--?[a-z][a-z0-9_-]*' | grep -oE -- '--?[a-z][a-z0-9_-]*' | sort -u); do

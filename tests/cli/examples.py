@@ -100,9 +100,7 @@ for example in examples:
         # The example files the guide links to, as a reader would download them.
         shipped = os.path.join(os.path.dirname(guide), "examples")
         for given in os.listdir(shipped) if os.path.isdir(shipped) else []:
-            with open(os.path.join(shipped, given), encoding="utf-8") as f, open(
-                os.path.join(work, given), "w", encoding="utf-8"
-            ) as out:
+            with open(os.path.join(shipped, given), "rb") as f, open(os.path.join(work, given), "wb") as out:
                 out.write(f.read())
         run = subprocess.run(line, shell=True, cwd=work, env=env, capture_output=True, text=True)
         # check and conditions exit 1 for an answer of no; their output is still compared.
@@ -111,6 +109,12 @@ for example in examples:
             failures.append(f"{line}: exit status {run.returncode}: {run.stderr}")
             continue
         # A file written with -o has a golden file of its name; stdout one named by the command.
+        if "-o" in words and words[words.index("-o") + 1].endswith(".png"):
+            # A map follows the finder's every improvement: its golden would be a photograph of today.
+            with open(os.path.join(work, words[words.index("-o") + 1]), "rb") as f:
+                if f.read(8) != b"\x89PNG\r\n\x1a\n":
+                    failures.append(f"{line}: no PNG written")
+            continue
         if "-o" in words:
             name = words[words.index("-o") + 1]
             got = open(os.path.join(work, name), encoding="utf-8").read()
@@ -145,7 +149,7 @@ page = open(manual, encoding="utf-8").read().replace("\\-", "-").replace("\\%", 
 page_examples = {flat(e) for e in page.split(".nf\n", 1)[-1].split(".fi")[0].replace("\\\\\n", "\\\n").split("\n\n")}
 guide_examples = {flat(e) for e in examples}
 cli = os.path.join(cli_dir, "vistrel-cli")
-for command in ("eval", "batch", "solve", "sweep", "check", "conditions", "tolerance", "report"):
+for command in ("eval", "batch", "solve", "sweep", "check", "conditions", "tolerance", "report", "screen"):
     help_text = subprocess.run([cli, command, "--help"], capture_output=True, text=True).stdout
     for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z0-9_-]*", help_text))):
         # The guide's table of names gives the inputs without their dashes.

@@ -5,6 +5,7 @@
 # bands, profiles and worst cases, must follow the schema the guide publishes.
 # Usage: json_schema.py VISTREL_CLI SCHEMA.json
 import json
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -75,6 +76,25 @@ for args, stdin, lines, count in RUNS:
             failures.append(f"{args}: {error.json_path}: {error.message}")
     objects += found
 
+# screen --table: a region judged and one too small to measure, on a screen ImageMagick draws.
+screen = None
+with tempfile.TemporaryDirectory() as work:
+    drawn = subprocess.run(["convert", "-size", "320x120", "xc:black", "-font", "Liberation-Sans", "-fill", "white",
+                            "-pointsize", "40", "-annotate", "+10+60", "SPEED 88", f"{work}/s.png"],
+                           capture_output=True) if shutil.which("convert") else None
+    if drawn and drawn.returncode == 0:
+        with open(f"{work}/r.csv", "w", encoding="utf-8") as f:
+            f.write("id,x,y,w,h,label\nspeed,5,15,220,60,Speed\ndot,300,100,3,3,\n")
+        subprocess.run([cli, "screen", f"{work}/s.png", "-o", f"{work}/m.png", "--table", f"{work}/t.json",
+                        "--regions", f"{work}/r.csv", "--pixel-pitch-mm", "0.2", "--white-cdm2", "300",
+                        "--black-cdm2", "0.5", "--age", "45",
+                        "--viewing_distance_mm", "750", "--ease", "90"], capture_output=True)
+        screen = json.load(open(f"{work}/t.json", encoding="utf-8"))
+        for error in validator.iter_errors(screen):
+            failures.append(f"screen: {error.json_path}: {error.message}")
+        if [r["polarity"] is None for r in screen["regions"]] != [False, True]:
+            failures.append("screen: the regions are not one measured and one not")
+
 # Each shape must have been seen, or a command could write nothing checkable.
 for key in ("bands", "profiles", "worst_case"):
     if not any(key in o for o in objects):
@@ -106,6 +126,11 @@ if tolerance:
     wrong += [dict(tolerance, worst_case=dict(tolerance["worst_case"], found_by="guess")),
               dict(tolerance, nominal=dict(tolerance["nominal"], verdict="legible")),
               {k: v for k, v in tolerance.items() if k != "worst_case"}]
+if screen:
+    region = screen["regions"][0]
+    wrong += [dict(screen, regions=[{k: v for k, v in region.items() if k != "case"}]),
+              dict(screen, regions=[dict(region, polarity="light")]),
+              dict(screen, regions=[dict(region, case=dict(region["case"], verdict="legible"))])]
 for k, o in enumerate(wrong):
     if validator.is_valid(o):
         failures.append(f"wrong object {k} passed the schema")
