@@ -41,6 +41,13 @@ struct ScreenRequest {
     double comfortable = 0.3; // --comfortable-margin, log units
 };
 
+struct Invocation;
+struct JudgedScreen;
+// Loads, finds, measures and judges a screen image: only the program that
+// links the image library has one (vistrel-screen); vistrel-cli hands it
+// every run that needs it.
+using ScreenJudge = Expected<JudgedScreen> (*)(const Invocation& run, const Case& base, const NumberText& numbers);
+
 struct Invocation {
     Command command = Command::Eval;
     Case base; // the case options of eval, solve and sweep
@@ -79,6 +86,7 @@ struct Invocation {
     std::vector<EyePoint> eyes;
     DisplayPlacement display{};
     ScreenRequest screen;
+    ScreenJudge judgeScreen = nullptr;
 
     [[nodiscard]] std::string_view name() const;
 };

@@ -4,13 +4,18 @@
 #include "commands.h"
 #include "data_dirs.h"
 #include "output_file.h"
+#include "plotter.h"
 #include "vistrel/version.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
 #include <memory>
 #include <sstream>
+#include <unistd.h>
 
 namespace vistrel::cli {
 
@@ -190,7 +195,33 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
     return files;
 }
 
-int runCommandLine(std::span<const std::string> args, Console& console, const NumberText& numbers) {
+bool needsScreenJudge(const Invocation& run) { return run.command == Command::Screen || !run.screen.image.empty(); }
+
+namespace {
+
+// Becomes vistrel-screen, which parses the same args again; nothing has been
+// written yet. Returns only when that cannot be done.
+Error handOffToScreen(std::span<const std::string> args) {
+    const std::string program = findHelper("vistrel-screen");
+    if (program.empty()) {
+        return outputError("cannot judge a screen: vistrel-screen, which does, is neither beside vistrel-cli nor in "
+                           "../libexec/vistrel; reinstall the vistrel-cli package");
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str())); // NOLINT(cppcoreguidelines-pro-type-const-cast): execv's type
+    }
+    argv.push_back(nullptr);
+    std::cout.flush();
+    std::cerr.flush();
+    ::execv(program.c_str(), argv.data());
+    return outputError("cannot run " + program + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+int runCommandLine(std::span<const std::string> args, Console& console, const NumberText& numbers, ScreenJudge judge) {
     ParsedCommandLine parsed = parseCommandLine(args, numbers);
     if (!parsed.request) {
         return failWith(console, parsed.command, parsed.request.error());
@@ -203,6 +234,10 @@ int runCommandLine(std::span<const std::string> args, Console& console, const Nu
     }
     Invocation& run = *parsed.request->invocation;
     const CommandRow& row = commandRow(run.command);
+    if (needsScreenJudge(run) && judge == nullptr) {
+        return failWith(console, row.name, handOffToScreen(args));
+    }
+    run.judgeScreen = judge;
     if (auto refused = refuseOverwrite(run); !refused) {
         return failWith(console, row.name, refused.error());
     }

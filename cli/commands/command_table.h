@@ -119,7 +119,16 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
 // (the shipped ones unless given) and profiles (a built-in name is its file).
 std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem::path& programDir);
 
+// True for a run that reads a screen image: screen, and report --screen.
+[[nodiscard]] bool needsScreenJudge(const Invocation& run);
+
 // Parses args, runs the command and writes its error: the exit status.
-int runCommandLine(std::span<const std::string> args, Console& console, const NumberText& numbers);
+// Without judge, a run that needs one becomes vistrel-screen with the same
+// args, found beside the program or in ../libexec/vistrel.
+int runCommandLine(std::span<const std::string> args, Console& console, const NumberText& numbers,
+                   ScreenJudge judge = nullptr);
+
+// main: the standard streams made safe, the run, and stdout's close checked.
+int runProgram(int argc, char** argv, ScreenJudge judge);
 
 } // namespace vistrel::cli

@@ -14,6 +14,7 @@
 #include "data_dirs.h"
 #include "screen/judge.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -134,6 +135,11 @@ struct JudgedScreen {
 // base, whose luminances, letter height and ratio the screen replaces. A bad
 // image, display model or regions file is a usage error naming its file.
 [[nodiscard]] Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, const NumberText& numbers);
+// The inputs a screen gives each region: set by an option they would be overwritten unseen.
+inline constexpr std::array<Field, 6> kMeasuredFields{Field::LetterLumCDM, Field::LetterLum, Field::BackLumCDM,
+                                                      Field::BackLum,      Field::LetterHT2, Field::LHSW};
+// A screen's faults are the user's files: exit 2, as a bad option is, and named.
+[[nodiscard]] Error screenFileError(Error e, const std::string& file);
 // The table's header and one row of cells per region, numbers as the engine read and wrote them.
 [[nodiscard]] std::vector<std::string_view> screenTableHeader();
 [[nodiscard]] std::vector<std::vector<std::string>> screenTableRows(const JudgedScreen& judged);

@@ -227,7 +227,7 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     }
     std::optional<ReviewScreen> screen;
     if (!run.screen.image.empty()) {
-        auto judged = judgeScreen(run, *firstGiven, numbers);
+        auto judged = run.judgeScreen(run, *firstGiven, numbers);
         if (!judged) {
             return judged.error();
         }

@@ -22,19 +22,6 @@ constexpr std::array<std::string_view, 7> kScreenNumberOptions{"--white-cdm2",  
                                                                "--comfortable-margin"};
 enum ScreenText : std::size_t { White, Black, TransferText, Pitch, Width, MmPerPixel, Comfortable };
 
-// The inputs a screen gives each region: set by an option they would be overwritten unseen.
-constexpr std::array<Field, 6> kMeasuredFields{Field::LetterLumCDM, Field::LetterLum, Field::BackLumCDM,
-                                               Field::BackLum,      Field::LetterHT2, Field::LHSW};
-
-// A screen's faults are the user's files: exit 2, as a bad option is, and named.
-Error asUsage(Error e, const std::string& file) {
-    e.kind = ErrorKind::Usage;
-    if (e.file.empty()) {
-        e.file = file;
-    }
-    return e;
-}
-
 std::string_view polarityText(const screen::RegionResult& r) {
     if (!r.measured.ok()) {
         return {};
@@ -49,28 +36,6 @@ constexpr std::array<std::string_view, 10> kCaseColumns{
     columnName(Field::LetterSize),   columnName(Field::ThresholdCon),
     columnName(Field::ActualCon),    kMarginColumn,
     columnName(Field::Result),       kMessageColumn};
-
-// The map's caption: what the verdicts assume, in ASCII for the map's font.
-std::string captionOf(const Invocation& run, const Case& c, const screen::LuminanceImage& image,
-                      const NumberText& numbers) {
-    std::string text = "Case: age " + c.text(*columnIndex(columnName(Field::Age))) + ", viewing distance " +
-                       c.text(*columnIndex(columnName(Field::ViewDist2))) + " mm, ease " +
-                       c.text(*columnIndex(columnName(Field::EaseOfRead)));
-    for (const auto& [field, unit] : {std::pair{Field::AmbientLux, " lux"}, std::pair{Field::DisplayReflectance, ""},
-                                      std::pair{Field::GlareLux, " lux"}}) {
-        const std::size_t k = *columnIndex(fieldInfo(field).key);
-        if (c.given(k)) {
-            text += ", " + std::string(kColumns[k].name) + " " + c.text(k) + unit;
-        }
-    }
-    std::string name = std::filesystem::path(run.screen.image).filename().string();
-    text += ". Screen " + name + ", " + std::to_string(image.width) + "x" + std::to_string(image.height) + " px, " +
-            numbers.plain(std::round(image.mmPerPixel * 1e4) / 1e4) + " mm per pixel.";
-    for (const std::string& assumed : image.assumptions) {
-        text += " " + assumed;
-    }
-    return text;
-}
 
 } // namespace
 
@@ -129,7 +94,7 @@ Expected<void> finishScreenImageOptions(const CLI::App& command, CommandOptions&
     if (given(TransferText)) {
         auto model = screen::parseTransfer(texts[TransferText], s.model);
         if (!model) {
-            return asUsage(model.error(), {});
+            return screenFileError(model.error(), {});
         }
         s.model = *model;
     }
@@ -198,47 +163,12 @@ Expected<void> finishScreen(const CLI::App& command, CommandOptions& options, co
     return finishScreenImageOptions(command, options, numbers);
 }
 
-Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, const NumberText& numbers) {
-    const ScreenRequest& s = run.screen;
-    Case start = base;
-    for (const Field field : kMeasuredFields) {
-        start.set(*columnIndex(fieldInfo(field).key), "");
+Error screenFileError(Error e, const std::string& file) {
+    e.kind = ErrorKind::Usage;
+    if (e.file.empty()) {
+        e.file = file;
     }
-    screen::ScreenSource source{s.model, s.mmPerPixel};
-    if (!s.display.empty()) {
-        auto file = screen::readDisplayModel(s.display);
-        if (!file) {
-            return asUsage(file.error(), s.display);
-        }
-        source.display = screen::overlay(*file, s.model);
-    }
-    auto image = screen::loadScreen(s.image, source);
-    if (!image) {
-        return asUsage(image.error(), s.image);
-    }
-    std::vector<screen::Region> regions;
-    if (!s.regions.empty()) {
-        auto read = screen::readRegions(s.regions, image->width, image->height);
-        if (!read) {
-            return asUsage(read.error(), s.regions);
-        }
-        regions = std::move(*read);
-    } else {
-        regions = screen::findText(*image);
-    }
-    JudgedScreen judged{std::move(*image), {}, {}, {}};
-    judged.results = screen::judge(judged.image, regions, start, numbers);
-    for (screen::RegionResult& r : judged.results) {
-        if (r.measured.ok()) {
-            addNotes(r.evaluated, r.evaluation, numbers);
-        }
-    }
-    judged.caption = captionOf(run, start, judged.image, numbers);
-    judged.mapPng = screen::mapPng(judged.image, judged.results, {s.comfortable}, judged.caption);
-    if (judged.mapPng.empty()) {
-        return outputError("the map of " + s.image + " could not be encoded as PNG");
-    }
-    return judged;
+    return e;
 }
 
 std::vector<std::string_view> screenTableHeader() {
@@ -316,7 +246,7 @@ std::size_t notLegibleRegions(const JudgedScreen& judged) {
 
 Expected<int> runScreenCommand(Invocation& run, Console& console, const NumberText& numbers) {
     // Everything is computed before any output is opened: a bad image leaves no file behind.
-    auto judged = judgeScreen(run, run.base, numbers);
+    auto judged = run.judgeScreen(run, run.base, numbers);
     if (!judged) {
         return judged.error();
     }

@@ -77,6 +77,13 @@ assert [r["id"] for r in t["regions"]] == ["speed", "range"] and t["width"] == 6
 assert all(r["case"]["verdict"] == "Not Legible" and r["case"]["inputs"]["mode"] == "luminance" for r in t["regions"])'
 check grep -q 'src="data:image/png;base64,iVBOR' r.html
 check grep -q 'data-label="id" class="id">range<' r.html
+# Only vistrel-screen loads the image library; vistrel-cli alone says it cannot judge a screen.
+check [ -z "$(ldd "$cli" | grep -i opencv)" ]
+mkdir alone && cp "$cli" alone/vistrel-cli
+err="$(alone/vistrel-cli screen screen.png -o out/m.png $near 2>&1)"
+check [ $? -eq 1 ]
+check grep -qF 'cannot judge a screen: vistrel-screen' <<<"$err"
+check [ -z "$(ls -A out)" ]
 for png in map.png far.png fail.png; do check [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ]; done
 
 if [ "$failures" -eq 0 ]; then
