@@ -28,8 +28,8 @@ TEST(Measure, MatchesTheDrawnTruthAcrossFontsSizesAndPolarities) {
     for (const char* family : {"Liberation Sans", "Liberation Serif", "Liberation Mono"}) {
         for (const double cap : {14.0, 20.0, 32.0, 50.0, 80.0}) {
             for (const Grey g : greys) {
-                synth::TextSpec spec{family, false, "HELD 1234", cap, g.letter, g.back};
-                const synth::Drawn d = synth::drawLine(spec);
+                synth::Lettering lettering{family, false, "HELD 1234", cap, g.letter, g.back};
+                const synth::Drawn d = synth::drawLine(lettering);
                 const Measurement m = measure(d.image, padded(d.truth.box, static_cast<int>(cap / 3) + 2));
                 SCOPED_TRACE(std::string(family) + " cap " + std::to_string(cap) + " letter " +
                              std::to_string(g.letter) + " stroke " + std::to_string(d.truth.strokePx));
@@ -86,23 +86,23 @@ TEST(Measure, GivesTheVerdictOfTheTrueValues) {
     int agree = 0;
     int legible = 0;
     for (int i = 0; i < 200; ++i) {
-        synth::TextSpec spec;
-        spec.family = families[i % 3];
-        spec.capPx = uniform(14.0, 60.0);
-        spec.backgroundCdm2 = logUniform(1.0, 300.0);
+        synth::Lettering lettering;
+        lettering.family = families[i % 3];
+        lettering.capPx = uniform(14.0, 60.0);
+        lettering.backgroundCdm2 = logUniform(1.0, 300.0);
         const double contrast = logUniform(1.15, 10.0);
-        spec.letterCdm2 = i % 2 == 0 ? spec.backgroundCdm2 * contrast : spec.backgroundCdm2 / contrast;
+        lettering.letterCdm2 = i % 2 == 0 ? lettering.backgroundCdm2 * contrast : lettering.backgroundCdm2 / contrast;
         const double mmPerPx = uniform(0.1, 0.3);
         const double distance = logUniform(600.0, 4000.0);
-        const synth::Drawn d = synth::drawLine(spec);
-        const double truth = margin(spec.letterCdm2, spec.backgroundCdm2, d.truth.capPx * mmPerPx,
+        const synth::Drawn d = synth::drawLine(lettering);
+        const double truth = margin(lettering.letterCdm2, lettering.backgroundCdm2, d.truth.capPx * mmPerPx,
                                     d.truth.capPx / d.truth.strokePx, distance);
         if (std::abs(truth) < 0.05) {
             continue;
         }
         ++counted;
         legible += truth >= 0.0 ? 1 : 0;
-        const Measurement m = measure(d.image, padded(d.truth.box, static_cast<int>(spec.capPx / 3) + 2));
+        const Measurement m = measure(d.image, padded(d.truth.box, static_cast<int>(lettering.capPx / 3) + 2));
         if (m.ok()) {
             const double seen =
                 margin(m.letterCdm2, m.backgroundCdm2, m.heightPx * mmPerPx, m.heightPx / m.strokePx, distance);

@@ -38,25 +38,25 @@ QImage canvas(int w, int h) {
     return img;
 }
 
-QFont font(const TextSpec& spec, double points, bool antialias) {
-    QFont f(QString::fromStdString(spec.family));
+QFont font(const Lettering& lettering, double points, bool antialias) {
+    QFont f(QString::fromStdString(lettering.family));
     f.setPointSizeF(points);
-    f.setBold(spec.bold);
+    f.setBold(lettering.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setStyleStrategy(antialias ? QFont::PreferAntialias : QFont::NoAntialias);
     return f;
 }
 
 // The points at which "H" is one pixel tall.
-double pointsPerCapPixel(const TextSpec& spec) {
+double pointsPerCapPixel(const Lettering& lettering) {
     const QImage probe = canvas(1, 1);
-    const QFontMetricsF fm(font(spec, 100.0, true), &probe);
+    const QFontMetricsF fm(font(lettering, 100.0, true), &probe);
     return 100.0 / fm.tightBoundingRect(QStringLiteral("H")).height();
 }
 
-Ink ink(const TextSpec& spec, const QString& text) {
+Ink ink(const Lettering& lettering, const QString& text) {
     const QImage probe = canvas(1, 1);
-    const QFont f = font(spec, spec.capPx * pointsPerCapPixel(spec) * kSuper, true);
+    const QFont f = font(lettering, lettering.capPx * pointsPerCapPixel(lettering) * kSuper, true);
     const QFontMetricsF fm(f, &probe);
     const int pad = static_cast<int>(std::ceil(fm.height() / 2 / kSuper)) * kSuper;
     const int w = (static_cast<int>(std::ceil(fm.horizontalAdvance(text) / kSuper)) + 1) * kSuper + 2 * pad;
@@ -169,19 +169,19 @@ void fillRect(LuminanceImage& image, const Box& b, double left, double right) {
 
 } // namespace
 
-Drawn drawLine(const TextSpec& spec) {
-    const Ink line = ink(spec, QString::fromStdString(spec.text));
-    const int margin = static_cast<int>(std::ceil(spec.capPx));
+Drawn drawLine(const Lettering& lettering) {
+    const Ink line = ink(lettering, QString::fromStdString(lettering.text));
+    const int margin = static_cast<int>(std::ceil(lettering.capPx));
     Drawn d;
-    d.image = blank(line.w + 2 * margin, line.h + 2 * margin, spec.backgroundCdm2);
-    stamp(d.image, line, margin, margin, spec.letterCdm2);
+    d.image = blank(line.w + 2 * margin, line.h + 2 * margin, lettering.backgroundCdm2);
+    stamp(d.image, line, margin, margin, lettering.letterCdm2);
     d.truth.box = inkBox(line, margin, margin);
-    d.truth.letterCdm2 = spec.letterCdm2;
-    d.truth.backgroundCdm2 = spec.backgroundCdm2;
+    d.truth.letterCdm2 = lettering.letterCdm2;
+    d.truth.backgroundCdm2 = lettering.backgroundCdm2;
 
     // Cap height: each row of "H" counts by its deepest coverage, which is
     // the share of that row the stems fill, so edges count in fractions.
-    const Ink h = ink(spec, QStringLiteral("H"));
+    const Ink h = ink(lettering, QStringLiteral("H"));
     for (int y = 0; y < h.h; ++y) {
         float most = 0.0F;
         for (int x = 0; x < h.w; ++x) {
@@ -192,7 +192,7 @@ Drawn drawLine(const TextSpec& spec) {
     // Stroke: the stem of "I" at 20 times the size, in whole pixels, without
     // anti-aliasing, counted across the middle of its ink.
     constexpr double kLarge = 20.0;
-    const QFont big = font(spec, spec.capPx * pointsPerCapPixel(spec) * kLarge, false);
+    const QFont big = font(lettering, lettering.capPx * pointsPerCapPixel(lettering) * kLarge, false);
     const QImage probe = canvas(1, 1);
     const QFontMetricsF fm(big, &probe);
     const int w = static_cast<int>(fm.horizontalAdvance(QStringLiteral("I"))) + 20;
@@ -295,23 +295,23 @@ Dashboard dashboard(int width, int height, std::uint32_t seed) {
             int y = cell.y + ch / 10;
             int lines = 0;
             while (lines < 2) {
-                TextSpec spec;
-                spec.family = kFamilies[static_cast<std::size_t>(pick(3))];
-                spec.bold = pick(3) == 0;
-                spec.text = kTexts[static_cast<std::size_t>(pick(static_cast<int>(kTexts.size())))];
-                spec.capPx = std::max(12.0, height * between(0.02, 0.07));
-                spec.letterCdm2 = dark ? between(40.0, 200.0) : between(3.0, 25.0);
-                const Ink text = ink(spec, QString::fromStdString(spec.text));
+                Lettering lettering;
+                lettering.family = kFamilies[static_cast<std::size_t>(pick(3))];
+                lettering.bold = pick(3) == 0;
+                lettering.text = kTexts[static_cast<std::size_t>(pick(static_cast<int>(kTexts.size())))];
+                lettering.capPx = std::max(12.0, height * between(0.02, 0.07));
+                lettering.letterCdm2 = dark ? between(40.0, 200.0) : between(3.0, 25.0);
+                const Ink text = ink(lettering, QString::fromStdString(lettering.text));
                 const Box at = inkBox(text, 0, 0);
                 const int x = cell.x + cw / 12 - at.x;
                 if (cell.x + cw / 12 + at.w > cell.x + cw * 2 / 3 || y - at.y + at.y + at.h > cell.y + ch - ch / 10) {
                     break;
                 }
-                stamp(d.image, text, x, y - at.y, spec.letterCdm2);
+                stamp(d.image, text, x, y - at.y, lettering.letterCdm2);
                 d.lines.push_back(inkBox(text, x, y - at.y));
                 // An icon to the right of the text, well clear of it.
-                const double size = spec.capPx * between(1.2, 2.0);
-                const double iconX = cell.x + cw * 2.0 / 3.0 + 2.5 * spec.capPx;
+                const double size = lettering.capPx * between(1.2, 2.0);
+                const double iconX = cell.x + cw * 2.0 / 3.0 + 2.5 * lettering.capPx;
                 if (iconX + 4 * size < cell.x + cw) {
                     QPainterPath path;
                     QPen pen(Qt::NoPen);
@@ -335,9 +335,9 @@ Dashboard dashboard(int width, int height, std::uint32_t seed) {
                         break;
                     default: path.addRect(QRectF(0, size * 0.3, size * 3, size * 0.4)); break;
                     }
-                    stamp(d.image, inkOfPath(path, pen, fill), static_cast<int>(iconX), y, spec.letterCdm2);
+                    stamp(d.image, inkOfPath(path, pen, fill), static_cast<int>(iconX), y, lettering.letterCdm2);
                 }
-                y += at.h + static_cast<int>(spec.capPx * 1.5);
+                y += at.h + static_cast<int>(lettering.capPx * 1.5);
                 ++lines;
             }
         }

@@ -14,7 +14,7 @@
 
 namespace vistrel::screen::synth {
 
-struct TextSpec {
+struct Lettering {
     std::string family = "Liberation Sans";
     bool bold = false;
     std::string text = "HELLO 1234";
@@ -36,7 +36,7 @@ struct Drawn {
     LuminanceImage image;
     TextTruth truth;
 };
-[[nodiscard]] Drawn drawLine(const TextSpec& spec);
+[[nodiscard]] Drawn drawLine(const Lettering& lettering);
 
 // A uniform image.
 [[nodiscard]] LuminanceImage blank(int width, int height, double cdm2);
