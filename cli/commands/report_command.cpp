@@ -307,8 +307,6 @@ Expected<void> finishReport(const CLI::App& command, CommandOptions& options, co
                 return usageError(o->get_name() + " needs --screen IMAGE");
             }
         }
-    } else if (out.ends_with(".pdf")) {
-        return usageError("--screen needs an HTML report: its map is a picture the PDF layout does not take");
     } else if (auto screen = finishScreenImageOptions(command, options, numbers); !screen) {
         return screen;
     }

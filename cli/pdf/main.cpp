@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -145,6 +146,30 @@ QString withPictures(QString html, QTextDocument& document) {
                               .arg(image.height() / kPlotOversampling);
         }
         html.replace(start, end - start, replacement);
+        start += replacement.size();
+    }
+    // A picture held in the page (a screen's map): the layout reads no data:
+    // address, so it becomes a named picture, fitted to the text's width.
+    const QLatin1String held("src=\"data:image/png;base64,");
+    for (qsizetype start = html.indexOf(held); start >= 0; start = html.indexOf(held, start)) {
+        const qsizetype from = start + held.size();
+        const qsizetype end = html.indexOf(QLatin1Char('"'), from);
+        if (end < 0) {
+            html.truncate(start);
+            break;
+        }
+        const QImage image = QImage::fromData(QByteArray::fromBase64(html.mid(from, end - from).toLatin1()), "PNG");
+        QString replacement = QStringLiteral("src=\"\"");
+        if (!image.isNull()) {
+            const QString name = QStringLiteral("vistrel-picture:%1").arg(index++);
+            document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+            const int width = std::min(image.width(), kPlotWidth);
+            replacement = QStringLiteral("src=\"%1\" width=\"%2\" height=\"%3\"")
+                              .arg(name)
+                              .arg(width)
+                              .arg(static_cast<int>(std::lround(1.0 * width * image.height() / image.width())));
+        }
+        html.replace(start, end + 1 - start, replacement);
         start += replacement.size();
     }
     return html;

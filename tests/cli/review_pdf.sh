@@ -3,7 +3,8 @@
 # Makes the PDF of a design review with vistrel-cli report and reads it back
 # with poppler: A4 pages, each numbered "N of M" and neither blank nor
 # holding a lone line, no heading left at a page's foot, the verdicts and
-# every criterion id as text, the same bytes again under SOURCE_DATE_EPOCH;
+# every criterion id as text, a screen's map placed as a picture, the same
+# bytes again under SOURCE_DATE_EPOCH;
 # and puts it in place without harming what the path named before.
 # Usage: review_pdf.sh VISTREL_CLI PROFILES_DIR   (exit 77: skipped; the helpers beside it)
 set -u
@@ -67,6 +68,26 @@ onePages="$(pdfinfo "$dir/one.pdf" | awk '/^Pages:/ { print $2 }')"
 for n in $(seq 1 "${onePages:-0}"); do
     laidOut "$dir/one.pdf" "$n" "$onePages"
 done
+
+# A screen's map is a picture held in the page: the PDF places it, and its regions' table.
+convert -size 640x240 xc:'#101010' -font Liberation-Sans -fill '#f0f0f0' -pointsize 48 -annotate +30+80 'SPEED 88' \
+    "$dir/screen.png" || fail "convert could not draw a screen"
+printf 'id,x,y,w,h\nspeed,20,30,280,65\n' >"$dir/regions.csv"
+"$cli" report "$dir/one.csv" -o "$dir/screen.pdf" --screen "$dir/screen.png" --regions "$dir/regions.csv" \
+    --white-cdm2 300 --black-cdm2 0.5 --pixel-pitch-mm 0.25 || fail "report could not write the PDF of a screen"
+screenPages="$(pdfinfo "$dir/screen.pdf" | awk '/^Pages:/ { print $2 }')"
+for n in $(seq 1 "${screenPages:-0}"); do
+    laidOut "$dir/screen.pdf" "$n" "$screenPages"
+done
+pdftotext "$dir/screen.pdf" "$dir/screen.txt"
+grep -q "Screen: screen.png" "$dir/screen.txt" && grep -qw speed "$dir/screen.txt" ||
+    fail "the PDF of a screen lacks its heading or its region"
+# The design's own plots and one picture more, the map; each within the text's 6.5 inches.
+pictures() { pdfimages -list "$1" | tail -n +3 | wc -l; }
+[ "$(pictures "$dir/screen.pdf")" -eq $(($(pictures "$dir/one.pdf") + 1)) ] ||
+    fail "the PDF of a screen holds no map: $(pdfimages -list "$dir/screen.pdf")"
+pdfimages -list "$dir/screen.pdf" | awk 'NR > 2 && $4 / $13 > 6.5 { exit 1 }' ||
+    fail "a picture is wider than the page's text: $(pdfimages -list "$dir/screen.pdf")"
 
 for text in "Legible by the model" "Margin 1.052 log units" "No verdict" "Letter HT in mm is not a number." \
     "6<script>document.title='injected'</script>" "Method" "not a certification"; do

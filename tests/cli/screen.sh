@@ -60,7 +60,6 @@ done <<ROWS
 2|the output screen.png would overwrite the input|screen screen.png -o screen.png $near
 0||report designs.csv -o r.html --screen screen.png $model --regions regions.csv
 2|--regions needs --screen|report designs.csv -o out/r.html --regions regions.csv
-2|--screen needs an HTML report|report designs.csv -o out/r.pdf --screen screen.png $model
 2|truncated.png|report designs.csv -o out/r.html --screen truncated.png $model
 ROWS
 
