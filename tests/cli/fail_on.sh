@@ -5,6 +5,8 @@
 # a run that could not read every row still says 1.
 # Usage: fail_on.sh VISTREL_CLI
 set -u
+# shellcheck source=rows.sh
+source "$(dirname "$0")/rows.sh"
 cli="$1"
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
@@ -23,16 +25,7 @@ criterion a 30 required >required.toml
 failures=0
 
 # STATUS|PHRASE on stderr ("" for none)|ARGS
-while IFS='|' read -r status phrase args; do
-    [ -n "$status" ] || continue
-    read -r -a words <<<"$args"
-    err="$("$cli" "${words[@]}" 2>&1 >/dev/null)"
-    got=$?
-    if [ "$got" -ne "$status" ] || ! grep -qF -- "$phrase" <<<"$err"; then
-        echo "FAIL: vistrel-cli $args -> status $got, stderr: $err (wanted $status and \"$phrase\")"
-        failures=$((failures + 1))
-    fi
-done <<'ROWS'
+run_rows <<'ROWS'
 0||batch legible.csv --keep-unknown --fail-on not-legible
 0||batch mixed.csv --keep-unknown
 3|1 of 2 designs fail --fail-on not-legible|batch mixed.csv --keep-unknown --fail-on not-legible

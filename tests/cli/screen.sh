@@ -5,6 +5,8 @@
 # regions file. The screens are drawn with ImageMagick and Liberation Sans.
 # Usage: screen.sh VISTREL_CLI
 set -u
+# shellcheck source=rows.sh
+source "$(dirname "$0")/rows.sh"
 cli="$1"
 command -v convert >/dev/null || { echo "ImageMagick is not installed"; exit 77; }
 dir="$(mktemp -d)"
@@ -24,21 +26,14 @@ far="--age 45 --viewing_distance_mm 90000 --ease 90 $model --regions regions.csv
 failures=0
 
 # STATUS|PHRASE on stderr ("" for none)|ARGS; out/ must stay empty after a status 2.
-while IFS='|' read -r status phrase args; do
-    [ -n "$status" ] || continue
-    read -r -a words <<<"$args"
-    err="$("$cli" "${words[@]}" 2>&1 >/dev/null)"
-    got=$?
-    if [ "$got" -ne "$status" ] || ! grep -qF -- "$phrase" <<<"$err"; then
-        echo "FAIL: vistrel-cli $args -> status $got, stderr: $err (wanted $status and \"$phrase\")"
-        failures=$((failures + 1))
-    fi
-    if [ "$status" -eq 2 ] && [ -n "$(ls -A out)" ]; then
-        echo "FAIL: vistrel-cli $args left $(ls -A out)"
+row_done() {
+    if [ "$1" -eq 2 ] && [ -n "$(ls -A out)" ]; then
+        echo "FAIL: vistrel-cli $2 left $(ls -A out)"
         failures=$((failures + 1))
         rm -f out/* out/.[!.]*
     fi
-done <<ROWS
+}
+run_rows <<ROWS
 0||screen screen.png -o map.png --table t.csv $near
 0||screen screen.png -o far.png --table t.json $far
 3|2 of 2 regions fail --fail-on not-legible|screen screen.png -o fail.png $far --fail-on not-legible
