@@ -129,6 +129,17 @@ void addScreenOptions(CLI::App& command, CommandOptions& options) {
     addFormulaGuardFlag(command, run);
     addFailOnOption(command, options, "not-legible (or has no verdict) in some region");
     options.caseOptions.addTo(command);
+    // Every region is a luminance case whose luminances, height and ratio the
+    // screen measures: those options still parse, to be refused by name, but
+    // the help shows only the window's inputs the screen leaves to the user.
+    for (std::size_t k = 0; k < kFirstOutputColumn; ++k) {
+        const auto& field = kColumns[k].field;
+        const bool kept = field && (*field == Field::Age || *field == Field::ViewDist2 || *field == Field::EaseOfRead ||
+                                    *field == Field::FieldCorr);
+        if (CLI::Option* o = options.caseOptions.options[k]; o != nullptr && !kept) {
+            o->group("");
+        }
+    }
     command.footer(easeHelp() + std::string(kScreenFooter));
 }
 
