@@ -59,6 +59,7 @@ void run(Invocation& r, const vistrel::NumberText& numbers) {
     case Command::Conditions: // reads files
     case Command::Tolerance:  // runs long; its spreads are checked when it runs
     case Command::Report:     // reads files and runs the plotter
+    case Command::Screen:     // reads an image, in vistrel-screen
     case Command::Count: break;
     }
 }
