@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The native half of the `vistrel` Python module; python/vistrel/__init__.py
+// re-exports it with the pure-Python helpers.
+#include "vistrel/version.h"
+
+#include <pybind11/pybind11.h>
+
+namespace py = pybind11;
+
+PYBIND11_MODULE(_vistrel, m) {
+    m.doc() = "Legibility of automotive display lettering: the engine of Vistrel New.";
+    m.attr("__version__") = VISTREL_VERSION;
+}
