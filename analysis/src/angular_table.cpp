@@ -2,7 +2,7 @@
 #include "analysis/angular_table.h"
 
 #include "analysis/viewpoint.h"
-#include "read_bounded.h"
+#include "analysis/read_bounded.h"
 #include "text_lines.h"
 
 #include <array>

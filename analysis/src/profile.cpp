@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/profile.h"
 
-#include "read_bounded.h"
+#include "analysis/read_bounded.h"
 
 #include <muParser.h>
 #include <toml++/toml.h>

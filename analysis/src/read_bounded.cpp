@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "read_bounded.h"
+#include "analysis/read_bounded.h"
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 
 namespace vistrel::cli {
 
-Expected<std::string> readBounded(const std::filesystem::path& file, std::size_t limit, std::string_view what) {
+Expected<std::string> readBounded(const std::filesystem::path& file, std::size_t limit, std::string_view what,
+                                  ErrorKind kind) {
     std::ifstream in(file, std::ios::binary);
-    std::string text(limit + 1, '\0');
-    if (in) {
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    // In pieces, so that a small file costs no buffer of the limit's size.
+    std::string text;
+    std::array<char, std::size_t{64} << 10> piece{};
+    while (in && text.size() <= limit) {
+        in.read(piece.data(), static_cast<std::streamsize>(std::min(piece.size(), limit + 1 - text.size())));
+        text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
     }
     if (!in && (!in.eof() || in.bad())) {
-        return inputError("cannot read " + std::string(what), file.string());
+        return Error{kind, "cannot read " + std::string(what), file.string(), 0};
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
     return text;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/viewpoint.h"
 
-#include "read_bounded.h"
+#include "analysis/read_bounded.h"
 #include "text_lines.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // The display a screenshot is shown on, from a TOML file and the options.
 #include "screen/image.h"
 
-#include "bounded_text.h"
+#include "analysis/read_bounded.h"
 
 #include <toml++/toml.h>
 
@@ -82,7 +82,7 @@ Expected<DisplayModel> readDisplayModel(const std::string& file) {
     if (std::filesystem::is_directory(file, error)) {
         return refused(file, "is a folder, not a display model");
     }
-    auto text = readBoundedText(file, kMaxDisplayFileBytes);
+    auto text = cli::readBounded(file, kMaxDisplayFileBytes, "the display model", cli::ErrorKind::Usage);
     if (!text) {
         return text.error();
     }

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screen/regions.h"
 
-#include "bounded_text.h"
-
+#include "analysis/read_bounded.h"
 #include "calc/utf8.h"
 
 #include <algorithm>
@@ -124,7 +123,7 @@ Expected<std::vector<Region>> readRegions(const std::string& file, int width, in
     if (std::filesystem::is_directory(file, error)) {
         return refuse("is a folder, not a regions file", 0);
     }
-    auto text = readBoundedText(file, kMaxRegionsFileBytes);
+    auto text = cli::readBounded(file, kMaxRegionsFileBytes, "the regions file", cli::ErrorKind::Usage);
     if (!text) {
         return text.error();
     }

@@ -12,8 +12,9 @@ namespace vistrel::cli {
 
 // A small input file's text, read up to one byte past `limit`: that byte is
 // enough for the parser to refuse the file, and the rest is never read.
-// `what` names the file in the error ("the profile").
+// `what` names the file in the error ("the profile"); a file named on the
+// command line rather than by another file fails as a usage error.
 [[nodiscard]] Expected<std::string> readBounded(const std::filesystem::path& file, std::size_t limit,
-                                                std::string_view what);
+                                                std::string_view what, ErrorKind kind = ErrorKind::Input);
 
 } // namespace vistrel::cli
