@@ -175,7 +175,7 @@ class Workbook final : public TableSink {
     bool text(std::string_view cell, std::size_t column) {
         const std::size_t chars = sheetText(cell, text_);
         if (chars > kMaxXlsxCellChars) {
-            error_ = "a cell of row " + std::to_string(next_ + 1) + " holds " + std::to_string(chars) +
+            error_ = "row " + std::to_string(next_ + 1) + " of the sheet has a cell of " + std::to_string(chars) +
                      " characters, more than the " + std::to_string(kMaxXlsxCellChars) + " a workbook cell takes";
             return false;
         }

@@ -101,6 +101,7 @@ while IFS='|' read -r phrase command; do
 done <<END
 cannot write full.xlsx: No space left on device|"$cli" batch in.csv -o full.xlsx
 cannot write missing/out.xlsx: No such file or directory|"$cli" batch in.csv -o missing/out.xlsx
+old.xlsx: row 4 of the sheet has a cell of 32768 characters, more than the 32767 a workbook cell takes|"$cli" batch <(printf 'id,mode\nx,none\n%32768s,none\n' '') -o old.xlsx
 old.xlsx|(trap '' XFSZ; ulimit -f 2; for i in \$(seq 300); do tail -n 1 in.csv; done | cat in.csv - | "$cli" batch - -o old.xlsx)
 old.xlsx|(trap '' XFSZ; ulimit -f 2; "$cli" sweep --vary viewing_distance_mm=100:3000:1 $case_options -o old.xlsx)
 END
