@@ -118,7 +118,10 @@ class Workbook final : public TableSink {
                 format = cell == kLegible ? legible_ : cell == kNotLegible ? notLegible_ : noVerdict_;
             }
             double value = 0;
-            const std::string_view digits = !cell.empty() && cell.front() == '+' ? cell.substr(1) : cell;
+            std::string_view digits = cell;
+            if (digits.starts_with('+')) {
+                digits.remove_prefix(1); // from_chars takes no plus sign
+            }
             const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), value);
             lxw_error written = LXW_NO_ERROR;
             if (isNumberCell(k, cell) && read.ec == std::errc() && read.ptr == digits.data() + digits.size()) {

@@ -26,7 +26,7 @@ CASE = ["--mode", "illuminance", "--illuminance_lux", "1076", "--letter_factor",
         "0.2", "--age", "60", "--letter_height_mm", "6", "--ratio", "7", "--ease", "90"]
 DESIGNS = ("id,mode,illuminance_lux,letter_factor,background_factor,age,viewing_distance_mm,letter_height_mm,ratio,ease\n"
            "007,illuminance,1076,0.25,0.2,60,750,6,7,90\n"
-           "=cmd,illuminance,1076,0.8,0.2,35.5,750,6,7,90\n"
+           "=cmd,illuminance,1076,0.8,0.2,+35.5,750,6,7,90\n"
            "x,illuminance,1076,0.8,0.2,35.5,750,6,7,hardly\n")
 FILLS = {"Legible": "C6EFCE", "Not Legible": "FFC7CE", "": "D9D9D9"}
 UNITS = {"illuminance_lux": "LUX", "viewing_distance_mm": "mm", "letter_size_arcmin": "Minutes", "age": None,
