@@ -85,6 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(exitStatus(parsed.request.error()) == kUsageError && !err.empty());
         check(escaped(err).size() >= err.size());
     } else if (parsed.request->invocation) {
+        // No table is written with a comma both between cells and in numbers, nor a workbook as JSON.
+        const SheetStyle& sheet = parsed.request->invocation->sheet;
+        check(!(sheet.decimalComma && sheet.delimiter == ','));
+        check(!(sheet.xlsx && parsed.request->invocation->json) &&
+              (sheet.plain() || !parsed.request->invocation->json));
         run(*parsed.request->invocation, numbers);
     } else {
         check(!parsed.request->help.empty());

@@ -242,6 +242,12 @@ struct RowWriter {
     bool guardFormulas;
     std::vector<std::string> extraNames;
     std::optional<FailOn> failOn;
+    DecimalMark decimal;
+    char delimiter;
+    // Whether number cells may need their decimal comma read as a point.
+    [[nodiscard]] bool readsCommas() const {
+        return decimal == DecimalMark::Comma || (decimal == DecimalMark::Detect && delimiter == ';');
+    }
 
     struct Counts {
         std::size_t unreadable = 0;
@@ -323,8 +329,23 @@ struct RowWriter {
             return;
         }
         c.reset();
+        const bool commas = readsCommas();
+        std::string scratch;
         for (std::size_t k = 0; k < layout.columns.size(); ++k) {
-            if (layout.columns[k] && !c.set(*layout.columns[k], record.cells[k])) {
+            if (!layout.columns[k]) {
+                continue;
+            }
+            const Column& column = kColumns[*layout.columns[k]];
+            std::string_view text = record.cells[k];
+            if (commas && column.field) {
+                const auto read = numberCellText(text, column.name, decimal, delimiter, scratch);
+                if (!read) {
+                    unreadable(read.error().message);
+                    return;
+                }
+                text = *read;
+            }
+            if (!c.set(*layout.columns[k], text)) {
                 unreadable("mode must be " + std::string(kModeChoices));
                 return;
             }
@@ -383,9 +404,9 @@ Expected<BatchResult> runBatch(const BatchIo& io) {
     if (auto read = readHeader(header, io.keepUnknown, layout, shown); !read) {
         return read.error();
     }
-    const RowWriter writer{layout,   *io.numbers,      io.json,
-                           shown,    io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{},
-                           io.failOn};
+    const RowWriter writer{layout,    *io.numbers,      io.json,
+                           shown,     io.guardFormulas, io.extras ? io.extras()->names() : std::vector<std::string>{},
+                           io.failOn, io.decimal,       reader->delimiter()};
     std::string headerLine;
     appendLaidOut(
         headerLine, layout, shown, io.guardFormulas, slotName, [&](std::size_t k) { return layout.labels[k].name; },

@@ -4,6 +4,7 @@
 #include "analysis/cases.h"
 #include "analysis/expected.h"
 #include "analysis/review.h"
+#include "csv_reader.h"
 #include "output_file.h"
 
 #include <array>
@@ -68,8 +69,9 @@ struct BatchIo {
     // How much of the input each worker takes at a time; tests make it tiny
     // to cut the input everywhere.
     std::size_t segmentBytes = std::size_t{256} << 10;
-    bool guardFormulas = true;      // a ' before text cells a spreadsheet would run (see appendCsvCell)
-    std::optional<FailOn> failOn{}; // counts the rows that fail it
+    bool guardFormulas = true;                 // a ' before text cells a spreadsheet would run (see appendCsvCell)
+    std::optional<FailOn> failOn{};            // counts the rows that fail it
+    DecimalMark decimal = DecimalMark::Detect; // how the input's number cells mark decimals
 };
 
 // Reads cases from CSV and writes one output row for each, in order, with

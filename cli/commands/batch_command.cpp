@@ -68,6 +68,7 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
         "--delimiter", options.texts.delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
     command.add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
+    addSheetOptions(command, options, true);
     addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
     command.footer(easeHelp() + std::string(kBatchFooter));
 }
@@ -78,6 +79,9 @@ Expected<void> finishBatch(const CLI::App& command, CommandOptions& options, con
         options.run.delimiter = delimiter[0];
     } else if (command.count("--delimiter") > 0) {
         return usageError("--delimiter must be , or ;");
+    }
+    if (auto sheet = finishSheetOptions(command, options, true); !sheet) {
+        return sheet;
     }
     return checkFailOn(command, options, true);
 }
@@ -98,7 +102,7 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
             }
         }
     } closer{in, console.in};
-    auto out = Output::open(console, run.output);
+    auto out = Output::open(console, run.output, run.sheet);
     if (!out) {
         return out.error();
     }
@@ -117,6 +121,7 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
     }
     io.guardFormulas = run.guardFormulas;
     io.failOn = run.failOn;
+    io.decimal = run.decimal;
     if (!run.profiles.empty()) {
         auto extras = profileColumns(run.profiles, numbers);
         if (!extras) {

@@ -11,6 +11,7 @@
 #include "analysis/viewpoint.h"
 #include "plot_points.h"
 #include "screen/image.h"
+#include "sheet.h"
 
 #include <array>
 #include <functional>
@@ -58,8 +59,11 @@ struct Invocation {
     char delimiter = 0;       // batch: the input's separator; 0 to detect it
     std::string input;        // batch, conditions and report
     std::string output;       // batch and sweep; empty for stdout
-    std::string plot;         // sweep
-    bool logX = false;        // sweep --plot
+    // batch, sweep and conditions: the CSV table's shape (plain for JSON)
+    SheetStyle sheet;
+    DecimalMark decimal = DecimalMark::Detect; // batch and conditions: the inputs' number cells
+    std::string plot;                          // sweep
+    bool logX = false;                         // sweep --plot
     plot::Size plotSize;
     std::string solveFor;
     std::size_t solveColumn = 0;
@@ -168,6 +172,10 @@ struct CommandOptions {
         // --white-cdm2, --black-cdm2, --transfer, --pixel-pitch-mm, --width-mm,
         // --mm-per-pixel and --comfortable-margin
         std::array<std::string, 7> screen;
+        // --output-delimiter, --decimal and --excel-de
+        std::string outputDelimiter;
+        std::string decimal;
+        bool excelDe = false;
     } texts;
 };
 
@@ -177,6 +185,13 @@ std::string easeLevelList();
 std::string easeHelp();
 // The help of --no-formula-guard, and its callback.
 void addFormulaGuardFlag(CLI::App& command, Invocation& run);
+// --output-delimiter, --decimal, --bom and --excel-de of a command that
+// writes a CSV table; reads: the command reads CSV too, which --decimal then
+// also names the decimal mark of.
+void addSheetOptions(CLI::App& command, CommandOptions& options, bool reads);
+// Reads them into run.sheet and run.decimal, a workbook from -o's extension;
+// a usage error for a mix that no output can take.
+Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads);
 // How the Monte Carlo draws of tolerance, and of report's --tol, are made.
 void addDrawOptions(CLI::App& command, CommandOptions& options);
 // The draw options and spreads that no case could take, refused before any output is opened.

@@ -23,7 +23,7 @@ Expected<void> writeAll(Output& out, std::string_view text) {
 
 Expected<int> writeReport(const Invocation& run, Console& console, const CommandResult& result) {
     if (!result.table.empty()) {
-        auto table = Output::open(console, run.output);
+        auto table = Output::open(console, run.output, run.sheet);
         if (!table) {
             return table.error();
         }

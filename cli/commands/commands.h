@@ -71,10 +71,11 @@ struct RowLimit {
 // columns are skipped, the others must be case columns. Separated by , or ;,
 // as batch reads them. keepEmpty keeps empty cells, which a condition leaves out.
 // Stops at the first row past the limit, or one holding more than
-// kMaxNamedRowBytes, with the reason as a usage error.
+// kMaxNamedRowBytes, with the reason as a usage error. Number cells mark
+// decimals as decimal says (see numberCellText).
 Expected<std::vector<NamedRow>> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
                                               std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                              const RowLimit& limit);
+                                              const RowLimit& limit, DecimalMark decimal = DecimalMark::Detect);
 
 // The shipped conditions, in one of conditionsSearchDirs.
 inline constexpr std::string_view kDefaultConditions = "default.csv";

@@ -27,7 +27,7 @@ bool isNamedHeader(std::string_view name) {
 
 Expected<std::vector<NamedRow>> readNamedRows(const std::string& path, std::initializer_list<std::string_view> labels,
                                               std::initializer_list<std::string_view> ignored, bool keepEmpty,
-                                              const RowLimit& limit) {
+                                              const RowLimit& limit, DecimalMark decimal) {
     std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
         return usageError("cannot read " + path + ": " + std::strerror(errno));
@@ -79,11 +79,23 @@ Expected<std::vector<NamedRow>> readNamedRows(const std::string& path, std::init
                          {},
                          labelAt.has_value()};
             std::size_t bytes = row.name.size();
-            for (std::size_t k = 0; k < columns.size(); ++k) {
+            std::string scratch;
+            for (std::size_t k = 0; k < columns.size() && error.empty(); ++k) {
                 if (columns[k] && (keepEmpty || !record.cells[k].empty())) {
-                    row.cells.emplace_back(*columns[k], record.cells[k]);
-                    bytes += record.cells[k].size();
+                    const Column& column = kColumns[*columns[k]];
+                    auto text = column.field
+                                    ? numberCellText(record.cells[k], column.name, decimal, reader.delimiter(), scratch)
+                                    : Expected<std::string_view>(record.cells[k]);
+                    if (!text) {
+                        fail("line " + std::to_string(record.line) + ": " + text.error().message);
+                        break;
+                    }
+                    row.cells.emplace_back(*columns[k], *text);
+                    bytes += text->size();
                 }
+            }
+            if (!error.empty()) {
+                break;
             }
             if (bytes > kMaxNamedRowBytes) {
                 fail("line " + std::to_string(record.line) + ": the row's name and cells hold " +
@@ -144,12 +156,12 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
                           " in " + placesText(dirs) + "): give --conditions FILE.csv");
     }
     const auto designsRead = readNamedRows(run.input, {"design", "id"}, {kMessageColumn, kMarginColumn}, true,
-                                           {kMaxConditionPairs, "designs", "one run"});
+                                           {kMaxConditionPairs, "designs", "one run"}, run.decimal);
     if (!designsRead) {
         return designsRead.error();
     }
-    const auto conditionsRead =
-        readNamedRows(conditionsPath, {"condition"}, {"comment"}, false, {kMaxConditions, "conditions", "one run"});
+    const auto conditionsRead = readNamedRows(conditionsPath, {"condition"}, {"comment"}, false,
+                                              {kMaxConditions, "conditions", "one run"}, run.decimal);
     if (!conditionsRead) {
         return conditionsRead.error();
     }
@@ -274,6 +286,7 @@ void addConditionsOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     command.add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
     addFormulaGuardFlag(command, run);
+    addSheetOptions(command, options, true);
     addFailOnOption(command, options, "not-legible (or has no verdict) under some condition");
     addViewOptions(command, options);
     command.footer(std::string(kConditionsFooter));
@@ -282,6 +295,9 @@ void addConditionsOptions(CLI::App& command, CommandOptions& options) {
 Expected<void> finishConditions(const CLI::App& command, CommandOptions& options, const NumberText& numbers) {
     if (auto failOn = checkFailOn(command, options, false); !failOn) {
         return failOn;
+    }
+    if (auto sheet = finishSheetOptions(command, options, true); !sheet) {
+        return sheet;
     }
     return finishViewOptions(command, options, numbers);
 }

@@ -32,12 +32,16 @@ void addSweepOptions(CLI::App& command, CommandOptions& options) {
     command.add_flag("--log-x", run.logX, "Plot the varied input on a log axis (FROM and TO above 0)");
     command.add_option("--plot-size", options.texts.plotSize,
                        "The plot's width and height in pixels, WxH (default 1000x620)");
+    addSheetOptions(command, options, false);
     options.caseOptions.addTo(command);
     command.footer(easeHelp() + std::string(kSweepFooter));
 }
 
-Expected<void> finishSweep(const CLI::App& /*command*/, CommandOptions& options, const NumberText& numbers) {
+Expected<void> finishSweep(const CLI::App& command, CommandOptions& options, const NumberText& numbers) {
     Invocation& run = options.run;
+    if (auto sheet = finishSheetOptions(command, options, false); !sheet) {
+        return sheet;
+    }
     auto spec = parseSweepSpec(options.texts.vary, numbers);
     if (!spec) {
         return spec.error();
@@ -69,7 +73,7 @@ Expected<int> runSweepCommand(Invocation& run, Console& console, const NumberTex
         }
         plotter = std::move(*found);
     }
-    auto out = Output::open(console, run.output);
+    auto out = Output::open(console, run.output, run.sheet);
     if (!out) {
         return out.error();
     }

@@ -3,16 +3,20 @@
 
 namespace vistrel::cli {
 
-Expected<Output> Output::open(Console& console, const std::string& path) {
+Expected<Output> Output::open(Console& console, const std::string& path, const SheetStyle& style) {
     if (path.empty() || path == "-") {
-        return Output(&console.out, nullptr, console.outIsTerminal);
+        Output out(&console.out, nullptr, console.outIsTerminal);
+        out.table_ = tableSink(style, "stdout", console.out);
+        return out;
     }
     auto file = OutputFile::open(path);
     if (!file) {
         return file.error();
     }
     const bool terminal = (*file)->isTerminal();
-    return Output(nullptr, std::move(*file), terminal);
+    Output out(nullptr, std::move(*file), terminal);
+    out.table_ = tableSink(style, path, *out.file_);
+    return out;
 }
 
 Expected<void> Output::write(std::string_view text) {
@@ -23,6 +27,11 @@ Expected<void> Output::write(std::string_view text) {
 }
 
 Expected<void> Output::commit() {
+    if (table_) {
+        if (auto finished = table_->finish(); !finished) {
+            return finished;
+        }
+    }
     if (file_) {
         return file_->commit();
     }

@@ -6,6 +6,7 @@
 
 #include "analysis/expected.h"
 #include "output_file.h"
+#include "sheet.h"
 
 #include <cstdio>
 #include <memory>
@@ -23,15 +24,16 @@ struct Console {
 };
 
 // An output of a command: the console's stdout for "-" or no path, else a
-// file opened as OutputFile opens it.
+// file opened as OutputFile opens it. A table written in a style other than
+// the plain CSV goes through the style's TableSink.
 class Output {
   public:
-    static Expected<Output> open(Console& console, const std::string& path);
+    static Expected<Output> open(Console& console, const std::string& path, const SheetStyle& style = {});
 
     Expected<void> write(std::string_view text);
     // Puts a file in place; stdout is closed at exit.
     Expected<void> commit();
-    Sink& sink() { return file_ ? *file_ : *console_; }
+    Sink& sink() { return table_ ? *table_ : file_ ? *file_ : *console_; }
     [[nodiscard]] bool isTerminal() const { return terminal_; }
 
   private:
@@ -41,6 +43,7 @@ class Output {
     Sink* console_;
     std::unique_ptr<OutputFile> file_;
     bool terminal_;
+    std::unique_ptr<TableSink> table_; // writes to the file or the console
 };
 
 } // namespace vistrel::cli

@@ -421,6 +421,54 @@ bool csvCellLooksLikeFormula(std::string_view cell) {
     return mantissa == 0 || k != cell.size();
 }
 
+bool isPlainNumber(std::string_view cell, char mark) {
+    std::size_t k = !cell.empty() && (cell.front() == '-' || cell.front() == '+') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = k;
+        while (k < cell.size() && cell[k] >= '0' && cell[k] <= '9') {
+            ++k;
+        }
+        return k - from;
+    };
+    std::size_t mantissa = digits();
+    if (k < cell.size() && cell[k] == mark) {
+        ++k;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return false;
+    }
+    if (k < cell.size() && (cell[k] == 'e' || cell[k] == 'E')) {
+        ++k;
+        k += k < cell.size() && (cell[k] == '-' || cell[k] == '+') ? 1U : 0U;
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    return k == cell.size();
+}
+
+Expected<std::string_view> numberCellText(std::string_view cell, std::string_view column, DecimalMark mark,
+                                          char delimiter, std::string& scratch) {
+    if (mark == DecimalMark::Point || (mark == DecimalMark::Detect && delimiter != ';')) {
+        return cell;
+    }
+    const std::size_t comma = cell.find(',');
+    if (comma == std::string_view::npos) {
+        if (mark == DecimalMark::Comma && cell.find('.') != std::string_view::npos && isPlainNumber(cell, '.')) {
+            return inputError(std::string(column) + " \"" + std::string(cell) +
+                              "\" has a decimal point, and --decimal , takes a comma only (--decimal . reads points)");
+        }
+        return cell;
+    }
+    if (!isPlainNumber(cell, ',')) {
+        return cell; // the engine names what is wrong with it
+    }
+    scratch.assign(cell);
+    scratch[comma] = '.';
+    return std::string_view(scratch);
+}
+
 void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas) {
     if (guardFormulas && csvCellLooksLikeFormula(cell)) {
         appendCsvCell(out, "'" + std::string(cell), false);

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/expected.h"
+
 struct csv_parser;
 
 namespace vistrel::cli {
@@ -204,5 +206,20 @@ inline constexpr auto kFormulaLead = [] {
 // cell that looks like a formula gets a leading ', which spreadsheets show as
 // text and do not run.
 void appendCsvCell(std::string& out, std::string_view cell, bool guardFormulas = true);
+
+// How the number cells of a table mark their decimals.
+enum class DecimalMark : char { Detect = 0, Point = '.', Comma = ',' };
+
+// True for a number as a spreadsheet types it: a sign, digits with at most
+// one decimal mark, and an exponent.
+[[nodiscard]] bool isPlainNumber(std::string_view cell, char mark = '.');
+
+// A number cell of an input as the engine reads it, with a point. Detect
+// takes "0,8" for 0.8 in a ';' separated input only: there a comma cannot
+// separate cells, and numbers have no grouping. Comma takes the comma in any
+// input and refuses a point, naming column; Point changes nothing. A changed
+// text is kept in scratch.
+[[nodiscard]] Expected<std::string_view> numberCellText(std::string_view cell, std::string_view column,
+                                                        DecimalMark mark, char delimiter, std::string& scratch);
 
 } // namespace vistrel::cli

@@ -25,6 +25,11 @@ _vistrel_cli() {
     local screen_options="--display --white-cdm2 --black-cdm2 --transfer --pixel-pitch-mm --width-mm --mm-per-pixel
         --regions --comfortable-margin"
 
+    # The shape of the CSV table that batch, sweep and conditions write.
+    case "$prev" in
+    --output-delimiter) COMPREPLY=("','" "';'" tab); return ;;
+    --decimal) COMPREPLY=("','" "."); return ;;
+    esac
     case "$prev" in
     --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
     --ease) mapfile -t COMPREPLY < <(compgen -W "50 90 95 99 effort easy very-easy attention" -- "$cur"); return ;;
@@ -70,6 +75,9 @@ _vistrel_cli() {
         --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options --screen $screen_options" ;;
     screen) options="-h --help -o --output --table --no-formula-guard --fail-on $screen_options $case_options" ;;
     esac
+    if [[ "$command" == batch || "$command" == sweep || "$command" == conditions ]]; then
+        options+=" --output-delimiter --decimal --bom --excel-de"
+    fi
     if [[ ("$command" == batch || "$command" == conditions || "$command" == report || "$command" == screen) &&
         "$cur" != -* ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -221,6 +221,44 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"-.5", "-.5"}, std::pair{"+1.E-7", "+1.E-7"}, std::pair{"-" + kLong, "-" + kLong},
                     std::pair{"a=b", "a=b"}, std::pair{"'=1", "'=1"}, std::pair{"", ""}));
 
+// A number cell as typed, how the input marks decimals and its separator,
+// then what the engine is given ("!" and the message when refused).
+struct DecimalCase {
+    std::string cell;
+    DecimalMark mark;
+    char delimiter;
+    std::string read;
+};
+
+class Decimals : public testing::TestWithParam<DecimalCase> {};
+
+TEST_P(Decimals, ACommaIsReadOnlyWhereItCannotBeMisread) {
+    const DecimalCase& d = GetParam();
+    std::string scratch;
+    const auto read = numberCellText(d.cell, "age", d.mark, d.delimiter, scratch);
+    EXPECT_EQ(read ? std::string(*read) : "!" + read.error().message, d.read);
+}
+
+constexpr auto kDetect = DecimalMark::Detect;
+constexpr auto kComma = DecimalMark::Comma;
+constexpr auto kPoint = DecimalMark::Point;
+const std::string kRefused =
+    "!age \"0.5\" has a decimal point, and --decimal , takes a comma only (--decimal . reads points)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, Decimals,
+    testing::Values(DecimalCase{"0,5", kDetect, ';', "0.5"}, DecimalCase{"-1,25e3", kDetect, ';', "-1.25e3"},
+                    DecimalCase{"+,5", kDetect, ';', "+.5"}, DecimalCase{"0.5", kDetect, ';', "0.5"},
+                    // Not one number with a comma: the engine names what is wrong with it.
+                    DecimalCase{"1,234,5", kDetect, ';', "1,234,5"}, DecimalCase{"1,2.5", kDetect, ';', "1,2.5"},
+                    DecimalCase{",", kDetect, ';', ","}, DecimalCase{"a,b", kDetect, ';', "a,b"},
+                    DecimalCase{"0,5 ", kDetect, ';', "0,5 "},
+                    // A ',' separated input has no decimal comma unless asked for.
+                    DecimalCase{"0,5", kDetect, ',', "0,5"}, DecimalCase{"0,5", kComma, ',', "0.5"},
+                    DecimalCase{"0,5", kPoint, ';', "0,5"}, DecimalCase{"0.5", kComma, ';', kRefused},
+                    DecimalCase{"0.5", kComma, ',', kRefused}, DecimalCase{"5", kComma, ';', "5"},
+                    DecimalCase{"v0.5", kComma, ';', "v0.5"}));
+
 struct GridCase {
     double min;
     double max;
