@@ -29,6 +29,19 @@ expect() { # STATUS PHRASE ARGS...
 }
 
 expect 2 "--help" eval --no_such_name 3
+# Each error points at the help of the command it came from.
+expect 2 "Run 'vistrel-cli eval --help'" eval --mode sideways --age 40
+expect 2 "Run 'vistrel-cli report --help'" report in.csv
+expect 2 "vistrel-cli report: --output is required" report in.csv
+# help COMMAND, and a misspelt name in --vary, --for and --tol, as a misspelt option is.
+expect 2 'unknown command "evl"; did you mean eval?' help evl
+expect 2 "help takes at most one command name" help eval solve
+expect 2 '"letter_hieght_mm" is not a numeric input name; did you mean letter_height_mm?' \
+    sweep --vary letter_hieght_mm=1:2:1
+expect 2 '--for "viewing_distnce_mm" is not a numeric input; did you mean viewing_distance_mm?' \
+    solve --for viewing_distnce_mm
+expect 2 '"agee" is not a numeric input; did you mean age?' tolerance --tol agee=+-1 --mode luminance \
+    --letter_cdm2 50 --background_cdm2 5 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease 90
 expect 2 "--age" eval --age
 expect 2 "--mode" eval --mode sideways --age 40
 expect 2 "A subcommand is required" 
