@@ -208,6 +208,9 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
         }
         review.designs.push_back(std::move(d));
         art.push_back(std::move(drawn));
+        if (run.progress) {
+            run.progress(review.designs.size(), designs->size());
+        }
     }
     if (conditionsPath.empty() && run.eyes.empty()) {
         result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
@@ -267,6 +270,7 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     command.add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
     addDrawOptions(command, options);
+    addQuietFlag(command, options.run);
     command.add_option("--title", run.title, "The page's title (default: Design review)");
     command.add_option("--review-meta", run.reviewMeta,
                        "A TOML file of doc_id, revision, date, prepared_by, approved_by and [[revisions]]");
@@ -327,7 +331,10 @@ Expected<int> runReportCommand(Invocation& run, Console& console, const NumberTe
     if (!out) {
         return out.error();
     }
+    Progress progress(console.err, console.errIsTerminal && !run.quiet, "designs", 0);
+    run.progress = progress.hook();
     const auto result = runReview(run, setting, numbers);
+    progress.finish();
     if (!result) {
         return result.error();
     }
