@@ -45,7 +45,14 @@ std::string progressLine(std::uint64_t done, std::uint64_t total, std::string_vi
     line += " " + std::string(unit);
     if (seconds > 0 && done > 0) {
         const double rate = static_cast<double>(done) / seconds;
-        line += "  " + std::to_string(static_cast<std::uint64_t>(std::llround(rate))) + "/s";
+        std::string perSecond = std::to_string(std::llround(rate * 10)); // tenths below 10 a second
+        if (rate < 10) {
+            perSecond.insert(0, 2 - std::min<std::size_t>(perSecond.size(), 2), '0');
+            perSecond.insert(perSecond.size() - 1, ".");
+        } else {
+            perSecond = std::to_string(std::llround(rate));
+        }
+        line += "  " + perSecond + "/s";
         if (total > done) {
             line += "  " + duration(static_cast<double>(total - done) / rate) + " left";
         }

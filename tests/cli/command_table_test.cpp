@@ -90,7 +90,7 @@ std::vector<Row> rows() {
          0, "",
          "vistrel-cli report: vistrel-plot is not installed: the report has no plots (install the 'vistrel' "
          "package)\n"},
-        {"--version", 0, "*vistrel-cli ", ""},
+        {"--version", 0, "*\nCopyright (C) 2026 Vistrel developers\nLicense GPL-3.0-or-later", ""},
         // Usage errors: status 2, the message and where to read more.
         {"evl --age 40", 2, "",
          "vistrel-cli: unknown command \"evl\"; did you mean eval?\nRun 'vistrel-cli --help' for more information.\n"},
@@ -100,8 +100,10 @@ std::vector<Row> rows() {
         {"eval --letter-hieght-mm 6", 2, "",
          usage("eval", "unknown option --letter-hieght-mm; did you mean --letter_height_mm?")},
         {"eval --mode sideways --ease zz", 2, "",
-         "vistrel-cli: --mode: must be source, illuminance, luminance or none\nRun 'vistrel-cli --help' for more "
-         "information.\n"},
+         usage("eval", "--mode: must be source, illuminance, luminance or none")},
+        {"help evl", 2, "",
+         "vistrel-cli: unknown command \"evl\"; did you mean eval?\nRun 'vistrel-cli --help' for more information.\n"},
+        {"report " + g + "designs.csv", 2, "", usage("report", "--output is required")},
         {"eval --ease zz", 2, "",
          "vistrel-cli eval: --ease \"zz\" is not an ease of reading level; the levels, by short name:\n" +
              easeLevelList() + "Run 'vistrel-cli eval --help' for more information.\n"},
@@ -197,6 +199,14 @@ TEST(CommandTable, EveryCommandHasHelp) {
         EXPECT_NE(out.text.find(std::string(row.summary)), std::string::npos) << row.name;
         EXPECT_NE(out.text.find("Exit status:"), std::string::npos) << row.name;
         EXPECT_EQ(err.text, "") << row.name;
+        // help COMMAND says the same, and every value is named for what it takes.
+        Text asked;
+        Console helpConsole{asked, err, nullptr, false, false};
+        EXPECT_EQ(runCommandLine(split("help " + std::string(row.name)), helpConsole, numbers), 0) << row.name;
+        EXPECT_EQ(asked.text, out.text) << row.name;
+        for (const char* internal : {" TEXT", " UINT", " INT", " FLOAT", " VALUE", " in ["}) {
+            EXPECT_EQ(out.text.find(internal), std::string::npos) << row.name << " --help shows" << internal;
+        }
     }
 }
 
