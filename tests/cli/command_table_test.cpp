@@ -18,6 +18,7 @@ using namespace vistrel::cli;
 
 const std::string kGolden = VISTREL_GOLDEN_DIR;
 const std::string kProfiles = VISTREL_PROFILES_DIR;
+const std::string kDocs = std::filesystem::path(VISTREL_PROFILE_TEMPLATE).parent_path().string() + "/";
 
 std::string golden(const std::string& name) {
     std::ifstream in(kGolden + "/" + name, std::ios::binary);
@@ -71,6 +72,9 @@ std::vector<Row> rows() {
     const std::string scratch = scratchPage().replace_extension().string();
     return {
         {"eval " + kDocCase, 0, "@examples/eval.txt", ""},
+        // The guide's case file says what its options say; an option goes over it.
+        {"eval --case " + kDocs + "examples/worked-case.toml", 0, "@examples/eval.txt", ""},
+        {"eval --case " + kDocs + "examples/worked-case.toml --age 60", 0, "@examples/eval-3.txt", ""},
         {"batch " + g + "examples/designs.csv", 0, "@examples/results.csv", ""},
         {"solve --for letter_height_mm --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 "
          "--background_factor 0.2 --age 60 --viewing_distance_mm 750 --ratio 7 --ease 90",

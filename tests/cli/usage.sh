@@ -14,6 +14,18 @@ printf 'angle_deg,factor\n0,1\n10,0.9\n10,0.8\n' > bad-angular.csv
 printf 'name,x,y,z\nfront,500,0,0\n' > eyes.csv
 ln -s in.csv in-link.html
 printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
+printf 'mode = "luminance"\nletter_cdm2 = 50\nbackground_cdm2 = 5\nage = 40\nletter_height_mm = 6\n' > case.toml
+printf 'viewing_distance_mm = 750.0\nratio = 7\nease = "90"\n' >> case.toml
+printf 'id;mode;letter_cdm2;background_cdm2;age;letter_height_mm;viewing_distance_mm;ratio;ease\n%s\n' \
+    'A;luminance;50;5;40;6;750;7;90' > case.csv
+printf 'age\n40\n41\n' > two-rows.csv
+printf 'age,ratio\n' > no-row.csv
+printf 'age = 40\nratio = true\n' > bool.toml
+printf 'agee = 40\n' > misspelt.toml
+printf 'letter_factor,letter_reflectance\n0.8,0.8\n' > twice.csv
+printf 'result\nLegible\n' > result.csv
+printf 'mode = "sideways"\n' > mode.toml
+mkfifo fifo.csv
 failures=0
 
 expect() { # STATUS PHRASE ARGS...
@@ -29,6 +41,25 @@ expect() { # STATUS PHRASE ARGS...
 }
 
 expect 2 "--help" eval --no_such_name 3
+# --case FILE: a table or one CSV row under the options; each fault names the file (and line).
+expect 0 "" eval --case case.toml
+expect 0 "" solve --for age --case case.csv
+expect 0 "" tolerance --case case.toml --tol age=+-5 --samples 100
+expect 0 "" check --case case.csv --profile text-legibility
+expect 1 "" eval --case case.toml --ratio 2
+expect 2 "missing --age" eval --case case.toml --age ""
+expect 2 "--case missing.toml: cannot read: No such file" eval --case missing.toml
+expect 2 "--case .: is a folder" eval --case .
+expect 2 "--case fifo.csv: is not a regular file" eval --case fifo.csv
+expect 2 "--case two-rows.csv:3: holds more than one row" eval --case two-rows.csv
+expect 2 "--case no-row.csv: has no row" solve --for age --case no-row.csv
+expect 2 "--case bool.toml:2: ratio must be a number or text, not true or false" eval --case bool.toml
+expect 2 '--case misspelt.toml:1: unknown input "agee"; did you mean age?' check --case misspelt.toml --profile x
+expect 2 "--case twice.csv:2: letter_factor is given twice" eval --case twice.csv
+expect 2 '--case result.csv:1: "result" is a result, not an input' eval --case result.csv
+expect 2 '--case mode.toml:1: mode "sideways" must be' eval --case mode.toml
+cp case.csv case.svg
+expect 2 "the plot case.svg would overwrite the input case.svg" tolerance --case case.svg --tol age=+-5 --plot case.svg
 # Each error points at the help of the command it came from.
 expect 2 "Run 'vistrel-cli eval --help'" eval --mode sideways --age 40
 expect 2 "Run 'vistrel-cli report --help'" report in.csv
@@ -221,6 +252,7 @@ done
 }
 rm -rf tools
 
+rm -f case.toml case.csv case.svg two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
 leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$\|^angular.csv$\|^bad-angular.csv$\|^eyes.csv$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
