@@ -90,7 +90,7 @@ _vistrel_cli() {
     check) options="-h --help --profile --json --case $case_options" ;;
     conditions) options="-h --help --conditions -o --output --no-formula-guard --quiet --fail-on $view_options" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --quiet --json --plot --case $case_options" ;;
-    report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --quiet --title --fail-on
+    report) options="-h --help -o --output --case --profile --conditions --tol --samples --seed --threads --quiet --title --fail-on
         --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options --screen $screen_options" ;;
     screen) options="-h --help -o --output --table --no-formula-guard --quiet --fail-on $screen_options $case_options" ;;
     esac

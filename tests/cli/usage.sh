@@ -58,6 +58,9 @@ expect 2 '--case misspelt.toml:1: unknown input "agee"; did you mean age?' check
 expect 2 "--case twice.csv:2: letter_factor is given twice" eval --case twice.csv
 expect 2 '--case result.csv:1: "result" is a result, not an input' eval --case result.csv
 expect 2 '--case mode.toml:1: mode "sideways" must be' eval --case mode.toml
+expect 0 "" report --case case.toml -o case.html
+expect 2 "give the designs CSV or --case FILE, not both" report in.csv --case case.toml -o case.html
+expect 2 "designs is required, or --case FILE" report -o case.html
 cp case.csv case.svg
 expect 2 "the plot case.svg would overwrite the input case.svg" tolerance --case case.svg --tol age=+-5 --plot case.svg
 # Each error points at the help of the command it came from.
@@ -252,7 +255,7 @@ done
 }
 rm -rf tools
 
-rm -f case.toml case.csv case.svg two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
+rm -f case.toml case.csv case.svg case.html two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
 leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$\|^angular.csv$\|^bad-angular.csv$\|^eyes.csv$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
