@@ -34,9 +34,9 @@ def png(name, width, height, pixel):
 
 design = "illuminance,1076,0.8,0.2,45,6,750,7,90"
 write("designs.csv", "id,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,"
-      "viewing_distance_mm,ratio,ease\n" + "".join(f"d{k},{design}\n" for k in range(40)))
+      "viewing_distance_mm,ratio,ease\n" + "".join(f"d{k},{design}\n" for k in range(20)))
 write("few.csv", "id,mode,illuminance_lux,letter_factor,background_factor,age,letter_height_mm,"
-      "viewing_distance_mm,ratio,ease\n" + "".join(f"d{k},{design}\n" for k in range(3)))
+      "viewing_distance_mm,ratio,ease\n" + "".join(f"d{k},{design}\n" for k in range(1)))
 write("night.csv", "condition,illuminance_lux\ndim,10\nbright,10000\n")
 write("regions.csv", "id,x,y,w,h\nt,10,10,60,20\n")
 png("screen.png", 80, 40, lambda x, y: 230 if 15 <= x < 60 and 14 <= y < 26 and (x // 3) % 2 == 0 else 20)
@@ -84,7 +84,7 @@ for command, args, unit in commands:
     drawn = stderr_of([command] + args, True)
     if not re.search(r"\r\[#+\] 100%  (\d+)/\1 " + unit + r"  [0-9.]+/s *\r\n", drawn):
         failures.append(f"{command} on a terminal: no finished progress line in {drawn!r}")
-    for quiet, terminal in ((False, False), (True, True), (True, False)):
+    for quiet, terminal in ((False, False), (True, True)):
         err = stderr_of([command] + args + (["--quiet"] if quiet else []), terminal)
         if "\r[" in err or re.search(r"\d+ " + unit, err):
             failures.append(f"{command} {'--quiet ' if quiet else ''}to a {'terminal' if terminal else 'pipe'} "
