@@ -26,6 +26,7 @@ printf 'letter_factor,letter_reflectance\n0.8,0.8\n' > twice.csv
 printf 'result\nLegible\n' > result.csv
 printf 'mode = "sideways"\n' > mode.toml
 mkfifo fifo.csv
+head -c 65537 /dev/zero | tr '\0' '#' > big.toml
 failures=0
 
 expect() { # STATUS PHRASE ARGS...
@@ -51,6 +52,7 @@ expect 2 "missing --age" eval --case case.toml --age ""
 expect 2 "--case missing.toml: cannot read: No such file" eval --case missing.toml
 expect 2 "--case .: is a folder" eval --case .
 expect 2 "--case fifo.csv: is not a regular file" eval --case fifo.csv
+expect 2 "--case big.toml: is larger than 64 KiB, the most a case file may hold" eval --case big.toml
 expect 2 "--case two-rows.csv:3: holds more than one row" eval --case two-rows.csv
 expect 2 "--case no-row.csv: has no row" solve --for age --case no-row.csv
 expect 2 "--case bool.toml:2: ratio must be a number or text, not true or false" eval --case bool.toml
@@ -255,7 +257,7 @@ done
 }
 rm -rf tools
 
-rm -f case.toml case.csv case.svg case.html two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
+rm -f big.toml case.toml case.csv case.svg case.html two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
 leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$\|^angular.csv$\|^bad-angular.csv$\|^eyes.csv$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"
