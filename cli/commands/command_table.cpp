@@ -161,6 +161,7 @@ std::vector<std::string> reversedArguments(std::span<const std::string> args, st
 
 ParsedCommandLine unknownCommand(const std::string& name) {
     std::vector<std::string> names;
+    names.reserve(kCommands.size());
     for (const CommandRow& row : kCommands) {
         names.emplace_back(row.name);
     }
