@@ -63,7 +63,12 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
-    // Other arguments change nothing, Qt's own options included.
+    // Anything else is refused before Qt starts: a typo should not read as a missing display,
+    // and Qt's own options must not pick another platform.
+    if (argc > 1) {
+        std::fprintf(stderr, "vistrel: unknown option %s\nUsage: vistrel [--help | --version]\n", argv[1]);
+        return 2;
+    }
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
 

@@ -22,7 +22,8 @@ SampleOutcome CaseEvaluator::evaluate(std::span<const double> values) {
 }
 
 Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const std::string> spreads,
-                                             const MonteCarloOptions& draws, const NumberText& numbers) {
+                                             const MonteCarloOptions& draws, const NumberText& numbers,
+                                             const SampleProgress& progress) {
     ToleranceAnalysis a;
     for (const std::string& text : spreads) {
         auto spec = parseTolerance(text);
@@ -31,7 +32,9 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const s
         }
         const SolveTarget* target = solveTarget(spec->name);
         if (target == nullptr) {
-            return usageError(text + ": \"" + spec->name + "\" is not a numeric input");
+            return usageError(
+                text + ": \"" + spec->name + "\" is not a numeric input" +
+                didYouMean(spec->name, [](std::string_view near) { return solveTarget(near) != nullptr; }));
         }
         const std::size_t column = *columnIndex(spec->name);
         if (std::find(a.columns.begin(), a.columns.end(), column) != a.columns.end()) {
@@ -50,7 +53,7 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const s
         a.inputs.push_back(*made);
     }
     const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
-    auto mc = runMonteCarlo(a.inputs, factory, draws);
+    auto mc = runMonteCarlo(a.inputs, factory, draws, progress);
     if (!mc) {
         return mc.error();
     }

@@ -92,6 +92,14 @@ std::optional<std::string_view> nearColumn(std::string_view name) {
     return best;
 }
 
+std::string didYouMean(std::string_view name, bool (*taken)(std::string_view column)) {
+    const auto near = nearColumn(name);
+    if (!near || *near == name || !taken(*near)) {
+        return {};
+    }
+    return "; did you mean " + std::string(*near) + "?";
+}
+
 std::optional<std::string_view> easeLevel(std::string_view text) {
     for (std::size_t k = 0; k < kEaseLevels.size(); ++k) {
         if (kEaseLevels[k].text == text || kEaseAliases[k] == text) {

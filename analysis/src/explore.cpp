@@ -223,7 +223,12 @@ Expected<SweepSpec> parseSweepSpec(std::string_view text, const NumberText& numb
     const auto column = columnIndex(name);
     const auto field = column ? kColumns[*column].field : std::nullopt;
     if (!field || *field == Field::EaseOfRead || !isInputColumn(*column)) {
-        return usageError("--vary: \"" + std::string(name) + "\" is not a numeric input name");
+        return usageError("--vary: \"" + std::string(name) + "\" is not a numeric input name" +
+                          didYouMean(name, [](std::string_view near) {
+                              const auto at = columnIndex(near);
+                              return at && isInputColumn(*at) && kColumns[*at].field &&
+                                     *kColumns[*at].field != Field::EaseOfRead;
+                          }));
     }
     spec.column = *column;
     std::string_view rest = text.substr(equals + 1);

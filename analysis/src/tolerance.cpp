@@ -5,6 +5,7 @@
 #include "calc/number_text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -370,7 +371,7 @@ double percentile(const MarginCounts& counts, std::uint64_t samples, double p) {
 } // namespace
 
 Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory,
-                                         const MonteCarloOptions& options) {
+                                         const MonteCarloOptions& options, const SampleProgress& progress) {
     if (options.samples == 0) {
         return usageError("at least one sample is needed");
     }
@@ -388,6 +389,14 @@ Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, c
     std::vector<std::exception_ptr> errors(threads);
     const std::uint64_t seedKey = mix(options.seed);
 
+    constexpr std::uint64_t kReportEvery = 1024;
+    std::atomic<std::uint64_t> drawn{0};
+    const auto report = [&](std::uint64_t more) {
+        const std::uint64_t now = drawn.fetch_add(more) + more;
+        if (progress) {
+            progress(now);
+        }
+    };
     auto work = [&](unsigned t, std::uint64_t begin, std::uint64_t end) {
         try {
             const auto& evaluator = evaluators[t];
@@ -415,7 +424,11 @@ Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs, c
                     ++tally.messageSamples;
                     ++tally.messages[std::move(outcome.message)];
                 }
+                if ((i + 1 - begin) % kReportEvery == 0) {
+                    report(kReportEvery);
+                }
             }
+            report((end - begin) % kReportEvery);
         } catch (...) {
             errors[t] = std::current_exception();
         }

@@ -21,18 +21,9 @@ constexpr std::string_view kBatchFooter =
     "unknown column too, unless it looks like a misspelt column name.\n"
     "A record may hold at most 4 MiB and 4096 cells; a longer one is reported as unreadable.\n"
     "Example:\n  vistrel-cli batch designs.csv -o results.csv\n"
-    "Exit status: 0 when every row was read; 1 when some row could not be read or the input or output "
-    "failed; 2 for a usage error; 3 when every row was read and some design fails what --fail-on names.";
-
-std::string progressBar(std::uint64_t done, std::uint64_t total) {
-    const int width = 40;
-    const double share = total == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
-    const auto filled = static_cast<int>(share * width); // the input may have grown since it was measured
-    std::string percent = std::to_string(filled * 100 / width);
-    percent.insert(0, 3 - percent.size(), ' ');
-    return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(width - filled), ' ') + "] " + percent + "%";
-}
+    "Exit status: 0 when every row was read; 1 when some row could not be read or reading or writing "
+    "failed; 2 for a usage error or an input that cannot be opened; 3 when every row was read and some design fails "
+    "what --fail-on names.";
 
 // The input, or a usage error naming it.
 Expected<std::FILE*> openInput(const Invocation& run, const Console& console) {
@@ -64,6 +55,7 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
     command.add_flag("--json", run.json, "Write JSON Lines, one object per row, instead of CSV");
     command.add_flag("--keep-unknown", run.keepUnknown, "Pass columns that are no input through to the output");
     addFormulaGuardFlag(command, run);
+    addQuietFlag(command, run);
     command.add_option(
         "--delimiter", options.texts.delimiter,
         "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
@@ -129,16 +121,16 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         }
         io.extras = std::move(*extras);
     }
+    // Of a file only: its size is the total; a pipe's is not known.
     struct stat st {};
-    if (!fromStdin && console.errIsTerminal && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
-        st.st_size > 0) {
-        const auto total = static_cast<std::uint64_t>(st.st_size);
-        io.progress = [total, &console](std::uint64_t done) { console.err.write(progressBar(done, total)); };
+    const bool sized = !fromStdin && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    Progress progress(console.err, sized && console.errIsTerminal && !run.quiet, "bytes",
+                      sized ? static_cast<std::uint64_t>(st.st_size) : 0);
+    if (sized && console.errIsTerminal && !run.quiet) {
+        io.progress = [&progress](std::uint64_t done) { progress.update(done); };
     }
     const auto ran = runBatch(io);
-    if (io.progress) {
-        console.err.write(progressBar(1, 1) + "\n");
-    }
+    progress.finish();
     if (!ran) { // the temporary goes; nothing is written under the final name
         Error error = ran.error();
         if (error.kind == ErrorKind::Input) {

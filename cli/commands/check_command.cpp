@@ -232,6 +232,7 @@ void addCheckOptions(CLI::App& command, CommandOptions& options) {
         ->required();
     command.add_flag("--json", options.run.json, "Print JSON");
     options.caseOptions.addTo(command);
+    addCaseFileOption(command, options.caseOptions);
     command.footer(easeHelp() + std::string(kCheckFooter));
 }
 

@@ -107,6 +107,10 @@ void addFormulaGuardFlag(CLI::App& command, Invocation& run) {
         "spreadsheet from running them as formulas");
 }
 
+void addQuietFlag(CLI::App& command, Invocation& run) {
+    command.add_flag("--quiet", run.quiet, "Show no progress line on stderr (shown only when stderr is a terminal)");
+}
+
 // The seed is kept as text: CLI11 would read -1 and 2^64 as 2^64 - 1.
 void addDrawOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--samples", options.run.samples, "Monte Carlo samples (default 100000)")
@@ -294,6 +298,26 @@ Expected<void> CaseOptions::checkMode() const {
 
 Expected<Case> CaseOptions::build(const NumberText& numbers) const {
     Case c;
+    if (!file.empty()) { // the file first: every option given goes over it, an empty one too
+        auto read = readCaseFile(file);
+        if (!read) {
+            return read.error();
+        }
+        for (const CaseFileValue& v : *read) {
+            if (options[v.column] != nullptr && options[v.column]->count() > 0) {
+                continue;
+            }
+            const auto bad = [&](const std::string& why) -> Error {
+                return {ErrorKind::Usage, why, "--case " + file, v.line};
+            };
+            if (kColumns[v.column].field == Field::EaseOfRead && !v.text.empty() && !easeLevel(v.text)) {
+                return bad("ease \"" + v.text + "\" is not an ease of reading level" + std::string(kLevelsFollow));
+            }
+            if (!c.set(v.column, v.text)) {
+                return bad("mode \"" + v.text + "\" must be " + std::string(kModeChoices));
+            }
+        }
+    }
     for (std::size_t k = 0; k < kColumns.size(); ++k) {
         if (options[k] == nullptr || options[k]->count() == 0) {
             continue;

@@ -4,6 +4,7 @@
 // The arguments of vistrel-cli, and the option helpers its commands share.
 
 #include "analysis/angular_table.h"
+#include "analysis/case_file.h"
 #include "analysis/cases.h"
 #include "analysis/expected.h"
 #include "analysis/explore.h"
@@ -84,6 +85,7 @@ struct Invocation {
     std::optional<FailOn> failOn{};
     // --angular, read when the command line is; the cases carry it
     std::string angular;
+    std::string caseFile; // --case FILE, an input that no output may replace
     std::shared_ptr<const AngularTable> angularTable;
     // conditions and report: --eye-points, read when the command line is
     std::string eyePoints;
@@ -91,6 +93,9 @@ struct Invocation {
     DisplayPlacement display{};
     ScreenRequest screen;
     ScreenJudge judgeScreen = nullptr;
+    bool quiet = false; // --quiet: no progress line
+    // How far the run is, and of how much (0: not known); set while a progress line is shown.
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 
     [[nodiscard]] std::string_view name() const;
 };
@@ -128,6 +133,8 @@ struct CaseOptions {
     std::array<std::string, 3> points;
     std::array<CLI::Option*, 3> pointOptions{};
     std::string angular; // --angular FILE
+    std::string file;    // --case FILE, whose values the options go over
+    CLI::Option* caseFile = nullptr;
 
     void addTo(CLI::App& app);
     [[nodiscard]] bool added() const;
@@ -146,6 +153,11 @@ struct CaseOptions {
     // Sets the view of the eye point options, when given.
     [[nodiscard]] Expected<void> placeByEye(Case& c, const NumberText& numbers) const;
 };
+
+// --case FILE of eval, solve, check and tolerance.
+void addCaseFileOption(CLI::App& command, CaseOptions& options);
+// The values of a case file, each an input named once; a usage error names the file.
+[[nodiscard]] Expected<std::vector<CaseFileValue>> readCaseFile(const std::string& path);
 
 // --angular FILE, the display's luminance off-axis.
 void addAngularOption(CLI::App& command, std::string& file);
@@ -192,6 +204,8 @@ void addSheetOptions(CLI::App& command, CommandOptions& options, bool reads);
 // Reads them into run.sheet and run.decimal, a workbook from -o's extension;
 // a usage error for a mix that no output can take.
 Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads);
+// --quiet of the commands that show progress on a terminal.
+void addQuietFlag(CLI::App& command, Invocation& run);
 // How the Monte Carlo draws of tolerance, and of report's --tol, are made.
 void addDrawOptions(CLI::App& command, CommandOptions& options);
 // The draw options and spreads that no case could take, refused before any output is opened.

@@ -24,7 +24,7 @@ namespace {
 constexpr std::string_view kAppFooter =
     "An option given twice takes its last value; --letter-height-mm is --letter_height_mm.\n"
     "Exit status: 0 on success, 1 when the command found no verdict or answer or could not write, "
-    "2 for a usage error; see each command's --help.";
+    "2 for a usage error; see each command's --help, or vistrel-cli help COMMAND.";
 
 // "eval, batch, ... and report", from the table.
 std::string commandList() {
@@ -33,6 +33,88 @@ std::string commandList() {
         list += (k == 0 ? "" : k + 1 == kCommands.size() ? " and " : ", ") + std::string(kCommands[k].name);
     }
     return list;
+}
+
+// What an option's value is, as its help shows it, in place of CLI11's TEXT or UINT and its range.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 43> kPlaceholders{{
+    {"output", "FILE"},
+    {"input", "FILE"},
+    {"designs", "FILE"},
+    {"image", "FILE"},
+    {"case", "FILE"},
+    {"angular", "FILE"},
+    {"conditions", "FILE"},
+    {"display", "FILE"},
+    {"eye-points", "FILE"},
+    {"regions", "FILE"},
+    {"review-meta", "FILE"},
+    {"plot", "FILE"},
+    {"table", "FILE"},
+    {"screen", "IMAGE"},
+    {"profile", "PROFILE"},
+    {"approved-by", "NAME"},
+    {"prepared-by", "NAME"},
+    {"doc-id", "ID"},
+    {"revision", "REVISION"},
+    {"date", "DATE"},
+    {"title", "TITLE"},
+    {"comfortable-margin", "NUMBER"},
+    {"mm-per-pixel", "NUMBER"},
+    {"pixel-pitch-mm", "NUMBER"},
+    {"width-mm", "NUMBER"},
+    {"white-cdm2", "NUMBER"},
+    {"black-cdm2", "NUMBER"},
+    {"min", "NUMBER"},
+    {"max", "NUMBER"},
+    {"transfer", "CURVE"},
+    {"delimiter", "CHAR"},
+    {"display-centre", "X,Y,Z"},
+    {"display-normal", "X,Y,Z"},
+    {"eye", "X,Y,Z"},
+    {"fail-on", "LEVEL"},
+    {"for", "NAME"},
+    {"glare", "LUX@DEG"},
+    {"plot-size", "WxH"},
+    {"samples", "N"},
+    {"seed", "N"},
+    {"threads", "N"},
+    {"tol", "NAME=SPREAD"},
+    {"vary", "NAME=FROM:TO:STEP"},
+}};
+
+std::string_view placeholder(const std::string& name) {
+    for (const auto& [option, text] : kPlaceholders) {
+        if (option == name) {
+            return text;
+        }
+    }
+    if (const auto column = columnIndex(name)) {
+        const auto field = kColumns[*column].field;
+        if (!field) {
+            return "MODE";
+        }
+        if (*field == Field::EaseOfRead) {
+            return "LEVEL";
+        }
+        return *field == Field::GlareLux || *field == Field::GlareAngleDeg ? "LIST" : "NUMBER";
+    }
+    return "VALUE";
+}
+
+void namePlaceholders(CLI::App& command) {
+    for (CLI::Option* o : command.get_options()) {
+        if (o->get_expected_max() == 0) {
+            continue; // a flag
+        }
+        std::string text(placeholder(o->get_single_name()));
+        if (o->get_expected_max() == CLI::detail::expected_max_vector_size) {
+            text += " ...";
+        }
+        if (o->get_required()) {
+            text += " REQUIRED";
+        }
+        o->option_text(text);
+    }
 }
 
 ParsedCommandLine usageOf(std::string_view command, const std::string& message) {
@@ -79,6 +161,7 @@ std::vector<std::string> reversedArguments(std::span<const std::string> args, st
 
 ParsedCommandLine unknownCommand(const std::string& name) {
     std::vector<std::string> names;
+    names.reserve(kCommands.size());
     for (const CommandRow& row : kCommands) {
         names.emplace_back(row.name);
     }
@@ -93,14 +176,15 @@ ParsedCommandLine finishCommand(const CommandRow& row, const CLI::App& command, 
     o.run.command = row.id;
     if (o.caseOptions.added()) {
         if (auto mode = o.caseOptions.checkMode(); !mode) {
-            return {mode.error(), {}}; // worded as CLI11 words a bad value, from vistrel-cli itself
+            return {mode.error(), row.name}; // worded as CLI11 words a bad value
         }
         auto base = o.caseOptions.build(numbers);
         if (!base) {
             return {base.error(), row.name};
         }
         o.run.base = std::move(*base);
-        o.run.angular = o.caseOptions.angular; // an input, for -o not to overwrite
+        o.run.angular = o.caseOptions.angular; // inputs, for -o not to overwrite
+        o.run.caseFile = o.caseOptions.file;
     }
     if (auto finished = row.finish(command, o, numbers); !finished) {
         return {finished.error(), row.name};
@@ -116,7 +200,11 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     CLI::App app{"vistrel-cli: judges whether display lettering can be read, for one case or many.\n"
                  "Every value is a field's text as typed in the window, with a point as decimal separator.",
                  "vistrel-cli"};
-    app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION);
+    app.set_version_flag("--version", "vistrel-cli " VISTREL_VERSION "\n"
+                                      "Copyright (C) 2026 Vistrel developers\n"
+                                      "License GPL-3.0-or-later <https://gnu.org/licenses/gpl.html>.\n"
+                                      "This is free software: you are free to change and redistribute it.\n"
+                                      "There is NO WARRANTY, to the extent permitted by law.");
     app.require_subcommand(1);
     app.footer(std::string(kAppFooter));
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -127,9 +215,26 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
         const auto k = static_cast<std::size_t>(row.id);
         commands[k] = app.add_subcommand(std::string(row.name), std::string(row.summary));
         row.addOptions(*commands[k], (*options)[k]);
+        namePlaceholders(*commands[k]);
         commands[k]->allow_extras(); // reported below, with the nearest name
     }
 
+    // help [COMMAND]: the same text as --help, or COMMAND --help.
+    if (args.size() > 1 && args[1] == "help") {
+        if (args.size() > 3) {
+            return usageOf({}, "help takes at most one command name, not \"" + args[3] + "\"");
+        }
+        std::vector<std::string> asked{args[0]};
+        if (args.size() == 3) {
+            if (std::none_of(kCommands.begin(), kCommands.end(),
+                             [&](const CommandRow& row) { return row.name == args[2]; })) {
+                return unknownCommand(args[2]);
+            }
+            asked.push_back(args[2]);
+        }
+        asked.emplace_back("--help");
+        return parseCommandLine(asked, numbers);
+    }
     const CLI::App* named = nullptr;
     std::vector<std::string> reversed = reversedArguments(args, commands, named);
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && named == nullptr) {
@@ -152,7 +257,11 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args, const Numb
     } catch (const CLI::Error& e) {
         if (std::none_of(commands.begin(), commands.end(),
                          [](const CLI::App* c) { return c->parsed() && !c->remaining().empty(); })) {
-            return usageOf({}, e.what()); // else a misspelt option reads better than what it left missing
+            // else a misspelt option reads better than what it left missing
+            const auto* row = std::find_if(kCommands.begin(), kCommands.end(), [&](const CommandRow& r) {
+                return named != nullptr && r.name == named->get_name();
+            });
+            return usageOf(row == kCommands.end() ? std::string_view() : row->name, e.what());
         }
     }
     // The command given, and what it did not take, if anything.
@@ -181,7 +290,7 @@ std::vector<std::string> inputFiles(const Invocation& run, const std::filesystem
         files.push_back(run.reviewMeta);
     }
     for (const std::string* file :
-         {&run.angular, &run.eyePoints, &run.screen.image, &run.screen.display, &run.screen.regions}) {
+         {&run.angular, &run.caseFile, &run.eyePoints, &run.screen.image, &run.screen.display, &run.screen.regions}) {
         if (!file->empty()) {
             files.push_back(*file);
         }

@@ -12,6 +12,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "data_dirs.h"
+#include "progress.h"
 #include "screen/judge.h"
 
 #include <array>

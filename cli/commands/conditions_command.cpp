@@ -198,6 +198,9 @@ Expected<CommandResult> runConditions(const Invocation& run, const NumberText& n
             appendCsvCell(table, conditions[k].name, run.guardFormulas);
             table += ',';
             appendRow(table, c, e, run.guardFormulas);
+            if (run.progress) {
+                run.progress(d * conditions.size() + k + 1, designs.size() * conditions.size());
+            }
         },
         blank);
     const bool allLegible = outcomes.allLegible;
@@ -287,6 +290,7 @@ void addConditionsOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("-o,--output", run.output, "Where to write the full table; - or nothing for stdout");
     addFormulaGuardFlag(command, run);
     addSheetOptions(command, options, true);
+    addQuietFlag(command, run);
     addFailOnOption(command, options, "not-legible (or has no verdict) under some condition");
     addViewOptions(command, options);
     command.footer(std::string(kConditionsFooter));
@@ -303,7 +307,10 @@ Expected<void> finishConditions(const CLI::App& command, CommandOptions& options
 }
 
 Expected<int> runConditionsCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    Progress progress(console.err, console.errIsTerminal && !run.quiet, "cases", 0);
+    run.progress = progress.hook();
     const auto result = runConditions(run, numbers);
+    progress.finish();
     if (!result) {
         return result.error();
     }

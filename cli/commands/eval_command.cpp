@@ -20,6 +20,7 @@ constexpr std::string_view kEvalFooter =
 void addEvalOptions(CLI::App& command, CommandOptions& options) {
     command.footer(easeHelp() + std::string(kEvalFooter));
     options.caseOptions.addTo(command);
+    addCaseFileOption(command, options.caseOptions);
     command.add_flag("--json", options.run.json,
                      "Print one JSON object: inputs, outputs, verdict, message, margin_log");
 }

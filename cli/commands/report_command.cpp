@@ -67,6 +67,19 @@ Expected<std::string> drawSweep(const std::string& plotter, const Case& c, const
     return sink.take();
 }
 
+// --case FILE as the one design, named by the file.
+Expected<std::vector<NamedRow>> caseDesign(const std::string& file) {
+    auto values = readCaseFile(file);
+    if (!values) {
+        return values.error();
+    }
+    NamedRow row{std::filesystem::path(file).stem().string(), {}, true};
+    for (CaseFileValue& v : *values) {
+        row.cells.emplace_back(v.column, std::move(v.text));
+    }
+    return std::vector<NamedRow>{std::move(row)};
+}
+
 // The options that fill in the document's fields, in the order of Invocation::metaOptions.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kMetaOptions{{
     {"--doc-id", "The document's id"},
@@ -111,8 +124,9 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
     const bool pdf = run.output.ends_with(".pdf");
     const RowLimit designLimit = pdf ? RowLimit{kMaxPdfDesigns, "designs", "one PDF report"}
                                      : RowLimit{kMaxReportDesigns, "designs", "one report"};
-    const auto designs =
-        readNamedRows(run.input, {"design", "id", "label"}, {kMessageColumn, kMarginColumn}, true, designLimit);
+    const auto designs = run.caseFile.empty() ? readNamedRows(run.input, {"design", "id", "label"},
+                                                              {kMessageColumn, kMarginColumn}, true, designLimit)
+                                              : caseDesign(run.caseFile);
     if (!designs) {
         return designs.error();
     }
@@ -208,6 +222,9 @@ Expected<CommandResult> runReview(const Invocation& run, const ReviewSetting& se
         }
         review.designs.push_back(std::move(d));
         art.push_back(std::move(drawn));
+        if (run.progress) {
+            run.progress(review.designs.size(), designs->size());
+        }
     }
     if (conditionsPath.empty() && run.eyes.empty()) {
         result.notice = "the default conditions file is not installed (no " + std::string(kDefaultConditions) + " in " +
@@ -259,14 +276,18 @@ constexpr std::string_view kReportFooter =
 
 void addReportOptions(CLI::App& command, CommandOptions& options) {
     Invocation& run = options.run;
-    command.add_option("designs", run.input, "CSV of designs, as for batch; a design, id or label column names them")
-        ->required();
+    command.add_option("designs", run.input,
+                       "CSV of designs, as for batch; a design, id or label column names them (or --case)");
+    command.add_option("--case", run.caseFile,
+                       "One design kept in a file, instead of the designs CSV: a one-row CSV or a .toml table, as "
+                       "for eval --case");
     command.add_option("-o,--output", run.output, "The page to write: .html (or .htm) or .pdf")->required();
     command.add_option("--profile", run.profiles,
                        "A built-in profile's name or a .toml file; repeatable (default: none)");
     command.add_option("--conditions", run.conditions, "CSV of named conditions (default: the shipped one)");
     command.add_option("--tol", run.tolerances, "NAME=SPREAD, as for tolerance; repeatable");
     addDrawOptions(command, options);
+    addQuietFlag(command, options.run);
     command.add_option("--title", run.title, "The page's title (default: Design review)");
     command.add_option("--review-meta", run.reviewMeta,
                        "A TOML file of doc_id, revision, date, prepared_by, approved_by and [[revisions]]");
@@ -286,6 +307,10 @@ void addReportOptions(CLI::App& command, CommandOptions& options) {
 }
 
 Expected<void> finishReport(const CLI::App& command, CommandOptions& options, const NumberText& numbers) {
+    if (options.run.input.empty() == options.run.caseFile.empty()) {
+        return usageError(options.run.input.empty() ? "designs is required, or --case FILE"
+                                                    : "give the designs CSV or --case FILE, not both");
+    }
     const std::string_view out = options.run.output;
     if (!out.ends_with(".html") && !out.ends_with(".htm") && !out.ends_with(".pdf")) {
         return usageError("-o must end in .html, .htm or .pdf");
@@ -327,7 +352,10 @@ Expected<int> runReportCommand(Invocation& run, Console& console, const NumberTe
     if (!out) {
         return out.error();
     }
+    Progress progress(console.err, console.errIsTerminal && !run.quiet, "designs", 0);
+    run.progress = progress.hook();
     const auto result = runReview(run, setting, numbers);
+    progress.finish();
     if (!result) {
         return result.error();
     }

@@ -127,6 +127,7 @@ void addScreenOptions(CLI::App& command, CommandOptions& options) {
                        "Where to write one row per region: .json for JSON, else CSV; - for stdout");
     addScreenImageOptions(command, options);
     addFormulaGuardFlag(command, run);
+    addQuietFlag(command, run);
     addFailOnOption(command, options, "not-legible (or has no verdict) in some region");
     options.caseOptions.addTo(command);
     // Every region is a luminance case whose luminances, height and ratio the
@@ -257,7 +258,10 @@ std::size_t notLegibleRegions(const JudgedScreen& judged) {
 
 Expected<int> runScreenCommand(Invocation& run, Console& console, const NumberText& numbers) {
     // Everything is computed before any output is opened: a bad image leaves no file behind.
+    Progress progress(console.err, console.errIsTerminal && !run.quiet, "stages", 4);
+    run.progress = progress.hook();
     auto judged = run.judgeScreen(run, run.base, numbers);
+    progress.finish();
     if (!judged) {
         return judged.error();
     }

@@ -28,6 +28,7 @@ void addSolveOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--max", options.texts.max, "End of the range (default: the input's own; see the manual)");
     command.add_flag("--json", run.json, "Print JSON: the case at the answer, the answer and the changes");
     options.caseOptions.addTo(command);
+    addCaseFileOption(command, options.caseOptions);
     command.footer(easeHelp() + std::string(kSolveFooter));
 }
 
@@ -35,6 +36,11 @@ Expected<void> finishSolve(const CLI::App& /*command*/, CommandOptions& options,
     Invocation& run = options.run;
     const SolveTarget* target = solveTarget(run.solveFor);
     if (target == nullptr) {
+        const std::string near =
+            didYouMean(run.solveFor, [](std::string_view name) { return solveTarget(name) != nullptr; });
+        if (!near.empty()) {
+            return usageError("--for \"" + run.solveFor + "\" is not a numeric input" + near);
+        }
         return usageError("--for must be " + solveTargetNames());
     }
     run.solveColumn = *columnIndex(target->name);

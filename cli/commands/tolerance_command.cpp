@@ -40,7 +40,11 @@ nlohmann::ordered_json outcomeJson(const SampleOutcome& o) {
 } // namespace
 
 Expected<ToleranceAnalysis> analyseTolerance(const Case& base, const Invocation& run, const NumberText& numbers) {
-    auto analysis = analyseTolerance(base, run.tolerances, {run.samples, run.seed, run.threads}, numbers);
+    SampleProgress progress;
+    if (run.progress) {
+        progress = [&run](std::uint64_t done) { run.progress(done, run.samples); };
+    }
+    auto analysis = analyseTolerance(base, run.tolerances, {run.samples, run.seed, run.threads}, numbers, progress);
     if (!analysis) {
         Error error = analysis.error();
         error.message = "--tol " + error.message;
@@ -206,9 +210,11 @@ void addToleranceOptions(CLI::App& command, CommandOptions& options) {
     Invocation& run = options.run;
     command.add_option("--tol", run.tolerances, "NAME=SPREAD; repeatable (see below)")->required();
     addDrawOptions(command, options);
+    addQuietFlag(command, options.run);
     command.add_flag("--json", run.json, "Print JSON");
     command.add_option("--plot", run.plot, "Draw the tornado ranking to an .svg, .png or .pdf");
     options.caseOptions.addTo(command);
+    addCaseFileOption(command, options.caseOptions);
     command.footer(easeHelp() + std::string(kToleranceFooter));
 }
 
@@ -229,7 +235,10 @@ Expected<void> finishTolerance(const CLI::App& command, CommandOptions& options,
 }
 
 Expected<int> runToleranceCommand(Invocation& run, Console& console, const NumberText& numbers) {
+    Progress progress(console.err, console.errIsTerminal && !run.quiet, "samples", run.samples);
+    run.progress = progress.hook();
     const auto result = runTolerance(run, numbers);
+    progress.finish();
     if (!result) {
         return result.error();
     }

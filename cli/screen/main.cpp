@@ -40,6 +40,12 @@ std::string captionOf(const Invocation& run, const Case& c, const screen::Lumina
 
 Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, const NumberText& numbers) {
     const ScreenRequest& s = run.screen;
+    // screen's own progress, by stage; report counts its designs instead
+    const auto stage = [&run](std::uint64_t done) {
+        if (run.progress && run.command == Command::Screen) {
+            run.progress(done, 4);
+        }
+    };
     Case start = base;
     for (const Field field : kMeasuredFields) {
         start.set(*columnIndex(fieldInfo(field).key), "");
@@ -56,6 +62,7 @@ Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, cons
     if (!image) {
         return screenFileError(image.error(), s.image);
     }
+    stage(1);
     std::vector<screen::Region> regions;
     if (!s.regions.empty()) {
         auto read = screen::readRegions(s.regions, image->width, image->height);
@@ -66,8 +73,10 @@ Expected<JudgedScreen> judgeScreen(const Invocation& run, const Case& base, cons
     } else {
         regions = screen::findText(*image);
     }
+    stage(2);
     JudgedScreen judged{std::move(*image), {}, {}, {}};
     judged.results = screen::judge(judged.image, regions, start, numbers);
+    stage(3);
     for (screen::RegionResult& r : judged.results) {
         if (r.measured.ok()) {
             addNotes(r.evaluated, r.evaluation, numbers);

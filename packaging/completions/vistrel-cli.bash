@@ -1,12 +1,23 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for vistrel-cli: commands, options, column names and ease levels.
 
+# Files ending in one of the extensions given, and folders to walk into.
+_vistrel_cli_files() {
+    local ext
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=()
+    for ext in "$@"; do
+        mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -f -X "!*.$ext" -- "$cur")
+    done
+    mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -d -- "$cur")
+}
+
 _vistrel_cli() {
     local cur prev command="" word
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD - 1]}"
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance | report | screen) command="$word"; break ;; esac
+        case "$word" in eval | batch | solve | sweep | check | conditions | tolerance | report | screen | help) command="$word"; break ;; esac
     done
 
     local solvable="source_cd distance_m distance_ft distance_in illuminance_lux illuminance_fc
@@ -30,12 +41,15 @@ _vistrel_cli() {
     --output-delimiter) COMPREPLY=("','" "';'" tab); return ;;
     --decimal) COMPREPLY=("','" "."); return ;;
     esac
+    local images="png PNG jpg JPG jpeg tif tiff bmp pfm"
     case "$prev" in
     --mode) mapfile -t COMPREPLY < <(compgen -W "source illuminance luminance none" -- "$cur"); return ;;
     --ease) mapfile -t COMPREPLY < <(compgen -W "50 90 95 99 effort easy very-easy attention" -- "$cur"); return ;;
     --for) mapfile -t COMPREPLY < <(compgen -W "$solvable" -- "$cur"); return ;;
-    --profile) mapfile -t COMPREPLY < <(compgen -W "text-legibility stroke-width faa-distance" -- "$cur")
-        mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
+    --profile) _vistrel_cli_files toml
+        mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -W "text-legibility stroke-width faa-distance" -- "$cur")
+        return ;;
+    --case) _vistrel_cli_files csv toml; return ;;
     --vary | --tol)
         compopt -o nospace 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -W "$numeric" -S = -- "$cur")
@@ -48,11 +62,20 @@ _vistrel_cli() {
         return
         ;;
     --transfer) mapfile -t COMPREPLY < <(compgen -W "srgb linear gamma:" -- "$cur"); return ;;
-    --display) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
-    --screen | --regions | --table) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --display | --review-meta) _vistrel_cli_files toml; return ;;
+    --screen) _vistrel_cli_files $images; return ;;
+    --regions | --conditions | --angular | --eye-points) _vistrel_cli_files csv; return ;;
+    --table) _vistrel_cli_files csv json; return ;;
+    --plot) _vistrel_cli_files svg png pdf; return ;;
+    -o | --output)
+        case "$command" in
+        report) _vistrel_cli_files html htm pdf ;;
+        screen) _vistrel_cli_files png ;;
+        *) _vistrel_cli_files csv jsonl json xlsx ;;
+        esac
+        return
+        ;;
     --white-cdm2 | --black-cdm2 | --pixel-pitch-mm | --width-mm | --mm-per-pixel | --comfortable-margin) return ;;
-    --review-meta) mapfile -t COMPREPLY < <(compgen -f -X '!*.toml' -- "$cur"); return ;;
-    -o | --output | --plot | --conditions | --angular | --eye-points) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
     --min | --max | --steps | --plot-size | --samples | --seed | --threads | --title) return ;;
     --display-centre | --display-normal) return ;;
     --doc-id | --revision | --date | --prepared-by | --approved-by) return ;;
@@ -63,25 +86,27 @@ _vistrel_cli() {
 
     local options
     case "$command" in
-    "") options="eval batch solve sweep check conditions tolerance report screen -h --help --version" ;;
-    eval) options="-h --help --json $case_options" ;;
-    batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --delimiter --profile --fail-on" ;;
-    solve) options="-h --help --for --min --max --json $case_options" ;;
+    "") options="eval batch solve sweep check conditions tolerance report screen help -h --help --version" ;;
+    help) options="eval batch solve sweep check conditions tolerance report screen" ;;
+    eval) options="-h --help --json --case $case_options" ;;
+    batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --quiet --delimiter --profile --fail-on" ;;
+    solve) options="-h --help --for --min --max --json --case $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
-    check) options="-h --help --profile --json $case_options" ;;
-    conditions) options="-h --help --conditions -o --output --no-formula-guard --fail-on $view_options" ;;
-    tolerance) options="-h --help --tol --samples --seed --threads --json --plot $case_options" ;;
-    report) options="-h --help -o --output --profile --conditions --tol --samples --seed --threads --title --fail-on
+    check) options="-h --help --profile --json --case $case_options" ;;
+    conditions) options="-h --help --conditions -o --output --no-formula-guard --quiet --fail-on $view_options" ;;
+    tolerance) options="-h --help --tol --samples --seed --threads --quiet --json --plot --case $case_options" ;;
+    report) options="-h --help -o --output --case --profile --conditions --tol --samples --seed --threads --quiet --title --fail-on
         --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options --screen $screen_options" ;;
-    screen) options="-h --help -o --output --table --no-formula-guard --fail-on $screen_options $case_options" ;;
+    screen) options="-h --help -o --output --table --no-formula-guard --quiet --fail-on $screen_options $case_options" ;;
     esac
     if [[ "$command" == batch || "$command" == sweep || "$command" == conditions ]]; then
         options+=" --output-delimiter --decimal --bom --excel-de"
     fi
-    if [[ ("$command" == batch || "$command" == conditions || "$command" == report || "$command" == screen) &&
-        "$cur" != -* ]]; then
-        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
-        return
+    if [[ "$cur" != -* ]]; then
+        case "$command" in
+        batch | conditions | report) _vistrel_cli_files csv; return ;;
+        screen) _vistrel_cli_files $images; return ;;
+        esac
     fi
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
 }

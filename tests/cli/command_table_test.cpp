@@ -18,6 +18,7 @@ using namespace vistrel::cli;
 
 const std::string kGolden = VISTREL_GOLDEN_DIR;
 const std::string kProfiles = VISTREL_PROFILES_DIR;
+const std::string kDocs = std::filesystem::path(VISTREL_PROFILE_TEMPLATE).parent_path().string() + "/";
 
 std::string golden(const std::string& name) {
     std::ifstream in(kGolden + "/" + name, std::ios::binary);
@@ -71,6 +72,9 @@ std::vector<Row> rows() {
     const std::string scratch = scratchPage().replace_extension().string();
     return {
         {"eval " + kDocCase, 0, "@examples/eval.txt", ""},
+        // The guide's case file says what its options say; an option goes over it.
+        {"eval --case " + kDocs + "examples/worked-case.toml", 0, "@examples/eval.txt", ""},
+        {"eval --case " + kDocs + "examples/worked-case.toml --age 60", 0, "@examples/eval-3.txt", ""},
         {"batch " + g + "examples/designs.csv", 0, "@examples/results.csv", ""},
         {"solve --for letter_height_mm --mode illuminance --illuminance_lux 1076 --letter_factor 0.8 "
          "--background_factor 0.2 --age 60 --viewing_distance_mm 750 --ratio 7 --ease 90",
@@ -90,7 +94,7 @@ std::vector<Row> rows() {
          0, "",
          "vistrel-cli report: vistrel-plot is not installed: the report has no plots (install the 'vistrel' "
          "package)\n"},
-        {"--version", 0, "*vistrel-cli ", ""},
+        {"--version", 0, "*\nCopyright (C) 2026 Vistrel developers\nLicense GPL-3.0-or-later", ""},
         // Usage errors: status 2, the message and where to read more.
         {"evl --age 40", 2, "",
          "vistrel-cli: unknown command \"evl\"; did you mean eval?\nRun 'vistrel-cli --help' for more information.\n"},
@@ -100,8 +104,10 @@ std::vector<Row> rows() {
         {"eval --letter-hieght-mm 6", 2, "",
          usage("eval", "unknown option --letter-hieght-mm; did you mean --letter_height_mm?")},
         {"eval --mode sideways --ease zz", 2, "",
-         "vistrel-cli: --mode: must be source, illuminance, luminance or none\nRun 'vistrel-cli --help' for more "
-         "information.\n"},
+         usage("eval", "--mode: must be source, illuminance, luminance or none")},
+        {"help evl", 2, "",
+         "vistrel-cli: unknown command \"evl\"; did you mean eval?\nRun 'vistrel-cli --help' for more information.\n"},
+        {"report " + g + "designs.csv", 2, "", usage("report", "--output is required")},
         {"eval --ease zz", 2, "",
          "vistrel-cli eval: --ease \"zz\" is not an ease of reading level; the levels, by short name:\n" +
              easeLevelList() + "Run 'vistrel-cli eval --help' for more information.\n"},
@@ -197,6 +203,14 @@ TEST(CommandTable, EveryCommandHasHelp) {
         EXPECT_NE(out.text.find(std::string(row.summary)), std::string::npos) << row.name;
         EXPECT_NE(out.text.find("Exit status:"), std::string::npos) << row.name;
         EXPECT_EQ(err.text, "") << row.name;
+        // help COMMAND says the same, and every value is named for what it takes.
+        Text asked;
+        Console helpConsole{asked, err, nullptr, false, false};
+        EXPECT_EQ(runCommandLine(split("help " + std::string(row.name)), helpConsole, numbers), 0) << row.name;
+        EXPECT_EQ(asked.text, out.text) << row.name;
+        for (const char* internal : {" TEXT", " UINT", " INT", " FLOAT", " VALUE", " in ["}) {
+            EXPECT_EQ(out.text.find(internal), std::string::npos) << row.name << " --help shows" << internal;
+        }
     }
 }
 

@@ -56,6 +56,31 @@ for name in $(offered solve --for ""); do
     [ $? -ne 2 ] || grep -q "^vistrel-cli solve: missing --" <<<"$err" || fail "bash offers $name for --for, which refuses it"
 done
 
+# Each option that takes a file is offered the files of its type: WORDS...|OFFERED|NOT OFFERED.
+files="$(mktemp -d)"
+trap 'rm -rf "$files"' EXIT
+touch "$files"/a.csv "$files"/a.toml "$files"/a.png "$files"/a.html "$files"/a.svg "$files"/a.txt
+while IFS='|' read -r words wanted unwanted; do
+    # shellcheck disable=SC2086
+    got=$(cd "$files" && offered $words "")
+    has "$got" "$wanted" || fail "bash does not offer $wanted after $words"
+    ! has "$got" "$unwanted" || fail "bash offers $unwanted after $words"
+done <<ROWS
+eval --case|a.toml|a.png
+tolerance --case|a.csv|a.txt
+check --profile|a.toml|a.csv
+batch|a.csv|a.png
+batch -o|a.csv|a.html
+report -o|a.html|a.csv
+report --screen|a.png|a.csv
+screen|a.png|a.csv
+screen -o|a.png|a.svg
+screen --regions|a.csv|a.png
+sweep --plot|a.svg|a.csv
+conditions --conditions|a.csv|a.toml
+help|eval|a.csv
+ROWS
+
 if command -v zsh >/dev/null; then
     zsh -n "$zsh_file" || fail "the zsh file does not parse"
 fi

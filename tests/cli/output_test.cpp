@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/worker_pool.h"
 #include "output_file.h"
+#include "progress.h"
 
 #include <gtest/gtest.h>
 
@@ -288,5 +289,27 @@ TEST_P(Pool, AFailingJobReachesTheCallerInItsTurnAndThePoolGoesOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, Pool, testing::Values(1, 2, 8));
+
+// The progress line: share, count, rate and time left, and what a run past its total shows.
+TEST(ProgressLine, SaysHowFarHowFastAndHowLong) {
+    struct Row {
+        std::uint64_t done, total;
+        double seconds;
+        std::string line;
+    };
+    const std::string bar = "[#######                       ]";
+    for (const Row& r : std::initializer_list<Row>{
+             {250, 1000, 2.0, bar + "  25%  250/1000 samples  125/s  6s left"},
+             {1, 4, 2.0, "[#######                       ]  25%  1/4 samples  0.5/s  6s left"},
+             {1, 7201, 1.0, "[                              ]   0%  1/7201 samples  1.0/s  2h00m left"},
+             {1, 121, 1.0, "[                              ]   0%  1/121 samples  1.0/s  2m00s left"},
+             {1500, 1000, 1.0, "[##############################] 100%  1500/1000 samples  1500/s"},
+             {5, 0, 1.0, "5 samples  5.0/s"},
+             {0, 10, 0.0, "[                              ]   0%  0/10 samples"},
+         }) {
+        EXPECT_EQ(vistrel::cli::progressLine(r.done, r.total, "samples", r.seconds), r.line)
+            << r.done << "/" << r.total;
+    }
+}
 
 } // namespace

@@ -14,6 +14,19 @@ printf 'angle_deg,factor\n0,1\n10,0.9\n10,0.8\n' > bad-angular.csv
 printf 'name,x,y,z\nfront,500,0,0\n' > eyes.csv
 ln -s in.csv in-link.html
 printf '[[criterion]]\nid = "a"\nquantity = "no_such"\nkind = "minimum"\nlimit = 1\nlevel = "required"\nsource = "x"\n' > bad.toml
+printf 'mode = "luminance"\nletter_cdm2 = 50\nbackground_cdm2 = 5\nage = 40\nletter_height_mm = 6\n' > case.toml
+printf 'viewing_distance_mm = 750.0\nratio = 7\nease = "90"\n' >> case.toml
+printf 'id;mode;letter_cdm2;background_cdm2;age;letter_height_mm;viewing_distance_mm;ratio;ease\n%s\n' \
+    'A;luminance;50;5;40;6;750;7;90' > case.csv
+printf 'age\n40\n41\n' > two-rows.csv
+printf 'age,ratio\n' > no-row.csv
+printf 'age = 40\nratio = true\n' > bool.toml
+printf 'agee = 40\n' > misspelt.toml
+printf 'letter_factor,letter_reflectance\n0.8,0.8\n' > twice.csv
+printf 'result\nLegible\n' > result.csv
+printf 'mode = "sideways"\n' > mode.toml
+mkfifo fifo.csv
+head -c 65537 /dev/zero | tr '\0' '#' > big.toml
 failures=0
 
 expect() { # STATUS PHRASE ARGS...
@@ -29,6 +42,42 @@ expect() { # STATUS PHRASE ARGS...
 }
 
 expect 2 "--help" eval --no_such_name 3
+# --case FILE: a table or one CSV row under the options; each fault names the file (and line).
+expect 0 "" eval --case case.toml
+expect 0 "" solve --for age --case case.csv
+expect 0 "" tolerance --case case.toml --tol age=+-5 --samples 100
+expect 0 "" check --case case.csv --profile text-legibility
+expect 1 "" eval --case case.toml --ratio 2
+expect 2 "missing --age" eval --case case.toml --age ""
+expect 2 "--case missing.toml: cannot read: No such file" eval --case missing.toml
+expect 2 "--case .: is a folder" eval --case .
+expect 2 "--case fifo.csv: is not a regular file" eval --case fifo.csv
+expect 2 "--case big.toml: is larger than 64 KiB, the most a case file may hold" eval --case big.toml
+expect 2 "--case two-rows.csv:3: holds more than one row" eval --case two-rows.csv
+expect 2 "--case no-row.csv: has no row" solve --for age --case no-row.csv
+expect 2 "--case bool.toml:2: ratio must be a number or text, not true or false" eval --case bool.toml
+expect 2 '--case misspelt.toml:1: unknown input "agee"; did you mean age?' check --case misspelt.toml --profile x
+expect 2 "--case twice.csv:2: letter_factor is given twice" eval --case twice.csv
+expect 2 '--case result.csv:1: "result" is a result, not an input' eval --case result.csv
+expect 2 '--case mode.toml:1: mode "sideways" must be' eval --case mode.toml
+expect 0 "" report --case case.toml -o case.html
+expect 2 "give the designs CSV or --case FILE, not both" report in.csv --case case.toml -o case.html
+expect 2 "designs is required, or --case FILE" report -o case.html
+cp case.csv case.svg
+expect 2 "the plot case.svg would overwrite the input case.svg" tolerance --case case.svg --tol age=+-5 --plot case.svg
+# Each error points at the help of the command it came from.
+expect 2 "Run 'vistrel-cli eval --help'" eval --mode sideways --age 40
+expect 2 "Run 'vistrel-cli report --help'" report in.csv
+expect 2 "vistrel-cli report: --output is required" report in.csv
+# help COMMAND, and a misspelt name in --vary, --for and --tol, as a misspelt option is.
+expect 2 'unknown command "evl"; did you mean eval?' help evl
+expect 2 "help takes at most one command name" help eval solve
+expect 2 '"letter_hieght_mm" is not a numeric input name; did you mean letter_height_mm?' \
+    sweep --vary letter_hieght_mm=1:2:1
+expect 2 '--for "viewing_distnce_mm" is not a numeric input; did you mean viewing_distance_mm?' \
+    solve --for viewing_distnce_mm
+expect 2 '"agee" is not a numeric input; did you mean age?' tolerance --tol agee=+-1 --mode luminance \
+    --letter_cdm2 50 --background_cdm2 5 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 --ease 90
 expect 2 "--age" eval --age
 expect 2 "--mode" eval --mode sideways --age 40
 expect 2 "A subcommand is required" 
@@ -208,6 +257,7 @@ done
 }
 rm -rf tools
 
+rm -f big.toml case.toml case.csv case.svg case.html two-rows.csv no-row.csv bool.toml misspelt.toml twice.csv result.csv mode.toml fifo.csv
 leftovers=$(ls -A | grep -v '^in.csv$\|^bad.toml$\|^in-link.html$\|^angular.csv$\|^bad-angular.csv$\|^eyes.csv$' || true)
 if [ -n "$leftovers" ]; then
     echo "FAIL: files left behind: $leftovers"

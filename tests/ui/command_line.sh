@@ -49,12 +49,16 @@ done
 run --version
 expect "--version" test "$rc" -eq 0 -a "$out" = "vistrel 1.00" -a -z "$err"
 
+run DISPLAY=":$n"
+expect "unreachable display gives the no-display message" test "$rc" -eq 1 -a "$err" = "$no_display"
 # Qt's own options are arguments like any other: they must not pick another platform.
-for args in "" "-platform offscreen" "--display :0 -style fusion"; do
+for args in "--bogus" "-platform offscreen" "--display :0 -style fusion"; do
     # shellcheck disable=SC2086
     run DISPLAY=":$n" $args
-    expect "unreachable display with '$args' gives the no-display message" \
-        test "$rc" -eq 1 -a "$err" = "$no_display"
+    expect "'$args' is an unknown option, with or without a display" \
+        test "$rc" -eq 2 -a "$(head -n1 "$scratch/err")" = "vistrel: unknown option ${args%% *}"
+    run $args
+    expect "'$args' without a display" test "$rc" -eq 2 -a "$(head -n1 "$scratch/err")" = "vistrel: unknown option ${args%% *}"
 done
 
 # All well: the window opens and stderr stays quiet, with no runtime folder set.

@@ -43,6 +43,7 @@ struct ToleranceAnalysis {
 // A usage error names the spread it refuses ("TEXT: why", "NAME is given
 // twice") for the caller to say where it came from.
 [[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const std::string> spreads,
-                                                           const MonteCarloOptions& draws, const NumberText& numbers);
+                                                           const MonteCarloOptions& draws, const NumberText& numbers,
+                                                           const SampleProgress& progress = {});
 
 } // namespace vistrel::cli

@@ -212,6 +212,8 @@ inline constexpr std::array<std::string_view, kEaseLevels.size()> kEaseAliases{
 [[nodiscard]] bool looksLike(std::string_view typed, std::string_view name);
 // The column (or alias) that name looks like, or nothing.
 [[nodiscard]] std::optional<std::string_view> nearColumn(std::string_view name);
+// "; did you mean NAME?" when name looks like a column that taken accepts, else empty.
+[[nodiscard]] std::string didYouMean(std::string_view name, bool (*taken)(std::string_view column));
 
 [[nodiscard]] std::optional<Mode> modeFromText(std::string_view text);
 [[nodiscard]] std::string_view modeText(Mode mode);

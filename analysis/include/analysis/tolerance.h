@@ -130,6 +130,8 @@ struct MonteCarloOptions {
     std::uint64_t seed = 1;
     unsigned threads = 0; // 0: every core
 };
+// Called now and then with the samples drawn so far, from the worker threads.
+using SampleProgress = std::function<void(std::uint64_t)>;
 
 struct Interval {
     double low = 0.0;
@@ -160,8 +162,10 @@ struct MonteCarloResult {
 // follows how many margins differ, not the number of samples. Refuses no
 // samples and a factory that gives no evaluator; rethrows what an evaluator
 // throws (out of memory), after every worker has stopped.
-[[nodiscard]] Expected<MonteCarloResult>
-runMonteCarlo(std::span<const Distribution> inputs, const EvaluatorFactory& factory, const MonteCarloOptions& options);
+[[nodiscard]] Expected<MonteCarloResult> runMonteCarlo(std::span<const Distribution> inputs,
+                                                       const EvaluatorFactory& factory,
+                                                       const MonteCarloOptions& options,
+                                                       const SampleProgress& progress = {});
 
 inline constexpr std::size_t kMaxCornerInputs = 12;
 // Evaluations the local search may spend from each start.
