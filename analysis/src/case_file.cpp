@@ -2,7 +2,7 @@
 #include "analysis/case_file.h"
 
 #include "analysis/cases.h"
-#include "read_bounded.h"
+#include "analysis/read_bounded.h"
 
 #include <toml++/toml.h>
 
