@@ -10,6 +10,7 @@
 #include <pybind11/pybind11.h>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,7 @@ namespace py = pybind11;
 void registerEvaluate(py::module_& m);
 void registerTable(py::module_& m);
 void registerExplore(py::module_& m);
+void registerTolerance(py::module_& m);
 
 // Raise vistrel.InputError (field: the column named, if any) or vistrel.ProfileError.
 [[noreturn]] void raiseInputError(const std::string& message, std::optional<std::string_view> field = {});
@@ -47,6 +49,14 @@ inline constexpr std::size_t kPointTextSize = 400; // 5e-324 takes 327 bytes
 py::object columnValue(std::size_t column, std::string_view text, const NumberText& numbers);
 // True for the columns that hold words: mode, ease, result, polarity.
 bool isWordColumn(std::size_t column);
+
+// The case of keyword inputs as evaluate reads them; InputError for what it
+// lacks, where a column of supplied counts as given (solve's swept input);
+// without supplied, nothing is refused for lacking (sweep's rows say it).
+cli::Case caseFromInputs(const py::kwargs& inputs, const NumberText& numbers, bool daylight = false,
+                         std::optional<std::span<const std::size_t>> supplied = std::span<const std::size_t>{});
+// The Result of vistrel._result for an evaluated case.
+py::object resultObject(const cli::Case& c, const cli::Evaluation& e, const NumberText& numbers);
 
 // A case's column for a name, refusing unknown names with a near one.
 std::size_t inputColumn(std::string_view name);

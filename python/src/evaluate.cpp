@@ -77,8 +77,10 @@ std::string missingText(const std::vector<cli::MissingInput>& missing) {
     return out;
 }
 
-py::object evaluateCase(const py::object& locale, bool daylight, const py::kwargs& inputs) {
-    const NumberText numbers(localeFormat(locale));
+} // namespace
+
+cli::Case caseFromInputs(const py::kwargs& inputs, const NumberText& numbers, bool daylight,
+                         std::optional<std::span<const std::size_t>> supplied) {
     cli::Case c(daylight);
     std::vector<bool> given(cli::kColumns.size(), false);
     for (const auto& [key, value] : inputs) {
@@ -106,12 +108,14 @@ py::object evaluateCase(const py::object& locale, bool daylight, const py::kwarg
             c.store().setText(*field, numbers.format().fromPointText(fieldInfo(*field).start));
         }
     }
-    if (const auto missing = cli::missingInputs(c); !missing.empty()) {
+    if (const auto missing = supplied ? cli::missingInputs(c, *supplied) : std::vector<cli::MissingInput>{};
+        !missing.empty()) {
         raiseInputError("missing " + missingText(missing), cli::kColumns[missing.front().columns.front()].name);
     }
-    cli::Evaluation e = cli::evaluate(c, numbers);
-    cli::addNotes(c, e, numbers);
+    return c;
+}
 
+py::object resultObject(const cli::Case& c, const cli::Evaluation& e, const NumberText& numbers) {
     py::dict values;
     py::dict texts;
     for (std::size_t k = 0; k < cli::kColumns.size(); ++k) {
@@ -128,6 +132,16 @@ py::object evaluateCase(const py::object& locale, bool daylight, const py::kwarg
     return result(values, texts, e.hasVerdict() ? textOrNone(c.store().text(Field::Result)) : py::none(),
                   margin.ok() ? py::object(py::float_(margin.value)) : py::none(), textOrNone(e.messageText()),
                   textOrNone(e.notes), evaluationText(c, e));
+}
+
+namespace {
+
+py::object evaluateCase(const py::object& locale, bool daylight, const py::kwargs& inputs) {
+    const NumberText numbers(localeFormat(locale));
+    cli::Case c = caseFromInputs(inputs, numbers, daylight);
+    cli::Evaluation e = cli::evaluate(c, numbers);
+    cli::addNotes(c, e, numbers);
+    return resultObject(c, e, numbers);
 }
 
 } // namespace

@@ -14,4 +14,6 @@ PYBIND11_MODULE(_vistrel, m) {
     m.attr("LOCALES") = vistrel::python::knownLocales();
     vistrel::python::registerEvaluate(m);
     vistrel::python::registerTable(m);
+    vistrel::python::registerExplore(m);
+    vistrel::python::registerTolerance(m);
 }

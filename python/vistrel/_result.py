@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The answer of vistrel.evaluate for one case."""
+"""The answers of vistrel.evaluate and vistrel.solve."""
+from typing import List, NamedTuple, Optional
 
 
 class Result:
@@ -55,3 +56,40 @@ class Result:
 
     def __repr__(self):
         return f"<vistrel.Result verdict={self.verdict!r} margin_log={self.margin_log!r}>"
+
+
+class Change(NamedTuple):
+    """Where the verdict changes along the solved input: between below and above, one grid step apart."""
+
+    below: float
+    above: float
+    state_below: str
+    state_above: str
+
+
+class Band(NamedTuple):
+    """A run of legible grid points; from_start and to_end say it reaches an end of the range."""
+
+    start: float
+    end: float
+    from_start: bool
+    to_end: bool
+
+
+class Solution(NamedTuple):
+    """What vistrel.solve finds along one input, in that input's unit.
+
+    answer is the smallest legible value (the largest for an input where less
+    reads better), None when nothing in the range is legible; at is the case
+    evaluated at the answer, or at min without one.
+    """
+
+    column: str
+    min: float
+    max: float
+    state_at_min: str
+    state_at_max: str
+    changes: List[Change]
+    answer: Optional[float]
+    bands: List[Band]
+    at: Result
