@@ -22,6 +22,8 @@ void registerEvaluate(py::module_& m);
 void registerTable(py::module_& m);
 void registerExplore(py::module_& m);
 void registerTolerance(py::module_& m);
+void registerCheck(py::module_& m);
+void registerConditions(py::module_& m);
 
 // Raise vistrel.InputError (field: the column named, if any) or vistrel.ProfileError.
 [[noreturn]] void raiseInputError(const std::string& message, std::optional<std::string_view> field = {});

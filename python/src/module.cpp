@@ -16,4 +16,9 @@ PYBIND11_MODULE(_vistrel, m) {
     vistrel::python::registerTable(m);
     vistrel::python::registerExplore(m);
     vistrel::python::registerTolerance(m);
+    vistrel::python::registerCheck(m);
+    vistrel::python::registerConditions(m);
+    m.attr("_SOURCE_CONDITIONS_DIR") = VISTREL_SOURCE_CONDITIONS_DIR;
+    m.attr("_BUILD_PACKAGE_DIR") = VISTREL_BUILD_PACKAGE_DIR;
+    m.attr("_SOURCE_PROFILES_DIR") = VISTREL_SOURCE_PROFILES_DIR;
 }

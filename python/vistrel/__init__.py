@@ -8,3 +8,4 @@ from ._result import Result  # noqa: F401
 from ._vistrel import *  # noqa: F401,F403
 from ._vistrel import _FIELD_COLUMNS, __version__, _evaluate_columns  # noqa: F401
 from ._table import evaluate_table  # noqa: F401
+from ._check import check, conditions  # noqa: F401
