@@ -65,9 +65,7 @@ struct Source {
     }
 };
 
-std::string where(std::string_view name, std::size_t row) {
-    return "column " + std::string(name) + " row " + std::to_string(row);
-}
+std::string where(std::string_view name, std::size_t row) { return rowName(name, row); }
 
 // Every cell of a column of Python objects as text; numbers and texts may not mix.
 void readObjects(Source& s, const py::handle& column, std::string_view name, std::size_t rows, bool nanIsEmpty) {
@@ -81,17 +79,27 @@ void readObjects(Source& s, const py::handle& column, std::string_view name, std
             s.texts.emplace_back();
             continue;
         }
-        if (py::isinstance<py::str>(cell)) {
-            firstText = firstText.value_or(row);
-        } else if (!cell.is_none()) {
-            firstNumber = firstNumber.value_or(row);
+        if (cell.is_none()) {
+            s.texts.emplace_back();
+            continue;
         }
+        const bool isText = PyUnicode_Check(cell.ptr()) != 0;
+        (isText ? firstText : firstNumber) = (isText ? firstText : firstNumber).value_or(row);
         if (firstText && firstNumber) {
             raiseInputError("column " + std::string(name) + " mixes numbers (row " + std::to_string(*firstNumber) +
                                 ") and texts (row " + std::to_string(*firstText) + "); give it one kind",
                             name);
         }
-        s.texts.push_back(inputText(cell, name, invariant, where(name, row)));
+        if (isText) { // most cells of an object column: read without a copy through pybind11
+            Py_ssize_t size = 0;
+            const char* utf8 = PyUnicode_AsUTF8AndSize(cell.ptr(), &size);
+            if (utf8 == nullptr) {
+                throw py::error_already_set();
+            }
+            s.texts.emplace_back(utf8, static_cast<std::size_t>(size));
+            continue;
+        }
+        s.texts.push_back(inputText(cell, name, invariant, row));
     }
     if (s.texts.size() != rows) {
         raiseInputError("column " + std::string(name) + " has " + std::to_string(s.texts.size()) +
