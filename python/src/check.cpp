@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// vistrel.check: one case against standards profiles, as vistrel-cli check.
+#include "analysis/case_notes_text.h"
+#include "analysis/profile.h"
+#include "analysis/review.h"
+#include "bindings.h"
+
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+namespace vistrel::python {
+
+namespace {
+
+py::object space(const py::dict& fields) { return py::module_::import("types").attr("SimpleNamespace")(**fields); }
+py::object number(std::optional<double> v) {
+    return v && std::isfinite(*v) ? py::object(py::float_(*v)) : py::object(py::none());
+}
+py::object text(const std::string& s) { return s.empty() ? py::object(py::none()) : py::object(py::str(s)); }
+
+cli::Profile load(const std::string& name, const std::vector<std::string>& dirs) {
+    const std::vector<std::filesystem::path> paths(dirs.begin(), dirs.end());
+    const auto file = cli::findProfile(name, paths);
+    if (!file) {
+        std::string places;
+        for (const std::string& d : dirs) {
+            places += (places.empty() ? "" : ", ") + d;
+        }
+        raiseProfileError("no such profile \"" + name + "\" (a built-in name, or a .toml file); the built-in ones " +
+                              "are looked up in " + (places.empty() ? "no folder" : places),
+                          name, 0);
+    }
+    auto loaded = cli::loadProfile(*file);
+    if (!loaded) {
+        const cli::Error& e = loaded.error();
+        raiseProfileError(e.text(), e.file.empty() ? file->string() : e.file, e.line);
+    }
+    return std::move(*loaded);
+}
+
+py::object criterion(const cli::CheckResult& r) {
+    const cli::Criterion& c = *r.criterion;
+    py::dict d;
+    d["id"] = c.id;
+    d["quantity"] = std::string(cli::kQuantities[c.quantity].name);
+    d["kind"] = std::string(cli::kindText(c.kind));
+    d["level"] = std::string(cli::levelText(c.level));
+    d["value"] = number(r.value);
+    d["limit"] = number(r.limit);
+    d["low"] = number(r.low);
+    d["high"] = number(r.high);
+    d["target"] = number(c.target);
+    d["margin"] = number(r.margin);
+    d["margin_ratio"] = number(r.marginRatio);
+    d["status"] = std::string(cli::statusText(r.status));
+    d["source"] = c.source;
+    d["withdrawn"] = text(c.withdrawn);
+    d["superseded_by"] = text(c.supersededBy);
+    d["note"] = text(r.note);
+    return space(d);
+}
+
+py::object checkCase(const py::dict& inputs, const std::vector<std::string>& profiles,
+                     const std::vector<std::string>& dirs) {
+    const NumberText numbers(NumberFormat::invariant());
+    std::vector<cli::Profile> loaded;
+    for (const std::string& name : profiles) {
+        loaded.push_back(load(name, dirs));
+    }
+    cli::Case c = caseFromInputs(py::kwargs(inputs), numbers);
+    c.makeDaylight(); // contrast ratio, modulation and polarity are daylight outputs
+    cli::Evaluation e = cli::evaluate(c, numbers);
+    cli::addNotes(c, e, numbers);
+    const cli::QuantityValues values = cli::reviewQuantities(c, e, numbers);
+    py::list shown;
+    py::list failedRequired;
+    py::list failedRecommended;
+    bool passed = true;
+    for (const cli::Profile& p : loaded) {
+        const auto results = cli::ProfileChecker(p).check(values);
+        const bool profilePassed = cli::allRequiredPass(results);
+        passed = passed && profilePassed;
+        py::list criteria;
+        for (const cli::CheckResult& r : results) {
+            criteria.append(criterion(r));
+            if (cli::countsAsFailed(r.status, r.criterion->level)) {
+                (r.criterion->level == cli::Level::Required ? failedRequired : failedRecommended)
+                    .append(r.criterion->id);
+            }
+        }
+        py::dict d;
+        d["name"] = p.name();
+        d["title"] = text(p.title());
+        d["passed"] = profilePassed;
+        d["criteria"] = criteria;
+        shown.append(space(d));
+    }
+    const cli::Standing standing =
+        cli::standingOf(cli::caseVerdict(c), failedRequired.size(), failedRecommended.size());
+    py::list fails;
+    for (const auto& [on, name] :
+         {std::pair{cli::FailOn::NotLegible, "not-legible"}, std::pair{cli::FailOn::Required, "required"},
+          std::pair{cli::FailOn::Recommended, "recommended"}}) {
+        if (cli::fails(standing, on)) {
+            fails.append(name);
+        }
+    }
+    py::dict out;
+    out["case"] = resultObject(c, e, numbers);
+    out["profiles"] = shown;
+    out["passed"] = passed;
+    out["fails"] = py::tuple(fails);
+    out["failed_required"] = failedRequired;
+    out["failed_recommended"] = failedRecommended;
+    return space(out);
+}
+
+} // namespace
+
+void registerCheck(py::module_& m) {
+    m.def("_check", &checkCase, py::arg("inputs"), py::arg("profiles"), py::arg("profile_dirs"));
+}
+
+} // namespace vistrel::python
