@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Rows per second of vistrel.evaluate_table against `vistrel-cli batch` on the same table.
 
-Usage: [RUNS=5] bench/python_table.py [ROWS] [BUILD]   (1000000 rows, build/release by default)
+Usage: [RUNS=5] [VISTREL_CLI=...] bench/python_table.py [ROWS] [BUILD]   (1000000 rows, build/release by default)
 Both read the same generated cases of every mode; batch reads them as CSV and
 writes a new CSV, evaluate_table takes the DataFrame read from that CSV (its
 empty cells are NaN, hence nan_is_empty) and answers with a DataFrame.
@@ -19,7 +19,7 @@ rows = int(sys.argv[1]) if len(sys.argv) > 1 else 1_000_000
 build = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "build", "release")
 runs = int(os.environ.get("RUNS", "5"))
 sys.path.insert(0, os.path.join(build, "python"))
-cli = os.path.join(build, "cli", "vistrel-cli")
+cli = os.environ.get("VISTREL_CLI", os.path.join(build, "cli", "vistrel-cli"))
 
 import pandas as pd  # noqa: E402
 

@@ -39,9 +39,11 @@ py::tuple knownLocales();
 
 // The text of a number or a string as the user would type it in format;
 // None is empty. InputError naming column for anything else, NaN or infinity;
-// its message starts with where ("column age row 3") when given.
+// its message names the row of a table ("column age row 3") when given.
 std::string inputText(const py::handle& value, std::string_view column, const NumberFormat& format,
-                      std::string_view where = {});
+                      std::optional<std::size_t> row = {});
+// "column age row 3"
+std::string rowName(std::string_view column, std::size_t row);
 // The shortest text that reads back as v, point decimal, never an exponent.
 std::string_view pointText(double v, char* buffer, std::size_t size);
 inline constexpr std::size_t kPointTextSize = 400; // 5e-324 takes 327 bytes

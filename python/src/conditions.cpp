@@ -33,7 +33,7 @@ std::vector<cli::NamedRow> namedRows(const py::list& rows, std::string_view what
                 }
                 continue; // a comment or label
             }
-            named.cells.emplace_back(*index, inputText(value, name, invariant, std::string(what) + " " + named.name));
+            named.cells.emplace_back(*index, inputText(value, name, invariant));
         }
         out.push_back(std::move(named));
     }

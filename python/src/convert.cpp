@@ -91,10 +91,15 @@ std::string_view pointText(double v, char* buffer, std::size_t size) {
     return error == std::errc() ? std::string_view(buffer, static_cast<std::size_t>(end - buffer)) : "";
 }
 
+std::string rowName(std::string_view column, std::size_t row) {
+    return "column " + std::string(column) + " row " + std::to_string(row);
+}
+
 std::string inputText(const py::handle& value, std::string_view column, const NumberFormat& format,
-                      std::string_view where) {
+                      std::optional<std::size_t> row) {
     const auto refuse = [&](const std::string& why) {
-        raiseInputError(std::string(where.empty() ? column : where) + ": " + std::string(py::repr(value)) + " " + why,
+        raiseInputError((row ? rowName(column, *row) : std::string(column)) + ": " + std::string(py::repr(value)) +
+                            " " + why,
                         column);
     };
     if (value.is_none()) {

@@ -6,6 +6,7 @@
 #include "analysis/case_notes_text.h"
 #include "analysis/worker_pool.h"
 #include "bindings.h"
+#include "table_input.h"
 
 #include <pybind11/numpy.h>
 
@@ -24,132 +25,6 @@ constexpr std::size_t kRowsPerJob = 4096;
 constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 constexpr std::size_t kMessageSlot = cli::kColumns.size();
 constexpr std::size_t kMarginSlot = cli::kColumns.size() + 1;
-
-// One input column, held as C++ values so that workers read it without the GIL.
-struct Source {
-    enum class Kind { Float64, Float32, Int64, UInt64, Text };
-    std::size_t column = 0;
-    Kind kind = Kind::Text;
-    py::array array; // keeps the numbers alive
-    const void* data = nullptr;
-    std::vector<std::string> texts;
-
-    // The cell as the engine reads it; buffer holds a number's text.
-    [[nodiscard]] std::string_view text(std::size_t row, char* buffer) const {
-        switch (kind) {
-        case Kind::Float64: {
-            const double v = static_cast<const double*>(data)[row];
-            return std::isnan(v) ? std::string_view() : pointText(v, buffer, kPointTextSize);
-        }
-        case Kind::Float32: {
-            if (std::isnan(static_cast<const float*>(data)[row])) {
-                return {};
-            }
-            const auto [end, error] = std::to_chars(buffer, buffer + kPointTextSize,
-                                                    static_cast<const float*>(data)[row], std::chars_format::fixed);
-            return error == std::errc() ? std::string_view(buffer, static_cast<std::size_t>(end - buffer)) : "";
-        }
-        case Kind::Int64: {
-            const auto end =
-                std::to_chars(buffer, buffer + kPointTextSize, static_cast<const std::int64_t*>(data)[row]);
-            return {buffer, static_cast<std::size_t>(end.ptr - buffer)};
-        }
-        case Kind::UInt64: {
-            const auto end =
-                std::to_chars(buffer, buffer + kPointTextSize, static_cast<const std::uint64_t*>(data)[row]);
-            return {buffer, static_cast<std::size_t>(end.ptr - buffer)};
-        }
-        case Kind::Text: return texts[row];
-        }
-        return {};
-    }
-};
-
-std::string where(std::string_view name, std::size_t row) {
-    return "column " + std::string(name) + " row " + std::to_string(row);
-}
-
-// Every cell of a column of Python objects as text; numbers and texts may not mix.
-void readObjects(Source& s, const py::handle& column, std::string_view name, std::size_t rows, bool nanIsEmpty) {
-    const NumberFormat invariant = NumberFormat::invariant();
-    s.texts.reserve(rows);
-    std::optional<std::size_t> firstNumber;
-    std::optional<std::size_t> firstText;
-    for (const py::handle cell : column) {
-        const std::size_t row = s.texts.size();
-        if (nanIsEmpty && PyFloat_Check(cell.ptr()) != 0 && std::isnan(PyFloat_AS_DOUBLE(cell.ptr()))) {
-            s.texts.emplace_back();
-            continue;
-        }
-        if (py::isinstance<py::str>(cell)) {
-            firstText = firstText.value_or(row);
-        } else if (!cell.is_none()) {
-            firstNumber = firstNumber.value_or(row);
-        }
-        if (firstText && firstNumber) {
-            raiseInputError("column " + std::string(name) + " mixes numbers (row " + std::to_string(*firstNumber) +
-                                ") and texts (row " + std::to_string(*firstText) + "); give it one kind",
-                            name);
-        }
-        s.texts.push_back(inputText(cell, name, invariant, where(name, row)));
-    }
-    if (s.texts.size() != rows) {
-        raiseInputError("column " + std::string(name) + " has " + std::to_string(s.texts.size()) +
-                            " rows where the table has " + std::to_string(rows),
-                        name);
-    }
-}
-
-template <class T> void refuseNonFinite(const Source& s, std::string_view name, std::size_t rows, bool nanIsEmpty) {
-    const T* v = static_cast<const T*>(s.data);
-    for (std::size_t row = 0; row < rows; ++row) {
-        if (!std::isfinite(v[row]) && !(nanIsEmpty && std::isnan(v[row]))) {
-            raiseInputError(where(name, row) + ": " + (std::isnan(v[row]) ? "nan" : "inf") +
-                                " is no number the calculation can take" +
-                                (std::isnan(v[row]) ? "; nan_is_empty=True reads NaN as an empty cell" : ""),
-                            name);
-        }
-    }
-}
-
-Source readColumn(std::size_t index, const py::handle& column, std::string_view name, std::size_t rows,
-                  bool nanIsEmpty) {
-    Source s;
-    s.column = index;
-    if (!py::isinstance<py::array>(column)) {
-        readObjects(s, column, name, rows, nanIsEmpty);
-        return s;
-    }
-    const auto array = py::reinterpret_borrow<py::array>(column);
-    if (array.ndim() != 1 || static_cast<std::size_t>(array.shape(0)) != rows) {
-        raiseInputError(
-            "column " + std::string(name) + " is not one value per row of the table's " + std::to_string(rows), name);
-    }
-    const char kind = array.dtype().kind();
-    const auto take = [&](Source::Kind k, const py::dtype& type) {
-        s.kind = k;
-        s.array = py::array::ensure(array.attr("astype")(type), py::array::c_style);
-        s.data = s.array.data();
-    };
-    if (kind == 'f' && array.dtype().itemsize() == 4) {
-        take(Source::Kind::Float32, py::dtype::of<float>());
-        refuseNonFinite<float>(s, name, rows, nanIsEmpty);
-    } else if (kind == 'f') {
-        take(Source::Kind::Float64, py::dtype::of<double>());
-        refuseNonFinite<double>(s, name, rows, nanIsEmpty);
-    } else if (kind == 'i') {
-        take(Source::Kind::Int64, py::dtype::of<std::int64_t>());
-    } else if (kind == 'u') {
-        take(Source::Kind::UInt64, py::dtype::of<std::uint64_t>());
-    } else if (kind == 'O' || kind == 'U' || kind == 'S') {
-        readObjects(s, array, name, rows, nanIsEmpty);
-    } else {
-        raiseInputError("column " + std::string(name) + " holds " + std::string(py::str(array.dtype())) +
-                            " values, neither numbers nor texts",
-                        name);
-    }
-    return s;
-}
 
 // Refuses a table that lacks a column every case needs, whatever its mode.
 void refuseMissingColumns(const std::vector<std::size_t>& given) {
@@ -373,7 +248,7 @@ py::tuple evaluateColumns(const py::list& names, const py::list& columns, std::s
             const Source& s =
                 *std::find_if(sources.begin(), sources.end(), [](const Source& src) { return src.column == mode; });
             std::array<char, kPointTextSize> buffer{};
-            raiseInputError(where(cli::kColumns[0].name, *job.badMode) + ": \"" +
+            raiseInputError(rowName(cli::kColumns[0].name, *job.badMode) + ": \"" +
                                 std::string(s.text(*job.badMode, buffer.data())) + "\" must be " +
                                 std::string(cli::kModeChoices),
                             cli::kColumns[0].name);
