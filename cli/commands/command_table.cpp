@@ -36,7 +36,7 @@ std::string commandList() {
 }
 
 // What an option's value is, as its help shows it, in place of CLI11's TEXT or UINT and its range.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 43> kPlaceholders{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 45> kPlaceholders{{
     {"output", "FILE"},
     {"input", "FILE"},
     {"designs", "FILE"},
@@ -68,6 +68,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 43> kPlaceho
     {"max", "NUMBER"},
     {"transfer", "CURVE"},
     {"delimiter", "CHAR"},
+    {"output-delimiter", "CHAR"},
+    {"decimal", "MARK"},
     {"display-centre", "X,Y,Z"},
     {"display-normal", "X,Y,Z"},
     {"eye", "X,Y,Z"},
