@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/angular_table.h"
 
-#include "analysis/viewpoint.h"
 #include "analysis/read_bounded.h"
+#include "analysis/viewpoint.h"
 #include "text_lines.h"
 
 #include <array>
