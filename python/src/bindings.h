@@ -62,6 +62,11 @@ cli::Case caseFromInputs(const py::kwargs& inputs, const NumberText& numbers, bo
 // The Result of vistrel._result for an evaluated case.
 py::object resultObject(const cli::Case& c, const cli::Evaluation& e, const NumberText& numbers);
 
+// The small values of plain answers: None stands for what is empty or not a number.
+py::object namespaceObject(const py::dict& fields); // a types.SimpleNamespace
+py::object numberOrNone(std::optional<double> v);
+py::object textOrNone(const std::string& s);
+
 // A case's column for a name, refusing unknown names with a near one.
 std::size_t inputColumn(std::string_view name);
 

@@ -15,12 +15,6 @@ namespace vistrel::python {
 
 namespace {
 
-py::object space(const py::dict& fields) { return py::module_::import("types").attr("SimpleNamespace")(**fields); }
-py::object number(std::optional<double> v) {
-    return v && std::isfinite(*v) ? py::object(py::float_(*v)) : py::object(py::none());
-}
-py::object text(const std::string& s) { return s.empty() ? py::object(py::none()) : py::object(py::str(s)); }
-
 cli::Profile load(const std::string& name, const std::vector<std::string>& dirs) {
     const std::vector<std::filesystem::path> paths(dirs.begin(), dirs.end());
     const auto file = cli::findProfile(name, paths);
@@ -48,19 +42,19 @@ py::object criterion(const cli::CheckResult& r) {
     d["quantity"] = std::string(cli::kQuantities[c.quantity].name);
     d["kind"] = std::string(cli::kindText(c.kind));
     d["level"] = std::string(cli::levelText(c.level));
-    d["value"] = number(r.value);
-    d["limit"] = number(r.limit);
-    d["low"] = number(r.low);
-    d["high"] = number(r.high);
-    d["target"] = number(c.target);
-    d["margin"] = number(r.margin);
-    d["margin_ratio"] = number(r.marginRatio);
+    d["value"] = numberOrNone(r.value);
+    d["limit"] = numberOrNone(r.limit);
+    d["low"] = numberOrNone(r.low);
+    d["high"] = numberOrNone(r.high);
+    d["target"] = numberOrNone(c.target);
+    d["margin"] = numberOrNone(r.margin);
+    d["margin_ratio"] = numberOrNone(r.marginRatio);
     d["status"] = std::string(cli::statusText(r.status));
     d["source"] = c.source;
-    d["withdrawn"] = text(c.withdrawn);
-    d["superseded_by"] = text(c.supersededBy);
-    d["note"] = text(r.note);
-    return space(d);
+    d["withdrawn"] = textOrNone(c.withdrawn);
+    d["superseded_by"] = textOrNone(c.supersededBy);
+    d["note"] = textOrNone(r.note);
+    return namespaceObject(d);
 }
 
 py::object checkCase(const py::dict& inputs, const std::vector<std::string>& profiles,
@@ -93,10 +87,10 @@ py::object checkCase(const py::dict& inputs, const std::vector<std::string>& pro
         }
         py::dict d;
         d["name"] = p.name();
-        d["title"] = text(p.title());
+        d["title"] = textOrNone(p.title());
         d["passed"] = profilePassed;
         d["criteria"] = criteria;
-        shown.append(space(d));
+        shown.append(namespaceObject(d));
     }
     const cli::Standing standing =
         cli::standingOf(cli::caseVerdict(c), failedRequired.size(), failedRecommended.size());
@@ -115,7 +109,7 @@ py::object checkCase(const py::dict& inputs, const std::vector<std::string>& pro
     out["fails"] = py::tuple(fails);
     out["failed_required"] = failedRequired;
     out["failed_recommended"] = failedRecommended;
-    return space(out);
+    return namespaceObject(out);
 }
 
 } // namespace

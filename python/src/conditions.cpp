@@ -90,7 +90,7 @@ py::object conditionsGrid(const py::list& designRows, const py::list& conditionR
     out["margins"] = margins;
     out["worst"] = py::array_t<std::size_t>(static_cast<py::ssize_t>(grid.worst.size()), grid.worst.data());
     out["all_legible"] = grid.allLegible;
-    return py::module_::import("types").attr("SimpleNamespace")(**out);
+    return namespaceObject(out);
 }
 
 } // namespace

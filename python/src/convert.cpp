@@ -164,4 +164,14 @@ std::size_t inputColumn(std::string_view name) {
     return *index;
 }
 
+py::object namespaceObject(const py::dict& fields) {
+    return py::module_::import("types").attr("SimpleNamespace")(**fields);
+}
+
+py::object numberOrNone(std::optional<double> v) {
+    return v && std::isfinite(*v) ? py::object(py::float_(*v)) : py::object(py::none());
+}
+
+py::object textOrNone(const std::string& s) { return s.empty() ? py::object(py::none()) : py::object(py::str(s)); }
+
 } // namespace vistrel::python

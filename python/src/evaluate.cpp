@@ -126,7 +126,6 @@ py::object resultObject(const cli::Case& c, const cli::Evaluation& e, const Numb
         }
     }
     texts[py::str(cli::kMarginColumn.data(), cli::kMarginColumn.size())] = e.margin;
-    const auto textOrNone = [](const std::string& s) { return s.empty() ? py::object(py::none()) : py::str(s); };
     const ParsedNumber margin = numbers.parse(e.margin);
     const py::object result = py::module_::import("vistrel._result").attr("Result");
     return result(values, texts, e.hasVerdict() ? textOrNone(c.store().text(Field::Result)) : py::none(),

@@ -15,19 +15,12 @@ namespace vistrel::python {
 
 namespace {
 
-py::object space(const py::dict& fields) { return py::module_::import("types").attr("SimpleNamespace")(**fields); }
-
-py::object number(std::optional<double> v) {
-    return v && std::isfinite(*v) ? py::object(py::float_(*v)) : py::object(py::none());
-}
-py::object text(const std::string& s) { return s.empty() ? py::object(py::none()) : py::object(py::str(s)); }
-
 py::object outcome(const cli::SampleOutcome& o) {
     py::dict d;
     d["verdict"] = o.margin ? py::object(py::str(std::string(o.legible ? kLegible : kNotLegible))) : py::none();
-    d["message"] = text(o.message);
-    d["margin_log"] = number(o.margin);
-    return space(d);
+    d["message"] = textOrNone(o.message);
+    d["margin_log"] = numberOrNone(o.margin);
+    return namespaceObject(d);
 }
 
 // Each sample's margin, NaN for one ending in a message; one per thread.
@@ -115,7 +108,7 @@ py::object toleranceCase(const py::dict& spreads, std::uint64_t samples, std::ui
         d["high"] = a.inputs[k].high();
         d["truncated"] = a.inputs[k].truncated();
         d["excluded_fraction"] = a.inputs[k].excludedFraction();
-        tolerances.append(space(d));
+        tolerances.append(namespaceObject(d));
     }
     out["tolerances"] = tolerances;
     py::dict mc;
@@ -124,15 +117,15 @@ py::object toleranceCase(const py::dict& spreads, std::uint64_t samples, std::ui
     mc["legible"] = a.mc.legible;
     mc["probability_legible"] = a.mc.probability;
     mc["interval_95"] = py::make_tuple(a.mc.interval.low, a.mc.interval.high);
-    mc["margin_log_p5"] = number(a.mc.p5);
-    mc["margin_log_p50"] = number(a.mc.p50);
-    mc["margin_log_p95"] = number(a.mc.p95);
+    mc["margin_log_p5"] = numberOrNone(a.mc.p5);
+    mc["margin_log_p50"] = numberOrNone(a.mc.p50);
+    mc["margin_log_p95"] = numberOrNone(a.mc.p95);
     mc["message_samples"] = a.mc.messageSamples;
     mc["messages"] = a.mc.messages;
     mc["margins"] = py::array_t<double>(static_cast<py::ssize_t>(margins.size()), margins.data());
-    out["monte_carlo"] = space(mc);
+    out["monte_carlo"] = namespaceObject(mc);
     py::dict worst;
-    worst["found_by"] = text(a.worst.foundBy);
+    worst["found_by"] = textOrNone(a.worst.foundBy);
     worst["corners_skipped"] = a.worst.skipped;
     worst["corners"] = a.worst.corners;
     worst["searched"] = a.worst.searched;
@@ -140,23 +133,23 @@ py::object toleranceCase(const py::dict& spreads, std::uint64_t samples, std::ui
     worst["verdict"] = a.worst.values.empty()
                            ? py::object(py::none())
                            : py::object(py::str(std::string(a.worst.legible ? kLegible : kNotLegible)));
-    worst["margin_log"] = number(a.worst.margin);
+    worst["margin_log"] = numberOrNone(a.worst.margin);
     worst["message_corners"] = a.worst.messageCorners;
-    worst["message"] = text(a.worst.message);
-    out["worst_case"] = space(worst);
+    worst["message"] = textOrNone(a.worst.message);
+    out["worst_case"] = namespaceObject(worst);
     py::list bars;
     for (const cli::TornadoBar& b : a.bars) {
         py::dict d;
         d["name"] = name(b.input);
         d["low"] = b.lowValue;
         d["high"] = b.highValue;
-        d["swing"] = number(b.swing);
+        d["swing"] = numberOrNone(b.swing);
         d["at_low"] = outcome(b.atLow);
         d["at_high"] = outcome(b.atHigh);
-        bars.append(space(d));
+        bars.append(namespaceObject(d));
     }
     out["tornado"] = bars;
-    return space(out);
+    return namespaceObject(out);
 }
 
 } // namespace
