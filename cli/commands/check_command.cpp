@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/profile.h"
 #include "analysis/review.h"
+#include "check_table.h"
 #include "command_table.h"
 #include "commands.h"
 #include "csv_reader.h"
@@ -166,6 +167,7 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
     std::ostringstream text;
     nlohmann::ordered_json json = caseJson(run.base, e, numbers);
     json["profiles"] = nlohmann::ordered_json::array();
+    std::string table = run.output.empty() ? std::string() : checkTableHeader() + '\n';
     text << (e.hasVerdict() ? "Verdict: " + run.base.store().text(Field::Result) + ", margin_log " + e.margin
                             : "No verdict: " + e.message)
          << '\n';
@@ -175,6 +177,9 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
     for (const Profile& p : profiles) {
         const auto results = ProfileChecker(p).check(values);
         const bool profilePass = allRequiredPass(results);
+        if (!table.empty()) {
+            appendCheckRows(table, p, results, run.guardFormulas);
+        }
         pass = pass && profilePass;
         // Names, titles and sources come from profile files: shown as \xNN, they cannot drive a terminal.
         text << "\nProfile " << escaped(p.name()) << (p.title().empty() ? "" : " (" + escaped(p.title()) + ")") << ": "
@@ -210,7 +215,9 @@ Expected<CommandResult> runCheck(Invocation& run, const NumberText& numbers) {
                                     {"criteria", std::move(criteria)}});
     }
     json["passed"] = pass;
-    result.out = run.json ? dumped(json) : text.str();
+    // On stdout the table takes the report's place.
+    result.out = run.output == "-" ? std::string() : run.json ? dumped(json) : text.str();
+    result.table = std::move(table);
     result.status = pass ? 0 : 1;
     return result;
 }
@@ -221,6 +228,8 @@ constexpr std::string_view kCheckFooter =
     "Example:\n  vistrel-cli check --profile text-legibility --profile faa-distance --mode luminance "
     "--letter_cdm2 500 --background_cdm2 10 --age 40 --letter_height_mm 6 --viewing_distance_mm 750 --ratio 7 "
     "--ease 90 --ambient_lux 5000 --display_reflectance 0.02\n"
+    "With -o, a table of every criterion's numbers in full, one row each; -o - writes it to stdout in place of "
+    "the report.\n"
     "A profile holds at most 200 criteria in 1 MiB.\n"
     "Exit status: 0 when every required criterion passes; 1 when one fails or the output could not be "
     "written; 2 for a usage error or a bad profile.";
@@ -231,13 +240,20 @@ void addCheckOptions(CLI::App& command, CommandOptions& options) {
     command.add_option("--profile", options.run.profiles, "A built-in profile's name or a .toml file; repeatable")
         ->required();
     command.add_flag("--json", options.run.json, "Print JSON");
+    command.add_option("-o,--output", options.run.output,
+                       "Also write a table of the criteria: CSV, or a workbook for a name ending in .xlsx");
+    addFormulaGuardFlag(command, options.run);
+    addSheetOptions(command, options, false);
     options.caseOptions.addTo(command);
     addCaseFileOption(command, options.caseOptions);
     command.footer(easeHelp() + std::string(kCheckFooter));
 }
 
-Expected<void> finishCheck(const CLI::App& /*command*/, CommandOptions& /*options*/, const NumberText& /*numbers*/) {
-    return {};
+Expected<void> finishCheck(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
+    if (options.run.json && options.run.output == "-") {
+        return usageError("-o - writes the table to stdout and --json writes the report there: give one");
+    }
+    return finishSheetOptions(command, options, false, false);
 }
 
 Expected<int> runCheckCommand(Invocation& run, Console& console, const NumberText& numbers) {

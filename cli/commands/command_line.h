@@ -59,7 +59,7 @@ struct Invocation {
     bool keepUnknown = false; // batch: pass columns that are no input through
     char delimiter = 0;       // batch: the input's separator; 0 to detect it
     std::string input;        // batch, conditions and report
-    std::string output;       // batch and sweep; empty for stdout
+    std::string output;       // batch, sweep, conditions and check; empty for stdout (check: no table)
     // batch, sweep and conditions: the CSV table's shape (plain for JSON)
     SheetStyle sheet;
     DecimalMark decimal = DecimalMark::Detect; // batch and conditions: the inputs' number cells
@@ -202,8 +202,10 @@ void addFormulaGuardFlag(CLI::App& command, Invocation& run);
 // also names the decimal mark of.
 void addSheetOptions(CLI::App& command, CommandOptions& options, bool reads);
 // Reads them into run.sheet and run.decimal, a workbook from -o's extension;
-// a usage error for a mix that no output can take.
-Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads);
+// a usage error for a mix that no output can take. jsonIsTable: --json turns
+// the table into JSON Lines (check's --json shapes its report instead).
+Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads,
+                                  bool jsonIsTable = true);
 // --quiet of the commands that show progress on a terminal.
 void addQuietFlag(CLI::App& command, Invocation& run);
 // How the Monte Carlo draws of tolerance, and of report's --tol, are made.

@@ -29,8 +29,8 @@ Expected<int> writeReport(const Invocation& run, Console& console, const Command
         }
         // A file keeps the bytes; a terminal shows control characters as \xNN.
         std::string text = table->isTerminal() ? escapedLines(result.table) : result.table;
-        if (run.output.empty() || run.output == "-") {
-            text += "\n";
+        if ((run.output.empty() || run.output == "-") && !result.out.empty()) {
+            text += "\n"; // a blank line before the report
         }
         if (auto written = writeAll(*table, text); !written) {
             return written.error();

@@ -20,7 +20,7 @@ void addSheetOptions(CLI::App& command, CommandOptions& options, bool reads) {
     command.add_flag("--excel-de", texts.excelDe, "The same as --output-delimiter ';' --decimal , --bom");
 }
 
-Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads) {
+Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& options, bool reads, bool jsonIsTable) {
     Invocation& run = options.run;
     const auto& texts = options.texts;
     const bool delimiterGiven = command.count("--output-delimiter") > 0;
@@ -49,11 +49,12 @@ Expected<void> finishSheetOptions(const CLI::App& command, CommandOptions& optio
     }
     style.decimalComma = run.decimal == DecimalMark::Comma;
     const bool xlsx = isXlsxPath(run.output);
-    if (run.json || xlsx) {
-        if (run.json && xlsx) {
+    const bool json = run.json && jsonIsTable;
+    if (json || xlsx) {
+        if (json && xlsx) {
             return usageError("-o " + run.output + " writes a workbook and --json writes JSON Lines: give one");
         }
-        const std::string what = run.json ? "--json writes JSON Lines" : "-o " + run.output + " writes a workbook";
+        const std::string what = json ? "--json writes JSON Lines" : "-o " + run.output + " writes a workbook";
         const char* csvOnly = texts.excelDe            ? "--excel-de"
                               : delimiterGiven         ? "--output-delimiter"
                               : style.bom              ? "--bom"

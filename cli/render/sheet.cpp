@@ -2,6 +2,9 @@
 #include "sheet.h"
 
 #include "analysis/cases.h"
+#include "analysis/profile.h"
+#include "calc/calculate.h"
+#include "check_table.h"
 #include "xlsx.h"
 
 #include <algorithm>
@@ -17,6 +20,32 @@ bool isXlsxPath(std::string_view path) {
     const std::string_view end = path.substr(path.size() - kExtension.size());
     return std::equal(end.begin(), end.end(), kExtension.begin(),
                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+ColumnShape columnShape(std::string_view name) {
+    if (const auto k = columnIndex(name)) {
+        const auto& field = kColumns[*k].field;
+        return {true, field ? fieldInfo(*field).unit : std::string_view(), field == Field::Result};
+    }
+    if (name == kMarginColumn) {
+        return {true, {}, false};
+    }
+    for (const CheckColumn& column : kCheckColumns) {
+        if (column.name == name) {
+            return {column.number, {}, name == kCheckStatusColumn};
+        }
+    }
+    return {};
+}
+
+CellVerdict cellVerdict(std::string_view cell) {
+    if (cell == kLegible || cell == statusText(CheckStatus::Pass)) {
+        return CellVerdict::Good;
+    }
+    if (cell == kNotLegible || cell == statusText(CheckStatus::Fail)) {
+        return CellVerdict::Bad;
+    }
+    return CellVerdict::Neither;
 }
 
 bool TableSink::write(std::string_view text) {
@@ -66,7 +95,7 @@ bool TableSink::write(std::string_view text) {
 bool TableSink::endRecord() {
     if (rows_ == 0) {
         for (const std::string& name : cells_) {
-            valueColumns_.push_back(columnIndex(name).has_value() || name == kMarginColumn);
+            shapes_.push_back(columnShape(name));
         }
     }
     failed_ = !row(cells_);
@@ -87,7 +116,11 @@ Expected<void> TableSink::finish() {
 }
 
 bool TableSink::isNumberCell(std::size_t column, std::string_view cell) const {
-    return column < valueColumns_.size() && valueColumns_[column] && isPlainNumber(cell);
+    return shape(column).number && isPlainNumber(cell);
+}
+
+ColumnShape TableSink::shape(std::size_t column) const {
+    return column < shapes_.size() ? shapes_[column] : ColumnShape{};
 }
 
 namespace {

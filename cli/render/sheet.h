@@ -27,11 +27,24 @@ struct SheetStyle {
 // True for a path that names a workbook: it ends in .xlsx, in any case.
 [[nodiscard]] bool isXlsxPath(std::string_view path);
 
+// How a spreadsheet shows a column of a command's tables, known by its name:
+// the case columns and margin_log, and check's columns.
+struct ColumnShape {
+    bool number = false;   // its plain-number cells are numbers
+    std::string_view unit; // shown under the name
+    bool verdict = false;  // each cell is filled as its verdict or status says
+};
+[[nodiscard]] ColumnShape columnShape(std::string_view name);
+
+enum class CellVerdict { Good, Bad, Neither };
+// What a verdict column's cell says: Legible or pass, Not Legible or fail, or
+// neither (no verdict, no value, not applicable).
+[[nodiscard]] CellVerdict cellVerdict(std::string_view cell);
+
 // Takes a command's CSV table (',' between cells, '.' in numbers, as it is
 // written without a style) in any pieces, and hands each record on to row.
-// Number cells are the cells of value columns (the header names a case
-// column or margin_log) that hold a plain number: labels, names and messages
-// stay text.
+// Number cells are the cells of number columns (see columnShape) that hold a
+// plain number: labels, names and messages stay text.
 class TableSink : public Sink {
   public:
     bool write(std::string_view text) override;
@@ -46,6 +59,8 @@ class TableSink : public Sink {
     virtual bool row(const std::vector<std::string>& cells) = 0;
     virtual Expected<void> close() = 0;
     [[nodiscard]] bool isNumberCell(std::size_t column, std::string_view cell) const;
+    // The header's shape of a column; plain text beyond the header's columns.
+    [[nodiscard]] ColumnShape shape(std::size_t column) const;
     [[nodiscard]] bool isHeader() const { return rows_ == 0; }
 
   private:
@@ -53,7 +68,7 @@ class TableSink : public Sink {
 
     Sink& to_;
     std::vector<std::string> cells_{std::string()};
-    std::vector<bool> valueColumns_;
+    std::vector<ColumnShape> shapes_;
     std::size_t rows_ = 0;
     enum class State { CellStart, Plain, Quoted, QuoteInQuoted } state_ = State::CellStart;
     bool failed_ = false;

@@ -75,9 +75,9 @@ class Workbook final : public TableSink {
             }
             return f;
         };
-        legible_ = fill(0xC6EFCE, 0x006100);
-        notLegible_ = fill(0xFFC7CE, 0x9C0006);
-        noVerdict_ = fill(0xD9D9D9, std::nullopt); // the default black text
+        good_ = fill(0xC6EFCE, 0x006100);
+        bad_ = fill(0xFFC7CE, 0x9C0006);
+        neither_ = fill(0xD9D9D9, std::nullopt); // the default black text
     }
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
@@ -114,8 +114,9 @@ class Workbook final : public TableSink {
             const std::string& cell = cells[k];
             const auto column = static_cast<lxw_col_t>(k);
             lxw_format* format = nullptr;
-            if (k == resultColumn_) {
-                format = cell == kLegible ? legible_ : cell == kNotLegible ? notLegible_ : noVerdict_;
+            if (shape(k).verdict) {
+                const CellVerdict verdict = cellVerdict(cell);
+                format = verdict == CellVerdict::Good ? good_ : verdict == CellVerdict::Bad ? bad_ : neither_;
             }
             double value = 0;
             std::string_view digits = cell;
@@ -157,16 +158,10 @@ class Workbook final : public TableSink {
             worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(k), text_.c_str(), bold_);
         }
         for (std::size_t k = 0; k < cells.size(); ++k) {
-            const auto column = static_cast<lxw_col_t>(k);
-            const auto index = columnIndex(cells[k]);
-            const auto& field = index ? kColumns[*index].field : std::nullopt;
-            if (field && !fieldInfo(*field).unit.empty()) {
-                const std::string unit(fieldInfo(*field).unit);
-                worksheet_write_string(sheet_, 1, column, unit.c_str(), italic_);
+            const std::string unit(shape(k).unit);
+            if (!unit.empty()) {
+                worksheet_write_string(sheet_, 1, static_cast<lxw_col_t>(k), unit.c_str(), italic_);
                 widen(k, unit.size());
-            }
-            if (field == Field::Result) {
-                resultColumn_ = k;
             }
         }
         worksheet_freeze_panes(sheet_, kHeaderRows, 0);
@@ -233,10 +228,9 @@ class Workbook final : public TableSink {
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
     lxw_format* italic_ = nullptr;
-    lxw_format* legible_ = nullptr;
-    lxw_format* notLegible_ = nullptr;
-    lxw_format* noVerdict_ = nullptr;
-    std::size_t resultColumn_ = static_cast<std::size_t>(-1);
+    lxw_format* good_ = nullptr;
+    lxw_format* bad_ = nullptr;
+    lxw_format* neither_ = nullptr;
     std::size_t next_ = 0; // the sheet's row for the next record
     std::vector<std::size_t> widths_;
     std::string text_;

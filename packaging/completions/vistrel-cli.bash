@@ -36,7 +36,7 @@ _vistrel_cli() {
     local screen_options="--display --white-cdm2 --black-cdm2 --transfer --pixel-pitch-mm --width-mm --mm-per-pixel
         --regions --comfortable-margin"
 
-    # The shape of the CSV table that batch, sweep and conditions write.
+    # The shape of the CSV table that batch, sweep, conditions and check write.
     case "$prev" in
     --output-delimiter) COMPREPLY=("','" "';'" tab); return ;;
     --decimal) COMPREPLY=("','" "."); return ;;
@@ -71,6 +71,7 @@ _vistrel_cli() {
         case "$command" in
         report) _vistrel_cli_files html htm pdf ;;
         screen) _vistrel_cli_files png ;;
+        check) _vistrel_cli_files csv xlsx ;;
         *) _vistrel_cli_files csv jsonl json xlsx ;;
         esac
         return
@@ -92,14 +93,14 @@ _vistrel_cli() {
     batch) options="-h --help -o --output --json --keep-unknown --no-formula-guard --quiet --delimiter --profile --fail-on" ;;
     solve) options="-h --help --for --min --max --json --case $case_options" ;;
     sweep) options="-h --help --vary -o --output --json --plot --log-x --log --steps --plot-size $case_options" ;;
-    check) options="-h --help --profile --json --case $case_options" ;;
+    check) options="-h --help --profile --json -o --output --no-formula-guard --case $case_options" ;;
     conditions) options="-h --help --conditions -o --output --no-formula-guard --quiet --fail-on $view_options" ;;
     tolerance) options="-h --help --tol --samples --seed --threads --quiet --json --plot --case $case_options" ;;
     report) options="-h --help -o --output --case --profile --conditions --tol --samples --seed --threads --quiet --title --fail-on
         --review-meta --doc-id --revision --date --prepared-by --approved-by $view_options --screen $screen_options" ;;
     screen) options="-h --help -o --output --table --no-formula-guard --quiet --fail-on $screen_options $case_options" ;;
     esac
-    if [[ "$command" == batch || "$command" == sweep || "$command" == conditions ]]; then
+    if [[ "$command" == batch || "$command" == sweep || "$command" == conditions || "$command" == check ]]; then
         options+=" --output-delimiter --decimal --bom --excel-de"
     fi
     if [[ "$cur" != -* ]]; then

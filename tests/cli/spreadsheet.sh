@@ -49,6 +49,9 @@ done <<END
 "$cli" batch in.csv --output-delimiter ';'|;0.25;0.2;60;750;6;7;90% confidence;0.0;27.501;
 "$cli" batch in.csv --bom|${bom}mode,source_cd,
 "$cli" sweep --vary age=20:30:10 $case_options --viewing_distance_mm 750 --excel-de|${bom}mode;source_cd;
+"$cli" check --profile faa-distance $case_options --viewing_distance_mm 750 --excel-de -o -|${bom}profile;criterion;
+"$cli" check --profile faa-distance $case_options --viewing_distance_mm 750 --excel-de -o -|;minimum;0,008;0,005;0,005;;;0,003;1,6;pass;
+"$cli" check --profile faa-distance $case_options --viewing_distance_mm 750 --json -o c.xlsx|"passed": true
 END
 
 # A table written for a spreadsheet and read back by batch gives the numbers
@@ -86,8 +89,11 @@ done <<END
 2|--excel-de shapes a CSV table, and -o out.xlsx writes a workbook|"$cli" batch in.csv --excel-de -o out.xlsx
 2|--decimal shapes a CSV table, and --json writes JSON Lines|"$cli" sweep --vary age=20:30:10 $case_options --viewing_distance_mm 750 --json --decimal .
 2|-o out.XLSX writes a workbook and --json writes JSON Lines|"$cli" batch in.csv --json -o out.XLSX
+2|-o - writes the table to stdout and --json writes the report there|"$cli" check --profile faa-distance $case_options --viewing_distance_mm 750 --json -o -
+2|--bom shapes a CSV table, and -o out.xlsx writes a workbook|"$cli" check --profile faa-distance $case_options --viewing_distance_mm 750 --bom -o out.xlsx
 END
 [ ! -e out.xlsx ] && [ ! -e x.csv ] || fail "a refused run wrote its output"
+[ -s c.xlsx ] || fail "check --json -o c.xlsx wrote no workbook"
 
 # A workbook that cannot be written leaves nothing, and the file it would
 # replace as it was.

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Workbooks read back: every cell as the CSV table has it, numbers as numbers,
-a units row under the frozen header, result cells filled by verdict and
-columns sized. Skips (77) without openpyxl.
+a units row under the frozen header, result and status cells filled by
+verdict and columns sized. Skips (77) without openpyxl.
 Usage: xlsx.py VISTREL_CLI"""
 import csv
 import os
@@ -28,13 +28,41 @@ DESIGNS = ("id,mode,illuminance_lux,letter_factor,background_factor,age,viewing_
            "007,illuminance,1076,0.25,0.2,60,750,6,7,90\n"
            "=cmd,illuminance,1076,0.8,0.2,+35.5,750,6,7,90\n"
            "x,illuminance,1076,0.8,0.2,35.5,750,6,7,hardly\n")
-FILLS = {"Legible": "C6EFCE", "Not Legible": "FFC7CE", "": "D9D9D9"}
+# A profile whose texts a spreadsheet would run, and a criterion of each status.
+PROFILE = """title = "=odd"
+[[criterion]]
+id = "=cmd"
+quantity = "letter_size_arcmin"
+kind = "minimum"
+limit = 16
+level = "required"
+source = "+1, \\"quoted\\""
+[[criterion]]
+id = "big"
+quantity = "letter_size_arcmin"
+kind = "range"
+low = 40
+high = 60
+target = 50
+level = "recommended"
+source = "-"
+[[criterion]]
+id = "skipped"
+quantity = "contrast_ratio"
+kind = "minimum"
+limit = 3
+when = "contrast_ratio > 1e9"
+level = "required"
+source = "s"
+"""
+FILLS = {"Legible": "C6EFCE", "Not Legible": "FFC7CE", "": "D9D9D9",
+         "pass": "C6EFCE", "fail": "FFC7CE", "not applicable": "D9D9D9"}
 UNITS = {"illuminance_lux": "LUX", "viewing_distance_mm": "mm", "letter_size_arcmin": "Minutes", "age": None,
-         "margin_log": None, "message": None}
+         "margin_log": None, "message": None, "value": None, "unit": None}
 failures = []
 
 
-def check(name, args, number_columns):
+def check(name, args, number_columns, verdict_column="result"):
     # The CSV without the formula guard: a workbook's text cells are never run, so they keep their text.
     subprocess.run([CLI, *args, "-o", "out.csv", *(["--no-formula-guard"] if name != "sweep" else [])],
                    capture_output=True)
@@ -71,9 +99,9 @@ def check(name, args, number_columns):
             number = isinstance(cell.value, (int, float))
             if cell.value != expected or number != isinstance(expected, float):
                 problems.append(f"{header[k]}: {cell.value!r} where the CSV has {text!r}")
-        verdict = got[header.index("result")]
+        verdict = got[header.index(verdict_column)]
         if verdict.fill.fgColor.rgb[-6:] != FILLS[verdict.value or ""]:
-            problems.append(f"result {verdict.value!r} filled {verdict.fill.fgColor.rgb}")
+            problems.append(f"{verdict_column} {verdict.value!r} filled {verdict.fill.fgColor.rgb}")
     widths = [sheet.column_dimensions[openpyxl.utils.get_column_letter(k + 1)].width for k in range(len(header))]
     # As wide as the longest text of the column, two characters more, within 6 and 60.
     fits = [min(60, max(6, 2 + max(len(r[k]) for r in rows + [[u or "" for u in units]]))) for k in range(len(header))]
@@ -95,8 +123,13 @@ with tempfile.TemporaryDirectory() as folder:
     check("batch", ["batch", "designs.csv"], values)
     check("sweep", ["sweep", "--vary", "viewing_distance_mm=100:3000:50", *CASE], values)
     check("conditions", ["conditions", "designs.csv"], values)
+    with open("odd.toml", "w") as f:
+        f.write(PROFILE)
+    check("check", ["check", "--profile", "odd.toml", "--profile", "text-legibility", *CASE,
+                    "--viewing_distance_mm", "750"],
+          {"value", "limit", "low", "high", "target", "margin", "margin_ratio"}, "status")
 
 for f in failures:
     print("FAIL:", f)
-print(f"{3 - len(failures)} passed, {len(failures)} failed")
+print(f"{4 - len(failures)} passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)
