@@ -204,10 +204,12 @@ void roundingNotes(const Case& c, const NumberText& numbers, std::vector<Plausib
 
 } // namespace
 
-std::vector<Assumption> assumptions(const Case& c) {
+std::vector<Assumption> assumptions(const Case& c, const NumberText& numbers) {
     std::vector<Assumption> out;
     const std::size_t correction = columnOf(Field::FieldCorr);
-    if (!c.given(correction) && c.view(correction) == fieldInfo(Field::FieldCorr).start) {
+    // The start text, as the window writes it in its locale: 0,0 in German.
+    const std::string start = numbers.format().fromPointText(fieldInfo(Field::FieldCorr).start);
+    if (!c.given(correction) && c.view(correction) == start) {
         out.push_back({correction, fieldInfo(Field::FieldCorr).start});
     }
     if (c.daylight()) {

@@ -77,7 +77,7 @@ void addNotes(const Case& c, Evaluation& e, const NumberText& numbers) {
     for (const PlausibilityNote& n : plausibilityNotes(c, numbers)) {
         add(noteText(n, numbers));
     }
-    add(assumptionsText(assumptions(c)));
+    add(assumptionsText(assumptions(c, numbers)));
 }
 
 } // namespace vistrel::cli

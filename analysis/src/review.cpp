@@ -52,7 +52,7 @@ ReviewDesign reviewDesign(std::string name, const Case& c, const Evaluation& e, 
     d.mode = c.mode();
     d.inputs = fieldsOf(c, Role::Input);
     d.results = fieldsOf(c, Role::Output);
-    d.assumptions = assumptions(c);
+    d.assumptions = assumptions(c, numbers);
     if (e.hasVerdict()) {
         d.notes = plausibilityNotes(c, numbers);
     }

@@ -53,6 +53,8 @@ def test_locale_texts_as_the_window_shows_them(locale, lux, texts):
     result = vistrel.evaluate(locale=locale, **dict(WORKED, illuminance_lux=lux))
     assert {k: result.texts[k] for k in texts} == texts
     assert result.verdict == "Legible" and result.letter_size_arcmin == 27.501
+    # field_correction's start text is written in the locale: still no value the user gave.
+    assert result.notes == "Assumed where not given: field_correction 0.0."
 
 
 @pytest.mark.parametrize("inputs, field, words", [

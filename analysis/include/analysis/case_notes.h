@@ -22,7 +22,8 @@ struct Assumption {
 };
 // field_correction when it was not given, and, for a daylight case, every
 // daylight input left empty and eye_pigment when a glare source lacks it.
-[[nodiscard]] std::vector<Assumption> assumptions(const Case& c);
+// numbers: the format the case's start texts were written in.
+[[nodiscard]] std::vector<Assumption> assumptions(const Case& c, const NumberText& numbers);
 
 // True when no ambient light can change the case's contrast: the display
 // reflectance is empty or 0, so ambient light adds no veil.
