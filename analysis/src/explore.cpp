@@ -162,6 +162,24 @@ std::vector<LegibleBand> legibleBands(const SolveResult& r) {
     return bands;
 }
 
+std::optional<SolveLimit> solveLimit(const SolveTarget* target, const SolveResult& r) {
+    const std::string legible(kLegible);
+    if (target != nullptr && target->smallestIsAnswer) {
+        for (const ChangePoint& c : r.changes) {
+            if (c.stateAbove == legible) {
+                return SolveLimit{c.above, true, false};
+            }
+        }
+        return r.stateAtMin == legible ? std::optional(SolveLimit{r.min, true, true}) : std::nullopt;
+    }
+    const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
+                                   [&](const ChangePoint& c) { return c.stateBelow == legible; });
+    if (last != r.changes.rend()) {
+        return SolveLimit{last->below, false, false};
+    }
+    return r.stateAtMax == legible ? std::optional(SolveLimit{r.max, false, true}) : std::nullopt;
+}
+
 std::size_t bandEdges(std::span<const LegibleBand> bands) {
     std::size_t edges = 0;
     for (const LegibleBand& b : bands) {

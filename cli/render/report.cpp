@@ -67,23 +67,16 @@ namespace {
 // The limit the question asks for, as a single edge: the first change into
 // Legible for a smallest value, the last out of it for a largest.
 SolveAnswer singleLimit(std::string_view name, const SolveResult& r, const NumberText& numbers) {
-    const std::string legible(kLegible);
     const SolveTarget* target = solveTarget(name);
-    if (target != nullptr && target->smallestIsAnswer) {
-        for (const ChangePoint& c : r.changes) {
-            if (c.stateAbove == legible) {
-                return SolveAnswer{c.above, sentence(target, name, "smallest", c.above, numbers)};
-            }
-        }
-        return r.stateAtMin == legible ? SolveAnswer{r.min, "Legible already at " + numbers.plain(r.min)}
-                                       : SolveAnswer{};
+    const auto limit = solveLimit(target, r);
+    if (!limit) {
+        return {};
     }
-    const auto last = std::find_if(r.changes.rbegin(), r.changes.rend(),
-                                   [&](const ChangePoint& c) { return c.stateBelow == legible; });
-    if (last != r.changes.rend()) {
-        return SolveAnswer{last->below, sentence(target, name, "largest", last->below, numbers)};
+    if (limit->rangeEnd) {
+        return {limit->value,
+                (limit->smallest ? "Legible already at " : "Legible still at ") + numbers.plain(limit->value)};
     }
-    return r.stateAtMax == legible ? SolveAnswer{r.max, "Legible still at " + numbers.plain(r.max)} : SolveAnswer{};
+    return {limit->value, sentence(target, name, limit->smallest ? "smallest" : "largest", limit->value, numbers)};
 }
 
 } // namespace

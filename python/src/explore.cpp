@@ -28,26 +28,6 @@ void refuseList(const cli::Case& c, std::size_t column) {
     }
 }
 
-// The limit vistrel-cli solve answers with: the first step into Legible for
-// an input where more reads better, else the last step out of it.
-std::optional<double> solveLimit(const cli::SolveTarget& target, const cli::SolveResult& r) {
-    const std::string legible(kLegible);
-    if (target.smallestIsAnswer) {
-        for (const cli::ChangePoint& c : r.changes) {
-            if (c.stateAbove == legible) {
-                return c.above;
-            }
-        }
-        return r.stateAtMin == legible ? std::optional(r.min) : std::nullopt;
-    }
-    for (auto c = r.changes.rbegin(); c != r.changes.rend(); ++c) {
-        if (c->stateBelow == legible) {
-            return c->below;
-        }
-    }
-    return r.stateAtMax == legible ? std::optional(r.max) : std::nullopt;
-}
-
 py::object solveCase(const std::string& column, const std::optional<double>& min, const std::optional<double>& max,
                      const py::kwargs& inputs) {
     const NumberText numbers(NumberFormat::invariant());
@@ -65,7 +45,8 @@ py::object solveCase(const std::string& column, const std::optional<double>& min
         const py::gil_scoped_release unlocked;
         r = cli::solve(c, k, range, numbers);
     }
-    const std::optional<double> answer = solveLimit(target, r);
+    const auto limit = cli::solveLimit(&target, r);
+    const std::optional<double> answer = limit ? std::optional(limit->value) : std::nullopt;
     const py::module_ shapes = py::module_::import("vistrel._result");
     py::list changes;
     for (const cli::ChangePoint& p : r.changes) {

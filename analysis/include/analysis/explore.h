@@ -113,6 +113,18 @@ inline constexpr std::array<SolveTarget, 25> kSolveTargets{{
 const SolveTarget* solveTarget(std::string_view name);
 // "a, b or c", for help and messages.
 std::string solveTargetNames();
+
+// The limit solve answers with, as a single edge: the first step into Legible
+// where the smallest value is the answer, else the last step out of it; the
+// range's end when it is Legible there without a change; nothing when
+// nothing is Legible. A null target asks for the largest value.
+struct SolveLimit {
+    double value;
+    bool smallest; // the smallest Legible value, or the largest
+    bool rangeEnd; // Legible already at the start, or still at the end
+};
+[[nodiscard]] std::optional<SolveLimit> solveLimit(const SolveTarget* target, const SolveResult& r);
+
 // Solve, sweep and tolerance vary one number: a column that lists several
 // glare sources is refused, naming the column, rather than replaced by one.
 [[nodiscard]] Expected<void> refuseSourceList(const Case& c, std::size_t column);
