@@ -4,8 +4,31 @@
 #include "analysis/explore.h"
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
+#include <mutex>
 
 namespace vistrel::cli {
+
+namespace {
+
+// Keeps each sample's margin, NaN for one that ended in a message; one per thread.
+class MarginKeeper final : public SampleEvaluator {
+  public:
+    MarginKeeper(std::unique_ptr<SampleEvaluator> inner, std::vector<double>& margins)
+        : inner_(std::move(inner)), margins_(margins) {}
+    SampleOutcome evaluate(std::span<const double> values) override {
+        SampleOutcome o = inner_->evaluate(values);
+        margins_.push_back(o.margin.value_or(std::nan("")));
+        return o;
+    }
+
+  private:
+    std::unique_ptr<SampleEvaluator> inner_;
+    std::vector<double>& margins_;
+};
+
+} // namespace
 
 SampleOutcome CaseEvaluator::evaluate(std::span<const double> values) {
     work_ = base_; // unit siblings and outputs of the last sample must not carry over
@@ -23,7 +46,7 @@ SampleOutcome CaseEvaluator::evaluate(std::span<const double> values) {
 
 Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const std::string> spreads,
                                              const MonteCarloOptions& draws, const NumberText& numbers,
-                                             const SampleProgress& progress) {
+                                             const SampleProgress& progress, std::vector<double>* margins) {
     ToleranceAnalysis a;
     for (const std::string& text : spreads) {
         auto spec = parseTolerance(text);
@@ -52,10 +75,29 @@ Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const s
         a.columns.push_back(column);
         a.inputs.push_back(*made);
     }
-    const EvaluatorFactory factory = [&] { return std::make_unique<CaseEvaluator>(base, a.columns, numbers); };
+    std::mutex partsMutex;
+    std::vector<std::unique_ptr<std::vector<double>>> parts; // a worker's margins each
+    const EvaluatorFactory factory = [&]() -> std::unique_ptr<SampleEvaluator> {
+        auto evaluator = std::make_unique<CaseEvaluator>(base, a.columns, numbers);
+        if (margins == nullptr) {
+            return evaluator;
+        }
+        const std::lock_guard lock(partsMutex);
+        parts.push_back(std::make_unique<std::vector<double>>());
+        return std::make_unique<MarginKeeper>(std::move(evaluator), *parts.back());
+    };
     auto mc = runMonteCarlo(a.inputs, factory, draws, progress);
     if (!mc) {
         return mc.error();
+    }
+    if (margins != nullptr) {
+        margins->clear();
+        for (const auto& part : parts) {
+            margins->insert(margins->end(), part->begin(), part->end());
+        }
+        // Which worker drew which sample varies from run to run; sorted, they do not.
+        std::sort(margins->begin(), margins->end(),
+                  [](double x, double y) { return std::isnan(y) ? !std::isnan(x) : x < y; });
     }
     a.mc = std::move(*mc);
     CaseEvaluator evaluator(base, a.columns, numbers);

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <mutex>
 
 namespace vistrel::python {
 
@@ -21,43 +19,6 @@ py::object outcome(const cli::SampleOutcome& o) {
     d["message"] = textOrNone(o.message);
     d["margin_log"] = numberOrNone(o.margin);
     return namespaceObject(d);
-}
-
-// Each sample's margin, NaN for one ending in a message; one per thread.
-class Recorder final : public cli::SampleEvaluator {
-  public:
-    Recorder(std::unique_ptr<cli::CaseEvaluator> inner, std::vector<double>& margins)
-        : inner_(std::move(inner)), margins_(margins) {}
-    cli::SampleOutcome evaluate(std::span<const double> values) override {
-        cli::SampleOutcome o = inner_->evaluate(values);
-        margins_.push_back(o.margin.value_or(std::nan("")));
-        return o;
-    }
-
-  private:
-    std::unique_ptr<cli::CaseEvaluator> inner_;
-    std::vector<double>& margins_;
-};
-
-// The margins of the samples: the analysis counts them rather than keeping
-// them, so they are drawn again, from the same seed, and kept.
-std::vector<double> sampleMargins(const cli::Case& base, const cli::ToleranceAnalysis& a,
-                                  const cli::MonteCarloOptions& draws, const NumberText& numbers) {
-    std::mutex mutex;
-    std::vector<std::unique_ptr<std::vector<double>>> parts;
-    const cli::EvaluatorFactory factory = [&]() -> std::unique_ptr<cli::SampleEvaluator> {
-        const std::lock_guard lock(mutex);
-        parts.push_back(std::make_unique<std::vector<double>>());
-        return std::make_unique<Recorder>(std::make_unique<cli::CaseEvaluator>(base, a.columns, numbers),
-                                          *parts.back());
-    };
-    (void)cli::runMonteCarlo(a.inputs, factory, draws);
-    std::vector<double> all;
-    for (const auto& part : parts) {
-        all.insert(all.end(), part->begin(), part->end());
-    }
-    std::sort(all.begin(), all.end(), [](double x, double y) { return std::isnan(y) ? !std::isnan(x) : x < y; });
-    return all;
 }
 
 py::object toleranceCase(const py::dict& spreads, std::uint64_t samples, std::uint64_t seed, unsigned threads,
@@ -77,10 +38,7 @@ py::object toleranceCase(const py::dict& spreads, std::uint64_t samples, std::ui
     std::vector<double> margins;
     {
         const py::gil_scoped_release unlocked;
-        analysis.emplace(cli::analyseTolerance(base, texts, draws, numbers));
-        if (analysis->ok()) {
-            margins = sampleMargins(base, analysis->value(), draws, numbers);
-        }
+        analysis.emplace(cli::analyseTolerance(base, texts, draws, numbers, {}, &margins));
     }
     if (!analysis->ok()) {
         const std::string& message = analysis->error().message;

@@ -41,9 +41,12 @@ struct ToleranceAnalysis {
 };
 
 // A usage error names the spread it refuses ("TEXT: why", "NAME is given
-// twice") for the caller to say where it came from.
+// twice") for the caller to say where it came from. With margins, every
+// sample's margin_log is kept there too, in order, NaN (last) for a sample
+// that ended in a message: memory then grows with the samples.
 [[nodiscard]] Expected<ToleranceAnalysis> analyseTolerance(const Case& base, std::span<const std::string> spreads,
                                                            const MonteCarloOptions& draws, const NumberText& numbers,
-                                                           const SampleProgress& progress = {});
+                                                           const SampleProgress& progress = {},
+                                                           std::vector<double>* margins = nullptr);
 
 } // namespace vistrel::cli
