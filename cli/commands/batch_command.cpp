@@ -121,12 +121,14 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         }
         io.extras = std::move(*extras);
     }
-    // Of a file only: its size is the total; a pipe's is not known.
+    // Of a file only: its size is the total; a pipe's is not known. Rows
+    // shown on the terminal are progress enough, and a line drawn among them
+    // would break them.
     struct stat st {};
     const bool sized = !fromStdin && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-    Progress progress(console.err, sized && console.errIsTerminal && !run.quiet, "bytes",
-                      sized ? static_cast<std::uint64_t>(st.st_size) : 0);
-    if (sized && console.errIsTerminal && !run.quiet) {
+    const bool shown = sized && console.errIsTerminal && !run.quiet && !out->isTerminal();
+    Progress progress(console.err, shown, "bytes", sized ? static_cast<std::uint64_t>(st.st_size) : 0);
+    if (shown) {
         io.progress = [&progress](std::uint64_t done) { progress.update(done); };
     }
     const auto ran = runBatch(io);

@@ -56,13 +56,15 @@ if os.access(os.path.join(os.path.dirname(cli), "vistrel-screen"), os.X_OK):
                                 "--viewing_distance_mm", "750", "--ease", "90"], "stages"))
 
 
-def stderr_of(args, terminal):
+def stderr_of(args, terminal, rows_shown=False):
+    """stderr, from a terminal when asked; rows_shown: stdout goes to that terminal too."""
     with open("stdout", "wb") as out:
         if not terminal:
             return subprocess.run([cli] + args, stdin=subprocess.PIPE, stdout=out, stderr=subprocess.PIPE,
                                   check=False).stderr.decode()
         leader, follower = pty.openpty()
-        child = subprocess.Popen([cli] + args, stdin=subprocess.PIPE, stdout=out, stderr=follower)
+        child = subprocess.Popen([cli] + args, stdin=subprocess.PIPE, stdout=follower if rows_shown else out,
+                                 stderr=follower)
         child.stdin.close()
         os.close(follower)
         text = b""
@@ -89,6 +91,11 @@ for command, args, unit in commands:
         if "\r[" in err or re.search(r"\d+ " + unit, err):
             failures.append(f"{command} {'--quiet ' if quiet else ''}to a {'terminal' if terminal else 'pipe'} "
                             f"drew progress: {err!r}")
+
+# batch's rows on the terminal are its progress: a line drawn among them would break them.
+shown = stderr_of(["batch", "designs.csv"], True, rows_shown=True)
+if "\r[" in shown or "d19," not in shown:
+    failures.append(f"batch to a terminal drew progress among its rows: {shown!r}")
 
 for failure in failures:
     print("FAIL: " + failure)
