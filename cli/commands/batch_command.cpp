@@ -122,7 +122,7 @@ Expected<int> runBatchCommand(Invocation& run, Console& console, const NumberTex
         io.extras = std::move(*extras);
     }
     // Of a file only: its size is the total; a pipe's is not known. Rows
-    // shown on the terminal are progress enough, and a line drawn among them
+    // shown on a terminal are progress enough, and a line drawn among them
     // would break them.
     struct stat st {};
     const bool sized = !fromStdin && ::fstat(::fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
