@@ -245,9 +245,7 @@ struct RowWriter {
     DecimalMark decimal;
     char delimiter;
     // Whether number cells may need their decimal comma read as a point.
-    [[nodiscard]] bool readsCommas() const {
-        return decimal == DecimalMark::Comma || (decimal == DecimalMark::Detect && delimiter == ';');
-    }
+    [[nodiscard]] bool readsCommas() const { return readsDecimalComma(decimal, delimiter); }
 
     struct Counts {
         std::size_t unreadable = 0;

@@ -58,7 +58,8 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
     addQuietFlag(command, run);
     command.add_option(
         "--delimiter", options.texts.delimiter,
-        "The input's cell separator, , or ; (default: ; when the header names columns only when split at ;)");
+        "The input's cell separator: , ; or tab (default: ; or tab when the header names columns only when split "
+        "there)");
     command.add_option("--profile", run.profiles, "Add a column per criterion of a profile, and failed_checks");
     addSheetOptions(command, options, true);
     addFailOnOption(command, options, "not-legible (or has no verdict), fails a required check, or a recommended one");
@@ -67,10 +68,12 @@ void addBatchOptions(CLI::App& command, CommandOptions& options) {
 
 Expected<void> finishBatch(const CLI::App& command, CommandOptions& options, const NumberText& /*numbers*/) {
     const std::string& delimiter = options.texts.delimiter;
-    if (delimiter == ";" || delimiter == ",") {
+    if (delimiter == ";" || delimiter == "," || delimiter == "\t") {
         options.run.delimiter = delimiter[0];
+    } else if (delimiter == "tab") {
+        options.run.delimiter = '\t';
     } else if (command.count("--delimiter") > 0) {
-        return usageError("--delimiter must be , or ;");
+        return usageError("--delimiter must be , ; or tab, not \"" + escaped(delimiter) + "\"");
     }
     if (auto sheet = finishSheetOptions(command, options, true); !sheet) {
         return sheet;

@@ -329,7 +329,8 @@ void CsvReader::startInput() {
             }
             return count;
         };
-        delimiter_ = knownCells(',') == 0 && knownCells(';') > 0 ? ';' : ',';
+        // As batch --output-delimiter writes them: a table written can be read back.
+        delimiter_ = knownCells(',') > 0 ? ',' : knownCells(';') > 0 ? ';' : knownCells('\t') > 0 ? '\t' : ',';
     }
     csv_set_delim(parser_.get(), static_cast<unsigned char>(delimiter_));
 }
@@ -450,7 +451,7 @@ bool isPlainNumber(std::string_view cell, char mark) {
 
 Expected<std::string_view> numberCellText(std::string_view cell, std::string_view column, DecimalMark mark,
                                           char delimiter, std::string& scratch) {
-    if (mark == DecimalMark::Point || (mark == DecimalMark::Detect && delimiter != ';')) {
+    if (!readsDecimalComma(mark, delimiter)) {
         return cell;
     }
     const std::size_t comma = cell.find(',');

@@ -93,8 +93,9 @@ struct CsvSegment {
 // order mark, as spreadsheets write, is skipped.
 class CsvReader {
   public:
-    // With delimiter 0 the first line decides: ';' when splitting it there
-    // gives some cell that known accepts and splitting at ',' gives none, else ','.
+    // With delimiter 0 the first line decides: ';' (or else a tab) when
+    // splitting it there gives some cell that known accepts and splitting at
+    // ',' gives none, else ','.
     using NameTest = bool (*)(std::string_view);
     explicit CsvReader(std::FILE* in, char delimiter = ',', NameTest known = nullptr);
     CsvReader(const CsvReader&) = delete;
@@ -214,11 +215,16 @@ enum class DecimalMark : char { Detect = 0, Point = '.', Comma = ',' };
 // one decimal mark, and an exponent.
 [[nodiscard]] bool isPlainNumber(std::string_view cell, char mark = '.');
 
+// True when number cells may hold a decimal comma: with Comma, and with
+// Detect in a ';' or tab separated input, where a comma cannot separate cells
+// and numbers have no grouping.
+[[nodiscard]] constexpr bool readsDecimalComma(DecimalMark mark, char delimiter) {
+    return mark == DecimalMark::Comma || (mark == DecimalMark::Detect && (delimiter == ';' || delimiter == '\t'));
+}
 // A number cell of an input as the engine reads it, with a point. Detect
-// takes "0,8" for 0.8 in a ';' separated input only: there a comma cannot
-// separate cells, and numbers have no grouping. Comma takes the comma in any
-// input and refuses a point, naming column; Point changes nothing. A changed
-// text is kept in scratch.
+// takes "0,8" for 0.8 where readsDecimalComma says so; Comma takes the comma
+// in any input and refuses a point, naming column; Point changes nothing. A
+// changed text is kept in scratch.
 [[nodiscard]] Expected<std::string_view> numberCellText(std::string_view cell, std::string_view column,
                                                         DecimalMark mark, char delimiter, std::string& scratch);
 

@@ -55,7 +55,7 @@ _vistrel_cli() {
         mapfile -t COMPREPLY < <(compgen -W "$numeric" -S = -- "$cur")
         return
         ;;
-    --delimiter) COMPREPLY=("','" "';'"); return ;;
+    --delimiter) COMPREPLY=("','" "';'" tab); return ;;
     --fail-on)
         if [[ "$command" == conditions || "$command" == screen ]]; then COMPREPLY=(not-legible); else
             mapfile -t COMPREPLY < <(compgen -W "not-legible required recommended" -- "$cur"); fi

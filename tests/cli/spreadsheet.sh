@@ -20,6 +20,8 @@ header='mode,illuminance_lux,letter_factor,background_factor,age,viewing_distanc
 printf '%s\nilluminance,1076,0.25,0.2,60,750,6,7,90\nilluminance,1076,0.8,0.2,35.5,750,6,7,90\n' "$header" >in.csv
 tr ',' ';' <in.csv >semi.csv
 tr ',.' ';,' <in.csv >de.csv
+tr ',' '\t' <in.csv >tab.csv
+tr ',.' '\t,' <in.csv >tab-de.csv
 { printf '%s' "$bom" && cat de.csv; } >de-bom.csv
 sed 's/0\.25/"0,25"/; s/0\.2,/"0,2",/; s/0\.8/"0,8"/; s/35\.5/"35,5"/' in.csv >comma-quoted.csv
 sed 's/^/A;/; 1s/^A;/design;/' de.csv >designs-de.csv
@@ -38,6 +40,9 @@ while IFS='|' read -r command holds; do
     fi
 done <<END
 "$cli" batch semi.csv|expected.csv
+"$cli" batch tab.csv|expected.csv
+"$cli" batch --delimiter tab tab.csv|expected.csv
+"$cli" batch --delimiter tab tab-de.csv|expected.csv
 "$cli" batch de.csv|expected.csv
 "$cli" batch de-bom.csv|expected.csv
 "$cli" batch --decimal , --output-delimiter ';' de.csv|;0,25;0,2;60;750;
@@ -65,6 +70,8 @@ while IFS='|' read -r plain styled; do
         fail "$styled does not read back as $plain: $(diff plain-back.csv styled-back.csv | head -4)"
 done <<END
 "$cli" batch in.csv|"$cli" batch de.csv --excel-de
+"$cli" batch in.csv|"$cli" batch in.csv --output-delimiter tab
+"$cli" batch in.csv|"$cli" batch tab-de.csv --output-delimiter tab --decimal ,
 "$cli" sweep --vary viewing_distance_mm=100:3000:7.5 $case_options|"$cli" sweep --vary viewing_distance_mm=100:3000:7.5 $case_options --excel-de
 END
 

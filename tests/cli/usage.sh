@@ -109,7 +109,7 @@ expect 2 "did you mean --for?" solve --fro age
 expect 2 "unknown option --threshold_contrast" solve --for age --threshold_contrast 99
 expect 2 'unknown command "evl"; did you mean eval?' evl --age 40
 expect 2 "Very Easy to Read" eval --ease "very easy"
-expect 2 "--delimiter must be , or ;" batch in.csv --delimiter tab
+expect 2 "--delimiter must be , ; or tab, not \"|\"" batch in.csv --delimiter "|"
 expect 2 'unknown column "colour" in the header (--keep-unknown' batch <(printf 'colour,age\nred,40\n')
 expect 2 'did you mean "letter_factor"?' batch --keep-unknown <(printf 'id,leter_factor\n1,0.2\n')
 expect 2 "--plot must end in .svg, .png or .pdf" sweep --vary age=10:20:1 --plot -
