@@ -109,6 +109,9 @@ table <<END
 2|the output /proc/self/fd/3 would overwrite the input p.toml|"$cli" batch one.csv --profile p.toml -o /proc/self/fd/3 3>>p.toml
 2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/faa-distance.toml|data/bin/vistrel-cli batch one.csv --profile faa-distance -o data/share/vistrel/profiles/faa-distance.toml
 2|would overwrite the input $(pwd -P)/data/share/vistrel/conditions/default.csv|data/bin/vistrel-cli conditions one.csv -o data/share/vistrel/conditions/default.csv
+2|the output p-link.html would overwrite the input ./p.toml|"$cli" check --case one.csv --profile ./p.toml -o p-link.html
+2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/faa-distance.toml|data/bin/vistrel-cli check --case one.csv --profile faa-distance -o data/share/vistrel/profiles/faa-distance.toml
+2|the output one.csv would overwrite the input one.csv|"$cli" check --case one.csv --profile p.toml -o one.csv
 2|would overwrite the input $(pwd -P)/data/share/vistrel/profiles/text-legibility.toml|data/bin/vistrel-cli report one.csv --profile text-legibility -o shipped.html
 END
 cmp -s p.toml p.orig && diff -r data/share/vistrel shipped.orig >/dev/null || fail "an output replaced an input"
