@@ -3,6 +3,7 @@
 
 #include "analysis/explore.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vistrel::cli {
@@ -62,6 +63,29 @@ std::string assumptionsText(std::span<const Assumption> list) {
         out += '.';
     }
     return out;
+}
+
+std::string evaluationTable(const Case& c, const Evaluation& e) {
+    std::string out = "Inputs\n";
+    const auto row = [&](std::string_view name, std::string_view value) {
+        out.append("  ").append(name).append(24 - std::min<std::size_t>(name.size(), 23), ' ').append(value) += '\n';
+    };
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (isInputColumn(k) && c.shown().shows(k)) {
+            row(kColumns[k].name, c.view(k));
+        }
+    }
+    out += "Outputs\n";
+    for (std::size_t k = 0; k < kColumns.size(); ++k) {
+        if (!isInputColumn(k) && k + 1 != kWindowColumnCount && c.shown().shows(k)) { // the result is the verdict below
+            row(kColumns[k].name, c.view(k));
+        }
+    }
+    row(kMarginColumn, e.margin);
+    if (e.hasVerdict() && !e.notes.empty()) {
+        row(kMessageColumn, e.notes);
+    }
+    return out + (e.hasVerdict() ? "Verdict: " + c.store().text(Field::Result) : "No verdict: " + e.message) + "\n";
 }
 
 void addNotes(const Case& c, Evaluation& e, const NumberText& numbers) {

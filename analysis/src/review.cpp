@@ -125,6 +125,15 @@ bool fails(Standing standing, FailOn on) {
     return true;
 }
 
+std::string_view failOnText(FailOn on) {
+    switch (on) {
+    case FailOn::NotLegible: return "not-legible";
+    case FailOn::Required: return "required";
+    case FailOn::Recommended: return "recommended";
+    }
+    return {};
+}
+
 std::vector<std::size_t> inverseQuestions(const Case& c) {
     std::vector<std::size_t> out;
     for (const std::string_view name : {"letter_height_mm", "viewing_distance_mm", "age", "ambient_lux"}) {

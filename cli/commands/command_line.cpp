@@ -144,15 +144,6 @@ void addFailOnOption(CLI::App& command, CommandOptions& options, std::string_vie
                            "; each includes those before it");
 }
 
-std::string_view failOnText(FailOn on) {
-    switch (on) {
-    case FailOn::NotLegible: return "not-legible";
-    case FailOn::Required: return "required";
-    case FailOn::Recommended: return "recommended";
-    }
-    return {};
-}
-
 std::string failingText(std::size_t failing, std::size_t total, FailOn on) {
     std::string_view why = "Not Legible or no verdict";
     if (on == FailOn::Required) {

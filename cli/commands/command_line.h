@@ -218,8 +218,6 @@ void addFailOnOption(CLI::App& command, CommandOptions& options, std::string_vie
 // profiles; required and recommended then need a --profile, since a default
 // profile chosen behind the pipeline's back would decide what stops it.
 Expected<void> checkFailOn(const CLI::App& command, CommandOptions& options, bool checksTaken);
-// "not-legible", "required" or "recommended".
-[[nodiscard]] std::string_view failOnText(FailOn on);
 // "2 of 5 designs fail --fail-on required (...)", for stderr.
 [[nodiscard]] std::string failingText(std::size_t failing, std::size_t total, FailOn on);
 

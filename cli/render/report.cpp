@@ -93,35 +93,6 @@ SolveAnswer solveAnswer(std::string_view name, const SolveResult& r, const Numbe
     return a;
 }
 
-std::string evaluationTable(const Case& c, const Evaluation& e) {
-    std::ostringstream out;
-    const auto row = [&](std::string_view name, const std::string& value) {
-        out << "  " << name << std::string(24 - std::min<std::size_t>(name.size(), 23), ' ') << value << '\n';
-    };
-    out << "Inputs\n";
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        if (isInputColumn(k) && c.shown().shows(k)) {
-            row(kColumns[k].name, c.text(k));
-        }
-    }
-    out << "Outputs\n";
-    for (std::size_t k = 0; k < kColumns.size(); ++k) {
-        if (!isInputColumn(k) && k + 1 != kWindowColumnCount && c.shown().shows(k)) { // the result is the verdict below
-            row(kColumns[k].name, c.text(k));
-        }
-    }
-    row(kMarginColumn, e.margin);
-    if (e.hasVerdict() && !e.notes.empty()) {
-        row(kMessageColumn, e.notes);
-    }
-    if (e.hasVerdict()) {
-        out << "Verdict: " << c.store().text(Field::Result) << '\n';
-    } else {
-        out << "No verdict: " << e.message << '\n';
-    }
-    return out.str();
-}
-
 std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText& numbers) {
     return dumped(caseJson(c, e, numbers));
 }

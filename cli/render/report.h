@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/case_notes_text.h"
 #include "analysis/cases.h"
 #include "analysis/explore.h"
 #include "json_shape.h"
@@ -13,8 +14,6 @@
 
 namespace vistrel::cli {
 
-// eval: a readable table of inputs, outputs, margin and verdict.
-std::string evaluationTable(const Case& c, const Evaluation& e);
 // eval --json: one object with inputs, outputs, verdict, message and margin_log.
 std::string evaluationJson(const Case& c, const Evaluation& e, const NumberText& numbers);
 // The same object on one line, as batch and sweep stream it.

@@ -95,11 +95,9 @@ py::object checkCase(const py::dict& inputs, const std::vector<std::string>& pro
     const cli::Standing standing =
         cli::standingOf(cli::caseVerdict(c), failedRequired.size(), failedRecommended.size());
     py::list fails;
-    for (const auto& [on, name] :
-         {std::pair{cli::FailOn::NotLegible, "not-legible"}, std::pair{cli::FailOn::Required, "required"},
-          std::pair{cli::FailOn::Recommended, "recommended"}}) {
+    for (const cli::FailOn on : {cli::FailOn::NotLegible, cli::FailOn::Required, cli::FailOn::Recommended}) {
         if (cli::fails(standing, on)) {
-            fails.append(name);
+            fails.append(std::string(cli::failOnText(on)));
         }
     }
     py::dict out;

@@ -34,30 +34,6 @@ std::string inputsDoc() {
     return out;
 }
 
-// As vistrel-cli eval prints it.
-std::string evaluationText(const cli::Case& c, const cli::Evaluation& e) {
-    std::string out = "Inputs\n";
-    const auto row = [&](std::string_view name, std::string_view value) {
-        out.append("  ").append(name).append(24 - std::min<std::size_t>(name.size(), 23), ' ').append(value) += '\n';
-    };
-    for (std::size_t k = 0; k < cli::kColumns.size(); ++k) {
-        if (cli::isInputColumn(k) && c.shown().shows(k)) {
-            row(cli::kColumns[k].name, c.view(k));
-        }
-    }
-    out += "Outputs\n";
-    for (std::size_t k = 0; k < cli::kColumns.size(); ++k) {
-        if (!cli::isInputColumn(k) && k + 1 != cli::kWindowColumnCount && c.shown().shows(k)) {
-            row(cli::kColumns[k].name, c.view(k));
-        }
-    }
-    row(cli::kMarginColumn, e.margin);
-    if (e.hasVerdict() && !e.notes.empty()) {
-        row(cli::kMessageColumn, e.notes);
-    }
-    return out + (e.hasVerdict() ? "Verdict: " + c.store().text(Field::Result) : "No verdict: " + e.message) + "\n";
-}
-
 // "age (Observer's Age), illuminance_lux or illuminance_fc (Illuminance, LUX or FC)"
 std::string missingText(const std::vector<cli::MissingInput>& missing) {
     std::string out;
@@ -130,7 +106,7 @@ py::object resultObject(const cli::Case& c, const cli::Evaluation& e, const Numb
     const py::object result = py::module_::import("vistrel._result").attr("Result");
     return result(values, texts, e.hasVerdict() ? textOrNone(c.store().text(Field::Result)) : py::none(),
                   margin.ok() ? py::object(py::float_(margin.value)) : py::none(), textOrNone(e.messageText()),
-                  textOrNone(e.notes), evaluationText(c, e));
+                  textOrNone(e.notes), cli::evaluationTable(c, e));
 }
 
 namespace {

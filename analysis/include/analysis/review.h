@@ -164,6 +164,8 @@ struct Overall {
 // is not legible fails all three.
 enum class FailOn { NotLegible, Required, Recommended };
 [[nodiscard]] bool fails(Standing standing, FailOn on);
+// "not-legible", "required" or "recommended".
+[[nodiscard]] std::string_view failOnText(FailOn on);
 
 // The columns a review asks about: letter height, viewing distance, age,
 // ambient light, and for a luminance design the letter luminance.
